@@ -1,0 +1,27 @@
+// Base of every window of the program: owns the platform window and knows
+// the App that owns the form.
+#pragma once
+
+#include <memory>
+
+#include "platform/window_system.h"
+
+namespace ks {
+
+class App;
+
+class Form {
+ public:
+  Form(App& app, const WindowSpec& spec);
+  virtual ~Form() = default;
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+
+  Window& window() const { return *window_; }
+
+ protected:
+  App& app_;
+  std::unique_ptr<Window> window_;
+};
+
+}  // namespace ks

@@ -1,0 +1,67 @@
+#include "frame/frmtop.h"
+
+#include "app/app.h"
+#include "frame/frmbot.h"
+#include "frame/frmsides.h"
+#include "frame/modgobal.h"
+
+namespace ks {
+
+namespace {
+
+WindowSpec topSpec() {
+  WindowSpec s;
+  s.caption = "kestrascope";
+  s.border = Border::FixedSingle;
+  s.showInTaskbar = true;
+  s.controlBox = true;
+  s.minButton = true;
+  s.maxButton = false;
+  s.background = kRed;
+  s.clientLeft = 2190;
+  s.clientTop = 2430;
+  s.clientWidth = 4740;
+  s.clientHeight = 90;
+  s.iconResource = 1;
+  return s;
+}
+
+}  // namespace
+
+FrmTop::FrmTop(App& app) : Form(app, topSpec()) {
+  LineSpec edge;
+  edge.x1 = 0;
+  edge.y1 = 0;
+  edge.x2 = 60000;
+  edge.y2 = 0;
+  edge.systemWindowText = true;
+  Line1 = &window_->addLine(edge);
+}
+
+void FrmTop::load() {
+  WindowEvents& e = window_->events;
+  e.onActivate = [this] { onActivate(); };
+  e.onResize = [this] { onResize(); };
+  e.onPaint = [this] { fixborders(app_); };
+  e.onMouseDown = [this](const MouseEvent&) { fixborders(app_); };
+  e.onMouseMove = [this](const MouseEvent&) { fixborders(app_); };
+  e.onMouseUp = [this](const MouseEvent&) { fixborders(app_); };
+  e.onUnload = [this] { app_.endProgram(); };
+}
+
+void FrmTop::onActivate() {
+  if (window_->windowState() == kStateMinimized) return;
+  stayOnTopInPlace(app_.frmleft().window());
+  stayOnTopInPlace(app_.frmright().window());
+  stayOnTopInPlace(app_.frmbot().window());
+  fixborders(app_);
+}
+
+void FrmTop::onResize() {
+  fixborders(app_);
+  if (window_->windowState() == kStateMinimized) return;
+  for (Window* w : {&app_.frmleft().window(), &app_.frmright().window(), &app_.frmbot().window()})
+    if (w->visible()) stayOnTopInPlace(*w);
+}
+
+}  // namespace ks

@@ -1,0 +1,342 @@
+#include "platform/headless/headless_window_system.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ks {
+
+namespace {
+
+int toPixels(float twips, float twipsPerPixel) {
+  return static_cast<int>(std::nearbyint(static_cast<double>(twips) / twipsPerPixel));
+}
+
+// Where a real system parks a minimised window, and its size there.
+constexpr int kIconicPosition = -32000;
+constexpr int kIconicWidth = 160;
+constexpr int kIconicHeight = 28;
+
+class HeadlessLine final : public Line {
+ public:
+  HeadlessLine(const LineSpec& spec, std::function<void()> changed)
+      : spec_(spec), changed_(std::move(changed)) {}
+  float x1() const override { return spec_.x1; }
+  float y1() const override { return spec_.y1; }
+  float x2() const override { return spec_.x2; }
+  float y2() const override { return spec_.y2; }
+  void setX1(float v) override { set(spec_.x1, v); }
+  void setY1(float v) override { set(spec_.y1, v); }
+  void setX2(float v) override { set(spec_.x2, v); }
+  void setY2(float v) override { set(spec_.y2, v); }
+  int widthPixels() const override { return spec_.widthPixels; }
+  Rgb color() const override { return spec_.systemWindowText ? kBlack : spec_.color; }
+
+ private:
+  void set(float& field, float value) {
+    field = value;
+    changed_();
+  }
+  LineSpec spec_;
+  std::function<void()> changed_;
+};
+
+struct PixelBox {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
+}  // namespace
+
+class HeadlessWindow final : public Window {
+ public:
+  HeadlessWindow(HeadlessWindowSystem& system, const WindowSpec& spec) : system_(system), spec_(spec) {
+    const auto& o = system.options();
+    if (spec.border != Border::None) {
+      insetLeft_ = insetRight_ = insetBottom_ = o.borderPixels;
+      insetTop_ = o.borderPixels + o.captionPixels;
+    }
+    const int cx = toPixels(spec.clientLeft, o.twipsPerPixelX);
+    const int cy = toPixels(spec.clientTop, o.twipsPerPixelY);
+    const int cw = toPixels(spec.clientWidth, o.twipsPerPixelX);
+    const int ch = toPixels(spec.clientHeight, o.twipsPerPixelY);
+    box_ = {cx - insetLeft_, cy - insetTop_, cw + insetLeft_ + insetRight_, ch + insetTop_ + insetBottom_};
+  }
+  ~HeadlessWindow() override { system_.forget(this); }
+
+  float left() const override { return box_.x * tx(); }
+  float top() const override { return box_.y * ty(); }
+  float width() const override { return box_.w * tx(); }
+  float height() const override { return box_.h * ty(); }
+  void setLeft(float v) override { moveTo(toPixels(v, tx()), box_.y); }
+  void setTop(float v) override { moveTo(box_.x, toPixels(v, ty())); }
+  void setWidth(float v) override { resizeTo(toPixels(v, tx()), box_.h); }
+  void setHeight(float v) override { resizeTo(box_.w, toPixels(v, ty())); }
+
+  float scaleWidth() const override {
+    return state_ == kStateMinimized ? 0.0f : std::max(0, box_.w - insetLeft_ - insetRight_) * tx();
+  }
+  float scaleHeight() const override {
+    return state_ == kStateMinimized ? 0.0f : std::max(0, box_.h - insetTop_ - insetBottom_) * ty();
+  }
+
+  int windowState() const override { return state_; }
+  void setWindowState(int state) override {
+    if (state == state_ || destroyed_) return;
+    if (state == kStateMinimized) {
+      if (state_ == kStateNormal) normalBox_ = box_;
+      state_ = kStateMinimized;
+      box_ = {kIconicPosition, kIconicPosition, kIconicWidth, kIconicHeight};
+      system_.deactivate(this);
+      if (shown_) fire(events.onResize);
+    } else {
+      const bool wasMinimized = state_ == kStateMinimized;
+      state_ = state;
+      if (wasMinimized) box_ = normalBox_;
+      if (shown_) fire(events.onResize);
+      if (visible_) {
+        system_.activate(this);
+        system_.schedulePaint(this);
+      }
+    }
+  }
+
+  bool visible() const override { return visible_; }
+  void show() override {
+    if (destroyed_) return;
+    visible_ = true;
+    if (!shown_) {
+      shown_ = true;
+      fire(events.onResize);
+    }
+    system_.activate(this);
+    system_.schedulePaint(this);
+  }
+  void hide() override {
+    visible_ = false;
+    system_.deactivate(this);
+  }
+
+  bool enabled() const override { return enabled_; }
+  void setEnabled(bool enabled) override { enabled_ = enabled; }
+
+  void makeTopmost() override {
+    topmost_ = true;
+    system_.raiseTopmost(this);
+    if (visible_ && state_ != kStateMinimized) system_.activate(this);
+  }
+  bool topmost() const override { return topmost_; }
+
+  std::string caption() const override { return spec_.caption; }
+
+  Line& addLine(const LineSpec& spec) override {
+    lines_.push_back(std::make_unique<HeadlessLine>(spec, [this] {
+      if (visible_) system_.schedulePaint(this);
+    }));
+    return *lines_.back();
+  }
+
+  // --- used by the system and the input simulator ---
+  void fire(const std::function<void()>& handler) {
+    if (handler && !system_.ended()) handler();
+  }
+  void firePaint() {
+    if (visible_ && !destroyed_) fire(events.onPaint);
+  }
+  void moveTo(int x, int y) {
+    if (state_ == kStateMinimized) {
+      normalBox_.x = x;
+      normalBox_.y = y;
+      return;
+    }
+    box_.x = x;
+    box_.y = y;
+  }
+  void resizeTo(int w, int h) {
+    w = std::max(w, 0);
+    h = std::max(h, 0);
+    PixelBox& target = state_ == kStateMinimized ? normalBox_ : box_;
+    if (target.w == w && target.h == h) return;
+    target.w = w;
+    target.h = h;
+    if (shown_ && state_ != kStateMinimized) fire(events.onResize);
+  }
+  bool closeRequested() {
+    if (destroyed_) return false;
+    if (events.onCloseRequest && !events.onCloseRequest()) return false;
+    fire(events.onUnload);
+    destroyed_ = true;
+    visible_ = false;
+    system_.deactivate(this);
+    return true;
+  }
+  bool acceptsInput() const { return enabled_ && visible_ && !destroyed_ && !system_.inputBlocked(this); }
+  bool destroyed() const { return destroyed_; }
+
+ private:
+  float tx() const { return system_.twipsPerPixelX(); }
+  float ty() const { return system_.twipsPerPixelY(); }
+
+  HeadlessWindowSystem& system_;
+  WindowSpec spec_;
+  PixelBox box_;
+  PixelBox normalBox_;
+  int insetLeft_ = 0, insetTop_ = 0, insetRight_ = 0, insetBottom_ = 0;
+  int state_ = kStateNormal;
+  bool visible_ = false;
+  bool shown_ = false;
+  bool enabled_ = true;
+  bool topmost_ = false;
+  bool destroyed_ = false;
+  std::vector<std::unique_ptr<HeadlessLine>> lines_;
+};
+
+HeadlessWindowSystem::HeadlessWindowSystem(HeadlessOptions options) : options_(options) {}
+HeadlessWindowSystem::~HeadlessWindowSystem() = default;
+
+std::unique_ptr<Window> HeadlessWindowSystem::createWindow(const WindowSpec& spec) {
+  auto window = std::make_unique<HeadlessWindow>(*this, spec);
+  windows_.push_back(window.get());
+  return window;
+}
+
+void HeadlessWindowSystem::showModal(Window& window) {
+  auto& w = static_cast<HeadlessWindow&>(window);
+  modalStack_.push_back(&w);
+  w.show();
+  if (!modalAnswers_.empty()) {
+    auto answer = std::move(modalAnswers_.front());
+    modalAnswers_.pop_front();
+    answer(window);
+  }
+  while (w.visible() && !w.destroyed() && !ended_ && !posted_.empty()) doEvents();
+  if (w.visible() && !w.destroyed() && !ended_) {
+    ++unansweredModals_;
+    w.hide();
+  }
+  modalStack_.erase(std::find(modalStack_.begin(), modalStack_.end(), &w));
+}
+
+MsgButton HeadlessWindowSystem::messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) {
+  messageBoxTexts_.push_back(text);
+  if (messageBoxAnswers_.empty()) return defaultButton;
+  MsgButton answer = messageBoxAnswers_.front();
+  messageBoxAnswers_.pop_front();
+  return answer;
+}
+
+void HeadlessWindowSystem::doEvents() {
+  ++doEventsCalls_;
+  // Only what has arrived so far runs; events posted by these handlers wait
+  // for the next call, as with a real queue.
+  std::deque<std::function<void()>> batch;
+  batch.swap(posted_);
+  for (auto& event : batch) {
+    if (ended_) return;
+    event();
+  }
+  std::vector<HeadlessWindow*> paints;
+  paints.swap(pendingPaints_);
+  for (HeadlessWindow* w : paints) {
+    if (ended_) return;
+    w->firePaint();
+  }
+}
+
+int HeadlessWindowSystem::run() {
+  while (!ended_ && (!posted_.empty() || !pendingPaints_.empty())) doEvents();
+  return 0;
+}
+
+void HeadlessWindowSystem::queueModalAnswer(std::function<void(Window&)> answer) {
+  modalAnswers_.push_back(std::move(answer));
+}
+void HeadlessWindowSystem::queueMessageBoxAnswer(MsgButton answer) { messageBoxAnswers_.push_back(answer); }
+void HeadlessWindowSystem::post(std::function<void()> event) { posted_.push_back(std::move(event)); }
+
+Window* HeadlessWindowSystem::activeWindow() const { return active_; }
+
+std::vector<Window*> HeadlessWindowSystem::topmostOrder() const {
+  return {topmost_.begin(), topmost_.end()};
+}
+
+void HeadlessWindowSystem::activate(HeadlessWindow* window) {
+  if (active_ == window) return;
+  active_ = window;
+  window->fire(window->events.onActivate);
+}
+
+void HeadlessWindowSystem::deactivate(HeadlessWindow* window) {
+  if (active_ == window) active_ = nullptr;
+}
+
+void HeadlessWindowSystem::raiseTopmost(HeadlessWindow* window) {
+  std::erase(topmost_, window);
+  topmost_.push_back(window);
+}
+
+void HeadlessWindowSystem::forget(HeadlessWindow* window) {
+  std::erase(windows_, window);
+  std::erase(topmost_, window);
+  std::erase(pendingPaints_, window);
+  std::erase(modalStack_, window);
+  if (active_ == window) active_ = nullptr;
+}
+
+void HeadlessWindowSystem::schedulePaint(HeadlessWindow* window) {
+  if (std::find(pendingPaints_.begin(), pendingPaints_.end(), window) == pendingPaints_.end())
+    pendingPaints_.push_back(window);
+}
+
+bool HeadlessWindowSystem::inputBlocked(const HeadlessWindow* window) const {
+  return !modalStack_.empty() && modalStack_.back() != window;
+}
+
+// --- input ---
+
+void HeadlessInputSimulator::dragWindowTo(Window& window, float left, float top) {
+  auto& w = static_cast<HeadlessWindow&>(window);
+  if (!w.acceptsInput() || w.windowState() != kStateNormal) return;
+  system_.activate(&w);
+  const auto& o = system_.options();
+  w.moveTo(toPixels(left, o.twipsPerPixelX), toPixels(top, o.twipsPerPixelY));
+}
+
+void HeadlessInputSimulator::activate(Window& window) {
+  auto& w = static_cast<HeadlessWindow&>(window);
+  if (w.acceptsInput()) system_.activate(&w);
+}
+
+void HeadlessInputSimulator::mouseDown(Window& window, const MouseEvent& e) {
+  auto& w = static_cast<HeadlessWindow&>(window);
+  if (!w.acceptsInput()) return;
+  system_.activate(&w);
+  if (w.events.onMouseDown && !system_.ended()) w.events.onMouseDown(e);
+}
+
+void HeadlessInputSimulator::mouseMove(Window& window, const MouseEvent& e) {
+  auto& w = static_cast<HeadlessWindow&>(window);
+  if (!w.acceptsInput()) return;
+  if (w.events.onMouseMove && !system_.ended()) w.events.onMouseMove(e);
+}
+
+void HeadlessInputSimulator::mouseUp(Window& window, const MouseEvent& e) {
+  auto& w = static_cast<HeadlessWindow&>(window);
+  if (!w.acceptsInput()) return;
+  if (w.events.onMouseUp && !system_.ended()) w.events.onMouseUp(e);
+}
+
+void HeadlessInputSimulator::requestClose(Window& window) {
+  auto& w = static_cast<HeadlessWindow&>(window);
+  if (w.acceptsInput()) w.closeRequested();
+}
+
+void HeadlessInputSimulator::minimize(Window& window) {
+  auto& w = static_cast<HeadlessWindow&>(window);
+  if (w.acceptsInput()) w.setWindowState(kStateMinimized);
+}
+
+void HeadlessInputSimulator::restore(Window& window) {
+  auto& w = static_cast<HeadlessWindow&>(window);
+  if (!w.destroyed() && w.visible()) w.setWindowState(kStateNormal);
+}
+
+}  // namespace ks

@@ -1,0 +1,104 @@
+// An in-memory window system for tests and for running the forms natively.
+// It keeps whole pixels like a real one, so twips read back rounded; events
+// run synchronously; modal dialogs and message boxes are answered by
+// handlers the test queues.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/input_simulator.h"
+#include "platform/window_system.h"
+
+namespace ks {
+
+struct HeadlessOptions {
+  float twipsPerPixelX = 15.0f;
+  float twipsPerPixelY = 15.0f;
+  // Frame metrics of titled windows, in pixels.
+  int borderPixels = 3;
+  int captionPixels = 20;
+};
+
+class HeadlessWindow;
+
+class HeadlessWindowSystem final : public WindowSystem {
+ public:
+  explicit HeadlessWindowSystem(HeadlessOptions options = {});
+  ~HeadlessWindowSystem() override;
+
+  std::unique_ptr<Window> createWindow(const WindowSpec& spec) override;
+  float twipsPerPixelX() const override { return options_.twipsPerPixelX; }
+  float twipsPerPixelY() const override { return options_.twipsPerPixelY; }
+  void showModal(Window& window) override;
+  MsgButton messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) override;
+  void doEvents() override;
+  int run() override;
+  void endProgram() override { ended_ = true; }
+  bool ended() const override { return ended_; }
+
+  const HeadlessOptions& options() const { return options_; }
+
+  // --- test controls ---
+  // Runs while a modal window is shown; it acts as the user would (clicks
+  // OK, hides the dialog). An unanswered modal window is hidden and counted.
+  void queueModalAnswer(std::function<void(Window&)> answer);
+  // Answers for the next message boxes; without one the default button wins.
+  void queueMessageBoxAnswer(MsgButton answer);
+  // Work that arrives as a window event: runs at the next doEvents.
+  void post(std::function<void()> event);
+
+  const std::vector<std::string>& messageBoxTexts() const { return messageBoxTexts_; }
+  int unansweredModals() const { return unansweredModals_; }
+  int doEventsCalls() const { return doEventsCalls_; }
+  Window* activeWindow() const;
+  // Windows in the topmost band, lowest first.
+  std::vector<Window*> topmostOrder() const;
+
+  // Used by HeadlessWindow.
+  void activate(HeadlessWindow* window);
+  void deactivate(HeadlessWindow* window);
+  void raiseTopmost(HeadlessWindow* window);
+  void forget(HeadlessWindow* window);
+  void schedulePaint(HeadlessWindow* window);
+  bool inputBlocked(const HeadlessWindow* window) const;
+
+ private:
+  HeadlessOptions options_;
+  bool ended_ = false;
+  std::vector<HeadlessWindow*> windows_;
+  std::vector<HeadlessWindow*> topmost_;
+  std::vector<HeadlessWindow*> pendingPaints_;
+  std::vector<HeadlessWindow*> modalStack_;
+  HeadlessWindow* active_ = nullptr;
+  std::deque<std::function<void(Window&)>> modalAnswers_;
+  std::deque<MsgButton> messageBoxAnswers_;
+  std::deque<std::function<void()>> posted_;
+  std::vector<std::string> messageBoxTexts_;
+  int unansweredModals_ = 0;
+  int doEventsCalls_ = 0;
+};
+
+// User input on the headless platform: calls the handlers a real action
+// would, and refuses input to disabled windows and to windows behind a
+// modal dialog.
+class HeadlessInputSimulator final : public InputSimulator {
+ public:
+  explicit HeadlessInputSimulator(HeadlessWindowSystem& system) : system_(system) {}
+  void dragWindowTo(Window& window, float left, float top) override;
+  void activate(Window& window) override;
+  void mouseDown(Window& window, const MouseEvent& e) override;
+  void mouseMove(Window& window, const MouseEvent& e) override;
+  void mouseUp(Window& window, const MouseEvent& e) override;
+  void requestClose(Window& window) override;
+  void minimize(Window& window) override;
+  void restore(Window& window) override;
+
+ private:
+  HeadlessWindowSystem& system_;
+};
+
+}  // namespace ks

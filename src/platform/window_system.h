@@ -1,0 +1,176 @@
+// The window-system interface every form is written against.
+//
+// Geometry is in twips (1/1440 inch) as float, in screen coordinates. A real
+// window system keeps whole pixels, so a value written reads back rounded to a
+// whole pixel expressed in twips. Events run synchronously on the one
+// user-interface thread: a size change made by the program runs the window's
+// Resize handler before the setter returns.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace ks {
+
+struct Rgb {
+  std::uint8_t r = 0, g = 0, b = 0;
+  friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+inline constexpr Rgb kRed{255, 0, 0};
+inline constexpr Rgb kBlack{0, 0, 0};
+inline constexpr Rgb kWhite{255, 255, 255};
+
+// Window states as the forms see them.
+inline constexpr int kStateNormal = 0;
+inline constexpr int kStateMinimized = 1;
+inline constexpr int kStateMaximized = 2;
+
+// Mouse button bits in a MouseEvent.
+inline constexpr int kLeftButton = 1;
+inline constexpr int kRightButton = 2;
+inline constexpr int kMiddleButton = 4;
+
+struct MouseEvent {
+  int button = 0;  // buttons held (move) or the button that changed (down/up)
+  float x = 0;     // pointer position relative to the window's client area or
+  float y = 0;     // the control, in twips
+};
+
+// Handlers a form installs; any may be left empty.
+struct WindowEvents {
+  std::function<void()> onActivate;
+  std::function<void()> onResize;
+  std::function<void()> onPaint;
+  std::function<void(const MouseEvent&)> onMouseDown;
+  std::function<void(const MouseEvent&)> onMouseMove;
+  std::function<void(const MouseEvent&)> onMouseUp;
+  // A close request (title-bar close, Alt+F4, WM_CLOSE). Return false to refuse;
+  // an empty handler accepts. An accepted request unloads the window.
+  std::function<bool()> onCloseRequest;
+  std::function<void()> onUnload;
+};
+
+enum class Border {
+  None,         // no border, no title bar
+  FixedSingle,  // title bar, thin frame, not resizable by the user
+  FixedDialog,  // dialog frame, title bar, not resizable
+};
+
+struct WindowSpec {
+  std::string caption;
+  Border border = Border::None;
+  bool showInTaskbar = false;
+  bool controlBox = true;  // system menu and close button (titled windows)
+  bool minButton = false;
+  bool maxButton = false;
+  Rgb background = kRed;
+  std::string fontName = "Tahoma";
+  float fontSize = 8.25f;  // points
+  // Where the client area goes when the window is first shown, in twips.
+  float clientLeft = 0, clientTop = 0, clientWidth = 0, clientHeight = 0;
+  int iconResource = 0;  // program icon resource id (Win32), 0 for none
+};
+
+// A line drawn on a window's client area; coordinates in twips relative to
+// the client area's top-left corner. The end points may lie beyond the
+// client area: the line is clipped there.
+struct LineSpec {
+  float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  Rgb color = kBlack;
+  bool systemWindowText = false;  // use the system's window-text colour
+  int widthPixels = 1;
+};
+
+class Line {
+ public:
+  virtual ~Line() = default;
+  virtual float x1() const = 0;
+  virtual float y1() const = 0;
+  virtual float x2() const = 0;
+  virtual float y2() const = 0;
+  virtual void setX1(float twips) = 0;
+  virtual void setY1(float twips) = 0;
+  virtual void setX2(float twips) = 0;
+  virtual void setY2(float twips) = 0;
+  virtual int widthPixels() const = 0;
+  virtual Rgb color() const = 0;
+};
+
+class Window {
+ public:
+  virtual ~Window() = default;
+
+  // Outer rectangle (title bar and border included), twips.
+  virtual float left() const = 0;
+  virtual float top() const = 0;
+  virtual float width() const = 0;
+  virtual float height() const = 0;
+  virtual void setLeft(float twips) = 0;
+  virtual void setTop(float twips) = 0;
+  virtual void setWidth(float twips) = 0;
+  virtual void setHeight(float twips) = 0;
+
+  // Client area size, twips.
+  virtual float scaleWidth() const = 0;
+  virtual float scaleHeight() const = 0;
+
+  virtual int windowState() const = 0;  // kStateNormal/Minimized/Maximized
+  virtual void setWindowState(int state) = 0;
+
+  virtual bool visible() const = 0;
+  // Shows the window modelessly, without an owner. The first show raises
+  // Resize; showing activates the window (Activate) and paints it (Paint,
+  // possibly later, when pending events are delivered).
+  virtual void show() = 0;
+  virtual void hide() = 0;
+
+  virtual bool enabled() const = 0;
+  virtual void setEnabled(bool enabled) = 0;
+
+  // Joins the topmost band at the top of it without moving or resizing, and
+  // activates the window when it is visible.
+  virtual void makeTopmost() = 0;
+  virtual bool topmost() const = 0;
+
+  virtual std::string caption() const = 0;
+
+  // Lines belong to the window and live as long as it does.
+  virtual Line& addLine(const LineSpec& spec) = 0;
+
+  WindowEvents events;
+};
+
+enum class MsgButton { Yes, No, Cancel };
+
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+
+  virtual std::unique_ptr<Window> createWindow(const WindowSpec& spec) = 0;
+
+  // Twips per pixel of the screen, per axis (15 at 96 DPI).
+  virtual float twipsPerPixelX() const = 0;
+  virtual float twipsPerPixelY() const = 0;
+
+  // Shows a window modally, without an owner; returns when it is hidden or
+  // unloaded. Other windows take no input meanwhile.
+  virtual void showModal(Window& window) = 0;
+
+  // Message box with Yes, No and Cancel, the application's title as caption.
+  virtual MsgButton messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) = 0;
+
+  // Runs the handlers of the events that have arrived, then returns.
+  virtual void doEvents() = 0;
+
+  // Runs the event loop until the program ends; returns the exit code.
+  virtual int run() = 0;
+
+  // Ends the program at once: no window is notified.
+  virtual void endProgram() = 0;
+  virtual bool ended() const = 0;
+};
+
+}  // namespace ks

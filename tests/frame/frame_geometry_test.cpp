@@ -1,0 +1,130 @@
+// The frame's start-up and layout, on whichever platform the build targets.
+#include <gtest/gtest.h>
+
+#include "frame/frame_fixture.h"
+#include "frame/region.h"
+
+namespace ks::test {
+namespace {
+
+TEST_F(FrameTest, StartupCreatesShowsAndAttachesTheFourWindows) {
+  Main(app);
+  EXPECT_EQ(app.creationOrder(), (std::vector<std::string>{"frmleft", "frmtop", "frmright", "frmbot"}));
+  for (Window* w : {&top(), &left(), &right(), &bot()}) {
+    EXPECT_TRUE(w->visible());
+    EXPECT_TRUE(w->topmost());
+    EXPECT_TRUE(w->enabled());
+  }
+  EXPECT_EQ(top().caption(), "kestrascope");
+  EXPECT_EQ(top().scaleHeight(), snapY(90));
+  EXPECT_EQ(left().width(), snapX(100));
+  EXPECT_EQ(right().width(), snapX(100));
+  EXPECT_EQ(bot().height(), snapY(435));
+  EXPECT_EQ(bot().top(), snapY(6405)) << "the bar starts at its design top";
+  EXPECT_FALSE(ws().ended());
+  expectAttached("after start-up");
+}
+
+TEST_F(FrameTest, InnerLinesOfTheSideWindowsStartBelowFrmtop) {
+  Main(app);
+  const float s = top().scaleHeight();
+  EXPECT_EQ(app.frmleft().Line1->y1(), s);
+  EXPECT_EQ(app.frmleft().Line2->y1(), s);
+  EXPECT_EQ(app.frmright().Line1->y1(), s);
+  EXPECT_EQ(app.frmright().Line2->y1(), s);
+  EXPECT_EQ(app.frmleft().Lineleft->y1(), 0);
+  EXPECT_EQ(app.frmright().Line2->widthPixels(), 2);
+  EXPECT_EQ(app.frmright().Line1->widthPixels(), 1);
+  // The bar's edge line runs between the side windows' inner edges.
+  EXPECT_EQ(app.frmbot().Line1->x1(), left().width());
+  EXPECT_EQ(app.frmbot().Line1->x2(), bot().width() - right().width());
+}
+
+TEST_F(FrameTest, BarIsKeptAtLeast100TwipsBelowFrmtop) {
+  if (tppY() != 15.0f) GTEST_SKIP() << "table written for 96 DPI";
+  Main(app);
+  const float edge = top().top() + top().height();
+  struct Case {
+    const char* what;
+    float gap;       // bar top below frmtop's bottom edge, twips
+    float expected;  // gap after a frmtop event
+  } cases[] = {
+      {"bar overlapping frmtop", -45, 105},
+      {"touching", 0, 105},
+      {"one pixel short of 100", 90, 105},
+      {"first pixel at or above 100 stays", 105, 105},
+      {"far below stays: no maximum height", 12000, 12000},
+  };
+  for (const auto& c : cases) {
+    bot().setTop(edge + c.gap);
+    hoverTop();
+    EXPECT_EQ(bot().top() - edge, c.expected) << c.what;
+    expectAttached(c.what);
+  }
+}
+
+TEST_F(FrameTest, MovingFrmtopBringsTheFrameAlongAndKeepsTheRegionSize) {
+  Main(app);
+  const PixelRect before = regionPixels(app);
+  struct Case {
+    const char* what;
+    float left, top;
+  } cases[] = {
+      {"a little right and down", 3000, 3300},
+      {"left of the primary monitor", -9000, 1200},
+      {"above the screen", 1500, -900},
+      {"beyond 16-bit twips: 4K or second monitor", 45000, 34500},
+      {"back home", 2100, 2100},
+  };
+  for (const auto& c : cases) {
+    const float dx0 = left().left() - top().left(), dy0 = bot().top() - top().top();
+    input().dragWindowTo(top(), c.left, c.top);
+    hoverTop();
+    EXPECT_EQ(top().left(), snapX(c.left)) << c.what;
+    EXPECT_EQ(left().left() - top().left(), dx0) << c.what;
+    EXPECT_EQ(bot().top() - top().top(), dy0) << c.what;
+    const PixelRect now = regionPixels(app);
+    EXPECT_EQ(now.width, before.width) << c.what;
+    EXPECT_EQ(now.height, before.height) << c.what;
+    EXPECT_EQ(now.x, static_cast<std::int32_t>((left().left() + left().width()) / tppX())) << c.what;
+    expectAttached(c.what);
+  }
+}
+
+TEST_F(FrameTest, RegionIsTheHoleInsideTheFourWindows) {
+  Main(app);
+  const PixelRect r = regionPixels(app);
+  EXPECT_EQ(r.x * tppX(), left().left() + left().width());
+  EXPECT_EQ(r.y * tppY(), top().top() + top().height());
+  EXPECT_EQ((r.x + r.width) * tppX(), right().left());
+  EXPECT_EQ((r.y + r.height) * tppY(), bot().top());
+  EXPECT_EQ(r.width * tppX(), top().width() - left().width() - right().width());
+}
+
+TEST_F(FrameTest, StayOnTopKeepsAMinimisedWindowWhereItIs) {
+  Main(app);
+  input().minimize(top());
+  ASSERT_EQ(top().windowState(), kStateMinimized);
+  const float l = top().left(), t = top().top();
+  StayOnTop(top(), 1234, 2345);
+  EXPECT_TRUE(top().topmost());
+  EXPECT_EQ(top().left(), l);
+  EXPECT_EQ(top().top(), t);
+  EXPECT_EQ(top().windowState(), kStateMinimized);
+}
+
+TEST_F(FrameTest, StayOnTopPlacesANormalWindowAtTheGivenPosition) {
+  Main(app);
+  struct Case {
+    std::int32_t x, y;
+  } cases[] = {{1500, 1500}, {-4500, 600}, {45000, 36000}};
+  for (const auto& c : cases) {
+    StayOnTop(right(), c.x, c.y);
+    EXPECT_TRUE(right().topmost());
+    EXPECT_EQ(right().left(), snapX(c.x));
+    EXPECT_EQ(right().top(), snapY(c.y));
+  }
+}
+
+}  // namespace
+}  // namespace ks::test
