@@ -200,19 +200,31 @@ std::unique_ptr<Window> HeadlessWindowSystem::createWindow(const WindowSpec& spe
 
 void HeadlessWindowSystem::showModal(Window& window) {
   auto& w = static_cast<HeadlessWindow&>(window);
+  // As on Windows, the other windows are disabled while the dialog is up and
+  // exactly those are enabled again afterwards.
+  std::vector<HeadlessWindow*> disabled;
+  for (HeadlessWindow* other : windows_) {
+    if (other != &w && other->enabled()) {
+      other->setEnabled(false);
+      disabled.push_back(other);
+    }
+  }
   modalStack_.push_back(&w);
   w.show();
-  if (!modalAnswers_.empty()) {
+  auto stillUp = [&] { return w.visible() && !w.destroyed() && !ended_; };
+  if (stillUp() && !modalAnswers_.empty()) {
     auto answer = std::move(modalAnswers_.front());
     modalAnswers_.pop_front();
     answer(window);
   }
-  while (w.visible() && !w.destroyed() && !ended_ && !posted_.empty()) doEvents();
-  if (w.visible() && !w.destroyed() && !ended_) {
+  while (stillUp() && (!posted_.empty() || !pendingPaints_.empty())) doEvents();
+  if (stillUp()) {
     ++unansweredModals_;
     w.hide();
   }
-  modalStack_.erase(std::find(modalStack_.begin(), modalStack_.end(), &w));
+  std::erase(modalStack_, &w);
+  for (HeadlessWindow* other : disabled)
+    if (std::find(windows_.begin(), windows_.end(), other) != windows_.end()) other->setEnabled(true);
 }
 
 MsgButton HeadlessWindowSystem::messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) {

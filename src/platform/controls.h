@@ -1,0 +1,170 @@
+// Controls on a window's client area. Positions are twips relative to the
+// client area; like windows, controls keep whole pixels. A change made by the
+// program raises the same event a user's change does where the forms rely on
+// it (a list's Click when its index is set, an option button's Click when it
+// is selected).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/window_system.h"
+
+namespace ks {
+
+// A picture as 32-bit pixels, top row first, blue-green-red-alpha. Alpha 0 is
+// transparent where the control supports it.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> bgra;
+  bool empty() const { return width <= 0 || height <= 0; }
+};
+
+struct Font {
+  std::string name = "Tahoma";
+  float size = 8.25f;  // points
+  bool bold = false;
+  bool underline = false;
+};
+
+struct ControlSpec {
+  float left = 0, top = 0, width = 0, height = 0;
+  int tabIndex = -1;  // -1: takes no focus
+  bool enabled = true;
+  bool visible = true;
+  std::optional<Font> font;  // the window's font when empty
+};
+
+class Control {
+ public:
+  virtual ~Control() = default;
+  virtual float left() const = 0;
+  virtual float top() const = 0;
+  virtual float width() const = 0;
+  virtual float height() const = 0;
+  virtual void setLeft(float twips) = 0;
+  virtual void setTop(float twips) = 0;
+  virtual void setWidth(float twips) = 0;
+  virtual void setHeight(float twips) = 0;
+  virtual bool enabled() const = 0;
+  virtual void setEnabled(bool enabled) = 0;
+  virtual bool visible() const = 0;
+  virtual void setVisible(bool visible) = 0;
+  virtual int tabIndex() const = 0;
+  virtual bool hasFocus() const = 0;
+  virtual void setFocus() = 0;
+  // Repaints the control at once, without waiting for pending events.
+  virtual void refresh() = 0;
+};
+
+struct ButtonSpec : ControlSpec {
+  std::string caption;
+  Picture picture;  // a graphical button shows this instead of a caption
+  bool isDefault = false;  // Enter presses it
+  bool isCancel = false;   // Esc presses it
+};
+
+class Button : public Control {
+ public:
+  virtual std::string caption() const = 0;
+  virtual void setCaption(const std::string& caption) = 0;
+  std::function<void()> onClick;
+};
+
+enum class Align { Left, Center, Right };
+
+struct LabelSpec : ControlSpec {
+  std::string caption;
+  std::optional<Rgb> backColor;  // empty: transparent
+  Rgb foreColor = kBlack;
+  bool wordWrap = true;
+  Align align = Align::Left;
+};
+
+class Label : public Control {
+ public:
+  virtual std::string caption() const = 0;
+  virtual void setCaption(const std::string& caption) = 0;
+  std::function<void()> onClick;
+};
+
+struct ImageSpec : ControlSpec {
+  Picture picture;
+  bool stretch = false;  // scale the picture to the control, else draw it unscaled
+};
+
+class Image : public Control {
+ public:
+  virtual void setPicture(const Picture& picture) = 0;
+  // Mouse events with the position relative to the image, in twips.
+  std::function<void(const MouseEvent&)> onMouseDown;
+  std::function<void(const MouseEvent&)> onMouseMove;
+  std::function<void(const MouseEvent&)> onMouseUp;
+};
+
+// A list of text items with at most one selected (index -1: none).
+class ItemList : public Control {
+ public:
+  virtual int listCount() const = 0;
+  virtual std::string list(int index) const = 0;
+  virtual void clear() = 0;
+  virtual void addItem(const std::string& text) = 0;
+  virtual int listIndex() const = 0;
+  // Selects the item (or none with -1) and raises Click, also when the
+  // program sets it.
+  virtual void setListIndex(int index) = 0;
+  std::function<void()> onClick;
+  std::function<void()> onDblClick;
+};
+
+struct ListSpec : ControlSpec {
+  std::vector<std::string> items;
+};
+
+// A plain list box.
+class ListBox : public ItemList {
+ public:
+  // Scrolls so the item is visible.
+  virtual void setTopIndex(int index) = 0;
+};
+
+// A drop-down list: the user picks from the items only.
+class ComboBox : public ItemList {
+ public:
+  // The selected item's text, or "" with none selected.
+  virtual std::string text() const = 0;
+};
+
+struct OptionButtonSpec : ControlSpec {
+  std::string caption;
+  std::optional<Rgb> backColor;
+  int group = 0;  // option buttons of one group exclude each other
+};
+
+class OptionButton : public Control {
+ public:
+  virtual std::string caption() const = 0;
+  virtual bool value() const = 0;
+  // Selecting deselects the group's others and raises Click; deselecting by
+  // the program raises nothing.
+  virtual void setValue(bool selected) = 0;
+  std::function<void()> onClick;
+};
+
+struct TextBoxSpec : ControlSpec {
+  std::string text;
+  int maxLength = 0;  // 0: no limit beyond the system's
+};
+
+class TextBox : public Control {
+ public:
+  virtual std::string text() const = 0;
+  virtual void setText(const std::string& text) = 0;
+  std::function<void()> onChange;
+};
+
+}  // namespace ks

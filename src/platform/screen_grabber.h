@@ -1,0 +1,40 @@
+// The screen grabber: one rectangle of the screen, with the mouse cursor drawn
+// in, as the 24-bit bottom-up picture that the movie writer stores as it is.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace ks {
+
+// Bytes per row of a 24-bit picture: rows are padded to whole 32-bit words.
+constexpr std::uint32_t dibStride(std::int32_t width) {
+  return (3u * static_cast<std::uint32_t>(width) + 3u) & ~3u;
+}
+
+// The capture buffer as the writer reads it: rows of `stride` bytes, blue,
+// green, red per pixel, the first row in memory is the picture's bottom row,
+// padding bytes zero. Valid until the next grab or freeCapture().
+struct CapturedPicture {
+  std::int32_t width = 0, height = 0;
+  std::uint32_t stride = 0;
+  const std::uint8_t* bits = nullptr;
+};
+
+class ScreenGrabber {
+ public:
+  virtual ~ScreenGrabber() = default;
+
+  // Grabs w x h pixels whose top-left corner is at (x, y) in screen pixels
+  // (negative on a monitor left of or above the primary one), with the
+  // cursor drawn with its hotspot at the pointer. Parts outside the screen
+  // are black. False leaves the previous picture as it was.
+  virtual bool grabRect(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y) = 0;
+  // Empty when no buffer is held.
+  virtual CapturedPicture picture() const = 0;
+  virtual void freeCapture() = 0;
+  // 0 or 1: a buffer is kept, and reused, while the region keeps its size.
+  virtual int buffersHeld() const = 0;
+};
+
+}  // namespace ks

@@ -1,0 +1,802 @@
+// Top-level windows, their events, modal showing and the message pump on
+// user32/gdi32.
+#include "platform/win32/win32_window_system.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/win32/win32_dpi.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_native.h"
+
+namespace ks {
+namespace {
+
+using win32::PaintScope;
+using win32::SelectScope;
+using win32::UniqueBrush;
+using win32::UniquePen;
+using win32::UniqueWindow;
+using win32::WindowClass;
+
+constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED (Windows 8.1)
+
+std::wstring widen(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(count, 0)), L'\0');
+  if (count > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), count);
+  return wide;
+}
+
+std::string narrow(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(std::max(count, 0)), '\0');
+  if (count > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), count, nullptr, nullptr);
+  return utf8;
+}
+
+// Where Windows puts a minimised window that the shell hides.
+constexpr LONG kParked = -32000;
+
+bool minimizedWindowsHidden() {
+  MINIMIZEDMETRICS metrics{};
+  metrics.cbSize = sizeof metrics;
+  return SystemParametersInfoW(SPI_GETMINIMIZEDMETRICS, sizeof metrics, &metrics, 0) &&
+         (metrics.iArrange & ARW_HIDE) != 0;
+}
+
+// GetWindowPlacement's rectangles are relative to the work area, except for
+// tool windows.
+POINT workspaceOffset(HWND hwnd) {
+  if (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) return POINT{0, 0};
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &info)) return POINT{0, 0};
+  return POINT{info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top};
+}
+
+COLORREF colorRef(Rgb color) { return RGB(color.r, color.g, color.b); }
+
+Rgb rgbOf(COLORREF color) {
+  return Rgb{GetRValue(color), GetGValue(color), GetBValue(color)};
+}
+
+int buttonOfMessage(UINT message) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      return kLeftButton;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      return kRightButton;
+    default:
+      return kMiddleButton;
+  }
+}
+
+int heldButtons(WPARAM keys) {
+  return ((keys & MK_LBUTTON) ? kLeftButton : 0) | ((keys & MK_RBUTTON) ? kRightButton : 0) |
+         ((keys & MK_MBUTTON) ? kMiddleButton : 0);
+}
+
+class Win32WindowSystem;
+class Win32Window;
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+class Win32Line final : public Line {
+ public:
+  Win32Line(Win32Window& owner, const LineSpec& spec) : owner_(owner), spec_(spec) {}
+
+  float x1() const override { return spec_.x1; }
+  float y1() const override { return spec_.y1; }
+  float x2() const override { return spec_.x2; }
+  float y2() const override { return spec_.y2; }
+  void setX1(float twips) override { set(spec_.x1, twips); }
+  void setY1(float twips) override { set(spec_.y1, twips); }
+  void setX2(float twips) override { set(spec_.x2, twips); }
+  void setY2(float twips) override { set(spec_.y2, twips); }
+  int widthPixels() const override { return spec_.widthPixels; }
+  Rgb color() const override {
+    return spec_.systemWindowText ? rgbOf(GetSysColor(COLOR_WINDOWTEXT)) : spec_.color;
+  }
+
+  const LineSpec& spec() const { return spec_; }
+
+ private:
+  void set(float& field, float twips);
+
+  Win32Window& owner_;
+  LineSpec spec_;
+};
+
+class Win32WindowSystem final : public WindowSystem {
+ public:
+  explicit Win32WindowSystem(const Win32Options& options);
+  ~Win32WindowSystem() override;
+  Win32WindowSystem(const Win32WindowSystem&) = delete;
+  Win32WindowSystem& operator=(const Win32WindowSystem&) = delete;
+
+  std::unique_ptr<Window> createWindow(const WindowSpec& spec) override;
+  float twipsPerPixelX() const override { return metrics_.twipsPerPixelX; }
+  float twipsPerPixelY() const override { return metrics_.twipsPerPixelY; }
+  void showModal(Window& window) override;
+  MsgButton messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) override;
+  void doEvents() override;
+  int run() override;
+  void endProgram() override;
+  bool ended() const override { return ended_; }
+
+  HINSTANCE instance() const { return instance_; }
+  LPCWSTR className() const { return class_.name(); }
+  const win32::ScreenMetrics& metrics() const { return metrics_; }
+  // Owner of titled windows kept out of the taskbar: an unowned window
+  // without WS_EX_TOOLWINDOW always gets a taskbar button.
+  HWND hiddenOwner();
+  // A modal dialog going away (hidden, closed or destroyed): give the other
+  // windows their input back before the system picks the next active one.
+  void releaseModal(HWND dialog);
+
+ private:
+  struct ModalFrame {
+    HWND dialog = nullptr;
+    std::vector<HWND> disabled;
+    bool released = false;
+  };
+
+  std::vector<HWND> ourTopLevelWindows() const;
+  void dispatch(const MSG& message);
+  void quitReceived(const MSG& message);
+
+  Win32Options options_;
+  HINSTANCE instance_ = GetModuleHandleW(nullptr);
+  win32::ScreenMetrics metrics_;
+  WindowClass class_;
+  UniqueWindow owner_;
+  std::vector<ModalFrame> modal_;
+  bool ended_ = false;
+  bool quitQueued_ = false;  // our WM_QUIT still waits in the thread's queue
+  int exitCode_ = 0;
+};
+
+class Win32Window final : public Window {
+ public:
+  Win32Window(Win32WindowSystem& system, const WindowSpec& spec);
+  ~Win32Window() override;
+  Win32Window(const Win32Window&) = delete;
+  Win32Window& operator=(const Win32Window&) = delete;
+
+  float left() const override { return toTwipsX(windowRect().left); }
+  float top() const override { return toTwipsY(windowRect().top); }
+  float width() const override {
+    const RECT r = windowRect();
+    return toTwipsX(r.right - r.left);
+  }
+  float height() const override {
+    const RECT r = windowRect();
+    return toTwipsY(r.bottom - r.top);
+  }
+  void setLeft(float twips) override {
+    const int x = toPixelsX(twips);
+    place([x](RECT& r) { OffsetRect(&r, x - r.left, 0); });
+  }
+  void setTop(float twips) override {
+    const int y = toPixelsY(twips);
+    place([y](RECT& r) { OffsetRect(&r, 0, y - r.top); });
+  }
+  void setWidth(float twips) override {
+    const int width = toPixelsX(twips);
+    place([width](RECT& r) { r.right = r.left + width; });
+  }
+  void setHeight(float twips) override {
+    const int height = toPixelsY(twips);
+    place([height](RECT& r) { r.bottom = r.top + height; });
+  }
+  float scaleWidth() const override { return toTwipsX(clientRect().right); }
+  float scaleHeight() const override { return toTwipsY(clientRect().bottom); }
+
+  int windowState() const override;
+  void setWindowState(int state) override;
+  bool visible() const override { return hwnd_ && IsWindowVisible(hwnd_.get()); }
+  void show() override;
+  void hide() override;
+  bool enabled() const override { return hwnd_ && IsWindowEnabled(hwnd_.get()); }
+  void setEnabled(bool enabled) override {
+    if (hwnd_) EnableWindow(hwnd_.get(), enabled ? TRUE : FALSE);
+  }
+  void makeTopmost() override;
+  bool topmost() const override {
+    return hwnd_ && (GetWindowLongPtrW(hwnd_.get(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+  }
+  std::string caption() const override;
+  Line& addLine(const LineSpec& spec) override;
+
+  HWND handle() const { return hwnd_.get(); }
+  void attach(HWND hwnd) { hwnd_.reset(hwnd); }
+  void invalidate() {
+    if (hwnd_) InvalidateRect(hwnd_.get(), nullptr, TRUE);
+  }
+  // True when the message is handled here, with its result.
+  bool handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+ private:
+  // What a Resize reports: the state and the client size it happened at.
+  struct SizeKey {
+    WPARAM kind = SIZE_RESTORED;
+    LONG width = 0;
+    LONG height = 0;
+    friend bool operator==(const SizeKey&, const SizeKey&) = default;
+  };
+
+  float toTwipsX(LONG pixels) const {
+    return win32::toTwips(pixels, system_.metrics().twipsPerPixelX);
+  }
+  float toTwipsY(LONG pixels) const {
+    return win32::toTwips(pixels, system_.metrics().twipsPerPixelY);
+  }
+  int toPixelsX(float twips) const {
+    return win32::toPixels(twips, system_.metrics().twipsPerPixelX);
+  }
+  int toPixelsY(float twips) const {
+    return win32::toPixels(twips, system_.metrics().twipsPerPixelY);
+  }
+  RECT windowRect() const;
+  RECT clientRect() const;
+  SizeKey currentSizeKey() const;
+  void placeClientArea(int left, int top, int width, int height);
+  // Changes the outer rectangle; that of a minimised window is where it
+  // will be restored.
+  template <typename Change>
+  void place(Change change);
+  void setRestoredRect(HWND hwnd, const RECT& rect);
+  void paint(HWND hwnd);
+  void drawLine(HDC dc, const LineSpec& line) const;
+  void sized(HWND hwnd, WPARAM kind);
+  void closeRequested();
+  MouseEvent mouseEvent(int button, LPARAM position) const;
+
+  // Runs a handler unless the program has ended. A copy runs, so a handler
+  // may replace itself.
+  template <typename Handler, typename... Args>
+  void fire(const Handler& handler, const Args&... args) {
+    if (!handler || system_.ended()) return;
+    Handler copy = handler;
+    copy(args...);
+  }
+
+  Win32WindowSystem& system_;
+  std::string caption_;
+  UniqueBrush background_;
+  std::vector<std::unique_ptr<Win32Line>> lines_;
+  bool shown_ = false;    // events flow only after the first show
+  bool showing_ = false;  // inside ShowWindow: activation arrives mid-show
+  std::optional<SizeKey> lastSize_;
+  UniqueWindow hwnd_;
+};
+
+void Win32Line::set(float& field, float twips) {
+  if (field == twips) return;
+  field = twips;
+  owner_.invalidate();
+}
+
+// --- Win32Window ----------------------------------------------------------
+
+Win32Window::Win32Window(Win32WindowSystem& system, const WindowSpec& spec)
+    : system_(system), caption_(spec.caption), background_(CreateSolidBrush(colorRef(spec.background))) {
+  DWORD style = WS_CLIPCHILDREN;
+  DWORD exStyle = 0;
+  bool titled = true;
+  switch (spec.border) {
+    case Border::None:
+      style |= WS_POPUP;
+      // A tool window stays out of the taskbar and Alt+Tab.
+      exStyle |= spec.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
+      titled = false;
+      break;
+    case Border::FixedSingle:
+      style |= WS_OVERLAPPED | WS_CAPTION;
+      break;
+    case Border::FixedDialog:
+      style |= WS_CAPTION | WS_DLGFRAME;
+      exStyle |= WS_EX_DLGMODALFRAME;
+      break;
+  }
+  if (titled) {
+    if (spec.controlBox) style |= WS_SYSMENU;
+    if (spec.minButton) style |= WS_MINIMIZEBOX;
+    if (spec.maxButton) style |= WS_MAXIMIZEBOX;
+    if (spec.showInTaskbar) exStyle |= WS_EX_APPWINDOW;
+  }
+  HWND owner = titled && !spec.showInTaskbar ? system_.hiddenOwner() : nullptr;
+
+  const auto& m = system_.metrics();
+  const int clientLeft = win32::toPixels(spec.clientLeft, m.twipsPerPixelX);
+  const int clientTop = win32::toPixels(spec.clientTop, m.twipsPerPixelY);
+  const int clientWidth = win32::toPixels(spec.clientWidth, m.twipsPerPixelX);
+  const int clientHeight = win32::toPixels(spec.clientHeight, m.twipsPerPixelY);
+  RECT outer{clientLeft, clientTop, clientLeft + clientWidth, clientTop + clientHeight};
+  win32::adjustWindowRect(outer, style, exStyle, m.dpiY);
+
+  // WM_NCCREATE attaches the handle to this object.
+  CreateWindowExW(exStyle, system_.className(), widen(spec.caption).c_str(), style, outer.left, outer.top,
+                  outer.right - outer.left, outer.bottom - outer.top, owner, nullptr, system_.instance(), this);
+  if (!hwnd_) return;
+  placeClientArea(clientLeft, clientTop, clientWidth, clientHeight);
+
+  if (spec.iconResource != 0) {
+    const auto id = MAKEINTRESOURCEW(spec.iconResource);
+    auto load = [&](int cx, int cy) {
+      return static_cast<HICON>(LoadImageW(system_.instance(), id, IMAGE_ICON, cx, cy, LR_SHARED));
+    };
+    if (HICON big = load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)))
+      SendMessageW(hwnd_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    if (HICON small = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)))
+      SendMessageW(hwnd_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  }
+}
+
+Win32Window::~Win32Window() {
+  if (HWND hwnd = hwnd_.get()) {
+    // Detach first: destroying sends messages this half-destroyed object
+    // must not see.
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    system_.releaseModal(hwnd);
+  }
+}
+
+RECT Win32Window::windowRect() const {
+  RECT r{};
+  if (!hwnd_) return r;
+  GetWindowRect(hwnd_.get(), &r);
+  // Windows parks a minimised window off-screen when the shell hides them
+  // (ARW_HIDE, the default). Some hosts report that setting but leave the
+  // window on the desktop (Wine's virtual desktop); report the parked place
+  // so a layout derived from a minimised window behaves alike everywhere.
+  if (IsIconic(hwnd_.get()) && minimizedWindowsHidden()) OffsetRect(&r, kParked - r.left, kParked - r.top);
+  return r;
+}
+
+RECT Win32Window::clientRect() const {
+  RECT r{};
+  if (hwnd_) GetClientRect(hwnd_.get(), &r);
+  return r;
+}
+
+Win32Window::SizeKey Win32Window::currentSizeKey() const {
+  SizeKey key;
+  if (!hwnd_) return key;
+  key.kind = IsIconic(hwnd_.get()) ? SIZE_MINIMIZED : IsZoomed(hwnd_.get()) ? SIZE_MAXIMIZED : SIZE_RESTORED;
+  const RECT client = clientRect();
+  key.width = client.right;
+  key.height = client.bottom;
+  return key;
+}
+
+// The frame computed from the style can differ from what the system draws
+// (themes, a caption that wraps, another monitor's DPI); measure and correct.
+void Win32Window::placeClientArea(int left, int top, int width, int height) {
+  HWND hwnd = hwnd_.get();
+  const RECT outer = windowRect();
+  const RECT client = clientRect();
+  POINT origin{0, 0};
+  ClientToScreen(hwnd, &origin);
+  const int dx = left - origin.x;
+  const int dy = top - origin.y;
+  const int dw = width - client.right;
+  const int dh = height - client.bottom;
+  if (dx == 0 && dy == 0 && dw == 0 && dh == 0) return;
+  SetWindowPos(hwnd, nullptr, outer.left + dx, outer.top + dy, outer.right - outer.left + dw,
+               outer.bottom - outer.top + dh, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+template <typename Change>
+void Win32Window::place(Change change) {
+  HWND hwnd = hwnd_.get();
+  if (!hwnd) return;
+  if (IsIconic(hwnd)) {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(hwnd, &placement)) return;
+    RECT restored = placement.rcNormalPosition;
+    const POINT offset = workspaceOffset(hwnd);
+    OffsetRect(&restored, offset.x, offset.y);
+    RECT changed = restored;
+    change(changed);
+    if (!EqualRect(&changed, &restored)) setRestoredRect(hwnd, changed);
+    return;
+  }
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  RECT changed = r;
+  change(changed);
+  const bool moves = changed.left != r.left || changed.top != r.top;
+  const bool sizes = changed.right - changed.left != r.right - r.left || changed.bottom - changed.top != r.bottom - r.top;
+  if (!moves && !sizes) return;
+  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+  if (!moves) flags |= SWP_NOMOVE;
+  if (!sizes) flags |= SWP_NOSIZE;
+  // WM_SIZE, and with it Resize, is sent before SetWindowPos returns.
+  SetWindowPos(hwnd, nullptr, changed.left, changed.top, changed.right - changed.left, changed.bottom - changed.top,
+               flags);
+}
+
+void Win32Window::setRestoredRect(HWND hwnd, const RECT& rect) {
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  if (!GetWindowPlacement(hwnd, &placement)) return;
+  const POINT offset = workspaceOffset(hwnd);
+  placement.rcNormalPosition = rect;
+  OffsetRect(&placement.rcNormalPosition, -offset.x, -offset.y);
+  // Stays minimised and inactive (or hidden).
+  placement.showCmd = IsWindowVisible(hwnd) ? SW_SHOWMINNOACTIVE : SW_HIDE;
+  SetWindowPlacement(hwnd, &placement);
+}
+
+int Win32Window::windowState() const {
+  if (!hwnd_) return kStateNormal;
+  if (IsIconic(hwnd_.get())) return kStateMinimized;
+  if (IsZoomed(hwnd_.get())) return kStateMaximized;
+  return kStateNormal;
+}
+
+void Win32Window::setWindowState(int state) {
+  if (!hwnd_ || state == windowState()) return;
+  const int command = state == kStateMinimized ? SW_MINIMIZE : state == kStateMaximized ? SW_MAXIMIZE : SW_RESTORE;
+  ShowWindow(hwnd_.get(), command);
+}
+
+void Win32Window::show() {
+  if (!hwnd_) return;
+  if (!shown_) {
+    // Resize comes first, before the window appears and is activated;
+    // the WM_SIZE that the first ShowWindow sends reports the same size and
+    // is dropped in sized().
+    shown_ = true;
+    lastSize_ = currentSizeKey();
+    fire(events.onResize);
+    if (!hwnd_) return;
+  }
+  showing_ = true;
+  ShowWindow(hwnd_.get(), SW_SHOW);
+  showing_ = false;
+}
+
+void Win32Window::hide() {
+  if (!hwnd_) return;
+  system_.releaseModal(hwnd_.get());
+  ShowWindow(hwnd_.get(), SW_HIDE);
+}
+
+void Win32Window::makeTopmost() {
+  if (!hwnd_) return;
+  // Without SWP_NOACTIVATE the window is activated too, but a hidden window
+  // must not become the active one.
+  UINT flags = SWP_NOMOVE | SWP_NOSIZE;
+  if (!IsWindowVisible(hwnd_.get())) flags |= SWP_NOACTIVATE;
+  SetWindowPos(hwnd_.get(), HWND_TOPMOST, 0, 0, 0, 0, flags);
+}
+
+std::string Win32Window::caption() const {
+  if (!hwnd_) return caption_;
+  const int length = GetWindowTextLengthW(hwnd_.get());
+  std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
+  const int copied = GetWindowTextW(hwnd_.get(), text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(std::max(copied, 0)));
+  return narrow(text);
+}
+
+Line& Win32Window::addLine(const LineSpec& spec) {
+  lines_.push_back(std::make_unique<Win32Line>(*this, spec));
+  invalidate();
+  return *lines_.back();
+}
+
+void Win32Window::drawLine(HDC dc, const LineSpec& line) const {
+  const COLORREF color = line.systemWindowText ? GetSysColor(COLOR_WINDOWTEXT) : colorRef(line.color);
+  UniquePen pen(CreatePen(PS_SOLID, std::max(1, line.widthPixels), color));
+  if (!pen) return;
+  SelectScope select(dc, pen.get());
+  MoveToEx(dc, toPixelsX(line.x1), toPixelsY(line.y1), nullptr);
+  LineTo(dc, toPixelsX(line.x2), toPixelsY(line.y2));
+}
+
+void Win32Window::paint(HWND hwnd) {
+  {
+    // Validated here whatever the handler below does, so a handler that
+    // moves other windows cannot start a paint storm.
+    PaintScope scope(hwnd);
+    if (scope.dc())
+      for (const auto& line : lines_) drawLine(scope.dc(), line->spec());
+  }
+  if (shown_) fire(events.onPaint);
+}
+
+void Win32Window::sized(HWND hwnd, WPARAM kind) {
+  if (!shown_ || kind > SIZE_MAXIMIZED) return;
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  const SizeKey key{kind, client.right, client.bottom};
+  if (lastSize_ == key) return;
+  lastSize_ = key;
+  fire(events.onResize);
+}
+
+void Win32Window::closeRequested() {
+  bool accepted = true;
+  if (events.onCloseRequest && !system_.ended()) {
+    auto handler = events.onCloseRequest;
+    accepted = handler();
+  }
+  if (!accepted) return;
+  fire(events.onUnload);
+  if (HWND hwnd = hwnd_.get()) {
+    system_.releaseModal(hwnd);
+    DestroyWindow(hwnd);  // WM_NCDESTROY lets go of the handle
+  }
+}
+
+MouseEvent Win32Window::mouseEvent(int button, LPARAM position) const {
+  // Signed: while the mouse is captured the pointer may be left of or above
+  // the client area.
+  const auto x = static_cast<short>(LOWORD(position));
+  const auto y = static_cast<short>(HIWORD(position));
+  return MouseEvent{button, toTwipsX(x), toTwipsY(y)};
+}
+
+bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  result = 0;
+  switch (message) {
+    case WM_ERASEBKGND: {
+      RECT client{};
+      GetClientRect(hwnd, &client);
+      FillRect(reinterpret_cast<HDC>(wParam), &client, background_.get());
+      result = 1;
+      return true;
+    }
+    case WM_PAINT:
+      paint(hwnd);
+      return true;
+    case WM_SIZE:
+      sized(hwnd, wParam);
+      return true;
+    case WM_ACTIVATE:
+      result = DefWindowProcW(hwnd, message, wParam, lParam);
+      if (LOWORD(wParam) != WA_INACTIVE && shown_ && (showing_ || IsWindowVisible(hwnd)))
+        fire(events.onActivate);
+      return true;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      // Captured, a drag that leaves the window keeps reporting to it.
+      SetCapture(hwnd);
+      fire(events.onMouseDown, mouseEvent(buttonOfMessage(message), lParam));
+      return true;
+    case WM_MOUSEMOVE:
+      fire(events.onMouseMove, mouseEvent(heldButtons(wParam), lParam));
+      return true;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+      if (heldButtons(wParam) == 0 && GetCapture() == hwnd) ReleaseCapture();
+      fire(events.onMouseUp, mouseEvent(buttonOfMessage(message), lParam));
+      return true;
+    case WM_CLOSE:
+      closeRequested();
+      return true;
+    case kDpiChanged:
+      // Geometry is kept in device pixels; the program places its windows
+      // itself, so the suggested rectangle is not applied.
+      return true;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      hwnd_.release();
+      return false;
+    default:
+      return false;
+  }
+}
+
+// --- Win32WindowSystem ----------------------------------------------------
+
+Win32WindowSystem::Win32WindowSystem(const Win32Options& options) : options_(options) {
+  win32::becomeDpiAware();
+  metrics_ = win32::screenMetrics();
+
+  // A class per window system, so several can live in one process (tests).
+  const std::wstring name = L"kestrascope.Window." + std::to_wstring(reinterpret_cast<std::uintptr_t>(this));
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = windowProc;
+  wc.hInstance = instance_;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = name.c_str();
+  class_ = WindowClass(instance_, RegisterClassExW(&wc));
+}
+
+Win32WindowSystem::~Win32WindowSystem() {
+  // A quit message left behind would end the next loop on this thread.
+  if (quitQueued_) {
+    MSG message;
+    PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  }
+}
+
+std::unique_ptr<Window> Win32WindowSystem::createWindow(const WindowSpec& spec) {
+  return std::make_unique<Win32Window>(*this, spec);
+}
+
+HWND Win32WindowSystem::hiddenOwner() {
+  if (!owner_ && class_.atom())
+    owner_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, className(), L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                 instance_, nullptr));
+  return owner_.get();
+}
+
+std::vector<HWND> Win32WindowSystem::ourTopLevelWindows() const {
+  struct Search {
+    ATOM atom;
+    HWND exclude;
+    std::vector<HWND> found;
+  } search{class_.atom(), owner_.get(), {}};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(param);
+        if (hwnd != s.exclude && static_cast<ATOM>(GetClassLongPtrW(hwnd, GCW_ATOM)) == s.atom)
+          s.found.push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void Win32WindowSystem::releaseModal(HWND dialog) {
+  for (auto& frame : modal_) {
+    if (frame.dialog != dialog || frame.released) continue;
+    for (HWND hwnd : frame.disabled)
+      if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
+    frame.released = true;
+  }
+}
+
+void Win32WindowSystem::showModal(Window& window) {
+  auto* dialog = dynamic_cast<Win32Window*>(&window);
+  if (!dialog || !dialog->handle() || ended_) return;
+  const HWND hwnd = dialog->handle();
+  const HWND previous = GetActiveWindow();
+
+  ModalFrame frame{hwnd, {}, false};
+  for (HWND other : ourTopLevelWindows()) {
+    if (other == hwnd || !IsWindowEnabled(other)) continue;
+    EnableWindow(other, FALSE);
+    frame.disabled.push_back(other);
+  }
+  modal_.push_back(std::move(frame));
+
+  dialog->show();
+  // The handle, not the object: a handler may delete the dialog's object.
+  MSG message;
+  while (!ended_ && IsWindow(hwnd) && IsWindowVisible(hwnd)) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
+      quitReceived(message);
+      break;
+    }
+    if (got < 0) break;
+    dispatch(message);
+  }
+
+  releaseModal(hwnd);
+  modal_.erase(std::find_if(modal_.begin(), modal_.end(), [&](const ModalFrame& f) { return f.dialog == hwnd; }));
+  // Back to the window that was active, as when a dialog box ends.
+  if (!ended_ && previous && previous != hwnd && IsWindow(previous) && IsWindowVisible(previous) &&
+      GetActiveWindow() != previous)
+    SetForegroundWindow(previous);
+}
+
+MsgButton Win32WindowSystem::messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) {
+  const UINT defaultFlag = defaultButton == MsgButton::Yes  ? MB_DEFBUTTON1
+                           : defaultButton == MsgButton::No ? MB_DEFBUTTON2
+                                                            : MB_DEFBUTTON3;
+  const int answer = MessageBoxW(nullptr, widen(text).c_str(), options_.appTitle.c_str(),
+                                 MB_YESNOCANCEL | MB_TASKMODAL | MB_TOPMOST | defaultFlag);
+  if (answer == IDYES) return MsgButton::Yes;
+  if (answer == IDNO) return MsgButton::No;
+  return MsgButton::Cancel;
+}
+
+void Win32WindowSystem::dispatch(const MSG& message) {
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
+
+void Win32WindowSystem::quitReceived(const MSG& message) {
+  ended_ = true;
+  quitQueued_ = false;
+  exitCode_ = static_cast<int>(message.wParam);
+}
+
+void Win32WindowSystem::doEvents() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      quitReceived(message);
+      return;
+    }
+    dispatch(message);
+  }
+}
+
+int Win32WindowSystem::run() {
+  MSG message;
+  while (!ended_) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
+      quitReceived(message);
+      break;
+    }
+    if (got < 0) break;
+    dispatch(message);
+  }
+  return exitCode_;
+}
+
+void Win32WindowSystem::endProgram() {
+  if (options_.exitProcessOnEnd) ExitProcess(0);
+  if (ended_) return;
+  // Ended first: hiding activates other windows, and no handler may run.
+  ended_ = true;
+  PostQuitMessage(0);
+  quitQueued_ = true;
+  for (HWND hwnd : ourTopLevelWindows()) ShowWindow(hwnd, SW_HIDE);
+}
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_GETMINMAXINFO) {
+    // Arrives before WM_NCCREATE. The program sizes its windows itself,
+    // down to a caption strip a few pixels high; the default minimum
+    // tracking size would enlarge a captioned window.
+    reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = POINT{1, 1};
+    return 0;
+  }
+  if (message == WM_NCCREATE) {
+    auto* window = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    if (window) {
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+      window->attach(hwnd);
+    }
+  }
+  auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
+  try {
+    LRESULT result = 0;
+    if (window->handleMessage(hwnd, message, wParam, lParam, result)) return result;
+  } catch (...) {
+    // An exception must not unwind through user32's frames; the event is
+    // dropped and the program goes on.
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+std::unique_ptr<WindowSystem> makeWin32WindowSystem(const Win32Options& options) {
+  return std::make_unique<Win32WindowSystem>(options);
+}
+
+HWND nativeHandle(const Window& window) {
+  const auto* win32Window = dynamic_cast<const Win32Window*>(&window);
+  return win32Window ? win32Window->handle() : nullptr;
+}
+
+}  // namespace ks

@@ -1,0 +1,93 @@
+#include "recorder/dib_pixels.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ks::pixels {
+
+std::optional<std::uint32_t> dibImageSize(std::int32_t width, std::int32_t height) {
+  if (width <= 0 || height <= 0) return std::nullopt;
+  const std::uint64_t stride = (3ull * static_cast<std::uint64_t>(width) + 3ull) & ~3ull;
+  const std::uint64_t size = stride * static_cast<std::uint64_t>(height);
+  if (size > 0x7FFFFFFFull) return std::nullopt;
+  return static_cast<std::uint32_t>(size);
+}
+
+PixelRect intersect(const PixelRect& a, const PixelRect& b) {
+  const std::int64_t left = std::max(a.left, b.left);
+  const std::int64_t top = std::max(a.top, b.top);
+  const std::int64_t right = std::min(a.left + a.width, b.left + b.width);
+  const std::int64_t bottom = std::min(a.top + a.height, b.top + b.height);
+  if (right <= left || bottom <= top) return {left, top, 0, 0};
+  return {left, top, right - left, bottom - top};
+}
+
+PixelRect onScreenPart(const PixelRect& region, const PixelRect& screen) {
+  PixelRect part = intersect(region, screen);
+  part.left -= region.left;
+  part.top -= region.top;
+  return part;
+}
+
+void blackOutside(const DibView& dib, const PixelRect& keep) {
+  const PixelRect inside = intersect(keep, {0, 0, dib.width, dib.height});
+  for (std::int64_t y = 0; y < dib.height; ++y) {
+    std::uint8_t* row = dib.row(y);
+    if (inside.empty() || y < inside.top || y >= inside.top + inside.height) {
+      std::memset(row, 0, dib.stride);
+      continue;
+    }
+    const auto left = static_cast<std::size_t>(inside.left) * 3;
+    const auto right = static_cast<std::size_t>(inside.left + inside.width) * 3;
+    std::memset(row, 0, left);
+    std::memset(row + right, 0, dib.stride - right);
+  }
+}
+
+void copyFromScreen(const DibView& dib, std::int64_t dstX, std::int64_t dstY,
+                    const ScreenView& screen, std::int64_t srcX, std::int64_t srcY,
+                    std::int64_t width, std::int64_t height) {
+  const auto bpp = static_cast<std::size_t>(screen.bytesPerPixel);
+  for (std::int64_t line = 0; line < height; ++line) {
+    const std::uint8_t* src = screen.bits + static_cast<std::size_t>(srcY + line) * screen.stride +
+                              static_cast<std::size_t>(srcX) * bpp;
+    std::uint8_t* dst = dib.row(dstY + line) + static_cast<std::size_t>(dstX) * 3;
+    if (bpp == 3) {
+      std::memcpy(dst, src, static_cast<std::size_t>(width) * 3);
+      continue;
+    }
+    for (std::int64_t x = 0; x < width; ++x, src += bpp, dst += 3) {
+      dst[0] = src[0];
+      dst[1] = src[1];
+      dst[2] = src[2];
+    }
+  }
+}
+
+namespace {
+
+// (s * a + d * (255 - a)) / 255 to nearest; 255 is odd, so there are no ties.
+std::uint8_t blendChannel(std::uint8_t source, std::uint8_t dest, std::uint8_t alpha) {
+  const unsigned sum = source * alpha + dest * (255u - alpha);
+  return static_cast<std::uint8_t>((sum + 127u) / 255u);
+}
+
+}  // namespace
+
+void blendCursor(const DibView& dib, const CursorImage& cursor, PixelPoint at) {
+  const PixelRect onPicture =
+      intersect({at.x, at.y, cursor.width, cursor.height}, {0, 0, dib.width, dib.height});
+  for (std::int64_t y = onPicture.top; y < onPicture.top + onPicture.height; ++y) {
+    std::uint8_t* dst = dib.row(y) + static_cast<std::size_t>(onPicture.left) * 3;
+    const Bgra* src = cursor.pixels.data() +
+                      static_cast<std::size_t>(y - at.y) * static_cast<std::size_t>(cursor.width) +
+                      static_cast<std::size_t>(onPicture.left - at.x);
+    for (std::int64_t x = 0; x < onPicture.width; ++x, ++src, dst += 3) {
+      dst[0] = blendChannel(src->b, dst[0], src->a);
+      dst[1] = blendChannel(src->g, dst[1], src->a);
+      dst[2] = blendChannel(src->r, dst[2], src->a);
+    }
+  }
+}
+
+}  // namespace ks::pixels

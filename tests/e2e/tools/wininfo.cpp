@@ -1,0 +1,77 @@
+// Test tool run inside the same Wine desktop as the program: reports the
+// program's top-level windows so an end-to-end test can compare the screen
+// with where the windows really are.
+//
+//   wininfo.exe list TITLE   one line per visible top-level window of the
+//                            process that owns the window titled TITLE:
+//                            "x y w h clientx clienty clientw clienth topmost enabled caption"
+//   wininfo.exe wait TITLE S waits up to S seconds for that window; exit 0 when found
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+struct Search {
+  DWORD pid;
+};
+
+BOOL CALLBACK printWindow(HWND hwnd, LPARAM param) {
+  const auto* search = reinterpret_cast<const Search*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != search->pid || !IsWindowVisible(hwnd)) return TRUE;
+  RECT r{}, c{};
+  GetWindowRect(hwnd, &r);
+  GetClientRect(hwnd, &c);
+  POINT origin{0, 0};
+  ClientToScreen(hwnd, &origin);
+  wchar_t title[256] = L"";
+  GetWindowTextW(hwnd, title, 256);
+  char utf8[1024] = "";
+  WideCharToMultiByte(CP_UTF8, 0, title, -1, utf8, sizeof utf8, nullptr, nullptr);
+  const bool topmost = (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+  std::printf("%ld %ld %ld %ld %ld %ld %ld %ld %d %d %s\n", r.left, r.top, r.right - r.left, r.bottom - r.top,
+              origin.x, origin.y, c.right, c.bottom, topmost ? 1 : 0, IsWindowEnabled(hwnd) ? 1 : 0,
+              utf8[0] ? utf8 : "-");
+  return TRUE;
+}
+
+std::wstring widen(const char* s) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
+  std::wstring w(n > 0 ? n - 1 : 0, L'\0');
+  if (n > 1) MultiByteToWideChar(CP_UTF8, 0, s, -1, w.data(), n);
+  return w;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: wininfo list|wait TITLE [SECONDS]\n");
+    return 2;
+  }
+  SetProcessDPIAware();  // report physical pixels, as the program sees them
+  const std::string verb = argv[1];
+  const std::wstring title = widen(argv[2]);
+  if (verb == "wait") {
+    const int seconds = argc > 3 ? std::atoi(argv[3]) : 20;
+    for (int i = 0; i < seconds * 10; ++i) {
+      if (FindWindowW(nullptr, title.c_str())) return 0;
+      Sleep(100);
+    }
+    return 1;
+  }
+  if (verb == "list") {
+    HWND hwnd = FindWindowW(nullptr, title.c_str());
+    if (!hwnd) return 1;
+    Search search{};
+    GetWindowThreadProcessId(hwnd, &search.pid);
+    EnumWindows(printWindow, reinterpret_cast<LPARAM>(&search));
+    std::fflush(stdout);
+    return 0;
+  }
+  return 2;
+}

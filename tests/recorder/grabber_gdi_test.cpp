@@ -1,0 +1,375 @@
+// The GDI grabber against a real screen (run under Wine): a window painted
+// with a known pattern is grabbed and compared byte for byte.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/win32/gdi_grabber.h"
+#include "platform/win32/win32_dpi.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_native.h"
+
+namespace ks {
+namespace {
+
+using UniqueBitmap = win32::UniqueHandle<HBITMAP, win32::GdiObjectDeleter>;
+
+// A colour that differs between neighbouring pixels in every channel.
+COLORREF patternAt(int x, int y) {
+  return RGB(static_cast<BYTE>(x * 7 + y * 3 + 1), static_cast<BYTE>(x * 5 + y * 11 + 2),
+             static_cast<BYTE>(200 - x * 3 - y * 13));
+}
+
+void pumpFor(std::chrono::milliseconds time) {
+  const auto end = std::chrono::steady_clock::now() + time;
+  do {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (std::chrono::steady_clock::now() < end);
+}
+
+// A topmost borderless window that paints the pattern over its client area
+// (pattern coordinates relative to the window's top-left corner).
+class PatternWindow {
+ public:
+  PatternWindow(int x, int y, int width, int height) : width_(width), height_(height) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &PatternWindow::proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ks_grabber_test_pattern";
+    class_ = win32::WindowClass(wc.hInstance, RegisterClassExW(&wc));
+    pattern_.resize(static_cast<std::size_t>(width) * height);
+    for (int row = 0; row < height; ++row) {
+      for (int column = 0; column < width; ++column) {
+        const COLORREF c = patternAt(column, row);
+        // 0x00RRGGBB, as a 32-bit top-down DIB holds it.
+        pattern_[static_cast<std::size_t>(row) * width + column] =
+            (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+      }
+    }
+    window_ = win32::UniqueWindow(CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, class_.name(), L"pattern",
+                                                  WS_POPUP, x, y, width, height, nullptr, nullptr,
+                                                  wc.hInstance, this));
+    ShowWindow(window_.get(), SW_SHOW);
+    SetForegroundWindow(window_.get());
+    UpdateWindow(window_.get());
+    waitUntilShown(x, y);
+  }
+
+  HWND get() const { return window_.get(); }
+
+ private:
+  static LRESULT CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+      auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<PatternWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_PAINT && self) {
+      win32::PaintScope paint(hwnd);
+      self->paint(paint.dc());
+      return 0;
+    }
+    if (message == WM_ERASEBKGND) return 1;
+    // No class cursor: the cursor a test sets stays.
+    if (message == WM_SETCURSOR) return TRUE;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+
+  void paint(HDC dc) const {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -height_;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(dc, 0, 0, width_, height_, 0, 0, 0, height_, pattern_.data(), &info,
+                      DIB_RGB_COLORS);
+  }
+
+  // The screen shows the window once its corners have the pattern's colours.
+  void waitUntilShown(int x, int y) const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end) {
+      pumpFor(std::chrono::milliseconds(20));
+      const win32::WindowDc screen(nullptr);
+      if (GetPixel(screen.get(), x, y) == patternAt(0, 0) &&
+          GetPixel(screen.get(), x + width_ - 1, y + height_ - 1) == patternAt(width_ - 1, height_ - 1)) {
+        return;
+      }
+    }
+    ADD_FAILURE() << "the pattern window never showed on the screen";
+  }
+
+  int width_, height_;
+  std::vector<std::uint32_t> pattern_;
+  win32::WindowClass class_;
+  win32::UniqueWindow window_;
+};
+
+struct Region {
+  int width, height, x, y;
+};
+
+// What the picture must hold: bottom row first, B G R, zero padding; the
+// pattern where the window is (at windowX, windowY), black off the screen.
+// Other screen pixels show whatever the desktop has there and are not known.
+struct Expected {
+  std::vector<std::uint8_t> bytes;
+  std::vector<bool> known;  // per byte: whether it must match
+};
+
+Expected expectedPicture(const Region& r, int windowX, int windowY, int windowWidth,
+                         int windowHeight, const RECT& screen) {
+  const std::size_t stride = (static_cast<std::size_t>(r.width) * 3 + 3) / 4 * 4;
+  Expected e{std::vector<std::uint8_t>(stride * r.height, 0), std::vector<bool>(stride * r.height, true)};
+  for (int row = 0; row < r.height; ++row) {
+    const int sy = r.y + r.height - 1 - row;
+    for (int column = 0; column < r.width; ++column) {
+      const int sx = r.x + column;
+      const std::size_t at = static_cast<std::size_t>(row) * stride + column * 3;
+      const bool onScreen = sx >= screen.left && sx < screen.right && sy >= screen.top && sy < screen.bottom;
+      const bool onWindow = sx >= windowX && sx < windowX + windowWidth && sy >= windowY &&
+                            sy < windowY + windowHeight;
+      if (onWindow && onScreen) {
+        const COLORREF c = patternAt(sx - windowX, sy - windowY);
+        e.bytes[at] = GetBValue(c);
+        e.bytes[at + 1] = GetGValue(c);
+        e.bytes[at + 2] = GetRValue(c);
+      } else if (onScreen) {
+        e.known[at] = e.known[at + 1] = e.known[at + 2] = false;
+      }
+    }
+  }
+  return e;
+}
+
+std::string pictureDiff(const CapturedPicture& picture, const Region& r, const Expected& e) {
+  if (picture.width != r.width || picture.height != r.height) return "wrong size";
+  if (static_cast<std::size_t>(picture.stride) * picture.height != e.bytes.size()) return "wrong stride";
+  for (std::size_t i = 0; i < e.bytes.size(); ++i) {
+    if (e.known[i] && picture.bits[i] != e.bytes[i]) {
+      return "byte " + std::to_string(i) + " (row " + std::to_string(i / picture.stride) +
+             " from the bottom, column byte " + std::to_string(i % picture.stride) + ") is " +
+             std::to_string(picture.bits[i]) + ", expected " + std::to_string(e.bytes[i]);
+    }
+  }
+  return {};
+}
+
+RECT virtualScreen() {
+  const int x = GetSystemMetrics(SM_XVIRTUALSCREEN);
+  const int y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+class GdiGrabberTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { win32::becomeDpiAware(); }
+
+  void SetUp() override {
+    screen_ = virtualScreen();
+    // The pointer waits in the screen's bottom-right corner, away from the
+    // window, unless a test moves it.
+    SetCursorPos(screen_.right - 1, screen_.bottom - 1);
+  }
+
+  RECT screen_{};
+};
+
+TEST_F(GdiGrabberTest, GrabsAPaintedWindowExactlyWhateverTheBands) {
+  const int wx = screen_.left + 100, wy = screen_.top + 80;
+  PatternWindow window(wx, wy, 641, 120);
+  const Region regions[] = {
+      {641, 120, wx, wy}, {101, 37, wx + 5, wy + 9}, {1, 1, wx + 640, wy + 119}, {1, 120, wx + 3, wy},
+  };
+  for (const std::int32_t bandRows : {0, 1, 7, 64, 4096}) {
+    auto grabber = makeGdiGrabber(GdiGrabberOptions{bandRows});
+    for (const Region& r : regions) {
+      // Enough grabs for the band timing to finish when it is on.
+      for (int i = 0; i < 16; ++i) {
+        ASSERT_TRUE(grabber->grabRect(r.width, r.height, r.x, r.y));
+        EXPECT_EQ(pictureDiff(grabber->picture(), r, expectedPicture(r, wx, wy, 641, 120, screen_)), "")
+            << "bands of " << bandRows << ", " << r.width << "x" << r.height << " grab " << i;
+      }
+      EXPECT_GT(grabber->bandRows(), 0) << "the band timing never finished";
+    }
+  }
+}
+
+TEST_F(GdiGrabberTest, BlacksOutWhatLiesOffTheScreenEvenInAReusedBuffer) {
+  const int wx = screen_.left, wy = screen_.top;
+  PatternWindow window(wx, wy, 300, 200);
+  const Region regions[] = {
+      {120, 100, wx - 50, wy - 40},  // over the top-left corner
+      {120, 100, wx - 200, wy},      // wholly left of the screen
+      {120, 100, wx + 5, wy - 99},   // one row on the screen
+  };
+  for (const Region& r : regions) {
+    auto grabber = makeGdiGrabber();
+    ASSERT_TRUE(grabber->grabRect(r.width, r.height, wx + 10, wy + 10));  // fills the buffer
+    const std::uint8_t* reused = grabber->picture().bits;
+    ASSERT_TRUE(grabber->grabRect(r.width, r.height, r.x, r.y));
+    EXPECT_EQ(grabber->picture().bits, reused);
+    EXPECT_EQ(pictureDiff(grabber->picture(), r, expectedPicture(r, wx, wy, 300, 200, screen_)), "")
+        << r.x << "," << r.y;
+  }
+}
+
+struct CursorBox {
+  int left, top, right, bottom;  // picture pixels that differ, top-down; empty when left >= right
+};
+
+CursorBox differingPixels(const CapturedPicture& a, const std::vector<std::uint8_t>& b) {
+  CursorBox box{a.width, a.height, 0, 0};
+  for (int row = 0; row < a.height; ++row) {
+    for (int column = 0; column < a.width; ++column) {
+      const std::size_t at = static_cast<std::size_t>(row) * a.stride + column * 3;
+      if (std::memcmp(a.bits + at, b.data() + at, 3) == 0) continue;
+      const int y = a.height - 1 - row;
+      box.left = std::min(box.left, column);
+      box.right = std::max(box.right, column + 1);
+      box.top = std::min(box.top, y);
+      box.bottom = std::max(box.bottom, y + 1);
+    }
+  }
+  return box;
+}
+
+TEST_F(GdiGrabberTest, DrawsTheCursorWithItsHotspotOnThePointerUnlessHidden) {
+  const int wx = screen_.left + 200, wy = screen_.top + 150;
+  PatternWindow window(wx, wy, 200, 160);
+  const Region r{200, 160, wx, wy};
+  auto grabber = makeGdiGrabber();
+
+  ASSERT_TRUE(grabber->grabRect(r.width, r.height, r.x, r.y));
+  const CapturedPicture plain = grabber->picture();
+  const std::vector<std::uint8_t> without(plain.bits, plain.bits + plain.stride * plain.height);
+
+  const HCURSOR ibeam = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_IBEAM));
+  ICONINFO icon{};
+  ASSERT_TRUE(GetIconInfo(ibeam, &icon));
+  const UniqueBitmap mask(icon.hbmMask), colour(icon.hbmColor);
+  BITMAP maskSize{};
+  GetObjectW(icon.hbmMask, sizeof(maskSize), &maskSize);
+  const int cursorWidth = maskSize.bmWidth;
+  const int cursorHeight = icon.hbmColor ? maskSize.bmHeight : maskSize.bmHeight / 2;
+  // The I-beam's hotspot sits inside its image, so drawing it at the image's
+  // corner instead would put it visibly down and to the right.
+  ASSERT_GT(icon.xHotspot + icon.yHotspot, 0u) << "this cursor cannot tell the hotspot apart";
+
+  const POINT pointer{wx + 100, wy + 80};
+  SetCursorPos(pointer.x, pointer.y);
+  SetCursor(ibeam);
+  pumpFor(std::chrono::milliseconds(100));
+  SetCursor(ibeam);
+
+  ASSERT_TRUE(grabber->grabRect(r.width, r.height, r.x, r.y));
+  const CursorBox box = differingPixels(grabber->picture(), without);
+  ASSERT_LT(box.left, box.right) << "no cursor drawn";
+  const int imageLeft = pointer.x - static_cast<int>(icon.xHotspot) - r.x;
+  const int imageTop = pointer.y - static_cast<int>(icon.yHotspot) - r.y;
+  EXPECT_GE(box.left, imageLeft);
+  EXPECT_GE(box.top, imageTop);
+  EXPECT_LE(box.right, imageLeft + cursorWidth);
+  EXPECT_LE(box.bottom, imageTop + cursorHeight);
+  // The hotspot's column and row are covered by the drawing.
+  EXPECT_LE(box.left, pointer.x - r.x);
+  EXPECT_GT(box.right, pointer.x - r.x);
+
+  ShowCursor(FALSE);
+  ASSERT_TRUE(grabber->grabRect(r.width, r.height, r.x, r.y));
+  const CursorBox hidden = differingPixels(grabber->picture(), without);
+  ShowCursor(TRUE);
+  EXPECT_GE(hidden.left, hidden.right) << "a hidden cursor was drawn";
+}
+
+TEST_F(GdiGrabberTest, ReusesOneBufferAndKeepsItWhenAGrabFails) {
+  const int wx = screen_.left + 60, wy = screen_.top + 60;
+  PatternWindow window(wx, wy, 150, 100);
+  auto grabber = makeGdiGrabber();
+  EXPECT_EQ(grabber->buffersHeld(), 0);
+  EXPECT_FALSE(grabber->grabRect(0, 0, wx, wy));
+  EXPECT_EQ(grabber->buffersHeld(), 0);
+
+  ASSERT_TRUE(grabber->grabRect(101, 50, wx, wy));
+  const CapturedPicture before = grabber->picture();
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(grabber->grabRect(101, 50, wx + i, wy + i));
+    EXPECT_EQ(grabber->picture().bits, before.bits);
+    EXPECT_EQ(grabber->buffersHeld(), 1);
+  }
+  ASSERT_TRUE(grabber->grabRect(101, 50, wx, wy));
+  const std::vector<std::uint8_t> bytes(before.bits, before.bits + before.stride * before.height);
+
+  const Region bad[] = {{0, 50, wx, wy}, {101, 0, wx, wy}, {-1, 50, wx, wy}, {101, -8, wx, wy},
+                        {65536, 40000, wx, wy}};
+  for (const Region& r : bad) {
+    EXPECT_FALSE(grabber->grabRect(r.width, r.height, r.x, r.y)) << r.width << "x" << r.height;
+    const CapturedPicture after = grabber->picture();
+    EXPECT_EQ(after.bits, before.bits);
+    EXPECT_EQ(after.width, 101);
+    EXPECT_EQ(after.height, 50);
+    EXPECT_EQ(after.stride, 304u);
+    EXPECT_EQ(std::memcmp(after.bits, bytes.data(), bytes.size()), 0);
+  }
+
+  grabber->freeCapture();
+  EXPECT_EQ(grabber->buffersHeld(), 0);
+  EXPECT_EQ(grabber->picture().bits, nullptr);
+  EXPECT_TRUE(grabber->grabRect(10, 10, wx, wy));
+}
+
+// Every grab here makes and frees a DC and a DIB section, and asks for the
+// hotspot of a cursor that changes each time. Wine's GetGuiResources is a
+// stub that answers 0, so there the check is the handle table itself: it
+// holds 16,384 GDI objects (Windows' default quota is 10,000), so a leak of
+// one object per grab makes the later grabs fail.
+TEST_F(GdiGrabberTest, ManyGrabsLeaveTheGdiObjectCountAsItWas) {
+  const int wx = screen_.left + 40, wy = screen_.top + 40;
+  PatternWindow window(wx, wy, 120, 90);
+  const HCURSOR cursors[] = {LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)),
+                             LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_IBEAM))};
+  SetCursorPos(wx + 30, wy + 30);
+  auto grabber = makeGdiGrabber();
+  ASSERT_TRUE(grabber->grabRect(40, 30, wx, wy));
+  const DWORD objectsBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+
+  constexpr int kGrabs = 20000;
+  int failed = 0;
+  for (int i = 0; i < kGrabs; ++i) {
+    SetCursor(cursors[i % 2]);
+    // Sizes alternate for the first half (a new buffer each grab), then stay.
+    const int width = i < kGrabs / 2 ? 40 + i % 2 : 40;
+    if (!grabber->grabRect(width, 30, wx, wy)) ++failed;
+  }
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(grabber->buffersHeld(), 1);
+  grabber->freeCapture();
+  ASSERT_TRUE(grabber->grabRect(40, 30, wx, wy));
+
+  const DWORD objectsAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  if (objectsBefore != 0) {
+    EXPECT_EQ(objectsAfter, objectsBefore);
+  } else {
+    std::printf("GetGuiResources answers 0 here; the handle table check stands alone\n");
+  }
+  const UniqueBitmap probe(CreateCompatibleBitmap(win32::WindowDc(nullptr).get(), 4, 4));
+  EXPECT_TRUE(probe) << "the GDI handle table is full";
+}
+
+}  // namespace
+}  // namespace ks
