@@ -5,6 +5,7 @@
 //
 //   grab_bench [--seconds S]   measure for about S seconds each (default 6)
 //   grab_bench --explore       also time the ways of copying the screen
+//   grab_bench --sweep R,R,..  time 1080p copies in bands of R rows
 //   grab_bench --snapshot F    show a test pattern, put the pointer on it
 //                              and save one grab as the BMP file F
 #include <algorithm>
@@ -12,7 +13,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -100,6 +100,48 @@ bool blitScreen(const Target& target, int width, int height, int rows) {
   return true;
 }
 
+struct Timing {
+  double bestMs = 0, meanMs = 0;
+  int calls = 0;
+};
+
+// Per-call times of `once` over about `seconds`: the best and the mean.
+Timing timeCalls(double seconds, const std::function<bool()>& once) {
+  double best = 1e9, total = 0;
+  int calls = 0;
+  const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+  do {
+    const auto start = Clock::now();
+    if (!once()) return {};
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    best = std::min(best, ms);
+    total += ms;
+    ++calls;
+  } while (Clock::now() < end || calls < 3);
+  return {best, total / calls, calls};
+}
+
+// The whole 1080p region in bands, the screen DC from GetDC or CreateDC.
+void sweepBands(double seconds, const std::vector<int>& bandRows) {
+  std::printf("# 1920x1080 at (0, 0) into a 24-bit DIB section: best and mean ms per grab\n");
+  const Target target(kWidth, kHeight, 24);
+  for (const int rows : bandRows) {
+    const Timing getDc = timeCalls(seconds, [&] { return blitScreen(target, kWidth, kHeight, rows); });
+    const UniqueDc display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
+    const Timing createDc = timeCalls(seconds, [&] {
+      for (int top = 0; top < kHeight; top += rows) {
+        if (!BitBlt(target.dc(), 0, top, kWidth, std::min(rows, kHeight - top), display.get(), 0, top, SRCCOPY)) {
+          return false;
+        }
+      }
+      GdiFlush();
+      return true;
+    });
+    std::printf("sweep_rows%d: getdc best %.2f mean %.2f ms (%d grabs), createdc_display best %.2f mean %.2f ms (%d grabs)\n",
+                rows, getDc.bestMs, getDc.meanMs, getDc.calls, createDc.bestMs, createDc.meanMs, createDc.calls);
+  }
+}
+
 void explore(double seconds) {
   std::printf("# milliseconds per grab, region at (0, 0)\n");
   auto report = [](const char* what, int width, int height, int rows, int bits, double perSecond) {
@@ -123,6 +165,33 @@ void explore(double seconds) {
       report("bands", kWidth, kHeight, rows, bits,
              rate(seconds, [&] { return blitScreen(target, kWidth, kHeight, rows); }));
     }
+  }
+  // Fixed costs, on a small region.
+  {
+    const Target target(64, 48, 24);
+    report("bitblt_getdc", 64, 48, 48, 24, rate(seconds, [&] { return blitScreen(target, 64, 48, 0); }));
+    const ks::win32::WindowDc screen(nullptr);
+    report("bitblt_dc_held", 64, 48, 48, 24, rate(seconds, [&] {
+             return BitBlt(target.dc(), 0, 0, 64, 48, screen.get(), 0, 0, SRCCOPY) != FALSE;
+           }));
+    report("getcursorinfo", 64, 48, 48, 24, rate(seconds, [&] {
+             CURSORINFO info{};
+             info.cbSize = sizeof(info);
+             return GetCursorInfo(&info) != FALSE;
+           }));
+    const HCURSOR arrow = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    report("drawiconex", 64, 48, 48, 24, rate(seconds, [&] {
+             return DrawIconEx(target.dc(), 5, 5, arrow, 0, 0, 0, nullptr, DI_NORMAL) != FALSE;
+           }));
+    report("virtual_screen_metrics", 64, 48, 48, 24, rate(seconds, [&] {
+             return GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_YVIRTUALSCREEN) +
+                        GetSystemMetrics(SM_CXVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) > 0;
+           }));
+    auto grabber = ks::makeGdiGrabber();
+    report("grabber_same_size", 64, 48, 48, 24, rate(seconds, [&] { return grabber->grabRect(64, 48, 0, 0); }));
+    int i = 0;
+    report("grabber_new_size", 64, 48, 48, 24,
+           rate(seconds, [&] { return grabber->grabRect(64 + (++i % 2), 48, 0, 0); }));
   }
   // A bitmap compatible with the screen, then GetDIBits to 24 bits.
   {
@@ -257,6 +326,15 @@ int main(int argc, char** argv) {
       seconds = std::max(0.5, std::atof(argv[++i]));
     } else if (arg == "--explore") {
       wantExplore = true;
+    } else if (arg == "--sweep" && i + 1 < argc) {
+      std::vector<int> rows;
+      for (const char* p = argv[++i]; *p;) {
+        char* next = nullptr;
+        rows.push_back(static_cast<int>(std::strtol(p, &next, 10)));
+        p = *next == ',' ? next + 1 : next;
+      }
+      sweepBands(std::max(0.3, seconds / 10), rows);
+      return 0;
     } else if (arg == "--snapshot" && i + 1 < argc) {
       return snapshot(argv[++i]);
     } else {

@@ -1,22 +1,30 @@
 #include "app/app.h"
 
+#include "about/frmabout.h"
 #include "frame/frmbot.h"
 #include "frame/frmsides.h"
 #include "frame/frmtop.h"
+#include "recorder/mod_avi.h"
+#include "settings/frmfile.h"
+#include "settings/frmsettings.h"
 
 namespace ks {
 
-App::App(WindowSystem& windows) : windows_(windows) {}
+App::App(const Platform& platform) : platform_(platform), modAvi_(std::make_unique<ModAvi>(*this)) {}
 
 App::~App() {
   // Handlers must not run while the forms are being torn down.
-  for (Form* f : std::initializer_list<Form*>{frmbot_.get(), frmright_.get(), frmleft_.get(), frmtop_.get()})
+  for (Form* f : std::initializer_list<Form*>{frmAbout_.get(), frmFile_.get(), frmSettings_.get(), frmbot_.get(),
+                                              frmright_.get(), frmleft_.get(), frmtop_.get()})
     if (f) f->window().events = {};
+  for (auto& f : graveyard_) f->window().events = {};
 }
 
 template <class F>
 F& App::touch(std::unique_ptr<F>& slot, const char* name) {
   if (!slot) {
+    // Forms unloaded earlier are no longer inside their own handlers.
+    graveyard_.clear();
     slot = std::make_unique<F>(*this);
     creationOrder_.emplace_back(name);
     slot->load();
@@ -24,9 +32,29 @@ F& App::touch(std::unique_ptr<F>& slot, const char* name) {
   return *slot;
 }
 
+template <class F>
+void App::unload(std::unique_ptr<F>& slot) {
+  if (!slot) return;
+  slot->window().events = {};
+  slot->window().hide();
+  graveyard_.push_back(std::move(slot));
+}
+
 FrmTop& App::frmtop() { return touch(frmtop_, "frmtop"); }
 FrmLeft& App::frmleft() { return touch(frmleft_, "frmleft"); }
 FrmRight& App::frmright() { return touch(frmright_, "frmright"); }
 FrmBot& App::frmbot() { return touch(frmbot_, "frmbot"); }
+FrmSettings& App::frmSettings() { return touch(frmSettings_, "frmSettings"); }
+FrmFile& App::frmFile() { return touch(frmFile_, "frmFile"); }
+FrmAbout& App::frmAbout() { return touch(frmAbout_, "frmAbout"); }
+
+void App::unloadFrmFile() { unload(frmFile_); }
+void App::unloadFrmAbout() { unload(frmAbout_); }
+
+void App::endProgram() {
+  if (modAvi_->MovieOpen()) modAvi_->CloseMovie();
+  modAvi_->Recording = false;
+  windows().endProgram();
+}
 
 }  // namespace ks

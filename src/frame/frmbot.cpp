@@ -1,11 +1,26 @@
 #include "frame/frmbot.h"
 
+#include <cmath>
+
+#include "about/frmabout.h"
 #include "app/app.h"
 #include "frame/frmsides.h"
+#include "frame/frmtop.h"
+#include "frame/modgobal.h"
+#include "frame/pictures.h"
+#include "platform/controls.h"
+#include "recorder/mod_avi.h"
+#include "settings/frmfile.h"
+#include "settings/frmsettings.h"
+#include "settings/settings_store.h"
 
 namespace ks {
 
 namespace {
+
+constexpr float kGripWidth = 405;
+constexpr float kGripHeight = 450;
+constexpr float kBottomLineHeight = 30;
 
 WindowSpec barSpec() {
   WindowSpec s;
@@ -22,25 +37,174 @@ WindowSpec barSpec() {
   return s;
 }
 
+ButtonSpec button(const char* caption, float left, int tab) {
+  ButtonSpec s;
+  s.caption = caption;
+  s.left = left;
+  s.top = 60;
+  s.width = 735;
+  s.height = 315;
+  s.tabIndex = tab;
+  return s;
+}
+
+ImageSpec image(Picture picture, float left, float top, float width, float height, bool stretch) {
+  ImageSpec s;
+  s.picture = std::move(picture);
+  s.left = left;
+  s.top = top;
+  s.width = width;
+  s.height = height;
+  s.stretch = stretch;
+  return s;
+}
+
+std::int16_t toInt16(float v) {
+  const double r = std::nearbyint(static_cast<double>(v));
+  return static_cast<std::int16_t>(r < -32768 ? -32768 : r > 32767 ? 32767 : r);
+}
+
+const char* problemText(RunEnd end) {
+  switch (end) {
+    case RunEnd::WriteFailed:
+      return "The disk could not take any more of the movie, so the recording stopped.\n\n"
+             "The frames recorded until then are saved and play.";
+    case RunEnd::CaptureFailed:
+      return "The screen could not be captured, so the recording stopped.";
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
 FrmBot::FrmBot(App& app) : Form(app, barSpec()) {
+  Window& w = *window_;
+  cmdExit = &w.addButton(button("Exit", 3600, 0));
+  cmdStop = &w.addButton(button("Stop", 1380, 1));
+  cmdtest = &w.addButton(button("Record", 600, 2));
+  ButtonSpec about = button("", 120, 3);
+  about.width = 375;
+  about.picture = pictures::questionMark();
+  cmdAbout = &w.addButton(about);
+  cmdSettings = &w.addButton(button("Settings", 2820, 4));
+  LabelSpec upto;
+  upto.caption = "00:00";
+  upto.left = 2220;
+  upto.top = 120;
+  upto.width = 855;
+  upto.height = 195;
+  upto.tabIndex = 5;
+  upto.backColor = kRed;
+  upto.wordWrap = false;
+  lblUpto = &w.addLabel(upto);
+
   LineSpec edge;
-  edge.x1 = 0;
-  edge.y1 = 0;
   edge.x2 = 60000;
-  edge.y2 = 0;
   edge.systemWindowText = true;
-  Line1 = &window_->addLine(edge);
+  Line1 = &w.addLine(edge);
+  Image1 = &w.addImage(image(pictures::barLeftEdge(), 0, 0, 30, 435, false));
+  imgbotline = &w.addImage(image(pictures::barBottomEdge(), 10, 360, 4005, kBottomLineHeight, true));
+  imgbotcorner = &w.addImage(image(pictures::cornerGrip(), 4260, 0, kGripWidth, kGripHeight, false));
 }
 
 void FrmBot::load() {
   Line1->setX1(app_.frmleft().window().width());
   Line1->setX2(window_->width() - app_.frmright().window().width());
+  SetIdle(true);
+
+  // "Path" is never written by the program; a usable one moves the movie
+  // dialog's folder list, anything else leaves the folder it chose.
+  const std::string path = GetSetting(app_.platform().settings, kAppName, kSection, "Path", "");
+  FrmFile& file = app_.frmFile();
+  if (!path.empty()) file.Dir->setPath(path);
+
   window_->events.onResize = [this] { layout(); };
+  imgbotcorner->onMouseDown = [this](const MouseEvent& e) { gripPressed(e); };
+  imgbotcorner->onMouseMove = [this](const MouseEvent& e) { gripDragged(e); };
+  imgbotcorner->onMouseUp = [this](const MouseEvent& e) { gripDragged(e); };
+  cmdAbout->onClick = [this] { app_.windows().showModal(app_.frmAbout().window()); };
+  cmdSettings->onClick = [this] {
+    app_.frmSettings().PutonTop();
+    app_.windows().showModal(app_.frmSettings().window());
+  };
+  cmdExit->onClick = [this] { app_.endProgram(); };
+  cmdtest->onClick = [this] { record(); };
+  cmdStop->onClick = [this] { app_.modAVI().Recording = false; };
   layout();
 }
 
-void FrmBot::layout() { Line1->setX2(window_->width() - app_.frmright().window().width()); }
+void FrmBot::layout() {
+  const float w = window_->width(), h = window_->height();
+  imgbotcorner->setTop(h - kGripHeight);
+  imgbotcorner->setLeft(w - kGripWidth);
+  imgbotline->setWidth(imgbotcorner->left());
+  imgbotline->setTop(h - kBottomLineHeight);
+  Line1->setX2(w - app_.frmright().window().width());
+}
+
+void FrmBot::SetIdle(bool idle) {
+  app_.frmtop().window().setEnabled(idle);
+  app_.frmleft().window().setEnabled(idle);
+  app_.frmright().window().setEnabled(idle);
+  cmdAbout->setEnabled(idle);
+  cmdStop->setEnabled(!idle);
+  cmdExit->setEnabled(idle);
+  cmdSettings->setEnabled(idle);
+}
+
+void FrmBot::gripPressed(const MouseEvent& e) {
+  if (e.button != kLeftButton || busy_) return;
+  gripdy = toInt16(e.y);
+  gripdx = toInt16(window_->width() - (imgbotcorner->left() + e.x));
+}
+
+// Every frame of a movie keeps the size it was opened with, so the grip does
+// nothing while a calibration or recording runs.
+void FrmBot::gripDragged(const MouseEvent& e) {
+  if (e.button != kLeftButton || busy_) return;
+  Window& top = app_.frmtop().window();
+  window_->setTop(e.y - gripdy + window_->top());
+  const float width = imgbotcorner->left() + e.x + gripdx;
+  const float minimum = cmdExit->width() + cmdExit->left() + 100.0f;
+  if (minimum < width) top.setWidth(imgbotcorner->left() + e.x + gripdx);
+  // Keep the region at least 100 twips high by pushing the frame up; the
+  // frame moves as a whole here, so the layout must not move the bar again.
+  const float lowestTop = top.height() + top.top() + 100.0f;
+  if (lowestTop > window_->top()) {
+    top.setTop(window_->top() - top.height() - 100.0f);
+    app_.frmtop().laidOutTop = top.top();
+  }
+  fixborders(app_);
+}
+
+void FrmBot::record() {
+  if (busy_) return;
+  ModAvi& avi = app_.modAVI();
+  avi.Recording = true;
+  FrmFile& file = app_.frmFile();
+  stayOnTopInPlace(file.window());
+  app_.windows().showModal(file.window());
+  // A close request unloads the dialog; its FileName went with it.
+  const std::string path = app_.frmFileLoaded() ? app_.frmFile().FileName : std::string();
+  if (path.empty() || app_.windows().ended()) {
+    avi.Recording = false;
+    return;
+  }
+
+  busy_ = true;
+  cmdtest->setEnabled(false);
+  SetIdle(false);
+  RunEnd end = RunEnd::Completed;
+  if (app_.frmSettings().optSystem->value()) end = avi.MeasureFrameRate(path);
+  if (avi.Recording && (end == RunEnd::Completed || end == RunEnd::NotStarted) && !app_.windows().ended())
+    end = avi.RecordMovie(path);
+  avi.Recording = false;
+  if (app_.windows().ended()) return;
+  SetIdle(true);
+  cmdtest->setEnabled(true);
+  busy_ = false;
+  if (const char* problem = problemText(end)) app_.windows().messageBoxWarning(problem);
+}
 
 }  // namespace ks

@@ -1,9 +1,15 @@
 // frmbot: the frame's bottom edge and the control bar.
 #pragma once
 
+#include <cstdint>
+
 #include "frame/form.h"
 
 namespace ks {
+
+class Button;
+class Label;
+class Image;
 
 class FrmBot final : public Form {
  public:
@@ -12,8 +18,32 @@ class FrmBot final : public Form {
 
   // Lays the bar's content out for its current size.
   void layout();
+  // Idle (true) or recording (false) state of the frame windows and buttons.
+  void SetIdle(bool idle);
 
+  Button* cmdExit = nullptr;
+  Button* cmdStop = nullptr;
+  Button* cmdtest = nullptr;
+  Button* cmdAbout = nullptr;
+  Button* cmdSettings = nullptr;
+  Label* lblUpto = nullptr;
   Line* Line1 = nullptr;  // the capture region's bottom edge
+  Image* Image1 = nullptr;
+  Image* imgbotline = nullptr;
+  Image* imgbotcorner = nullptr;
+
+  // Grip state, twips: pointer to the bar's right edge, pointer inside the grip.
+  std::int16_t gripdx = 0;
+  std::int16_t gripdy = 0;
+
+  // True while the record command runs (calibration or recording).
+  bool busy() const { return busy_; }
+
+ private:
+  void record();
+  void gripPressed(const struct MouseEvent& e);
+  void gripDragged(const struct MouseEvent& e);
+  bool busy_ = false;
 };
 
 }  // namespace ks

@@ -3,6 +3,9 @@
 // messages a real user's action produces.
 #pragma once
 
+#include <string>
+
+#include "platform/controls.h"
 #include "platform/window_system.h"
 
 namespace ks {
@@ -23,6 +26,23 @@ class InputSimulator {
   // The user minimises or restores the window from its title bar or taskbar.
   virtual void minimize(Window& window) = 0;
   virtual void restore(Window& window) = 0;
+
+  // Controls. Input to a disabled control or window is dropped, as a real
+  // system drops it.
+  // A click on a button, label or option button (Space/Enter on a focused
+  // button does the same).
+  virtual void click(Control& control) = 0;
+  // The user picks the item of a list box or drop-down list.
+  virtual void selectItem(ItemList& list, int index) = 0;
+  virtual void doubleClickItem(ItemList& list, int index) = 0;
+  // The user replaces the text box's text by typing.
+  virtual void typeText(TextBox& box, const std::string& text) = 0;
+  // Mouse on an image; x and y in twips relative to the image.
+  virtual void mouseDown(Image& image, const MouseEvent& e) = 0;
+  virtual void mouseMove(Image& image, const MouseEvent& e) = 0;
+  virtual void mouseUp(Image& image, const MouseEvent& e) = 0;
+  // Tab (or Shift+Tab) in the active window: moves the keyboard focus.
+  virtual void pressTab(Window& window, bool shift) = 0;
 };
 
 }  // namespace ks

@@ -14,6 +14,21 @@
 
 namespace ks {
 
+struct ButtonSpec;
+struct LabelSpec;
+struct ImageSpec;
+struct ListSpec;
+struct OptionButtonSpec;
+struct TextBoxSpec;
+class Button;
+class Label;
+class Image;
+class ListBox;
+class ComboBox;
+class OptionButton;
+class TextBox;
+class Control;
+
 struct Rgb {
   std::uint8_t r = 0, g = 0, b = 0;
   friend bool operator==(const Rgb&, const Rgb&) = default;
@@ -57,6 +72,7 @@ enum class Border {
   None,         // no border, no title bar
   FixedSingle,  // title bar, thin frame, not resizable by the user
   FixedDialog,  // dialog frame, title bar, not resizable
+  Sizable,      // title bar, frame the user can resize
 };
 
 struct WindowSpec {
@@ -72,6 +88,9 @@ struct WindowSpec {
   // Where the client area goes when the window is first shown, in twips.
   float clientLeft = 0, clientTop = 0, clientWidth = 0, clientHeight = 0;
   int iconResource = 0;  // program icon resource id (Win32), 0 for none
+  // Centred on the screen's work area when first shown, instead of at the
+  // design client position.
+  bool centered = false;
 };
 
 // A line drawn on a window's client area; coordinates in twips relative to
@@ -137,8 +156,19 @@ class Window {
 
   virtual std::string caption() const = 0;
 
-  // Lines belong to the window and live as long as it does.
+  // Lines and controls belong to the window and live as long as it does
+  // (platform/controls.h).
   virtual Line& addLine(const LineSpec& spec) = 0;
+  virtual Button& addButton(const ButtonSpec& spec) = 0;
+  virtual Label& addLabel(const LabelSpec& spec) = 0;
+  virtual Image& addImage(const ImageSpec& spec) = 0;
+  virtual ListBox& addListBox(const ListSpec& spec) = 0;
+  virtual ComboBox& addComboBox(const ListSpec& spec) = 0;
+  virtual OptionButton& addOptionButton(const OptionButtonSpec& spec) = 0;
+  virtual TextBox& addTextBox(const TextBoxSpec& spec) = 0;
+
+  // The control that has the keyboard focus, or nullptr.
+  virtual Control* focusedControl() const = 0;
 
   WindowEvents events;
 };
@@ -159,11 +189,19 @@ class WindowSystem {
   // unloaded. Other windows take no input meanwhile.
   virtual void showModal(Window& window) = 0;
 
-  // Message box with Yes, No and Cancel, the application's title as caption.
+  // Message box with Yes, No and Cancel, the application's title as caption,
+  // no icon.
   virtual MsgButton messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) = 0;
+  // Message box with an OK button and a warning icon, for problems the user
+  // must act on.
+  virtual void messageBoxWarning(const std::string& text) = 0;
 
   // Runs the handlers of the events that have arrived, then returns.
   virtual void doEvents() = 0;
+
+  // Blocks until an event arrives or maxSeconds have passed, whichever is
+  // first; runs no handler. Lets a loop wait instead of spinning.
+  virtual void waitForEvents(double maxSeconds) = 0;
 
   // Runs the event loop until the program ends; returns the exit code.
   virtual int run() = 0;

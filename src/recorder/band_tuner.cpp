@@ -1,7 +1,6 @@
 #include "recorder/band_tuner.h"
 
 #include <algorithm>
-#include <limits>
 #include <utility>
 
 namespace ks::pixels {
@@ -12,15 +11,23 @@ namespace {
 // timing noise never moves a platform off its plain path.
 constexpr double kRequiredGain = 0.85;
 
-// Sizes of one band, in bytes of 32-bit screen data.
-constexpr std::int64_t kBandBytes[] = {64 * 1024, 128 * 1024, 512 * 1024};
+// A plain copy whose recent median grows past this factor is timed anew.
+constexpr double kSlowdown = 2.0;
+
+// Sizes of one band, in bytes of 32-bit screen data: from inside what an X
+// connection's socket buffer (208 KiB) takes at once to a few times that.
+constexpr std::int64_t kBandBytes[] = {96 * 1024, 192 * 1024, 384 * 1024, 512 * 1024};
+
+double median(std::vector<double> values) {
+  const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+  std::nth_element(values.begin(), middle, values.end());
+  return *middle;
+}
 
 }  // namespace
 
 BandTuner::BandTuner(std::vector<std::int32_t> candidates, int trials)
-    : candidates_(std::move(candidates)),
-      best_(candidates_.size(), std::numeric_limits<double>::infinity()),
-      trials_(std::max(trials, 1)) {
+    : candidates_(std::move(candidates)), times_(candidates_.size()), trials_(std::max(trials, 1)) {
   if (candidates_.size() <= 1) {
     decided_ = true;
     chosen_ = candidates_.empty() ? 0 : candidates_.front();
@@ -33,18 +40,37 @@ std::int32_t BandTuner::rows() const {
 }
 
 void BandTuner::record(double seconds) {
-  if (decided_) return;
-  double& best = best_[static_cast<std::size_t>(taken_) % candidates_.size()];
-  best = std::min(best, seconds);
+  if (candidates_.size() <= 1) return;
+  if (decided_) {
+    // Bands keep their choice: a busy machine slows every candidate alike.
+    if (chosen_ != candidates_.front()) return;
+    recent_.push_back(seconds);
+    if (recent_.size() > static_cast<std::size_t>(trials_)) recent_.erase(recent_.begin());
+    if (recent_.size() == static_cast<std::size_t>(trials_) && median(recent_) > chosenTime_ * kSlowdown) {
+      restart();
+    }
+    return;
+  }
+  times_[static_cast<std::size_t>(taken_) % candidates_.size()].push_back(seconds);
   if (++taken_ == trials_ * static_cast<int>(candidates_.size())) decide();
 }
 
 void BandTuner::decide() {
-  const auto fastest = std::min_element(best_.begin(), best_.end()) - best_.begin();
-  chosen_ = best_[static_cast<std::size_t>(fastest)] < best_.front() * kRequiredGain
-                ? candidates_[static_cast<std::size_t>(fastest)]
-                : candidates_.front();
+  std::vector<double> typical;
+  for (const std::vector<double>& times : times_) typical.push_back(median(times));
+  const auto fastest = static_cast<std::size_t>(
+      std::min_element(typical.begin(), typical.end()) - typical.begin());
+  const std::size_t choice = typical[fastest] < typical.front() * kRequiredGain ? fastest : 0;
+  chosen_ = candidates_[choice];
+  chosenTime_ = typical[choice];
   decided_ = true;
+}
+
+void BandTuner::restart() {
+  for (std::vector<double>& times : times_) times.clear();
+  recent_.clear();
+  taken_ = 0;
+  decided_ = false;
 }
 
 std::vector<std::int32_t> bandCandidates(std::int32_t width, std::int32_t height) {

@@ -18,6 +18,8 @@ class Movie {
   // Creates the movie at `path` (replacing a file of that name) for frames of
   // `frameFormat` at `rate` frames per second.
   bool OpenMovie(const std::string& path, const BitmapInfoHeader& frameFormat, int rate);
+  // The same into a sink the caller created (null fails).
+  bool OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate);
   // Appends the picture at pBits, frameFormat.biSizeImage bytes, as the next
   // frame. On false FrameNumber stays, so a repeated call writes the same slot.
   bool WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat);

@@ -11,6 +11,7 @@
 #include "frame/modgobal.h"
 #include "frame/region.h"
 #include "platform/headless/headless_window_system.h"
+#include "support/test_services.h"
 
 namespace ks {
 namespace {
@@ -29,7 +30,8 @@ TEST(FrameAtOtherDensities, SideWidthsReadBackRoundedAndBoundTheRegion) {
   };
   for (const auto& c : cases) {
     HeadlessWindowSystem ws({c.tpp, c.tpp});
-    App app(ws);
+    test::TestServices services;
+    App app(services.platform(ws));
     Main(app);
     Window& top = app.frmtop().window();
     Window& left = app.frmleft().window();
@@ -47,7 +49,8 @@ TEST(FrameAtOtherDensities, GapOfExactly100TwipsStaysAndLessIsPushedDown) {
   for (float tpp : {10.0f, 20.0f}) {
     HeadlessWindowSystem ws({tpp, tpp});
     HeadlessInputSimulator input(ws);
-    App app(ws);
+    test::TestServices services;
+    App app(services.platform(ws));
     Main(app);
     Window& top = app.frmtop().window();
     Window& bot = app.frmbot().window();
@@ -66,7 +69,8 @@ TEST(FrameAtOtherDensities, GapOfExactly100TwipsStaysAndLessIsPushedDown) {
 TEST(FrameAtOtherDensities, MinimisedFrmtopLaysOutWithoutStayOnTop) {
   HeadlessWindowSystem ws;
   HeadlessInputSimulator input(ws);
-  App app(ws);
+  test::TestServices services;
+  App app(services.platform(ws));
   Main(app);
   const auto before = ws.topmostOrder();
   input.minimize(app.frmtop().window());

@@ -11,13 +11,15 @@
 #include "frame/frmtop.h"
 #include "frame/modgobal.h"
 #include "support/test_platform.h"
+#include "support/test_services.h"
 
 namespace ks::test {
 
 class FrameTest : public ::testing::Test {
  public:
   TestPlatform platform = makeTestPlatform();
-  App app{*platform.windows};
+  TestServices services;
+  App app{services.platform(*platform.windows)};
 
   WindowSystem& ws() { return *platform.windows; }
   InputSimulator& input() { return *platform.input; }

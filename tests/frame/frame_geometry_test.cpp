@@ -3,13 +3,16 @@
 
 #include "frame/frame_fixture.h"
 #include "frame/region.h"
+#include "settings/frmfile.h"
 
 namespace ks::test {
 namespace {
 
 TEST_F(FrameTest, StartupCreatesShowsAndAttachesTheFourWindows) {
   Main(app);
-  EXPECT_EQ(app.creationOrder(), (std::vector<std::string>{"frmleft", "frmtop", "frmright", "frmbot"}));
+  // The bar's Load creates the New movie dialog, hidden.
+  EXPECT_EQ(app.creationOrder(), (std::vector<std::string>{"frmleft", "frmtop", "frmright", "frmbot", "frmFile"}));
+  EXPECT_FALSE(app.frmFile().window().visible());
   for (Window* w : {&top(), &left(), &right(), &bot()}) {
     EXPECT_TRUE(w->visible());
     EXPECT_TRUE(w->topmost());

@@ -374,6 +374,30 @@ TEST_F(WindowSystemContract, MakeTopmostKeepsThePlaceAndActivatesOnlyAVisibleWin
   }
 }
 
+TEST_F(WindowSystemContract, ShowingAgainActivatesAndChangingALineRepaints) {
+  auto window = shown(Border::None);
+  LineSpec spec;
+  spec.x2 = 100 * tx;
+  Line& line = window->addLine(spec);
+  auto other = shown(Border::None);  // takes the activation away
+  windows.doEvents();
+  int activations = 0, paints = 0;
+  window->events.onActivate = [&] { ++activations; };
+  window->events.onPaint = [&] { ++paints; };
+
+  window->show();
+  windows.doEvents();
+  EXPECT_EQ(activations, 1);
+
+  paints = 0;
+  line.setY1(20 * ty);
+  line.setY2(40 * ty);
+  windows.doEvents();
+  EXPECT_GE(paints, 1) << "a moved line is redrawn";
+  EXPECT_FLOAT_EQ(line.y1(), 20 * ty);
+  EXPECT_FLOAT_EQ(line.y2(), 40 * ty);
+}
+
 TEST_F(WindowSystemContract, DisabledWindowTakesNoMouseInput) {
   auto window = shown(Border::None);
   int downs = 0, ups = 0;

@@ -1,7 +1,5 @@
 #include "platform/headless/headless_screen.h"
 
-#include <algorithm>
-
 namespace ks {
 
 namespace {

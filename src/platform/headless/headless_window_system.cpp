@@ -46,6 +46,151 @@ struct PixelBox {
 
 }  // namespace
 
+class HeadlessWindow;
+namespace {
+
+// Shared state and behaviour of every headless control; I is the control
+// interface it implements.
+class ControlState {
+ public:
+  ControlState(HeadlessWindow& owner, const ControlSpec& spec);
+  virtual ~ControlState() = default;
+  HeadlessWindow& owner;
+  PixelBox box;
+  bool enabled;
+  bool visible;
+  int tabIndex;
+  int refreshes = 0;
+  bool acceptsInput() const;
+  virtual Control& asControl() = 0;
+};
+
+template <class I>
+class HeadlessControl : public I, public ControlState {
+ public:
+  HeadlessControl(HeadlessWindow& owner, const ControlSpec& spec) : ControlState(owner, spec) {}
+  float left() const override { return box.x * tx(); }
+  float top() const override { return box.y * ty(); }
+  float width() const override { return box.w * tx(); }
+  float height() const override { return box.h * ty(); }
+  void setLeft(float v) override { box.x = toPixels(v, tx()); }
+  void setTop(float v) override { box.y = toPixels(v, ty()); }
+  void setWidth(float v) override { box.w = std::max(0, toPixels(v, tx())); }
+  void setHeight(float v) override { box.h = std::max(0, toPixels(v, ty())); }
+  bool enabled() const override { return ControlState::enabled; }
+  void setEnabled(bool e) override;
+  bool visible() const override { return ControlState::visible; }
+  void setVisible(bool v) override;
+  int tabIndex() const override { return ControlState::tabIndex; }
+  bool hasFocus() const override;
+  void setFocus() override;
+  void refresh() override { ++refreshes; }
+  Control& asControl() override { return *this; }
+
+ private:
+  float tx() const;
+  float ty() const;
+};
+
+class HeadlessButton final : public HeadlessControl<Button> {
+ public:
+  HeadlessButton(HeadlessWindow& owner, const ButtonSpec& spec) : HeadlessControl(owner, spec), caption_(spec.caption) {}
+  std::string caption() const override { return caption_; }
+  void setCaption(const std::string& c) override { caption_ = c; }
+
+ private:
+  std::string caption_;
+};
+
+class HeadlessLabel final : public HeadlessControl<Label> {
+ public:
+  HeadlessLabel(HeadlessWindow& owner, const LabelSpec& spec) : HeadlessControl(owner, spec), caption_(spec.caption) {}
+  std::string caption() const override { return caption_; }
+  void setCaption(const std::string& c) override { caption_ = c; }
+
+ private:
+  std::string caption_;
+};
+
+class HeadlessImage final : public HeadlessControl<Image> {
+ public:
+  HeadlessImage(HeadlessWindow& owner, const ImageSpec& spec) : HeadlessControl(owner, spec), picture_(spec.picture) {}
+  void setPicture(const Picture& p) override { picture_ = p; }
+
+ private:
+  Picture picture_;
+};
+
+template <class I>
+class HeadlessItemList : public HeadlessControl<I> {
+ public:
+  HeadlessItemList(HeadlessWindow& owner, const ListSpec& spec) : HeadlessControl<I>(owner, spec), items_(spec.items) {}
+  int listCount() const override { return static_cast<int>(items_.size()); }
+  std::string list(int i) const override { return i >= 0 && i < listCount() ? items_[i] : std::string(); }
+  void clear() override {
+    items_.clear();
+    index_ = -1;
+  }
+  void addItem(const std::string& text) override { items_.push_back(text); }
+  int listIndex() const override { return index_; }
+  void setListIndex(int i) override {
+    if (i < -1 || i >= listCount()) return;
+    index_ = i;
+    if (this->onClick) this->onClick();
+  }
+
+ protected:
+  std::vector<std::string> items_;
+  int index_ = -1;
+};
+
+class HeadlessListBox final : public HeadlessItemList<ListBox> {
+ public:
+  using HeadlessItemList::HeadlessItemList;
+  void setTopIndex(int) override {}
+};
+
+class HeadlessComboBox final : public HeadlessItemList<ComboBox> {
+ public:
+  using HeadlessItemList::HeadlessItemList;
+  std::string text() const override { return list(index_); }
+};
+
+class HeadlessOptionButton final : public HeadlessControl<OptionButton> {
+ public:
+  HeadlessOptionButton(HeadlessWindow& owner, const OptionButtonSpec& spec)
+      : HeadlessControl(owner, spec), caption_(spec.caption), group_(spec.group) {}
+  std::string caption() const override { return caption_; }
+  bool value() const override { return value_; }
+  void setValue(bool selected) override;
+  int group() const { return group_; }
+  void deselect() { value_ = false; }
+
+ private:
+  std::string caption_;
+  int group_;
+  bool value_ = false;
+};
+
+class HeadlessTextBox final : public HeadlessControl<TextBox> {
+ public:
+  HeadlessTextBox(HeadlessWindow& owner, const TextBoxSpec& spec)
+      : HeadlessControl(owner, spec), text_(spec.text), maxLength_(spec.maxLength) {}
+  std::string text() const override { return text_; }
+  void setText(const std::string& t) override {
+    std::string next = maxLength_ > 0 && t.size() > static_cast<std::size_t>(maxLength_) ? t.substr(0, maxLength_) : t;
+    if (next == text_) return;
+    text_ = std::move(next);
+    if (onChange) onChange();
+  }
+
+ private:
+  std::string text_;
+  int maxLength_;
+};
+
+}  // namespace
+
 class HeadlessWindow final : public Window {
  public:
   HeadlessWindow(HeadlessWindowSystem& system, const WindowSpec& spec) : system_(system), spec_(spec) {
@@ -66,10 +211,11 @@ class HeadlessWindow final : public Window {
   float top() const override { return box_.y * ty(); }
   float width() const override { return box_.w * tx(); }
   float height() const override { return box_.h * ty(); }
-  void setLeft(float v) override { moveTo(toPixels(v, tx()), box_.y); }
-  void setTop(float v) override { moveTo(box_.x, toPixels(v, ty())); }
-  void setWidth(float v) override { resizeTo(toPixels(v, tx()), box_.h); }
-  void setHeight(float v) override { resizeTo(box_.w, toPixels(v, ty())); }
+  // While minimised, placing a window changes where it is restored.
+  void setLeft(float v) override { moveTo(toPixels(v, tx()), placed().y); }
+  void setTop(float v) override { moveTo(placed().x, toPixels(v, ty())); }
+  void setWidth(float v) override { resizeTo(toPixels(v, tx()), placed().h); }
+  void setHeight(float v) override { resizeTo(placed().w, toPixels(v, ty())); }
 
   float scaleWidth() const override {
     return state_ == kStateMinimized ? 0.0f : std::max(0, box_.w - insetLeft_ - insetRight_) * tx();
@@ -134,7 +280,38 @@ class HeadlessWindow final : public Window {
     return *lines_.back();
   }
 
-  // --- used by the system and the input simulator ---
+  Button& addButton(const ButtonSpec& spec) override { return add<HeadlessButton>(spec); }
+  Label& addLabel(const LabelSpec& spec) override { return add<HeadlessLabel>(spec); }
+  Image& addImage(const ImageSpec& spec) override { return add<HeadlessImage>(spec); }
+  ListBox& addListBox(const ListSpec& spec) override { return add<HeadlessListBox>(spec); }
+  ComboBox& addComboBox(const ListSpec& spec) override { return add<HeadlessComboBox>(spec); }
+  OptionButton& addOptionButton(const OptionButtonSpec& spec) override { return add<HeadlessOptionButton>(spec); }
+  TextBox& addTextBox(const TextBoxSpec& spec) override { return add<HeadlessTextBox>(spec); }
+  Control* focusedControl() const override { return focus_ ? &focus_->asControl() : nullptr; }
+
+  // --- used by the controls, the system and the input simulator ---
+  HeadlessWindowSystem& system() const { return system_; }
+  const std::vector<std::unique_ptr<ControlState>>& controls() const { return controls_; }
+  ControlState* focus() const { return focus_; }
+  void setFocusTo(ControlState* c) { focus_ = c; }
+  // Moves the focus along the tab order, wrapping, skipping what cannot
+  // take it.
+  void tabFocus(bool backwards) {
+    std::vector<ControlState*> order;
+    for (auto& c : controls_)
+      if (c->tabIndex >= 0 && c->acceptsInput()) order.push_back(c.get());
+    if (order.empty()) return;
+    std::stable_sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+    auto it = std::find(order.begin(), order.end(), focus_);
+    if (it == order.end()) {
+      focus_ = backwards ? order.back() : order.front();
+      return;
+    }
+    const auto n = static_cast<std::ptrdiff_t>(order.size());
+    const std::ptrdiff_t i = it - order.begin();
+    focus_ = order[static_cast<std::size_t>(((backwards ? i - 1 : i + 1) % n + n) % n)];
+  }
+
   void fire(const std::function<void()>& handler) {
     if (handler && !system_.ended()) handler();
   }
@@ -172,6 +349,7 @@ class HeadlessWindow final : public Window {
   bool destroyed() const { return destroyed_; }
 
  private:
+  const PixelBox& placed() const { return state_ == kStateMinimized ? normalBox_ : box_; }
   float tx() const { return system_.twipsPerPixelX(); }
   float ty() const { return system_.twipsPerPixelY(); }
 
@@ -187,7 +365,74 @@ class HeadlessWindow final : public Window {
   bool topmost_ = false;
   bool destroyed_ = false;
   std::vector<std::unique_ptr<HeadlessLine>> lines_;
+  std::vector<std::unique_ptr<ControlState>> controls_;
+  ControlState* focus_ = nullptr;
+
+  template <class C, class Spec>
+  C& add(const Spec& spec) {
+    auto control = std::make_unique<C>(*this, spec);
+    C& ref = *control;
+    controls_.push_back(std::move(control));
+    return ref;
+  }
 };
+
+namespace {
+
+ControlState::ControlState(HeadlessWindow& w, const ControlSpec& spec)
+    : owner(w), enabled(spec.enabled), visible(spec.visible), tabIndex(spec.tabIndex) {
+  const float tx = w.system().twipsPerPixelX(), ty = w.system().twipsPerPixelY();
+  box = {toPixels(spec.left, tx), toPixels(spec.top, ty), std::max(0, toPixels(spec.width, tx)),
+         std::max(0, toPixels(spec.height, ty))};
+}
+
+bool ControlState::acceptsInput() const { return enabled && visible && owner.acceptsInput(); }
+
+template <class I>
+float HeadlessControl<I>::tx() const {
+  return owner.system().twipsPerPixelX();
+}
+template <class I>
+float HeadlessControl<I>::ty() const {
+  return owner.system().twipsPerPixelY();
+}
+template <class I>
+void HeadlessControl<I>::setEnabled(bool e) {
+  ControlState::enabled = e;
+  if (!e && owner.focus() == this) owner.setFocusTo(nullptr);
+}
+template <class I>
+void HeadlessControl<I>::setVisible(bool v) {
+  ControlState::visible = v;
+  if (!v && owner.focus() == this) owner.setFocusTo(nullptr);
+}
+template <class I>
+bool HeadlessControl<I>::hasFocus() const {
+  return owner.focus() == this;
+}
+template <class I>
+void HeadlessControl<I>::setFocus() {
+  if (ControlState::enabled && ControlState::visible) owner.setFocusTo(this);
+}
+
+void HeadlessOptionButton::setValue(bool selected) {
+  if (!selected) {
+    value_ = false;
+    return;
+  }
+  for (auto& c : owner.controls())
+    if (auto* other = dynamic_cast<HeadlessOptionButton*>(c.get()); other && other != this && other->group() == group_)
+      other->deselect();
+  value_ = true;
+  if (onClick) onClick();
+}
+
+}  // namespace
+
+int headlessRefreshCount(const Control& control) {
+  const auto* state = dynamic_cast<const ControlState*>(&control);
+  return state ? state->refreshes : 0;
+}
 
 HeadlessWindowSystem::HeadlessWindowSystem(HeadlessOptions options) : options_(options) {}
 HeadlessWindowSystem::~HeadlessWindowSystem() = default;
@@ -233,6 +478,11 @@ MsgButton HeadlessWindowSystem::messageBoxYesNoCancel(const std::string& text, M
   MsgButton answer = messageBoxAnswers_.front();
   messageBoxAnswers_.pop_front();
   return answer;
+}
+
+void HeadlessWindowSystem::waitForEvents(double maxSeconds) {
+  ++waitCalls_;
+  if (idleWait_) idleWait_(maxSeconds);
 }
 
 void HeadlessWindowSystem::doEvents() {
@@ -349,6 +599,62 @@ void HeadlessInputSimulator::minimize(Window& window) {
 void HeadlessInputSimulator::restore(Window& window) {
   auto& w = static_cast<HeadlessWindow&>(window);
   if (!w.destroyed() && w.visible()) w.setWindowState(kStateNormal);
+}
+
+namespace {
+
+ControlState* inputTarget(Control& control) {
+  auto* state = dynamic_cast<ControlState*>(&control);
+  return state && state->acceptsInput() ? state : nullptr;
+}
+
+}  // namespace
+
+void HeadlessInputSimulator::click(Control& control) {
+  if (!inputTarget(control)) return;
+  if (auto* b = dynamic_cast<Button*>(&control)) {
+    control.setFocus();
+    if (b->onClick) b->onClick();
+  } else if (auto* o = dynamic_cast<OptionButton*>(&control)) {
+    control.setFocus();
+    o->setValue(true);
+  } else if (auto* l = dynamic_cast<Label*>(&control)) {
+    if (l->onClick) l->onClick();
+  }
+}
+
+void HeadlessInputSimulator::selectItem(ItemList& list, int index) {
+  if (!inputTarget(list) || index < 0 || index >= list.listCount()) return;
+  list.setFocus();
+  list.setListIndex(index);
+}
+
+void HeadlessInputSimulator::doubleClickItem(ItemList& list, int index) {
+  if (!inputTarget(list) || index < 0 || index >= list.listCount()) return;
+  list.setFocus();
+  list.setListIndex(index);
+  if (list.onDblClick) list.onDblClick();
+}
+
+void HeadlessInputSimulator::typeText(TextBox& box, const std::string& text) {
+  if (!inputTarget(box)) return;
+  box.setFocus();
+  box.setText(text);
+}
+
+void HeadlessInputSimulator::mouseDown(Image& image, const MouseEvent& e) {
+  if (inputTarget(image) && image.onMouseDown) image.onMouseDown(e);
+}
+void HeadlessInputSimulator::mouseMove(Image& image, const MouseEvent& e) {
+  if (inputTarget(image) && image.onMouseMove) image.onMouseMove(e);
+}
+void HeadlessInputSimulator::mouseUp(Image& image, const MouseEvent& e) {
+  if (inputTarget(image) && image.onMouseUp) image.onMouseUp(e);
+}
+
+void HeadlessInputSimulator::pressTab(Window& window, bool shift) {
+  auto& w = static_cast<HeadlessWindow&>(window);
+  if (w.acceptsInput()) w.tabFocus(shift);
 }
 
 }  // namespace ks

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/controls.h"
 #include "platform/input_simulator.h"
 #include "platform/window_system.h"
 
@@ -25,6 +26,10 @@ struct HeadlessOptions {
 
 class HeadlessWindow;
 
+// How often a control was repainted at once (Control::refresh); tests of
+// code that must show progress without waiting for events read it.
+int headlessRefreshCount(const Control& control);
+
 class HeadlessWindowSystem final : public WindowSystem {
  public:
   explicit HeadlessWindowSystem(HeadlessOptions options = {});
@@ -35,7 +40,9 @@ class HeadlessWindowSystem final : public WindowSystem {
   float twipsPerPixelY() const override { return options_.twipsPerPixelY; }
   void showModal(Window& window) override;
   MsgButton messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) override;
+  void messageBoxWarning(const std::string& text) override { warnings_.push_back(text); }
   void doEvents() override;
+  void waitForEvents(double maxSeconds) override;
   int run() override;
   void endProgram() override { ended_ = true; }
   bool ended() const override { return ended_; }
@@ -52,6 +59,10 @@ class HeadlessWindowSystem final : public WindowSystem {
   void post(std::function<void()> event);
 
   const std::vector<std::string>& messageBoxTexts() const { return messageBoxTexts_; }
+  const std::vector<std::string>& warnings() const { return warnings_; }
+  // What waiting for events does here: a test advances its fake clock.
+  void setIdleWait(std::function<void(double maxSeconds)> wait) { idleWait_ = std::move(wait); }
+  int waitCalls() const { return waitCalls_; }
   int unansweredModals() const { return unansweredModals_; }
   int doEventsCalls() const { return doEventsCalls_; }
   Window* activeWindow() const;
@@ -78,6 +89,9 @@ class HeadlessWindowSystem final : public WindowSystem {
   std::deque<MsgButton> messageBoxAnswers_;
   std::deque<std::function<void()>> posted_;
   std::vector<std::string> messageBoxTexts_;
+  std::vector<std::string> warnings_;
+  std::function<void(double)> idleWait_;
+  int waitCalls_ = 0;
   int unansweredModals_ = 0;
   int doEventsCalls_ = 0;
 };
@@ -96,6 +110,14 @@ class HeadlessInputSimulator final : public InputSimulator {
   void requestClose(Window& window) override;
   void minimize(Window& window) override;
   void restore(Window& window) override;
+  void click(Control& control) override;
+  void selectItem(ItemList& list, int index) override;
+  void doubleClickItem(ItemList& list, int index) override;
+  void typeText(TextBox& box, const std::string& text) override;
+  void mouseDown(Image& image, const MouseEvent& e) override;
+  void mouseMove(Image& image, const MouseEvent& e) override;
+  void mouseUp(Image& image, const MouseEvent& e) override;
+  void pressTab(Window& window, bool shift) override;
 
  private:
   HeadlessWindowSystem& system_;

@@ -21,7 +21,7 @@ using UniqueDc = win32::UniqueHandle<HDC, DcDeleter>;
 using UniqueBitmap = win32::UniqueHandle<HBITMAP, win32::GdiObjectDeleter>;
 
 // Timed grabs per candidate band height.
-constexpr int kTunerTrials = 3;
+constexpr int kTunerTrials = 5;
 
 // A memory DC with a 24-bit bottom-up DIB section selected into it.
 class CaptureBuffer {
@@ -111,10 +111,27 @@ class CursorPainter {
   pixels::PixelPoint cachedHotspot_;
 };
 
-pixels::PixelRect virtualScreen() {
-  return {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-          GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-}
+// The virtual screen's rectangle. Under Wine the four queries take a third of
+// a millisecond, so they are made again only once a second: a monitor added
+// or removed shows in the margins that grab blacks out a second late.
+class VirtualScreen {
+ public:
+  pixels::PixelRect rect() {
+    const auto now = std::chrono::steady_clock::now();
+    if (!known_ || now - fetched_ > std::chrono::seconds(1)) {
+      rect_ = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+               GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+      fetched_ = now;
+      known_ = true;
+    }
+    return rect_;
+  }
+
+ private:
+  pixels::PixelRect rect_;
+  std::chrono::steady_clock::time_point fetched_;
+  bool known_ = false;
+};
 
 class GdiGrabberImpl final : public GdiGrabber {
  public:
@@ -124,14 +141,17 @@ class GdiGrabberImpl final : public GdiGrabber {
     if (!pixels::dibImageSize(w, h)) return false;
     const win32::WindowDc screen(nullptr);
     if (!screen.get()) return false;
+    // A new size gets a new buffer, which replaces the old one only once it
+    // holds the new picture, so a failure keeps the previous one.
+    std::unique_ptr<CaptureBuffer> fresh;
     if (!buffer_ || buffer_->width() != w || buffer_->height() != h) {
-      // The new buffer exists before the old one goes, so a failure keeps it.
-      std::unique_ptr<CaptureBuffer> fresh = CaptureBuffer::create(screen.get(), w, h);
+      fresh = CaptureBuffer::create(screen.get(), w, h);
       if (!fresh) return false;
-      buffer_ = std::move(fresh);
     }
-    if (!copyScreen(screen.get(), x, y)) return false;
-    cursor_.draw(buffer_->dc(), x, y);
+    CaptureBuffer& target = fresh ? *fresh : *buffer_;
+    if (!copyScreen(screen.get(), target, x, y)) return false;
+    cursor_.draw(target.dc(), x, y);
+    if (fresh) buffer_ = std::move(fresh);
     // The writer reads the bits straight after: no GDI work may be pending.
     GdiFlush();
     return true;
@@ -154,25 +174,28 @@ class GdiGrabberImpl final : public GdiGrabber {
  private:
   // One copy from the screen into the buffer, in bands of rows; what lies
   // off the virtual screen is blacked out, since BitBlt leaves it as it was.
-  bool copyScreen(HDC screen, std::int32_t x, std::int32_t y) {
-    const std::int32_t w = buffer_->width();
-    const std::int32_t h = buffer_->height();
-    const pixels::PixelRect part = pixels::onScreenPart({x, y, w, h}, virtualScreen());
-    if (part != pixels::PixelRect{0, 0, w, h}) pixels::blackOutside(buffer_->view(), part);
+  // A BitBlt that fails part-way leaves the bands before it written.
+  bool copyScreen(HDC screen, const CaptureBuffer& target, std::int32_t x, std::int32_t y) {
+    const std::int32_t w = target.width();
+    const std::int32_t h = target.height();
+    const pixels::PixelRect part = pixels::onScreenPart({x, y, w, h}, screenRect_.rect());
+    const bool whole = part == pixels::PixelRect{0, 0, w, h};
+    if (!whole) pixels::blackOutside(target.view(), part);
     if (part.empty()) return true;
 
     const std::int32_t rows = rowsPerCopy(w, h);
     const auto start = std::chrono::steady_clock::now();
     for (std::int64_t top = 0; top < part.height; top += rows) {
       const std::int64_t count = std::min<std::int64_t>(rows, part.height - top);
-      if (!BitBlt(buffer_->dc(), static_cast<int>(part.left), static_cast<int>(part.top + top),
+      if (!BitBlt(target.dc(), static_cast<int>(part.left), static_cast<int>(part.top + top),
                   static_cast<int>(part.width), static_cast<int>(count), screen,
                   static_cast<int>(x + part.left), static_cast<int>(y + part.top + top),
                   SRCCOPY)) {
         return false;
       }
     }
-    if (tuner_ && tuner_->tuning()) {
+    // Only copies of the whole region are comparable with each other.
+    if (tuner_ && whole) {
       GdiFlush();
       tuner_->record(
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
@@ -193,6 +216,7 @@ class GdiGrabberImpl final : public GdiGrabber {
   GdiGrabberOptions options_;
   std::unique_ptr<CaptureBuffer> buffer_;
   CursorPainter cursor_;
+  VirtualScreen screenRect_;
   std::optional<pixels::BandTuner> tuner_;
   std::int32_t tunedWidth_ = 0, tunedHeight_ = 0;
 };

@@ -1,12 +1,31 @@
 // A user's input as the messages Windows would deliver for it. The messages
 // are sent straight to the window, so what the system does for a real user
 // (dropping input to a disabled window) is done here.
+#include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_native.h"
 #include "platform/win32/win32_window_system.h"
 
+// After <windows.h>, which it needs.
+#include <commctrl.h>
+
 namespace ks {
 namespace {
+
+using win32::ControlKind;
+using win32::ControlNode;
+
+UINT downMessage(int buttons) {
+  return (buttons & kLeftButton) ? WM_LBUTTONDOWN : (buttons & kRightButton) ? WM_RBUTTONDOWN : WM_MBUTTONDOWN;
+}
+
+UINT upMessage(int buttons) {
+  return (buttons & kLeftButton) ? WM_LBUTTONUP : (buttons & kRightButton) ? WM_RBUTTONUP : WM_MBUTTONUP;
+}
+
+LPARAM pointParam(int x, int y) {
+  return MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), static_cast<WORD>(static_cast<short>(y)));
+}
 
 WPARAM keyFlags(int buttons) {
   return ((buttons & kLeftButton) ? MK_LBUTTON : 0) | ((buttons & kRightButton) ? MK_RBUTTON : 0) |
@@ -32,10 +51,7 @@ class Win32InputSimulator final : public InputSimulator {
   }
 
   void mouseDown(Window& window, const MouseEvent& e) override {
-    const UINT message = (e.button & kLeftButton)    ? WM_LBUTTONDOWN
-                         : (e.button & kRightButton) ? WM_RBUTTONDOWN
-                                                     : WM_MBUTTONDOWN;
-    sendMouse(window, message, keyFlags(e.button), e);
+    sendMouse(window, downMessage(e.button), keyFlags(e.button), e);
   }
 
   void mouseMove(Window& window, const MouseEvent& e) override {
@@ -43,11 +59,8 @@ class Win32InputSimulator final : public InputSimulator {
   }
 
   void mouseUp(Window& window, const MouseEvent& e) override {
-    const UINT message = (e.button & kLeftButton)    ? WM_LBUTTONUP
-                         : (e.button & kRightButton) ? WM_RBUTTONUP
-                                                     : WM_MBUTTONUP;
     // The released button is no longer held.
-    sendMouse(window, message, 0, e);
+    sendMouse(window, upMessage(e.button), 0, e);
   }
 
   void requestClose(Window& window) override {
@@ -57,7 +70,123 @@ class Win32InputSimulator final : public InputSimulator {
   void minimize(Window& window) override { showAs(window, SW_MINIMIZE); }
   void restore(Window& window) override { showAs(window, SW_RESTORE); }
 
+  void click(Control& control) override {
+    ControlNode* node = takesInput(control);
+    if (!node) return;
+    switch (node->kind()) {
+      case ControlKind::Button:
+      case ControlKind::OptionButton:
+        // The button presses and releases itself under the pointer and
+        // reports BN_CLICKED.
+        SendMessageW(node->handle(), BM_CLICK, 0, 0);
+        break;
+      case ControlKind::Label:
+      case ControlKind::Image: {
+        // Windowless: the window gets the clicks at the control's centre.
+        const RECT r = node->pixelRect();
+        const LPARAM at = pointParam((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        SendMessageW(node->parentHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(node->parentHandle(), WM_LBUTTONUP, 0, at);
+        break;
+      }
+      default: {
+        RECT r{};
+        GetClientRect(node->handle(), &r);
+        const LPARAM at = pointParam(r.right / 2, r.bottom / 2);
+        SendMessageW(node->handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(node->handle(), WM_LBUTTONUP, 0, at);
+        break;
+      }
+    }
+  }
+
+  void selectItem(ItemList& list, int index) override {
+    ControlNode* node = takesInput(list);
+    if (!node || index < 0 || index >= list.listCount()) return;
+    if (node->kind() == ControlKind::ComboBox) {
+      // A pick from the dropped list: the selection, then the
+      // notifications the list sends as it closes.
+      SendMessageW(node->handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+      notify(*node, CBN_SELCHANGE);
+      notify(*node, CBN_SELENDOK);
+      return;
+    }
+    SendMessageW(node->handle(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    notify(*node, LBN_SELCHANGE);
+  }
+
+  void doubleClickItem(ItemList& list, int index) override {
+    ControlNode* node = takesInput(list);
+    if (!node) return;
+    // The first click picks the item, the second one reports the double
+    // click; a drop-down list knows no double click.
+    selectItem(list, index);
+    if (node->kind() == ControlKind::ListBox && index >= 0 && index < list.listCount()) notify(*node, LBN_DBLCLK);
+  }
+
+  // Select all, then the typed text replaces it: one change, as a paste
+  // makes; the box's length limit applies as it does to typing.
+  void typeText(TextBox& box, const std::string& text) override {
+    ControlNode* node = takesInput(box);
+    if (!node) return;
+    const std::wstring wide = win32::widen(text);
+    SendMessageW(node->handle(), EM_SETSEL, 0, -1);
+    SendMessageW(node->handle(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
+  }
+
+  void mouseDown(Image& image, const MouseEvent& e) override {
+    sendImageMouse(image, downMessage(e.button), keyFlags(e.button), e);
+  }
+  void mouseMove(Image& image, const MouseEvent& e) override {
+    sendImageMouse(image, WM_MOUSEMOVE, keyFlags(e.button), e);
+  }
+  void mouseUp(Image& image, const MouseEvent& e) override { sendImageMouse(image, upMessage(e.button), 0, e); }
+
+  void pressTab(Window& window, bool shift) override {
+    HWND hwnd = takesInput(window);
+    if (!hwnd) return;
+    // The key goes to the focused control, or to the window when none of
+    // its controls has the focus.
+    HWND target = GetFocus();
+    if (!target || GetAncestor(target, GA_ROOT) != hwnd) target = hwnd;
+    // Shift as the window will read it (GetKeyState) when the key arrives.
+    BYTE keys[256]{};
+    GetKeyboardState(keys);
+    const BYTE shiftBefore = keys[VK_SHIFT];
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    const UINT scanCode = MapVirtualKeyW(VK_TAB, MAPVK_VK_TO_VSC);
+    PostMessageW(target, WM_KEYDOWN, VK_TAB, static_cast<LPARAM>(1 | (scanCode << 16)));
+    PostMessageW(target, WM_KEYUP, VK_TAB, static_cast<LPARAM>(1 | (scanCode << 16) | (3u << 30)));
+    windows_.doEvents();
+    keys[VK_SHIFT] = shiftBefore;
+    SetKeyboardState(keys);
+  }
+
  private:
+  // The control's node when the control and its window take input.
+  static ControlNode* takesInput(Control& control) {
+    ControlNode* node = win32::nodeOf(control);
+    if (!node || !control.enabled() || !control.visible()) return nullptr;
+    HWND parent = node->parentHandle();
+    if (!parent || !IsWindowEnabled(parent)) return nullptr;
+    if (node->kind() != ControlKind::Label && node->kind() != ControlKind::Image && !node->handle()) return nullptr;
+    return node;
+  }
+
+  static void notify(const ControlNode& node, WORD code) {
+    HWND hwnd = node.handle();
+    SendMessageW(node.parentHandle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), code), reinterpret_cast<LPARAM>(hwnd));
+  }
+
+  // Windowless: the window gets the mouse at the image's place.
+  void sendImageMouse(Image& image, UINT message, WPARAM keys, const MouseEvent& e) {
+    ControlNode* node = takesInput(image);
+    if (!node) return;
+    const RECT r = node->pixelRect();
+    SendMessageW(node->parentHandle(), message, keys, pointParam(r.left + pixelsX(e.x), r.top + pixelsY(e.y)));
+  }
+
   static HWND takesInput(const Window& window) {
     HWND hwnd = nativeHandle(window);
     return hwnd && IsWindowEnabled(hwnd) ? hwnd : nullptr;
@@ -69,9 +198,7 @@ class Win32InputSimulator final : public InputSimulator {
   void sendMouse(Window& window, UINT message, WPARAM keys, const MouseEvent& e) {
     HWND hwnd = takesInput(window);
     if (!hwnd) return;
-    const auto x = static_cast<WORD>(static_cast<short>(pixelsX(e.x)));
-    const auto y = static_cast<WORD>(static_cast<short>(pixelsY(e.y)));
-    SendMessageW(hwnd, message, keys, MAKELPARAM(x, y));
+    SendMessageW(hwnd, message, keys, pointParam(pixelsX(e.x), pixelsY(e.y)));
   }
 
   void showAs(Window& window, int command) {

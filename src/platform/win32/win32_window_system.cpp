@@ -9,9 +9,13 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_native.h"
+
+// After <windows.h>, which it needs.
+#include <commctrl.h>
 
 namespace ks {
 namespace {
@@ -22,26 +26,16 @@ using win32::UniqueBrush;
 using win32::UniquePen;
 using win32::UniqueWindow;
 using win32::WindowClass;
+using win32::ControlKind;
+using win32::ControlNode;
+using win32::UniqueBitmap;
+using win32::UniqueDc;
+using win32::UniqueFont;
+using win32::colorRef;
+using win32::narrow;
+using win32::widen;
 
 constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED (Windows 8.1)
-
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(std::max(count, 0)), L'\0');
-  if (count > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), count);
-  return wide;
-}
-
-std::string narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(std::max(count, 0)), '\0');
-  if (count > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), count, nullptr, nullptr);
-  return utf8;
-}
 
 // Where Windows puts a minimised window that the shell hides.
 constexpr LONG kParked = -32000;
@@ -62,8 +56,6 @@ POINT workspaceOffset(HWND hwnd) {
   if (!GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &info)) return POINT{0, 0};
   return POINT{info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top};
 }
-
-COLORREF colorRef(Rgb color) { return RGB(color.r, color.g, color.b); }
 
 Rgb rgbOf(COLORREF color) {
   return Rgb{GetRValue(color), GetGValue(color), GetBValue(color)};
@@ -130,7 +122,9 @@ class Win32WindowSystem final : public WindowSystem {
   float twipsPerPixelY() const override { return metrics_.twipsPerPixelY; }
   void showModal(Window& window) override;
   MsgButton messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) override;
+  void messageBoxWarning(const std::string& text) override;
   void doEvents() override;
+  void waitForEvents(double maxSeconds) override;
   int run() override;
   void endProgram() override;
   bool ended() const override { return ended_; }
@@ -153,6 +147,8 @@ class Win32WindowSystem final : public WindowSystem {
   };
 
   std::vector<HWND> ourTopLevelWindows() const;
+  // The window of ours that a message goes to, or one of its controls.
+  Win32Window* windowOf(HWND hwnd) const;
   void dispatch(const MSG& message);
   void quitReceived(const MSG& message);
 
@@ -167,7 +163,7 @@ class Win32WindowSystem final : public WindowSystem {
   int exitCode_ = 0;
 };
 
-class Win32Window final : public Window {
+class Win32Window final : public Window, private win32::ControlHost {
  public:
   Win32Window(Win32WindowSystem& system, const WindowSpec& spec);
   ~Win32Window() override;
@@ -218,6 +214,27 @@ class Win32Window final : public Window {
   }
   std::string caption() const override;
   Line& addLine(const LineSpec& spec) override;
+  Button& addButton(const ButtonSpec& spec) override {
+    return add<Button>(win32::createButton(*this, nextControlId(), spec));
+  }
+  Label& addLabel(const LabelSpec& spec) override { return add<Label>(win32::createLabel(*this, spec)); }
+  Image& addImage(const ImageSpec& spec) override { return add<Image>(win32::createImage(*this, spec)); }
+  ListBox& addListBox(const ListSpec& spec) override {
+    return add<ListBox>(win32::createListBox(*this, nextControlId(), spec));
+  }
+  ComboBox& addComboBox(const ListSpec& spec) override {
+    return add<ComboBox>(win32::createComboBox(*this, nextControlId(), spec));
+  }
+  OptionButton& addOptionButton(const OptionButtonSpec& spec) override {
+    return add<OptionButton>(win32::createOptionButton(*this, nextControlId(), spec));
+  }
+  TextBox& addTextBox(const TextBoxSpec& spec) override {
+    return add<TextBox>(win32::createTextBox(*this, nextControlId(), spec));
+  }
+  Control* focusedControl() const override {
+    ControlNode* node = nodeWithHandle(GetFocus());
+    return node ? &node->control() : nullptr;
+  }
 
   HWND handle() const { return hwnd_.get(); }
   void attach(HWND hwnd) { hwnd_.reset(hwnd); }
@@ -226,8 +243,51 @@ class Win32Window final : public Window {
   }
   // True when the message is handled here, with its result.
   bool handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // Keys the window handles before the focused control sees them (Tab,
+  // Enter, Esc); true when the key was used.
+  bool translateKey(const MSG& message);
 
  private:
+  // Something the window paints, in creation order: a line or a windowless
+  // control.
+  struct PaintItem {
+    const Win32Line* line = nullptr;
+    ControlNode* control = nullptr;
+  };
+
+  // ControlHost
+  HWND hostHandle() const override { return hwnd_.get(); }
+  HINSTANCE instance() const override { return system_.instance(); }
+  float twipsPerPixelX() const override { return system_.metrics().twipsPerPixelX; }
+  float twipsPerPixelY() const override { return system_.metrics().twipsPerPixelY; }
+  bool handlersStopped() const override { return system_.ended(); }
+  HFONT font(const std::optional<Font>& font) override;
+  HBRUSH backgroundBrush() const override { return background_.get(); }
+  void repaint(const RECT& area, bool now) override;
+  void optionSelected(const ControlNode& option, int group) override;
+  void focusLeaving(const ControlNode& control) override;
+
+  template <typename Kind>
+  Kind& add(std::unique_ptr<ControlNode> node) {
+    auto& control = static_cast<Kind&>(node->control());
+    if (!node->handle()) paintOrder_.push_back(PaintItem{nullptr, node.get()});
+    controls_.push_back(std::move(node));
+    return control;
+  }
+  int nextControlId() { return kFirstControlId + static_cast<int>(controls_.size()); }
+  ControlNode* nodeWithHandle(HWND hwnd) const;
+  // The windowless control at a client point that takes the mouse, or
+  // nullptr for the window itself.
+  ControlNode* hitTest(POINT point) const;
+  // Controls that Tab visits, in tab order.
+  std::vector<ControlNode*> tabOrder() const;
+  void focus(ControlNode& control);
+  void moveFocus(bool backward);
+  ControlNode* buttonFor(bool (ControlNode::*role)() const) const;
+  void mouseInput(HWND hwnd, UINT message, WPARAM keys, LPARAM position);
+  void render(HDC dc, const RECT& area);
+  void drawItems(HDC dc);
+
   // What a Resize reports: the state and the client size it happened at.
   struct SizeKey {
     WPARAM kind = SIZE_RESTORED;
@@ -258,6 +318,7 @@ class Win32Window final : public Window {
   void place(Change change);
   void setRestoredRect(HWND hwnd, const RECT& rect);
   void paint(HWND hwnd);
+  void focusArrived();
   void drawLine(HDC dc, const LineSpec& line) const;
   void sized(HWND hwnd, WPARAM kind);
   void closeRequested();
@@ -272,10 +333,23 @@ class Win32Window final : public Window {
     copy(args...);
   }
 
+  static constexpr int kFirstControlId = 1000;
+
   Win32WindowSystem& system_;
   std::string caption_;
   UniqueBrush background_;
+  Font font_;
+  // Fonts outlive the controls that use them.
+  std::vector<std::pair<Font, UniqueFont>> fonts_;
   std::vector<std::unique_ptr<Win32Line>> lines_;
+  std::vector<std::unique_ptr<ControlNode>> controls_;
+  std::vector<PaintItem> paintOrder_;
+  // Who got the mouse button that is held (nullptr: the window itself);
+  // empty while no button is held.
+  std::optional<ControlNode*> pressed_;
+  // The control that had the focus when the window was last deactivated.
+  ControlNode* lastFocus_ = nullptr;
+  bool keepFocus_ = false;  // the window itself takes the focus
   bool shown_ = false;    // events flow only after the first show
   bool showing_ = false;  // inside ShowWindow: activation arrives mid-show
   std::optional<SizeKey> lastSize_;
@@ -291,7 +365,10 @@ void Win32Line::set(float& field, float twips) {
 // --- Win32Window ----------------------------------------------------------
 
 Win32Window::Win32Window(Win32WindowSystem& system, const WindowSpec& spec)
-    : system_(system), caption_(spec.caption), background_(CreateSolidBrush(colorRef(spec.background))) {
+    : system_(system),
+      caption_(spec.caption),
+      background_(CreateSolidBrush(colorRef(spec.background))),
+      font_(Font{spec.fontName, spec.fontSize}) {
   DWORD style = WS_CLIPCHILDREN;
   DWORD exStyle = 0;
   bool titled = true;
@@ -308,6 +385,9 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowSpec& spec)
     case Border::FixedDialog:
       style |= WS_CAPTION | WS_DLGFRAME;
       exStyle |= WS_EX_DLGMODALFRAME;
+      break;
+    case Border::Sizable:
+      style |= WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME;
       break;
   }
   if (titled) {
@@ -337,10 +417,10 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowSpec& spec)
     auto load = [&](int cx, int cy) {
       return static_cast<HICON>(LoadImageW(system_.instance(), id, IMAGE_ICON, cx, cy, LR_SHARED));
     };
-    if (HICON big = load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)))
-      SendMessageW(hwnd_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    if (HICON small = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)))
-      SendMessageW(hwnd_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    if (HICON largeIcon = load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)))
+      SendMessageW(hwnd_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
+    if (HICON smallIcon = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)))
+      SendMessageW(hwnd_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
   }
 }
 
@@ -351,6 +431,9 @@ Win32Window::~Win32Window() {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     system_.releaseModal(hwnd);
   }
+  // The child windows go while their parent still exists.
+  paintOrder_.clear();
+  controls_.clear();
 }
 
 RECT Win32Window::windowRect() const {
@@ -465,8 +548,15 @@ void Win32Window::show() {
     fire(events.onResize);
     if (!hwnd_) return;
   }
+  HWND hwnd = hwnd_.get();
+  if (IsWindowVisible(hwnd)) {
+    // ShowWindow does nothing for a visible window; showing it again still
+    // brings it to the front and activates it.
+    if (GetForegroundWindow() != hwnd) SetForegroundWindow(hwnd);
+    return;
+  }
   showing_ = true;
-  ShowWindow(hwnd_.get(), SW_SHOW);
+  ShowWindow(hwnd, SW_SHOW);
   showing_ = false;
 }
 
@@ -496,8 +586,188 @@ std::string Win32Window::caption() const {
 
 Line& Win32Window::addLine(const LineSpec& spec) {
   lines_.push_back(std::make_unique<Win32Line>(*this, spec));
+  paintOrder_.push_back(PaintItem{lines_.back().get(), nullptr});
   invalidate();
   return *lines_.back();
+}
+
+HFONT Win32Window::font(const std::optional<Font>& wanted) {
+  const Font& f = wanted ? *wanted : font_;
+  for (const auto& [key, font] : fonts_)
+    if (key.name == f.name && key.size == f.size && key.bold == f.bold && key.underline == f.underline)
+      return font.get();
+  UniqueFont created = win32::createFont(f, system_.metrics().dpiY);
+  if (!created) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  fonts_.emplace_back(f, std::move(created));
+  return fonts_.back().second.get();
+}
+
+void Win32Window::repaint(const RECT& area, bool now) {
+  HWND hwnd = hwnd_.get();
+  if (!hwnd) return;
+  if (!now || !IsWindowVisible(hwnd)) {
+    // Not erased first: painting covers the whole area, so nothing flickers.
+    InvalidateRect(hwnd, &area, FALSE);
+    return;
+  }
+  RECT client = clientRect();
+  RECT part{};
+  if (!IntersectRect(&part, &area, &client)) return;
+  ValidateRect(hwnd, &part);
+  win32::WindowDc dc(hwnd);
+  if (dc.get()) render(dc.get(), part);
+}
+
+void Win32Window::optionSelected(const ControlNode& option, int group) {
+  for (const auto& node : controls_)
+    if (node.get() != &option && node->kind() == ControlKind::OptionButton && node->optionGroup() == group)
+      node->deselect();
+}
+
+void Win32Window::focusLeaving(const ControlNode& control) {
+  // On to the next control in tab order, as Tab would go; to the window
+  // itself when there is none.
+  const auto order = tabOrder();
+  const auto at = std::find(order.begin(), order.end(), &control);
+  if (at != order.end() && order.size() > 1) {
+    const std::size_t next = (static_cast<std::size_t>(at - order.begin()) + 1) % order.size();
+    focus(*order[next]);
+    return;
+  }
+  if (!hwnd_) return;
+  // The window keeps it: no control to hand it on to.
+  keepFocus_ = true;
+  SetFocus(hwnd_.get());
+  keepFocus_ = false;
+}
+
+ControlNode* Win32Window::nodeWithHandle(HWND hwnd) const {
+  if (!hwnd) return nullptr;
+  for (const auto& node : controls_)
+    if (node->handle() == hwnd) return node.get();
+  return nullptr;
+}
+
+ControlNode* Win32Window::hitTest(POINT point) const {
+  for (auto item = paintOrder_.rbegin(); item != paintOrder_.rend(); ++item) {
+    ControlNode* node = item->control;
+    if (!node || !node->wantsMouse() || !node->control().visible() || !node->control().enabled()) continue;
+    const RECT r = node->pixelRect();
+    if (PtInRect(&r, point)) return node;
+  }
+  return nullptr;
+}
+
+std::vector<ControlNode*> Win32Window::tabOrder() const {
+  std::vector<ControlNode*> order;
+  for (const auto& node : controls_)
+    if (node->takesFocus()) order.push_back(node.get());
+  std::stable_sort(order.begin(), order.end(), [](const ControlNode* a, const ControlNode* b) {
+    return a->control().tabIndex() < b->control().tabIndex();
+  });
+  return order;
+}
+
+void Win32Window::focus(ControlNode& control) {
+  SetFocus(control.handle());
+  // Tabbing into a text box selects its text, so typing replaces it.
+  if (control.kind() == ControlKind::TextBox && GetFocus() == control.handle())
+    SendMessageW(control.handle(), EM_SETSEL, 0, -1);
+}
+
+void Win32Window::moveFocus(bool backward) {
+  const auto order = tabOrder();
+  if (order.empty()) return;
+  ControlNode* current = nodeWithHandle(GetFocus());
+  const auto at = std::find(order.begin(), order.end(), current);
+  std::size_t next = backward ? order.size() - 1 : 0;
+  if (at != order.end()) {
+    const auto index = static_cast<std::size_t>(at - order.begin());
+    next = (index + (backward ? order.size() - 1 : 1)) % order.size();
+  }
+  focus(*order[next]);
+}
+
+// The window got the focus (activation, restoring): hand it on to the
+// control that had it, else to the first one in tab order.
+void Win32Window::focusArrived() {
+  if (keepFocus_) return;
+  ControlNode* target = lastFocus_ && lastFocus_->takesFocus() ? lastFocus_ : nullptr;
+  if (!target) {
+    const auto order = tabOrder();
+    if (!order.empty()) target = order.front();
+  }
+  if (target) focus(*target);
+}
+
+ControlNode* Win32Window::buttonFor(bool (ControlNode::*role)() const) const {
+  for (const auto& node : controls_)
+    if (node->kind() == ControlKind::Button && (node.get()->*role)() && node->control().enabled() &&
+        node->control().visible())
+      return node.get();
+  return nullptr;
+}
+
+bool Win32Window::translateKey(const MSG& message) {
+  if (message.message != WM_KEYDOWN || !hwnd_) return false;
+  ControlNode* focused = nodeWithHandle(GetFocus());
+  // An open drop-down list takes its own keys.
+  if (focused && focused->kind() == ControlKind::ComboBox &&
+      SendMessageW(focused->handle(), CB_GETDROPPEDSTATE, 0, 0))
+    return false;
+  switch (message.wParam) {
+    case VK_TAB:
+      if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+      moveFocus(GetKeyState(VK_SHIFT) < 0);
+      return true;
+    case VK_RETURN: {
+      // Enter presses the focused button, else the default one.
+      ControlNode* target = focused && focused->kind() == ControlKind::Button ? focused : buttonFor(&ControlNode::isDefault);
+      if (!target) return false;
+      target->press();  // may unload this window
+      return true;
+    }
+    case VK_ESCAPE: {
+      ControlNode* target = buttonFor(&ControlNode::isCancel);
+      if (!target) return false;
+      target->press();
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void Win32Window::mouseInput(HWND hwnd, UINT message, WPARAM keys, LPARAM position) {
+  // Signed: while the mouse is captured the pointer may be left of or above
+  // the client area.
+  const POINT point{static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+  const bool down = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
+  const bool up = message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
+  if (!down && !up && heldButtons(keys) == 0) pressed_.reset();
+  // Whoever got the press gets everything until the last button is up.
+  ControlNode* target = pressed_ ? *pressed_ : hitTest(point);
+  int button = heldButtons(keys);
+  if (down) {
+    // Captured, a drag that leaves the window keeps reporting to it.
+    SetCapture(hwnd);
+    pressed_ = target;
+    button = buttonOfMessage(message);
+  } else if (up) {
+    button = buttonOfMessage(message);
+    if (heldButtons(keys) == 0) {
+      pressed_.reset();
+      if (GetCapture() == hwnd) ReleaseCapture();
+    }
+  }
+  if (target) {
+    target->mouse(message, button, point);
+    return;
+  }
+  const MouseEvent e = mouseEvent(button, position);
+  if (down) fire(events.onMouseDown, e);
+  else if (up) fire(events.onMouseUp, e);
+  else fire(events.onMouseMove, e);
 }
 
 void Win32Window::drawLine(HDC dc, const LineSpec& line) const {
@@ -514,10 +784,38 @@ void Win32Window::paint(HWND hwnd) {
     // Validated here whatever the handler below does, so a handler that
     // moves other windows cannot start a paint storm.
     PaintScope scope(hwnd);
-    if (scope.dc())
-      for (const auto& line : lines_) drawLine(scope.dc(), line->spec());
+    RECT area{};
+    if (scope.dc() && GetClipBox(scope.dc(), &area) != ERROR) render(scope.dc(), area);
   }
   if (shown_) fire(events.onPaint);
+}
+
+// Background, lines and windowless controls are composed off-screen first,
+// so a label repainted every second does not flicker. The child windows are
+// clipped out of the window's DC.
+void Win32Window::render(HDC dc, const RECT& area) {
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return;
+  UniqueDc memory(CreateCompatibleDC(dc));
+  UniqueBitmap bitmap(memory ? CreateCompatibleBitmap(dc, width, height) : nullptr);
+  if (!bitmap) {
+    FillRect(dc, &area, background_.get());
+    drawItems(dc);
+    return;
+  }
+  SelectScope select(memory.get(), bitmap.get());
+  SetViewportOrgEx(memory.get(), -area.left, -area.top, nullptr);
+  FillRect(memory.get(), &area, background_.get());
+  drawItems(memory.get());
+  BitBlt(dc, area.left, area.top, width, height, memory.get(), area.left, area.top, SRCCOPY);
+}
+
+void Win32Window::drawItems(HDC dc) {
+  for (const PaintItem& item : paintOrder_) {
+    if (item.line) drawLine(dc, item.line->spec());
+    else if (item.control) item.control->paint(dc);
+  }
 }
 
 void Win32Window::sized(HWND hwnd, WPARAM kind) {
@@ -569,26 +867,49 @@ bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       sized(hwnd, wParam);
       return true;
     case WM_ACTIVATE:
+      // Remember the focused control; activation gives it back.
+      if (LOWORD(wParam) == WA_INACTIVE) lastFocus_ = nodeWithHandle(GetFocus());
+      // Sets the focus to the window, which hands it on (WM_SETFOCUS).
       result = DefWindowProcW(hwnd, message, wParam, lParam);
       if (LOWORD(wParam) != WA_INACTIVE && shown_ && (showing_ || IsWindowVisible(hwnd)))
         fire(events.onActivate);
       return true;
+    case WM_SETFOCUS:
+      focusArrived();
+      return true;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-      // Captured, a drag that leaves the window keeps reporting to it.
-      SetCapture(hwnd);
-      fire(events.onMouseDown, mouseEvent(buttonOfMessage(message), lParam));
-      return true;
     case WM_MOUSEMOVE:
-      fire(events.onMouseMove, mouseEvent(heldButtons(wParam), lParam));
-      return true;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
-      if (heldButtons(wParam) == 0 && GetCapture() == hwnd) ReleaseCapture();
-      fire(events.onMouseUp, mouseEvent(buttonOfMessage(message), lParam));
+      mouseInput(hwnd, message, wParam, lParam);
       return true;
+    case WM_CAPTURECHANGED:
+      if (reinterpret_cast<HWND>(lParam) != hwnd) pressed_.reset();
+      return false;
+    case WM_COMMAND:
+      if (ControlNode* node = nodeWithHandle(reinterpret_cast<HWND>(lParam))) {
+        node->command(HIWORD(wParam));  // may unload this window
+        return true;
+      }
+      return false;
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      ControlNode* node = item ? nodeWithHandle(item->hwndItem) : nullptr;
+      if (!node || !node->drawItem(*item)) return false;
+      result = TRUE;
+      return true;
+    }
+    case WM_CTLCOLORSTATIC:
+      if (ControlNode* node = nodeWithHandle(reinterpret_cast<HWND>(lParam))) {
+        if (HBRUSH brush = node->ctlColor(reinterpret_cast<HDC>(wParam))) {
+          result = reinterpret_cast<LRESULT>(brush);
+          return true;
+        }
+      }
+      return false;
     case WM_CLOSE:
       closeRequested();
       return true;
@@ -597,6 +918,9 @@ bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       // itself, so the suggested rectangle is not applied.
       return true;
     case WM_NCDESTROY:
+      // The child windows are gone already.
+      for (const auto& node : controls_) node->forgetHandle();
+      lastFocus_ = nullptr;
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       hwnd_.release();
       return false;
@@ -610,6 +934,10 @@ bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 Win32WindowSystem::Win32WindowSystem(const Win32Options& options) : options_(options) {
   win32::becomeDpiAware();
   metrics_ = win32::screenMetrics();
+  INITCOMMONCONTROLSEX controls{};
+  controls.dwSize = sizeof controls;
+  controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
+  InitCommonControlsEx(&controls);
 
   // A class per window system, so several can live in one process (tests).
   const std::wstring name = L"kestrascope.Window." + std::to_wstring(reinterpret_cast<std::uintptr_t>(this));
@@ -714,7 +1042,21 @@ MsgButton Win32WindowSystem::messageBoxYesNoCancel(const std::string& text, MsgB
   return MsgButton::Cancel;
 }
 
+void Win32WindowSystem::messageBoxWarning(const std::string& text) {
+  MessageBoxW(nullptr, widen(text).c_str(), options_.appTitle.c_str(), MB_OK | MB_ICONWARNING | MB_TASKMODAL | MB_TOPMOST);
+}
+
+Win32Window* Win32WindowSystem::windowOf(HWND hwnd) const {
+  HWND root = hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr;
+  if (!root || static_cast<ATOM>(GetClassLongPtrW(root, GCW_ATOM)) != class_.atom()) return nullptr;
+  return reinterpret_cast<Win32Window*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+}
+
 void Win32WindowSystem::dispatch(const MSG& message) {
+  if (message.message == WM_KEYDOWN) {
+    Win32Window* window = windowOf(message.hwnd);
+    if (window && window->translateKey(message)) return;
+  }
   TranslateMessage(&message);
   DispatchMessageW(&message);
 }
@@ -734,6 +1076,14 @@ void Win32WindowSystem::doEvents() {
     }
     dispatch(message);
   }
+}
+
+void Win32WindowSystem::waitForEvents(double maxSeconds) {
+  if (ended_ || !(maxSeconds > 0)) return;
+  // Whole milliseconds, to nearest; a shorter wait still waits one.
+  const double ms = std::min(std::nearbyint(maxSeconds * 1000.0), static_cast<double>(INFINITE - 1));
+  const auto timeout = static_cast<DWORD>(std::max(ms, 1.0));
+  MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 int Win32WindowSystem::run() {

@@ -1,0 +1,25 @@
+// Everything the forms get from the operating system, in one bundle the App
+// is built with.
+#pragma once
+
+namespace ks {
+
+class WindowSystem;
+class SettingsStore;
+class FileSystem;
+class Clock;
+class ScreenGrabber;
+class Shell;
+class MovieFiles;
+
+struct Platform {
+  WindowSystem& windows;
+  SettingsStore& settings;
+  FileSystem& files;
+  Clock& clock;
+  ScreenGrabber& grabber;
+  Shell& shell;
+  MovieFiles& movies;
+};
+
+}  // namespace ks

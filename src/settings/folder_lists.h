@@ -1,0 +1,87 @@
+// Drive, folder and file lists: plain list controls given the behaviour the
+// dialogs rely on, over the file-system interface.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ks {
+
+class ComboBox;
+class ListBox;
+class FileSystem;
+
+// The machine's drives in a drop-down list. Change runs whenever the
+// selected drive changes, by the user or by the program.
+class DriveList {
+ public:
+  DriveList(ComboBox& list, const FileSystem& files);
+  // The selected drive designator ("D:"), or "" with none.
+  std::string drive() const { return drive_; }
+  // Selects the drive a path names ("D:\Movies", "d:").
+  void setDrive(const std::string& path);
+  // Reads the drives again (a medium was inserted, a stick plugged in).
+  void refreshDrives();
+
+  std::function<void()> onChange;
+  ComboBox& control;
+
+ private:
+  void picked();
+  const FileSystem& files_;
+  std::vector<std::string> drives_;
+  std::string drive_;
+};
+
+// The current folder with its parents above and its subfolders below. A
+// double-click opens a folder, a single click only highlights it. Change runs
+// whenever the current folder changes.
+class DirList {
+ public:
+  DirList(ListBox& list, const FileSystem& files);
+  // The current folder's full path: no trailing backslash, except a drive's
+  // root ("D:\").
+  std::string path() const { return path_; }
+  // Opens a folder; a bare drive designator opens that drive's current
+  // folder. False, with nothing changed, when it cannot be opened.
+  bool setPath(const std::string& path);
+
+  std::function<void()> onChange;
+  ListBox& control;
+
+ private:
+  void fill();
+  void open(int index);
+  const FileSystem& files_;
+  std::string path_;
+  std::vector<std::string> itemPaths_;
+};
+
+// Ordinary files of one folder whose names fit the pattern, letter case
+// ignored; hidden and system files left out.
+class FileList {
+ public:
+  FileList(ListBox& list, const FileSystem& files, std::string pattern);
+  std::string path() const { return path_; }
+  void setPath(const std::string& folder);
+  // The selected file's name without the folder, or "".
+  std::string fileName() const;
+
+  std::function<void()> onClick;
+  ListBox& control;
+
+ private:
+  const FileSystem& files_;
+  std::string pattern_;
+  std::string path_;
+};
+
+// Windows-style wildcard match (* and ?), letter case ignored.
+bool matchesPattern(const std::string& name, const std::string& pattern);
+
+// A folder path in the form the folder list reports: names as stored, no
+// trailing backslash except for a root. Empty when it is not a folder.
+std::string canonicalFolder(const FileSystem& files, const std::string& path);
+
+}  // namespace ks

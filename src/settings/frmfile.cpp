@@ -1,0 +1,158 @@
+#include "settings/frmfile.h"
+
+#include <cctype>
+
+#include "app/app.h"
+#include "platform/controls.h"
+#include "platform/file_system.h"
+#include "platform/path_rules.h"
+#include "settings/settings_store.h"
+
+namespace ks {
+
+namespace {
+
+WindowSpec fileSpec() {
+  WindowSpec s;
+  s.caption = "Create New Movie";
+  s.border = Border::Sizable;
+  s.controlBox = true;
+  s.background = kRed;
+  s.fontName = "MS Sans Serif";
+  s.fontSize = 8.0f;
+  s.clientWidth = 4545;
+  s.clientHeight = 4110;
+  s.centered = true;
+  return s;
+}
+
+template <class Spec>
+Spec at(float left, float top, float width, float height, int tab) {
+  Spec s;
+  s.left = left;
+  s.top = top;
+  s.width = width;
+  s.height = height;
+  s.tabIndex = tab;
+  return s;
+}
+
+std::string nameProblem(NameError error, const std::string& name) {
+  switch (error) {
+    case NameError::kNone:
+      return {};
+    case NameError::kBadCharacter:
+      return "A file name cannot contain any of these characters:\n\\ / : * ? \" < > |\n\nType the name only; "
+             "choose the folder in the list above.";
+    case NameError::kReservedName:
+      return "\"" + name + "\" is a name Windows keeps for a device. Please choose another name.";
+    case NameError::kTrailingDotOrBlank:
+      return "A file name cannot end with a dot or a blank.";
+    case NameError::kNameTooLong:
+    case NameError::kPathTooLong:
+      return "The name is too long for this folder. Please choose a shorter name.";
+    case NameError::kEmpty:
+    case NameError::kInvalidText:
+      break;
+  }
+  return "This name cannot be used for a file. Please choose another name.";
+}
+
+}  // namespace
+
+bool FileExists(const FileSystem& files, const std::string& path) {
+  const auto entry = files.stat(path);
+  return entry && !entry->folder && !entry->hidden && !entry->system;
+}
+
+std::string moviePath(const std::string& folder, const std::string& name) {
+  const std::string base = withTrailingBackslash(folder);
+  std::string last4 = name.size() >= 4 ? name.substr(name.size() - 4) : name;
+  for (char& c : last4) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return last4 == ".AVI" ? base + name : base + name + ".avi";
+}
+
+FrmFile::FrmFile(App& app) : Form(app, fileSpec()) {
+  Window& w = *window_;
+  const FileSystem& files = app.platform().files;
+  Drv = std::make_unique<DriveList>(w.addComboBox(at<ListSpec>(240, 120, 3975, 315, 0)), files);
+  Dir = std::make_unique<DirList>(w.addListBox(at<ListSpec>(240, 540, 3975, 1440, 1)), files);
+  filList = std::make_unique<FileList>(w.addListBox(at<ListSpec>(240, 2100, 3975, 870, 5)), files, "*.avi");
+  txtFileName = &w.addTextBox(at<TextBoxSpec>(240, 3120, 3975, 315, 2));
+  auto ok = at<ButtonSpec>(2640, 3600, 735, 315, 3);
+  ok.caption = "OK";
+  cmdOK = &w.addButton(ok);
+  auto cancel = at<ButtonSpec>(3480, 3600, 735, 315, 4);
+  cancel.caption = "Cancel";
+  cmdCancel = &w.addButton(cancel);
+}
+
+void FrmFile::load() {
+  Drv->onChange = [this] { driveChanged(); };
+  Dir->onChange = [this] { folderChanged(); };
+  filList->onClick = [this] { txtFileName->setText(filList->fileName()); };
+  cmdOK->onClick = [this] { ok(); };
+  cmdCancel->onClick = [this] { cancel(); };
+  // A close request ends the dialog as Cancel does, and the window goes:
+  // the next showing loads it afresh.
+  window_->events.onCloseRequest = [this] {
+    FileName.clear();
+    return true;
+  };
+  window_->events.onUnload = [this] { app_.unloadFrmFile(); };
+  fixpaths();
+}
+
+void FrmFile::fixpaths() {
+  const FileSystem& files = app_.platform().files;
+  const std::string programFolder = files.programFolder();
+  const std::string folder =
+      GetSetting(app_.platform().settings, kAppName, kSection, "folder", programFolder);
+  Drv->setDrive(folder);
+  if (!Dir->setPath(folder)) {
+    Drv->setDrive(programFolder);
+    Dir->setPath(programFolder);
+  }
+}
+
+void FrmFile::driveChanged() {
+  if (Dir->setPath(Drv->drive())) {
+    lastGoodDrive_ = Drv->drive();
+    return;
+  }
+  const std::string back =
+      lastGoodDrive_.empty() ? driveOf(app_.platform().files.programFolder()) : lastGoodDrive_;
+  if (!equalsIgnoreCase(back, Drv->drive())) Drv->setDrive(back);
+}
+
+void FrmFile::folderChanged() {
+  lastGoodDrive_ = driveOf(Dir->path());
+  txtFileName->setText("");
+  filList->setPath(Dir->path());
+}
+
+void FrmFile::ok() {
+  const std::string name = txtFileName->text();
+  if (name.empty()) return;
+  FileName.clear();
+  const std::string path = moviePath(Dir->path(), name);
+  // Names the file system would reject never reach the recording.
+  const std::string fileName = path.substr(withTrailingBackslash(Dir->path()).size());
+  const NameError problem = validateNewFileName(Dir->path(), fileName);
+  if (problem != NameError::kNone) {
+    app_.windows().messageBoxWarning(nameProblem(problem, name));
+    return;
+  }
+  if (FileExists(app_.platform().files, path) &&
+      app_.windows().messageBoxYesNoCancel(kOverwriteQuestion, MsgButton::Cancel) != MsgButton::Yes)
+    return;
+  FileName = path;
+  window_->hide();
+}
+
+void FrmFile::cancel() {
+  FileName.clear();
+  window_->hide();
+}
+
+}  // namespace ks

@@ -1,0 +1,51 @@
+// frmFile: names the new movie's file before each recording.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "frame/form.h"
+#include "settings/folder_lists.h"
+
+namespace ks {
+
+class TextBox;
+class Button;
+class FileSystem;
+
+inline constexpr const char* kOverwriteQuestion =
+    "This file already exists.  Are you sure you want to over-write this file?";
+
+class FrmFile final : public Form {
+ public:
+  explicit FrmFile(App& app);
+  void load();
+  // Moves the drive and folder lists to the stored default movie folder.
+  void fixpaths();
+
+  // The accepted movie path, or empty when none was chosen.
+  std::string FileName;
+
+  std::unique_ptr<DriveList> Drv;
+  std::unique_ptr<DirList> Dir;
+  std::unique_ptr<FileList> filList;
+  TextBox* txtFileName = nullptr;
+  Button* cmdOK = nullptr;
+  Button* cmdCancel = nullptr;
+
+ private:
+  void driveChanged();
+  void folderChanged();
+  void ok();
+  void cancel();
+  std::string lastGoodDrive_;
+};
+
+// True when an ordinary file (not a folder, not hidden, not system) is at
+// the path.
+bool FileExists(const FileSystem& files, const std::string& path);
+
+// The movie path OK builds from the folder and the name as typed.
+std::string moviePath(const std::string& folder, const std::string& name);
+
+}  // namespace ks

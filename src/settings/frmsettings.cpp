@@ -1,0 +1,160 @@
+#include "settings/frmsettings.h"
+
+#include "app/app.h"
+#include "frame/modgobal.h"
+#include "platform/controls.h"
+#include "platform/file_system.h"
+#include "platform/path_rules.h"
+#include "settings/frmfile.h"
+#include "settings/settings_store.h"
+
+namespace ks {
+
+namespace {
+
+WindowSpec settingsSpec() {
+  WindowSpec s;
+  s.caption = "Settings";
+  s.border = Border::Sizable;
+  s.controlBox = true;
+  s.background = kRed;
+  s.fontName = "Tahoma";
+  s.fontSize = 8.25f;
+  s.clientWidth = 4545;
+  s.clientHeight = 4710;
+  s.centered = true;
+  return s;
+}
+
+template <class Spec>
+Spec at(float left, float top, float width, float height, int tab) {
+  Spec s;
+  s.left = left;
+  s.top = top;
+  s.width = width;
+  s.height = height;
+  s.tabIndex = tab;
+  return s;
+}
+
+LabelSpec label(const char* caption, float left, float top, float width, float height, int tab) {
+  auto s = at<LabelSpec>(left, top, width, height, tab);
+  s.caption = caption;
+  return s;
+}
+
+OptionButtonSpec option(const char* caption, float left, float top, float width, float height, int tab) {
+  auto s = at<OptionButtonSpec>(left, top, width, height, tab);
+  s.caption = caption;
+  s.backColor = kRed;
+  return s;
+}
+
+}  // namespace
+
+bool readTruth(const std::string& text, bool defaultValue) {
+  if (equalsIgnoreCase(text, "True")) return true;
+  if (equalsIgnoreCase(text, "False")) return false;
+  return defaultValue;
+}
+
+FrmSettings::FrmSettings(App& app) : Form(app, settingsSpec()) {
+  Window& w = *window_;
+  Label1 = &w.addLabel(label("Frame Rate", 240, 180, 1215, 195, 0));
+  optSystem = &w.addOptionButton(option("let the system assign max possible value", 420, 480, 1815, 555, 1));
+  optUser = &w.addOptionButton(option("assign a value", 420, 1200, 1815, 555, 2));
+  auto rates = at<ListSpec>(2220, 1380, 675, 285, 3);
+  rates.items.assign(std::begin(kRateItems), std::end(kRateItems));
+  rates.font = Font{"Tahoma", 6.75f};
+  cboFrames = &w.addComboBox(rates);
+  lblfps = &w.addLabel(label("frames per second", 3000, 1440, 1395, 195, 4));
+  auto close = at<ButtonSpec>(3600, 4260, 735, 315, 5);
+  close.caption = "Close";
+  cmdClose = &w.addButton(close);
+  Dir = std::make_unique<DirList>(w.addListBox(at<ListSpec>(360, 2640, 3975, 1440, 6)), app.platform().files);
+  Drv = std::make_unique<DriveList>(w.addComboBox(at<ListSpec>(360, 2220, 3975, 315, 7)), app.platform().files);
+  Label2 = &w.addLabel(label("Default Movie Folder", 240, 1920, 1635, 195, 8));
+  // Until Load reads the store, the system-assigned rate is the choice.
+  optSystem->setValue(true);
+}
+
+std::string FrmSettings::get(const char* key, const std::string& defaultText) const {
+  return GetSetting(app_.platform().settings, kAppName, kSection, key, defaultText);
+}
+
+void FrmSettings::save(const char* key, const std::string& text) {
+  SaveSetting(app_.platform().settings, kAppName, kSection, key, text);
+}
+
+void FrmSettings::load() {
+  optSystem->onClick = [this] { optionSelected(); };
+  optUser->onClick = [this] { optionSelected(); };
+  cboFrames->onClick = [this] { rateSelected(); };
+  Drv->onChange = [this] { driveChanged(); };
+  Dir->onChange = [this] { folderChanged(); };
+  cmdClose->onClick = [this] { window_->hide(); };
+  window_->events.onCloseRequest = [this] {
+    window_->hide();
+    return false;
+  };
+
+  PutonTop();
+
+  // A stored folder that is gone, on a drive that is not ready, or that
+  // names a file gives way to the program's folder.
+  const std::string programFolder = app_.platform().files.programFolder();
+  const std::string folder = get("folder", programFolder);
+  Drv->setDrive(folder);
+  if (!Dir->setPath(folder)) {
+    Drv->setDrive(programFolder);
+    Dir->setPath(programFolder);
+  }
+
+  // Both are read before either is applied: selecting one writes both keys.
+  const bool user = readTruth(get("UserSetting", "False"), false);
+  const bool system = readTruth(get("SysSetting", "True"), true);
+  optUser->setValue(user);
+  optSystem->setValue(system);
+
+  // A stored rate that is not one of the items gives the first, "1".
+  const std::string fps = get("fps", "1");
+  int index = 0;
+  for (int k = 0; k < cboFrames->listCount(); ++k)
+    if (cboFrames->list(k) == fps) index = k;
+  cboFrames->setListIndex(index);
+
+  cboFrames->setEnabled(optUser->value());
+  lblfps->setEnabled(optUser->value());
+}
+
+void FrmSettings::PutonTop() { stayOnTopInPlace(*window_); }
+
+void FrmSettings::optionSelected() {
+  cboFrames->setEnabled(optUser->value());
+  lblfps->setEnabled(optUser->value());
+  save("SysSetting", optSystem->value() ? "True" : "False");
+  save("UserSetting", optUser->value() ? "True" : "False");
+}
+
+void FrmSettings::rateSelected() {
+  if (cboFrames->listIndex() >= 0) save("fps", cboFrames->text());
+}
+
+void FrmSettings::driveChanged() {
+  if (Dir->setPath(Drv->drive())) {
+    lastGoodDrive_ = Drv->drive();
+    return;
+  }
+  // A drive that is not ready: back to the one before.
+  const std::string back =
+      lastGoodDrive_.empty() ? driveOf(app_.platform().files.programFolder()) : lastGoodDrive_;
+  if (!equalsIgnoreCase(back, Drv->drive())) Drv->setDrive(back);
+}
+
+void FrmSettings::folderChanged() {
+  lastGoodDrive_ = driveOf(Dir->path());
+  save("folder", Dir->path());
+  app_.frmFile().fixpaths();
+}
+
+}  // namespace ks
