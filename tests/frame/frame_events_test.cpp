@@ -45,7 +45,7 @@ TEST_F(FrameTest, WideningFrmtopWidensTheBarAndItsEdgeLine) {
   EXPECT_EQ(bot().width(), top().width());
   EXPECT_EQ(app.frmbot().Line1->x2(), bot().width() - right().width());
   const PixelRect after = regionPixels(app);
-  EXPECT_EQ(after.width, before.width + 100);
+  EXPECT_EQ(after.width, before.width + static_cast<std::int32_t>(std::lrint(1500 / tppX())));
   EXPECT_EQ(after.x, before.x);
 }
 

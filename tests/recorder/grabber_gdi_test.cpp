@@ -213,12 +213,14 @@ TEST_F(GdiGrabberTest, GrabsAPaintedWindowExactlyWhateverTheBands) {
     auto grabber = makeGdiGrabber(GdiGrabberOptions{bandRows});
     for (const Region& r : regions) {
       // Enough grabs for the band timing to finish when it is on.
+      bool decided = false;
       for (int i = 0; i < 24; ++i) {
         ASSERT_TRUE(grabber->grabRect(r.width, r.height, r.x, r.y));
         EXPECT_EQ(pictureDiff(grabber->picture(), r, expectedPicture(r, wx, wy, 641, 120, screen_)), "")
             << "bands of " << bandRows << ", " << r.width << "x" << r.height << " grab " << i;
+        decided = decided || grabber->bandRows() > 0;
       }
-      EXPECT_GT(grabber->bandRows(), 0) << "the band timing never finished";
+      EXPECT_TRUE(decided) << "the band timing never finished";
     }
   }
 }

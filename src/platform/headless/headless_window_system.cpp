@@ -62,6 +62,8 @@ class ControlState {
   int tabIndex;
   int refreshes = 0;
   bool acceptsInput() const;
+  // Labels and images never take the keyboard focus.
+  virtual bool takesFocus() const { return tabIndex >= 0; }
   virtual Control& asControl() = 0;
 };
 
@@ -105,6 +107,7 @@ class HeadlessButton final : public HeadlessControl<Button> {
 class HeadlessLabel final : public HeadlessControl<Label> {
  public:
   HeadlessLabel(HeadlessWindow& owner, const LabelSpec& spec) : HeadlessControl(owner, spec), caption_(spec.caption) {}
+  bool takesFocus() const override { return false; }
   std::string caption() const override { return caption_; }
   void setCaption(const std::string& c) override { caption_ = c; }
 
@@ -115,6 +118,7 @@ class HeadlessLabel final : public HeadlessControl<Label> {
 class HeadlessImage final : public HeadlessControl<Image> {
  public:
   HeadlessImage(HeadlessWindow& owner, const ImageSpec& spec) : HeadlessControl(owner, spec), picture_(spec.picture) {}
+  bool takesFocus() const override { return false; }
   void setPicture(const Picture& p) override { picture_ = p; }
 
  private:
@@ -204,6 +208,10 @@ class HeadlessWindow final : public Window {
     const int cw = toPixels(spec.clientWidth, o.twipsPerPixelX);
     const int ch = toPixels(spec.clientHeight, o.twipsPerPixelY);
     box_ = {cx - insetLeft_, cy - insetTop_, cw + insetLeft_ + insetRight_, ch + insetTop_ + insetBottom_};
+    if (spec.centered) {
+      box_.x = (o.screenWidth - box_.w) / 2;
+      box_.y = (o.screenHeight - box_.h) / 2;
+    }
   }
   ~HeadlessWindow() override { system_.forget(this); }
 
@@ -252,6 +260,8 @@ class HeadlessWindow final : public Window {
     if (!shown_) {
       shown_ = true;
       fire(events.onResize);
+      // A window starts with the focus on its first control in tab order.
+      if (!focus_) tabFocus(false);
     }
     system_.activate(this);
     system_.schedulePaint(this);
@@ -299,7 +309,7 @@ class HeadlessWindow final : public Window {
   void tabFocus(bool backwards) {
     std::vector<ControlState*> order;
     for (auto& c : controls_)
-      if (c->tabIndex >= 0 && c->acceptsInput()) order.push_back(c.get());
+      if (c->takesFocus() && c->acceptsInput()) order.push_back(c.get());
     if (order.empty()) return;
     std::stable_sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
     auto it = std::find(order.begin(), order.end(), focus_);
@@ -412,7 +422,7 @@ bool HeadlessControl<I>::hasFocus() const {
 }
 template <class I>
 void HeadlessControl<I>::setFocus() {
-  if (ControlState::enabled && ControlState::visible) owner.setFocusTo(this);
+  if (ControlState::enabled && ControlState::visible && takesFocus()) owner.setFocusTo(this);
 }
 
 void HeadlessOptionButton::setValue(bool selected) {

@@ -22,6 +22,9 @@ struct HeadlessOptions {
   // Frame metrics of titled windows, in pixels.
   int borderPixels = 3;
   int captionPixels = 20;
+  // The screen's work area, where centred windows are centred.
+  int screenWidth = 1024;
+  int screenHeight = 768;
 };
 
 class HeadlessWindow;

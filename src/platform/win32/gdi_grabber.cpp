@@ -112,8 +112,8 @@ class CursorPainter {
 };
 
 // The virtual screen's rectangle. Under Wine the four queries take a third of
-// a millisecond, so they are made again only once a second: a monitor added
-// or removed shows in the margins that grab blacks out a second late.
+// a millisecond, so they are made again only once a second: a change of
+// monitors reaches the blacking-out of off-screen parts up to a second late.
 class VirtualScreen {
  public:
   pixels::PixelRect rect() {

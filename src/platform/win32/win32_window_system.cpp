@@ -399,12 +399,22 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowSpec& spec)
   HWND owner = titled && !spec.showInTaskbar ? system_.hiddenOwner() : nullptr;
 
   const auto& m = system_.metrics();
-  const int clientLeft = win32::toPixels(spec.clientLeft, m.twipsPerPixelX);
-  const int clientTop = win32::toPixels(spec.clientTop, m.twipsPerPixelY);
+  int clientLeft = win32::toPixels(spec.clientLeft, m.twipsPerPixelX);
+  int clientTop = win32::toPixels(spec.clientTop, m.twipsPerPixelY);
   const int clientWidth = win32::toPixels(spec.clientWidth, m.twipsPerPixelX);
   const int clientHeight = win32::toPixels(spec.clientHeight, m.twipsPerPixelY);
   RECT outer{clientLeft, clientTop, clientLeft + clientWidth, clientTop + clientHeight};
   win32::adjustWindowRect(outer, style, exStyle, m.dpiY);
+  if (spec.centered) {
+    // Centred on the primary monitor's work area, frame included.
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int dx = (work.left + work.right - (outer.right - outer.left)) / 2 - outer.left;
+    const int dy = (work.top + work.bottom - (outer.bottom - outer.top)) / 2 - outer.top;
+    OffsetRect(&outer, dx, dy);
+    clientLeft += dx;
+    clientTop += dy;
+  }
 
   // WM_NCCREATE attaches the handle to this object.
   CreateWindowExW(exStyle, system_.className(), widen(spec.caption).c_str(), style, outer.left, outer.top,

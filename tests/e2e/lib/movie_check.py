@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""Checks a recorded movie against what the screen showed.
+
+Usage: movie_check.py MOVIE.avi RATE WIDTH HEIGHT SPLIT [CURSOR_X CURSOR_Y]
+
+The screen under the region showed the pattern tool: above row SPLIT of the
+region it carries the time (10 ms steps) in red and green with blue 0x40,
+below it is pure blue. With --loose (rates the time pattern cannot resolve) only the order of the
+times is checked, not the schedule and count. Checks: ffprobe's stream parameters, that every frame is the
+right way up, that the times never go backwards and follow the schedule
+(frame k about k / RATE seconds after frame 0), that the frame count fits
+the recording's length, and that the cursor shows at the pointer."""
+import json
+import subprocess
+import sys
+
+
+def main():
+    loose = "--loose" in sys.argv
+    if loose:
+        sys.argv.remove("--loose")
+    movie, rate, width, height = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+    split = int(sys.argv[5])
+    cursor = (int(sys.argv[6]), int(sys.argv[7])) if len(sys.argv) > 7 else None
+    failures = []
+    probe = json.loads(subprocess.run(
+        ["ffprobe", "-v", "error", "-count_frames", "-show_streams", "-of", "json", movie],
+        check=True, capture_output=True).stdout)
+    s = probe["streams"][0]
+    frames = int(s["nb_read_frames"])
+    print("ffprobe: codec=%s pix_fmt=%s %sx%s r_frame_rate=%s frames=%d" % (
+        s["codec_name"], s.get("pix_fmt"), s["width"], s["height"], s["r_frame_rate"], frames))
+    if s["codec_name"] != "rawvideo" or s.get("pix_fmt") != "bgr24":
+        failures.append("not uncompressed 24-bit video")
+    if (s["width"], s["height"]) != (width, height):
+        failures.append("size %sx%s, expected %dx%d" % (s["width"], s["height"], width, height))
+    if s["r_frame_rate"] != "%d/1" % rate:
+        failures.append("rate %s, expected %d/1" % (s["r_frame_rate"], rate))
+
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", movie, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"],
+                         check=True, capture_output=True).stdout
+    size = width * height * 3
+    count = len(raw) // size
+    times, cursor_frames = [], 0
+    for k in range(count):
+        f = raw[k * size:(k + 1) * size]
+
+        def px(x, y):
+            i = (y * width + x) * 3
+            return f[i], f[i + 1], f[i + 2]
+
+        top, bottom = px(2, 2), px(2, max(split + 2, height - 3))
+        if top[2] != 0x40 or bottom != (0, 0, 255):
+            failures.append("frame %d: top %r bottom %r: not the pattern the right way up" % (k, top, bottom))
+            continue
+        times.append((top[0] << 8 | top[1]) * 10)
+        if cursor:
+            cx, cy = cursor
+            box = [px(x, y) for y in range(cy, min(cy + 16, height)) for x in range(cx, min(cx + 10, width))]
+            if sum(1 for p in box if p in ((0, 0, 0), (255, 255, 255))) >= 15:
+                cursor_frames += 1
+    if len(times) == count and count > 1:
+        interval = 1000.0 / rate
+        back = [k for k in range(1, count) if times[k] < times[k - 1]]
+        if back:
+            failures.append("time goes backwards at frames %r" % back[:5])
+        late = [] if loose else [k for k in range(count) if abs((times[k] - times[0]) - k * interval) > 2 * interval + 60]
+        if late:
+            failures.append("frames off the schedule: %r (times %r)" % (late[:5], [times[k] for k in late[:5]]))
+        span = (times[-1] - times[0]) / 1000.0
+        if not loose and abs((count - 1) - rate * span) > 2:
+            failures.append("%d frames for %.2f s at %d/s" % (count, span, rate))
+        new = len(set(times))
+        print("frames %d, distinct pictures %d (%.1f%%), span %.2f s" % (count, new, 100.0 * new / count, span))
+    if cursor and cursor_frames < count // 2:
+        failures.append("cursor seen in %d of %d frames" % (cursor_frames, count))
+    for msg in failures:
+        print("FAIL: " + msg)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

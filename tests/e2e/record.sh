@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Recording journeys with real input under Wine at 96 DPI: Record, type a
+# name, OK, about five seconds, Stop, at a user rate of 10 and of 30; then one
+# with the system-assigned rate, whose calibration picks a rate that the
+# store keeps and whose movie is the recording. The movies are checked with
+# ffprobe and ffmpeg against the time pattern painted under the region.
+set -uo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+bin="${KS_WIN_BUILD:-$root/build/windows}"
+exe="$bin/src/app/kestrascope.exe"
+wininfo="$bin/tests/wininfo.exe"
+pattern="$bin/tests/pattern.exe"
+out="${KS_E2E_OUT:-$root/build/e2e/record}"
+rm -rf "$out"; mkdir -p "$out"
+source "$root/scripts/wine-harness.sh"
+
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+die() { echo "FAIL: $*"; exit 1; }
+[[ -f "$exe" && -f "$wininfo" && -f "$pattern" ]] || die "build the Windows preset first"
+ks_harness_start --size 1024x768 --dpi 96 --name record || die "harness"
+
+movies="$WINEPREFIX/drive_c/movies"
+mkdir -p "$movies"
+reg() { ks_wine_run --timeout 60 "$WINEPREFIX/drive_c/windows/system32/reg.exe" "$@" > /dev/null; }
+setting() { reg add 'HKCU\Software\QVkestrascope\Movie' /v "$1" /t REG_SZ /d "$2" /f || die "reg add $1"; }
+stored() {
+    ks_wine_run --timeout 60 "$WINEPREFIX/drive_c/windows/system32/reg.exe" query \
+        'HKCU\Software\QVkestrascope\Movie' /v "$1" | tr -d '\r' | awk -v k="$1" '$1 == k { print $3 }'
+}
+windows() { ks_wine_run --timeout 30 "$wininfo" list kestrascope | tr -d '\r'; }
+line_of() { awk -v c="$1" 'substr($0, index($0, $11)) == c'; }   # a window by caption
+bar_line() { awk '$11 == "-" && $3 > $4' ; }
+
+# One journey: NAME RATE-TEXT SECONDS.
+journey() {
+    local name="$1" seconds="$3" list bar dlg bx by cx cy
+    # The pattern fills the desktop and starts first: Wine's virtual desktop
+    # shows a window that appears later above topmost ones, which Windows
+    # does not.
+    ks_wine_start --timeout 120 "$pattern" 0 0 1024 768 100
+    local pjob=$KS_WINE_JOB
+    sleep 1.5
+    ks_wine_start --timeout 300 "$exe"; local job=$KS_WINE_JOB
+    ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || { fail "$name: no frame"; return; }
+    sleep 1
+    list="$(windows)"
+    bar="$(bar_line <<< "$list")"; read -r bx by _ <<< "$bar"
+    local top left right; top="$(line_of kestrascope <<< "$list")"
+    left="$(awk '$11 == "-" && $4 > $3' <<< "$list" | sort -n | head -1)"
+    right="$(awk '$11 == "-" && $4 > $3' <<< "$list" | sort -n | tail -1)"
+    local rx ry rw rh
+    rx=$(( $(cut -d' ' -f1 <<< "$left") + $(cut -d' ' -f3 <<< "$left") ))
+    ry=$(( $(cut -d' ' -f2 <<< "$top") + $(cut -d' ' -f4 <<< "$top") ))
+    rw=$(( $(cut -d' ' -f1 <<< "$right") - rx )); rh=$(( by - ry ))
+    echo "$name: region $rx $ry ${rw}x$rh"
+    xdotool mousemove $((bx + 64)) $((by + 14)) click 1          # Record
+    sleep 1; ks_screenshot "$out/$name-after-record.png"
+    sleep 1.5
+    list="$(windows)"
+    dlg="$(line_of 'Create New Movie' <<< "$list")"
+    [[ -n "$dlg" ]] || { fail "$name: the New movie dialog did not open"; ks_wine_close kestrascope; return; }
+    read -r _ _ _ _ cx cy _ <<< "$dlg"
+    xdotool mousemove $((cx + 66)) $((cy + 218)) click 1; sleep 0.3   # the name box
+    xdotool type --delay 30 "$name"; sleep 0.3
+    ks_screenshot "$out/$name-dialog.png"
+    xdotool mousemove $((cx + 200)) $((cy + 250)) click 1             # OK
+    local started=$SECONDS
+    sleep 0.5
+    xdotool mousemove $((rx + rw / 2)) $((ry + rh * 3 / 4))
+    sleep "$seconds"
+    ks_screenshot "$out/$name-recording.png"
+    xdotool mousemove $((bx + 116)) $((by + 14)) click 1          # Stop
+    sleep 2
+    ks_screenshot "$out/$name-stopped.png"
+    if [[ -n "${AFTER_STOP:-}" ]]; then
+        xdotool mousemove $((bx + 212)) $((by + 14)) click 1      # Settings
+        sleep 1.5
+        ks_screenshot "$out/$name-settings.png"
+    fi
+    JOURNEY_CURSOR="$((rw / 2)) $((rh * 3 / 4))"
+    JOURNEY_SPLIT=$((384 - ry))
+    JOURNEY_SIZE="$rw $rh"
+    ks_wine_close kestrascope
+    ks_wine_wait "$job" > /dev/null
+    ks_wine_close pattern > /dev/null 2>&1; ks_wine_wait "$pjob" > /dev/null
+}
+
+check_movie() { # NAME RATE [--loose]
+    local file="$movies/$1.avi"
+    [[ -f "$file" ]] || { fail "$1: no movie at $file"; return; }
+    cp "$file" "$out/"
+    python3 "$here/lib/movie_check.py" ${3:-} "$file" "$2" $JOURNEY_SIZE $JOURNEY_SPLIT $JOURNEY_CURSOR || fail "$1: movie check"
+    ffmpeg -v error -y -i "$file" -vf "select=eq(n\,20)" -frames:v 1 "$out/$1-frame20.png"
+}
+
+setting folder 'C:\movies'
+setting UserSetting True
+setting SysSetting False
+
+for rate in 10 30; do
+    setting fps "$rate"
+    journey "movie$rate" "$rate" 5
+    check_movie "movie$rate" "$rate"
+done
+
+# The system-assigned rate: calibration first, then the recording.
+setting UserSetting False
+setting SysSetting True
+setting fps 1
+AFTER_STOP=settings journey calibrated system 9
+picked="$(stored fps)"
+echo "calibration picked fps=$picked"
+case "$picked" in 1|2|3|4|5|10|15|20|30|40|50|60) ;; *) fail "no rate stored: '$picked'" ;; esac
+[[ "$picked" != 1 ]] || fail "the calibration should sustain more than 1 fps here"
+check_movie calibrated "$picked" --loose
+
+[[ $failed -eq 0 ]] && echo "PASS: recording journeys (screens and frames in $out)"
+exit $failed
