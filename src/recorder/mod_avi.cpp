@@ -201,6 +201,7 @@ RunEnd ModAvi::MeasureFrameRate(const std::string& path) {
 
   CloseMovie();
   FreeCapture();
+  calibrationFrames = n;
   if (result == RunEnd::Stopped) {
     app_.platform().movies.remove(path);
     return result;

@@ -67,6 +67,8 @@ class ModAvi {
   // New pictures and copies written by the last recording.
   int newPictures = 0;
   int copies = 0;
+  // Pictures the last calibration managed in its five seconds.
+  int calibrationFrames = 0;
 
   // How long a failing write or capture is retried before the run ends.
   static constexpr double kGiveUpSeconds = 1.0;

@@ -1124,8 +1124,12 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   if (message == WM_GETMINMAXINFO) {
     // Arrives before WM_NCCREATE. The program sizes its windows itself,
     // down to a caption strip a few pixels high; the default minimum
-    // tracking size would enlarge a captioned window.
-    reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = POINT{1, 1};
+    // tracking size would enlarge a captioned window. The default maximum
+    // (about the screen's size) would stop a frame around a whole screen:
+    // frmtop is then wider than the screen by the side windows.
+    auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+    info->ptMinTrackSize = POINT{1, 1};
+    info->ptMaxTrackSize = POINT{32767, 32767};
     return 0;
   }
   if (message == WM_NCCREATE) {

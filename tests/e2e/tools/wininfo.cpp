@@ -6,6 +6,10 @@
 //                            process that owns the window titled TITLE:
 //                            "x y w h clientx clienty clientw clienth topmost enabled caption"
 //   wininfo.exe wait TITLE S waits up to S seconds for that window; exit 0 when found
+//   wininfo.exe controls TITLE
+//                            one line per child control of the window titled
+//                            TITLE: "class x y w h enabled text", then its
+//                            items ("  item: ...") for list and combo boxes
 #include <windows.h>
 
 #include <cstdio>
@@ -39,6 +43,36 @@ BOOL CALLBACK printWindow(HWND hwnd, LPARAM param) {
   return TRUE;
 }
 
+std::string narrow(const std::wstring& w) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string s(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+BOOL CALLBACK printControl(HWND child, LPARAM) {
+  wchar_t cls[64] = L"";
+  GetClassNameW(child, cls, 64);
+  wchar_t text[512] = L"";
+  GetWindowTextW(child, text, 512);
+  RECT r{};
+  GetWindowRect(child, &r);
+  std::printf("%s %ld %ld %ld %ld %d %s\n", narrow(cls).c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top,
+              IsWindowEnabled(child) ? 1 : 0, narrow(text).c_str());
+  const std::wstring kind = cls;
+  const bool list = kind == L"ListBox", combo = kind == L"ComboBox";
+  if (list || combo) {
+    const LRESULT count = SendMessageW(child, list ? LB_GETCOUNT : CB_GETCOUNT, 0, 0);
+    const LRESULT selected = SendMessageW(child, list ? LB_GETCURSEL : CB_GETCURSEL, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      wchar_t item[512] = L"";
+      SendMessageW(child, list ? LB_GETTEXT : CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+      std::printf("  item%s: %s\n", i == selected ? "*" : "", narrow(item).c_str());
+    }
+  }
+  return TRUE;
+}
+
 std::wstring widen(const char* s) {
   const int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
   std::wstring w(n > 0 ? n - 1 : 0, L'\0');
@@ -63,6 +97,13 @@ int main(int argc, char** argv) {
       Sleep(100);
     }
     return 1;
+  }
+  if (verb == "controls") {
+    HWND hwnd = FindWindowW(nullptr, title.c_str());
+    if (!hwnd) return 1;
+    EnumChildWindows(hwnd, printControl, 0);
+    std::fflush(stdout);
+    return 0;
   }
   if (verb == "list") {
     HWND hwnd = FindWindowW(nullptr, title.c_str());

@@ -1,0 +1,120 @@
+// Recording under the real Windows platform (run under Wine here):
+//   record_720p30_new_frames  share of frames that are new pictures, not
+//                             copies, recording 1280x720 at 30 fps
+//   calibrate_1080p           the rate the calibration selects at 1920x1080
+//   record_1fps_cpu           CPU time of the process while recording at
+//                             1 fps, in % of one core, against a spinning
+//                             loop over the same time
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/app.h"
+#include "frame/frmbot.h"
+#include "frame/frmsides.h"
+#include "frame/frmtop.h"
+#include "frame/modgobal.h"
+#include "frame/region.h"
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "platform/win32/gdi_grabber.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_shell.h"
+#include "platform/win32/win32_window_system.h"
+#include "recorder/mod_avi.h"
+#include "recorder/movie_files.h"
+#include "settings/frmsettings.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+thread_local ks::ModAvi* t_stopTarget = nullptr;
+
+void CALLBACK stopRecording(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (t_stopTarget) t_stopTarget->Recording = false;
+}
+
+double processSeconds() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto seconds = [](FILETIME t) {
+    return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7;
+  };
+  return seconds(kernel) + seconds(user);
+}
+
+// Places the frame so the capture region is exactly w x h pixels at (x, y).
+void placeRegion(ks::App& app, int x, int y, int w, int h) {
+  ks::Window& top = app.frmtop().window();
+  const float tx = app.windows().twipsPerPixelX(), ty = app.windows().twipsPerPixelY();
+  const float side = app.frmleft().window().width();
+  top.setWidth(w * tx + 2 * side);
+  top.setLeft(x * tx - side);
+  top.setTop(y * ty - top.height());
+  ks::fixborders(app);
+  app.frmbot().window().setTop((y + h) * ty);
+  ks::fixborders(app);
+}
+
+void selectRate(ks::App& app, const char* rate) {
+  ks::ComboBox& list = *app.frmSettings().cboFrames;
+  for (int i = 0; i < list.listCount(); ++i)
+    if (list.list(i) == rate) list.setListIndex(i);
+}
+
+}  // namespace
+
+int main() {
+  auto windows = ks::makeWin32WindowSystem(ks::Win32Options{false});
+  ks::MemorySettingsStore settings;
+  ks::Win32FileSystem files;
+  ks::SteadyClock clock;
+  auto grabber = ks::makeGdiGrabber();
+  ks::Win32Shell shell;
+  ks::DiskMovieFiles movies;
+  ks::App app(ks::Platform{*windows, settings, files, clock, *grabber, shell, movies});
+  ks::Main(app);
+  ks::ModAvi& avi = app.modAVI();
+  t_stopTarget = &avi;
+
+  // 1280x720 at 30 fps for 10 seconds.
+  placeRegion(app, 100, 100, 1280, 720);
+  const ks::PixelRect r720 = ks::regionPixels(app);
+  selectRate(app, "30");
+  SetTimer(nullptr, 0, 10000, stopRecording);
+  avi.RecordMovie("bench-720p30.avi");
+  const int total = avi.newPictures + avi.copies;
+  std::printf("record_720p30_new_frames: %.1f %% (%d new pictures of %d frames, region %dx%d)\n",
+              total ? 100.0 * avi.newPictures / total : 0.0, avi.newPictures, total, r720.width, r720.height);
+  std::fflush(stdout);
+
+  // Calibration at 1920x1080, writing to the page cache.
+  placeRegion(app, 0, 0, 1920, 1080);
+  const ks::PixelRect r1080 = ks::regionPixels(app);
+  avi.Recording = true;
+  avi.MeasureFrameRate("bench-1080p-calibration.avi");
+  avi.Recording = false;
+  std::printf("calibrate_1080p: %s fps (n = %d pictures in 5 s, region %dx%d)\n",
+              app.frmSettings().cboFrames->text().c_str(), avi.calibrationFrames, r1080.width, r1080.height);
+  std::fflush(stdout);
+
+  // 1 fps for 10 seconds: the loop should sleep between frames.
+  placeRegion(app, 100, 100, 640, 480);
+  selectRate(app, "1");
+  const double cpu0 = processSeconds(), wall0 = clock.now();
+  SetTimer(nullptr, 0, 10000, stopRecording);
+  avi.RecordMovie("bench-1fps.avi");
+  const double cpu = processSeconds() - cpu0, wall = clock.now() - wall0;
+  // Baseline: a loop that only delivers events over the same time.
+  const double spin0 = processSeconds(), spinWall0 = clock.now();
+  while (clock.now() - spinWall0 < 2.0) windows->doEvents();
+  const double spin = (processSeconds() - spin0) / (clock.now() - spinWall0);
+  std::printf("record_1fps_cpu: %.2f %% vs spinning_loop %.1f %% = %.3fx\n", 100.0 * cpu / wall, 100.0 * spin,
+              spin > 0 ? (cpu / wall) / spin : 0.0);
+  DeleteFileW(L"bench-720p30.avi");
+  DeleteFileW(L"bench-1080p-calibration.avi");
+  DeleteFileW(L"bench-1fps.avi");
+  return 0;
+}

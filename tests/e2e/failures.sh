@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Recording journeys that go wrong, under Wine with real input:
+#   full disk  a 2 MiB tmpfs as the movie folder: the recording ends by itself
+#              with one message, and the movie plays with what fitted;
+#   kill -9    the program killed mid-recording: the movie plays with the
+#              frames written up to about a second before.
+set -uo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+bin="${KS_WIN_BUILD:-$root/build/windows}"
+exe="$bin/src/app/kestrascope.exe"
+wininfo="$bin/tests/wininfo.exe"
+out="${KS_E2E_OUT:-$root/build/e2e/failures}"
+rm -rf "$out"; mkdir -p "$out"
+source "$root/scripts/wine-harness.sh"
+
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+die() { echo "FAIL: $*"; exit 1; }
+[[ -f "$exe" && -f "$wininfo" ]] || die "build the Windows preset first"
+ks_harness_start --size 1024x768 --dpi 96 --name failures || die "harness"
+
+reg() { ks_wine_run --timeout 60 "$WINEPREFIX/drive_c/windows/system32/reg.exe" "$@" > /dev/null; }
+setting() { reg add 'HKCU\Software\QVkestrascope\Movie' /v "$1" /t REG_SZ /d "$2" /f || die "reg add $1"; }
+windows() { ks_wine_run --timeout 30 "$wininfo" list kestrascope | tr -d '\r'; }
+frames_of() { ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$1" 2>/dev/null | tr -d '\r'; }
+setting UserSetting True
+setting SysSetting False
+setting fps 10
+
+# Starts the program and a recording named NAME; sets BX BY and JOB.
+start_recording() {
+    ks_wine_start --timeout 300 "$exe"; JOB=$KS_WINE_JOB
+    ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || die "no frame"
+    sleep 1
+    read -r BX BY _ <<< "$(windows | awk '$11 == "-" && $3 > $4')"
+    xdotool mousemove $((BX + 64)) $((BY + 14)) click 1
+    sleep 2
+    local dlg cx cy
+    dlg="$(windows | grep 'Create New Movie$')" || die "no New movie dialog"
+    read -r _ _ _ _ cx cy _ <<< "$dlg"
+    xdotool mousemove $((cx + 66)) $((cy + 218)) click 1; sleep 0.3
+    xdotool type --delay 30 "$1"; sleep 0.3
+    xdotool mousemove $((cx + 200)) $((cy + 250)) click 1
+}
+
+# --- full disk ---------------------------------------------------------------
+small="$WINEPREFIX/drive_c/small"
+mkdir -p "$small"
+if [[ $(id -u) -eq 0 ]] && mount -t tmpfs -o size=2m tmpfs "$small"; then
+    setting folder 'C:\small'
+    start_recording full
+    sleep 6
+    ks_screenshot "$out/disk-full.png"
+    [[ "$(windows | grep -c ' kestrascope$')" -eq 2 ]] || fail "no message about the full disk"
+    xdotool key Return; sleep 1
+    [[ "$(windows | grep -c ' kestrascope$')" -eq 1 ]] || fail "the message did not go away"
+    n="$(frames_of "$small/full.avi")"
+    echo "full disk: the movie plays with $n frames ($(stat -c %s "$small/full.avi") bytes on a 2 MiB disk)"
+    [[ "$n" =~ ^[0-9]+$ && "$n" -ge 3 ]] || fail "the movie on the full disk does not play ($n)"
+    cp "$small/full.avi" "$out/" 2>/dev/null
+    # The controls are idle again: another Record opens the dialog.
+    xdotool mousemove $((BX + 64)) $((BY + 14)) click 1; sleep 2
+    windows | grep -q 'Create New Movie$' || fail "Record does not work after the full disk"
+    ks_wine_close kestrascope > /dev/null; ks_wine_wait "$JOB" > /dev/null
+    umount "$small" || umount -l "$small"
+else
+    echo "SKIP: full disk needs root to mount a small tmpfs"
+fi
+
+# --- kill -9 -------------------------------------------------------------------
+mkdir -p "$WINEPREFIX/drive_c/movies"
+setting folder 'C:\movies'
+start_recording killed
+sleep 5
+pid=""
+for p in $(pgrep -f 'kestrascope.exe'); do
+    if tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then pid=$p; fi
+done
+[[ -n "$pid" ]] || die "cannot find the program's process"
+kill -9 "$pid"
+sleep 1
+movie="$WINEPREFIX/drive_c/movies/killed.avi"
+cp "$movie" "$out/" 2>/dev/null
+n="$(frames_of "$movie")"
+echo "kill -9 after about 5 s at 10 fps: the movie plays with $n frames"
+[[ "$n" =~ ^[0-9]+$ && "$n" -ge 30 ]] || fail "the killed recording's movie has $n playable frames, expected 30 or more"
+ffmpeg -v error -i "$movie" -f null - 2>&1 | head -3
+ks_wine_wait "$JOB" > /dev/null 2>&1
+
+[[ $failed -eq 0 ]] && echo "PASS: full disk and kill -9 journeys"
+exit $failed
