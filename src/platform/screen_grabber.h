@@ -30,6 +30,13 @@ class ScreenGrabber {
   // cursor drawn with its hotspot at the pointer. Parts outside the screen
   // are black. False leaves the previous picture as it was.
   virtual bool grabRect(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y) = 0;
+  // Gets ready to grab this rectangle again and again at full speed: a
+  // grabber that measures how best to copy a region does it here, so the
+  // measuring does not slow a recording's first frames. The buffer then
+  // holds a picture of the rectangle when the grabs succeeded.
+  virtual void prepare(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y) {
+    (void)w, (void)h, (void)x, (void)y;
+  }
   // Empty when no buffer is held.
   virtual CapturedPicture picture() const = 0;
   virtual void freeCapture() = 0;

@@ -41,13 +41,23 @@ int calibratedRateIndex(int n, const std::vector<double>& rates) {
 
 ModAvi::ModAvi(App& app) : app_(app) {}
 
-bool ModAvi::CaptureFrame() {
+PixelRect ModAvi::captureRect() const {
   PixelRect r = regionPixels(app_);
   if (openSize_) {
     r.width = openSize_->width;
     r.height = openSize_->height;
   }
+  return r;
+}
+
+bool ModAvi::CaptureFrame() {
+  const PixelRect r = captureRect();
   return GrabRect(r.width, r.height, r.x, r.y);
+}
+
+void ModAvi::prepareGrabber() {
+  const PixelRect r = captureRect();
+  app_.platform().grabber.prepare(r.width, r.height, r.x, r.y);
 }
 
 bool ModAvi::GrabRect(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y) {
@@ -117,6 +127,7 @@ void ModAvi::setLabel(const std::string& text, bool repaintNow) {
 RunEnd ModAvi::RecordMovie(const std::string& path) {
   newPictures = copies = 0;
   if (!CaptureFrame()) return RunEnd::NotStarted;
+  prepareGrabber();
   if (!OpenMovie(path)) {
     FreeCapture();
     return RunEnd::NotStarted;
@@ -169,6 +180,7 @@ RunEnd ModAvi::RecordMovie(const std::string& path) {
 
 RunEnd ModAvi::MeasureFrameRate(const std::string& path) {
   if (!CaptureFrame()) return RunEnd::NotStarted;
+  prepareGrabber();
   if (!OpenMovie(path)) {
     FreeCapture();
     return RunEnd::NotStarted;

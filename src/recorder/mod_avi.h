@@ -75,6 +75,9 @@ class ModAvi {
 
  private:
   double rate() const;
+  PixelRect captureRect() const;
+  // Lets the grabber get ready for the region before anything is timed.
+  void prepareGrabber();
   bool writeUntilDone();
   bool captureUntilDone();
   void setLabel(const std::string& text, bool repaintNow);

@@ -157,6 +157,15 @@ class GdiGrabberImpl final : public GdiGrabber {
     return true;
   }
 
+  void prepare(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y) override {
+    // Enough whole-region grabs for the tuner to decide; bounded in case
+    // grabs keep failing.
+    for (int i = 0; i < 60; ++i) {
+      if (!grabRect(w, h, x, y)) return;
+      if (options_.bandRows > 0 || (tuner_ && !tuner_->tuning() && tunedWidth_ == w && tunedHeight_ == h)) return;
+    }
+  }
+
   CapturedPicture picture() const override {
     if (!buffer_) return {};
     const pixels::DibView view = buffer_->view();
