@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The real program under Wine at 96 DPI: the four red windows frame the
+# The real program under Wine at 96 and at 144 DPI: the four red windows frame the
 # capture region exactly; dragging frmtop's title bar with real mouse input
 # brings the frame along; closing frmtop ends the process.
 set -uo pipefail
@@ -7,8 +7,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 exe="${KS_EXE:-$root/build/windows/src/app/kestrascope.exe}"
 wininfo="${KS_WININFO:-$root/build/windows/tests/wininfo.exe}"
-out="${KS_E2E_OUT:-$root/build/e2e/frame}"
-mkdir -p "$out"
+base="${KS_E2E_OUT:-$root/build/e2e/frame}"
 source "$root/scripts/wine-harness.sh"
 
 fail() { echo "FAIL: $*"; exit 1; }
@@ -24,7 +23,12 @@ field() { # FILE WINDOW-CAPTION-OR-ROW FIELD: fields of frmtop's line
 }
 
 [[ -f "$exe" && -f "$wininfo" ]] || fail "build the Windows preset first ($exe)"
-ks_harness_start --size 1024x768 --dpi 96 --name frame || fail "harness"
+
+run_at() { # DPI
+local dpi="$1"
+out="$base/dpi$dpi"
+mkdir -p "$out"
+ks_harness_start --size 1024x768 --dpi "$dpi" --name "frame$dpi" || fail "harness"
 
 ks_wine_start --timeout 120 "$exe"
 job=$KS_WINE_JOB
@@ -57,4 +61,8 @@ xdotool mousemove "$((tx + tw - 12))" "$(((ty + cy) / 2))"; sleep 0.3
 xdotool click 1
 ks_wine_wait "$job"; code=$?
 [[ $code -eq 0 ]] || fail "the program did not end cleanly after closing frmtop (exit $code)"
-echo "PASS: frame e2e (screens in $out)"
+echo "PASS: frame at $dpi DPI (screens in $out)"
+ks_harness_stop
+}
+
+for dpi in ${KS_E2E_DPIS:-96 144}; do run_at "$dpi"; done
