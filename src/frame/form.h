@@ -10,6 +10,18 @@ namespace ks {
 
 class App;
 
+// A control spec placed on its form, twips relative to the client area.
+template <class Spec>
+Spec placed(float left, float top, float width, float height, int tabIndex) {
+  Spec s;
+  s.left = left;
+  s.top = top;
+  s.width = width;
+  s.height = height;
+  s.tabIndex = tabIndex;
+  return s;
+}
+
 class Form {
  public:
   Form(App& app, const WindowSpec& spec);

@@ -96,26 +96,26 @@ void ModAvi::CloseMovie() {
 
 bool ModAvi::programEnded() const { return app_.windows().ended(); }
 
-// A write is repeated until it goes through; a disk that stays full ends the
-// run after about a second instead of hanging it.
-bool ModAvi::writeUntilDone() {
+// A failing write or capture is repeated until it goes through; a disk that
+// stays full or a screen that cannot be read ends the run after about a
+// second instead of hanging it.
+template <class Step>
+bool ModAvi::retry(Step step) {
   Clock& clock = app_.platform().clock;
   const double giveUp = clock.now() + kGiveUpSeconds;
-  while (!WriteFrame()) {
+  while (!step()) {
     if (clock.now() >= giveUp || programEnded()) return false;
     app_.windows().waitForEvents(kRetryPause);
   }
   return true;
 }
 
+bool ModAvi::writeUntilDone() {
+  return retry([this] { return WriteFrame(); });
+}
+
 bool ModAvi::captureUntilDone() {
-  Clock& clock = app_.platform().clock;
-  const double giveUp = clock.now() + kGiveUpSeconds;
-  while (!CaptureFrame()) {
-    if (clock.now() >= giveUp || programEnded()) return false;
-    app_.windows().waitForEvents(kRetryPause);
-  }
-  return true;
+  return retry([this] { return CaptureFrame(); });
 }
 
 void ModAvi::setLabel(const std::string& text, bool repaintNow) {

@@ -78,6 +78,8 @@ class ModAvi {
   PixelRect captureRect() const;
   // Lets the grabber get ready for the region before anything is timed.
   void prepareGrabber();
+  template <class Step>
+  bool retry(Step step);
   bool writeUntilDone();
   bool captureUntilDone();
   void setLabel(const std::string& text, bool repaintNow);

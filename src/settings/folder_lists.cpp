@@ -73,6 +73,23 @@ std::string canonicalFolder(const FileSystem& files, const std::string& path) {
   return isDriveRoot(result) ? result : result.substr(0, result.size() - 1);
 }
 
+void openFolder(DriveList& drives, DirList& folders, const std::string& folder, const std::string& fallback) {
+  drives.setDrive(folder);
+  if (!folders.setPath(folder)) {
+    drives.setDrive(fallback);
+    folders.setPath(fallback);
+  }
+}
+
+void followDrive(DriveList& drives, DirList& folders, std::string& lastGoodDrive, const std::string& fallbackDrive) {
+  if (folders.setPath(drives.drive())) {
+    lastGoodDrive = drives.drive();
+    return;
+  }
+  const std::string back = lastGoodDrive.empty() ? fallbackDrive : lastGoodDrive;
+  if (!equalsIgnoreCase(back, drives.drive())) drives.setDrive(back);
+}
+
 // --- DriveList ---
 
 DriveList::DriveList(ComboBox& list, const FileSystem& files) : control(list), files_(files) {

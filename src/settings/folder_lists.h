@@ -77,6 +77,15 @@ class FileList {
   std::string path_;
 };
 
+// Moves a drive list and a folder list to a folder; a folder that cannot be
+// opened (gone, a file, its drive not ready) gives way to `fallback`.
+void openFolder(DriveList& drives, DirList& folders, const std::string& folder, const std::string& fallback);
+
+// What a dialog does when its drive list changes: the folder list moves to
+// that drive, or, when the drive is not ready, the drive list goes back to
+// the last drive that worked (`fallbackDrive` before any did).
+void followDrive(DriveList& drives, DirList& folders, std::string& lastGoodDrive, const std::string& fallbackDrive);
+
 // Windows-style wildcard match (* and ?), letter case ignored.
 bool matchesPattern(const std::string& name, const std::string& pattern);
 

@@ -26,17 +26,6 @@ WindowSpec fileSpec() {
   return s;
 }
 
-template <class Spec>
-Spec at(float left, float top, float width, float height, int tab) {
-  Spec s;
-  s.left = left;
-  s.top = top;
-  s.width = width;
-  s.height = height;
-  s.tabIndex = tab;
-  return s;
-}
-
 std::string nameProblem(NameError error, const std::string& name) {
   switch (error) {
     case NameError::kNone:
@@ -75,14 +64,14 @@ std::string moviePath(const std::string& folder, const std::string& name) {
 FrmFile::FrmFile(App& app) : Form(app, fileSpec()) {
   Window& w = *window_;
   const FileSystem& files = app.platform().files;
-  Drv = std::make_unique<DriveList>(w.addComboBox(at<ListSpec>(240, 120, 3975, 315, 0)), files);
-  Dir = std::make_unique<DirList>(w.addListBox(at<ListSpec>(240, 540, 3975, 1440, 1)), files);
-  filList = std::make_unique<FileList>(w.addListBox(at<ListSpec>(240, 2100, 3975, 870, 5)), files, "*.avi");
-  txtFileName = &w.addTextBox(at<TextBoxSpec>(240, 3120, 3975, 315, 2));
-  auto ok = at<ButtonSpec>(2640, 3600, 735, 315, 3);
+  Drv = std::make_unique<DriveList>(w.addComboBox(placed<ListSpec>(240, 120, 3975, 315, 0)), files);
+  Dir = std::make_unique<DirList>(w.addListBox(placed<ListSpec>(240, 540, 3975, 1440, 1)), files);
+  filList = std::make_unique<FileList>(w.addListBox(placed<ListSpec>(240, 2100, 3975, 870, 5)), files, "*.avi");
+  txtFileName = &w.addTextBox(placed<TextBoxSpec>(240, 3120, 3975, 315, 2));
+  auto ok = placed<ButtonSpec>(2640, 3600, 735, 315, 3);
   ok.caption = "OK";
   cmdOK = &w.addButton(ok);
-  auto cancel = at<ButtonSpec>(3480, 3600, 735, 315, 4);
+  auto cancel = placed<ButtonSpec>(3480, 3600, 735, 315, 4);
   cancel.caption = "Cancel";
   cmdCancel = &w.addButton(cancel);
 }
@@ -108,21 +97,11 @@ void FrmFile::fixpaths() {
   const std::string programFolder = files.programFolder();
   const std::string folder =
       GetSetting(app_.platform().settings, kAppName, kSection, "folder", programFolder);
-  Drv->setDrive(folder);
-  if (!Dir->setPath(folder)) {
-    Drv->setDrive(programFolder);
-    Dir->setPath(programFolder);
-  }
+  openFolder(*Drv, *Dir, folder, programFolder);
 }
 
 void FrmFile::driveChanged() {
-  if (Dir->setPath(Drv->drive())) {
-    lastGoodDrive_ = Drv->drive();
-    return;
-  }
-  const std::string back =
-      lastGoodDrive_.empty() ? driveOf(app_.platform().files.programFolder()) : lastGoodDrive_;
-  if (!equalsIgnoreCase(back, Drv->drive())) Drv->setDrive(back);
+  followDrive(*Drv, *Dir, lastGoodDrive_, driveOf(app_.platform().files.programFolder()));
 }
 
 void FrmFile::folderChanged() {

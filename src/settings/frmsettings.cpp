@@ -26,25 +26,14 @@ WindowSpec settingsSpec() {
   return s;
 }
 
-template <class Spec>
-Spec at(float left, float top, float width, float height, int tab) {
-  Spec s;
-  s.left = left;
-  s.top = top;
-  s.width = width;
-  s.height = height;
-  s.tabIndex = tab;
-  return s;
-}
-
 LabelSpec label(const char* caption, float left, float top, float width, float height, int tab) {
-  auto s = at<LabelSpec>(left, top, width, height, tab);
+  auto s = placed<LabelSpec>(left, top, width, height, tab);
   s.caption = caption;
   return s;
 }
 
 OptionButtonSpec option(const char* caption, float left, float top, float width, float height, int tab) {
-  auto s = at<OptionButtonSpec>(left, top, width, height, tab);
+  auto s = placed<OptionButtonSpec>(left, top, width, height, tab);
   s.caption = caption;
   s.backColor = kRed;
   return s;
@@ -63,16 +52,16 @@ FrmSettings::FrmSettings(App& app) : Form(app, settingsSpec()) {
   Label1 = &w.addLabel(label("Frame Rate", 240, 180, 1215, 195, 0));
   optSystem = &w.addOptionButton(option("let the system assign max possible value", 420, 480, 1815, 555, 1));
   optUser = &w.addOptionButton(option("assign a value", 420, 1200, 1815, 555, 2));
-  auto rates = at<ListSpec>(2220, 1380, 675, 285, 3);
+  auto rates = placed<ListSpec>(2220, 1380, 675, 285, 3);
   rates.items.assign(std::begin(kRateItems), std::end(kRateItems));
   rates.font = Font{"Tahoma", 6.75f};
   cboFrames = &w.addComboBox(rates);
   lblfps = &w.addLabel(label("frames per second", 3000, 1440, 1395, 195, 4));
-  auto close = at<ButtonSpec>(3600, 4260, 735, 315, 5);
+  auto close = placed<ButtonSpec>(3600, 4260, 735, 315, 5);
   close.caption = "Close";
   cmdClose = &w.addButton(close);
-  Dir = std::make_unique<DirList>(w.addListBox(at<ListSpec>(360, 2640, 3975, 1440, 6)), app.platform().files);
-  Drv = std::make_unique<DriveList>(w.addComboBox(at<ListSpec>(360, 2220, 3975, 315, 7)), app.platform().files);
+  Dir = std::make_unique<DirList>(w.addListBox(placed<ListSpec>(360, 2640, 3975, 1440, 6)), app.platform().files);
+  Drv = std::make_unique<DriveList>(w.addComboBox(placed<ListSpec>(360, 2220, 3975, 315, 7)), app.platform().files);
   Label2 = &w.addLabel(label("Default Movie Folder", 240, 1920, 1635, 195, 8));
   // Until Load reads the store, the system-assigned rate is the choice.
   optSystem->setValue(true);
@@ -104,11 +93,7 @@ void FrmSettings::load() {
   // names a file gives way to the program's folder.
   const std::string programFolder = app_.platform().files.programFolder();
   const std::string folder = get("folder", programFolder);
-  Drv->setDrive(folder);
-  if (!Dir->setPath(folder)) {
-    Drv->setDrive(programFolder);
-    Dir->setPath(programFolder);
-  }
+  openFolder(*Drv, *Dir, folder, programFolder);
 
   // Both are read before either is applied: selecting one writes both keys.
   const bool user = readTruth(get("UserSetting", "False"), false);
@@ -141,14 +126,7 @@ void FrmSettings::rateSelected() {
 }
 
 void FrmSettings::driveChanged() {
-  if (Dir->setPath(Drv->drive())) {
-    lastGoodDrive_ = Drv->drive();
-    return;
-  }
-  // A drive that is not ready: back to the one before.
-  const std::string back =
-      lastGoodDrive_.empty() ? driveOf(app_.platform().files.programFolder()) : lastGoodDrive_;
-  if (!equalsIgnoreCase(back, Drv->drive())) Drv->setDrive(back);
+  followDrive(*Drv, *Dir, lastGoodDrive_, driveOf(app_.platform().files.programFolder()));
 }
 
 void FrmSettings::folderChanged() {

@@ -3,29 +3,30 @@
 # movie dialog opens on the stored folder and lists its .avi files; OK on an
 # existing name asks before overwriting (No keeps the dialog, Yes records);
 # the Settings dialog shows the stored choices. Screenshots of both.
-set -uo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-root="$(cd "$here/../.." && pwd)"
-bin="${KS_WIN_BUILD:-$root/build/windows}"
-exe="$bin/src/app/kestrascope.exe"
-wininfo="$bin/tests/wininfo.exe"
-out="${KS_E2E_OUT:-$root/build/e2e/dialogs}"
-rm -rf "$out"; mkdir -p "$out"
-source "$root/scripts/wine-harness.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" dialogs
 
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
-die() { echo "FAIL: $*"; exit 1; }
-[[ -f "$exe" && -f "$wininfo" ]] || die "build the Windows preset first"
-ks_harness_start --size 1024x768 --dpi 96 --name dialogs || die "harness"
+# First run, nothing stored: the New movie dialog opens on the program's
+# own folder.
+ks_wine_start --timeout 300 "$exe"; job=$KS_WINE_JOB
+ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || die "no frame"
+sleep 1
+read -r bx by _ <<< "$(windows | awk '$11 == "-" && $3 > $4')"
+xdotool mousemove $((bx + 64)) $((by + 14)) click 1
+sleep 2
+controls 'Create New Movie' > "$out/first-run-controls.txt"
+ks_screenshot "$out/first-run.png"
+grep -q '^  item\*: *app$' "$out/first-run-controls.txt" || fail "first run: the folder list is not on the program's folder"
+grep -q '^  item\*: Z:$' "$out/first-run-controls.txt" || fail "first run: the drive list is not on the program's drive"
+read -r _ _ _ _ cx cy _ <<< "$(windows | grep 'Create New Movie$')"
+xdotool mousemove $((cx + 256)) $((cy + 250)) click 1   # Cancel
+sleep 1
+windows | grep -q 'Create New Movie$' && fail "Cancel left the dialog open"
+ks_wine_close kestrascope > /dev/null
+ks_wine_wait "$job" > /dev/null
 
 movies="$WINEPREFIX/drive_c/movies"
 mkdir -p "$movies/Holiday"
 printf 'x' > "$movies/old.avi"; printf 'x' > "$movies/Other.AVI"; printf 'x' > "$movies/notes.txt"
-reg() { ks_wine_run --timeout 60 "$WINEPREFIX/drive_c/windows/system32/reg.exe" "$@" > /dev/null; }
-setting() { reg add 'HKCU\Software\QVkestrascope\Movie' /v "$1" /t REG_SZ /d "$2" /f || die "reg add $1"; }
-windows() { ks_wine_run --timeout 30 "$wininfo" list kestrascope | tr -d '\r'; }
-controls() { ks_wine_run --timeout 30 "$wininfo" controls "$1" | tr -d '\r'; }
 setting folder 'C:\movies'
 setting UserSetting True
 setting SysSetting False

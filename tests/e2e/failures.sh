@@ -4,25 +4,8 @@
 #              with one message, and the movie plays with what fitted;
 #   kill -9    the program killed mid-recording: the movie plays with the
 #              frames written up to about a second before.
-set -uo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-root="$(cd "$here/../.." && pwd)"
-bin="${KS_WIN_BUILD:-$root/build/windows}"
-exe="$bin/src/app/kestrascope.exe"
-wininfo="$bin/tests/wininfo.exe"
-out="${KS_E2E_OUT:-$root/build/e2e/failures}"
-rm -rf "$out"; mkdir -p "$out"
-source "$root/scripts/wine-harness.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" failures
 
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
-die() { echo "FAIL: $*"; exit 1; }
-[[ -f "$exe" && -f "$wininfo" ]] || die "build the Windows preset first"
-ks_harness_start --size 1024x768 --dpi 96 --name failures || die "harness"
-
-reg() { ks_wine_run --timeout 60 "$WINEPREFIX/drive_c/windows/system32/reg.exe" "$@" > /dev/null; }
-setting() { reg add 'HKCU\Software\QVkestrascope\Movie' /v "$1" /t REG_SZ /d "$2" /f || die "reg add $1"; }
-windows() { ks_wine_run --timeout 30 "$wininfo" list kestrascope | tr -d '\r'; }
 frames_of() { ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$1" 2>/dev/null | tr -d '\r'; }
 setting UserSetting True
 setting SysSetting False

@@ -4,32 +4,10 @@
 # with the system-assigned rate, whose calibration picks a rate that the
 # store keeps and whose movie is the recording. The movies are checked with
 # ffprobe and ffmpeg against the time pattern painted under the region.
-set -uo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-root="$(cd "$here/../.." && pwd)"
-bin="${KS_WIN_BUILD:-$root/build/windows}"
-exe="$bin/src/app/kestrascope.exe"
-wininfo="$bin/tests/wininfo.exe"
-pattern="$bin/tests/pattern.exe"
-out="${KS_E2E_OUT:-$root/build/e2e/record}"
-rm -rf "$out"; mkdir -p "$out"
-source "$root/scripts/wine-harness.sh"
-
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
-die() { echo "FAIL: $*"; exit 1; }
-[[ -f "$exe" && -f "$wininfo" && -f "$pattern" ]] || die "build the Windows preset first"
-ks_harness_start --size 1024x768 --dpi 96 --name record || die "harness"
+source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" record
 
 movies="$WINEPREFIX/drive_c/movies"
 mkdir -p "$movies"
-reg() { ks_wine_run --timeout 60 "$WINEPREFIX/drive_c/windows/system32/reg.exe" "$@" > /dev/null; }
-setting() { reg add 'HKCU\Software\QVkestrascope\Movie' /v "$1" /t REG_SZ /d "$2" /f || die "reg add $1"; }
-stored() {
-    ks_wine_run --timeout 60 "$WINEPREFIX/drive_c/windows/system32/reg.exe" query \
-        'HKCU\Software\QVkestrascope\Movie' /v "$1" | tr -d '\r' | awk -v k="$1" '$1 == k { print $3 }'
-}
-windows() { ks_wine_run --timeout 30 "$wininfo" list kestrascope | tr -d '\r'; }
 line_of() { awk -v c="$1" 'substr($0, index($0, $11)) == c'; }   # a window by caption
 bar_line() { awk '$11 == "-" && $3 > $4' ; }
 
