@@ -75,6 +75,12 @@ UniqueBitmap createDib(int width, int height, void** bits) {
   return UniqueBitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
 }
 
+// Pictures are drawn for 96 DPI (15 twips a pixel); on a denser screen they
+// are enlarged by the same factor as everything else.
+int scaledToScreen(int pixels, float twipsPerPixel) {
+  return static_cast<int>(std::lround(pixels * 15.0 / twipsPerPixel));
+}
+
 // The picture with premultiplied alpha, as AlphaBlend wants it.
 UniqueBitmap premultipliedBitmap(const Picture& picture) {
   if (!validPicture(picture)) return {};
@@ -386,16 +392,18 @@ class Win32Button final : public ChildControl<Button> {
     if (source) {
       SelectScope select(source.get(), picture);
       const int offset = pushed ? 1 : 0;
-      const int x = (r.left + r.right - pictureWidth_) / 2 + offset;
-      const int y = (r.top + r.bottom - pictureHeight_) / 2 + offset;
+      const int shownWidth = scaledToScreen(pictureWidth_, host_.twipsPerPixelX());
+      const int shownHeight = scaledToScreen(pictureHeight_, host_.twipsPerPixelY());
+      const int x = (r.left + r.right - shownWidth) / 2 + offset;
+      const int y = (r.top + r.bottom - shownHeight) / 2 + offset;
       // Inside the frame only.
       RECT inner = r;
       InflateRect(&inner, -2, -2);
-      const int left = std::max<int>(x, inner.left);
-      const int top = std::max<int>(y, inner.top);
-      const int width = std::min<int>(x + pictureWidth_, inner.right) - left;
-      const int height = std::min<int>(y + pictureHeight_, inner.bottom) - top;
-      if (width > 0 && height > 0) BitBlt(dc, left, top, width, height, source.get(), left - x, top - y, SRCCOPY);
+      const int saved = SaveDC(dc);
+      IntersectClipRect(dc, inner.left, inner.top, inner.right, inner.bottom);
+      SetStretchBltMode(dc, COLORONCOLOR);
+      StretchBlt(dc, x, y, shownWidth, shownHeight, source.get(), 0, 0, pictureWidth_, pictureHeight_, SRCCOPY);
+      RestoreDC(dc, saved);
     }
     if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
       RECT focus = r;
@@ -515,10 +523,16 @@ class Win32Image final : public WindowlessControl<Image> {
         GdiAlphaBlend(dc, rect_.left, rect_.top, boxWidth, boxHeight, source.get(), 0, 0, width_, height_, blend);
       return;
     }
-    // Unscaled at the top-left corner, cut off at the control's edges.
-    const int w = std::min(width_, boxWidth);
-    const int h = std::min(height_, boxHeight);
-    if (w > 0 && h > 0) GdiAlphaBlend(dc, rect_.left, rect_.top, w, h, source.get(), 0, 0, w, h, blend);
+    // At its own size (for this screen's density) at the top-left corner,
+    // cut off at the control's edges.
+    const int shownWidth = scaledToScreen(width_, host_.twipsPerPixelX());
+    const int shownHeight = scaledToScreen(height_, host_.twipsPerPixelY());
+    const int w = std::min(shownWidth, boxWidth);
+    const int h = std::min(shownHeight, boxHeight);
+    if (w <= 0 || h <= 0) return;
+    const int sourceWidth = std::max(1, static_cast<int>(std::lround(static_cast<double>(w) * width_ / shownWidth)));
+    const int sourceHeight = std::max(1, static_cast<int>(std::lround(static_cast<double>(h) * height_ / shownHeight)));
+    GdiAlphaBlend(dc, rect_.left, rect_.top, w, h, source.get(), 0, 0, sourceWidth, sourceHeight, blend);
   }
 
   bool wantsMouse() const override { return true; }
