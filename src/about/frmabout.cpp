@@ -13,8 +13,8 @@ namespace {
 
 constexpr Rgb kLabelBlue{80, 94, 148};
 
-WindowSpec aboutSpec() {
-  WindowSpec s;
+WindowDesign aboutDesign() {
+  WindowDesign s;
   s.caption = "About kestrascope";
   s.border = Border::FixedDialog;
   s.showInTaskbar = false;
@@ -30,9 +30,9 @@ WindowSpec aboutSpec() {
   return s;
 }
 
-LabelSpec label(const char* text, float left, float top, float width, float height, int tab, float size,
+LabelDesign label(const char* text, float left, float top, float width, float height, int tab, float size,
                 bool bold, Rgb colour = kLabelBlue, bool underline = false) {
-  LabelSpec s;
+  LabelDesign s;
   s.caption = text;
   s.left = left;
   s.top = top;
@@ -45,8 +45,8 @@ LabelSpec label(const char* text, float left, float top, float width, float heig
   return s;
 }
 
-ButtonSpec button(const char* caption, float left, float width, int tab) {
-  ButtonSpec s;
+ButtonDesign button(const char* caption, float left, float width, int tab) {
+  ButtonDesign s;
   s.caption = caption;
   s.left = left;
   s.top = 2400;
@@ -58,9 +58,9 @@ ButtonSpec button(const char* caption, float left, float width, int tab) {
 
 }  // namespace
 
-FrmAbout::FrmAbout(App& app) : Form(app, aboutSpec()) {
+FrmAbout::FrmAbout(App& app) : Form(app, aboutDesign()) {
   Window& w = *window_;
-  ImageSpec background;
+  ImageDesign background;
   background.picture = pictures::aboutBackground();
   background.width = 8250;
   background.height = 192 * 15.0f;

@@ -4,6 +4,6 @@
 
 namespace ks {
 
-Form::Form(App& app, const WindowSpec& spec) : app_(app), window_(app.windows().createWindow(spec)) {}
+Form::Form(App& app, const WindowDesign& design) : app_(app), window_(app.windows().createWindow(design)) {}
 
 }  // namespace ks

@@ -10,10 +10,10 @@ namespace ks {
 
 class App;
 
-// A control spec placed on its form, twips relative to the client area.
-template <class Spec>
-Spec placed(float left, float top, float width, float height, int tabIndex) {
-  Spec s;
+// A control design placed on its form, twips relative to the client area.
+template <class Design>
+Design placed(float left, float top, float width, float height, int tabIndex) {
+  Design s;
   s.left = left;
   s.top = top;
   s.width = width;
@@ -24,7 +24,7 @@ Spec placed(float left, float top, float width, float height, int tabIndex) {
 
 class Form {
  public:
-  Form(App& app, const WindowSpec& spec);
+  Form(App& app, const WindowDesign& design);
   virtual ~Form() = default;
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;

@@ -22,8 +22,8 @@ constexpr float kGripWidth = 405;
 constexpr float kGripHeight = 450;
 constexpr float kBottomLineHeight = 30;
 
-WindowSpec barSpec() {
-  WindowSpec s;
+WindowDesign barDesign() {
+  WindowDesign s;
   s.border = Border::None;
   s.showInTaskbar = false;
   s.controlBox = false;
@@ -37,8 +37,8 @@ WindowSpec barSpec() {
   return s;
 }
 
-ButtonSpec button(const char* caption, float left, int tab) {
-  ButtonSpec s;
+ButtonDesign button(const char* caption, float left, int tab) {
+  ButtonDesign s;
   s.caption = caption;
   s.left = left;
   s.top = 60;
@@ -48,8 +48,8 @@ ButtonSpec button(const char* caption, float left, int tab) {
   return s;
 }
 
-ImageSpec image(Picture picture, float left, float top, float width, float height, bool stretch) {
-  ImageSpec s;
+ImageDesign image(Picture picture, float left, float top, float width, float height, bool stretch) {
+  ImageDesign s;
   s.picture = std::move(picture);
   s.left = left;
   s.top = top;
@@ -78,17 +78,17 @@ const char* problemText(RunEnd end) {
 
 }  // namespace
 
-FrmBot::FrmBot(App& app) : Form(app, barSpec()) {
+FrmBot::FrmBot(App& app) : Form(app, barDesign()) {
   Window& w = *window_;
   cmdExit = &w.addButton(button("Exit", 3600, 0));
   cmdStop = &w.addButton(button("Stop", 1380, 1));
   cmdtest = &w.addButton(button("Record", 600, 2));
-  ButtonSpec about = button("", 120, 3);
+  ButtonDesign about = button("", 120, 3);
   about.width = 375;
   about.picture = pictures::questionMark();
   cmdAbout = &w.addButton(about);
   cmdSettings = &w.addButton(button("Settings", 2820, 4));
-  LabelSpec upto;
+  LabelDesign upto;
   upto.caption = "00:00";
   upto.left = 2220;
   upto.top = 120;
@@ -99,7 +99,7 @@ FrmBot::FrmBot(App& app) : Form(app, barSpec()) {
   upto.wordWrap = false;
   lblUpto = &w.addLabel(upto);
 
-  LineSpec edge;
+  LineDesign edge;
   edge.x2 = 60000;
   edge.systemWindowText = true;
   Line1 = &w.addLine(edge);

@@ -7,8 +7,8 @@ namespace ks {
 
 namespace {
 
-WindowSpec sideSpec(float left, float top, float width, float height) {
-  WindowSpec s;
+WindowDesign sideDesign(float left, float top, float width, float height) {
+  WindowDesign s;
   s.border = Border::None;
   s.showInTaskbar = false;
   s.controlBox = false;
@@ -23,7 +23,7 @@ WindowSpec sideSpec(float left, float top, float width, float height) {
 // Vertical black line; the end lies below any side window, so it runs to the
 // window's bottom edge.
 Line* verticalLine(Window& w, float x, float endY, int widthPixels = 1) {
-  LineSpec l;
+  LineDesign l;
   l.x1 = l.x2 = x;
   l.y1 = 0;
   l.y2 = endY;
@@ -41,7 +41,7 @@ void startInnerLinesBelowTop(App& app, Line& first, Line& second) {
 
 }  // namespace
 
-FrmLeft::FrmLeft(App& app) : Form(app, sideSpec(2220, 1575, 1575, 2610)) {
+FrmLeft::FrmLeft(App& app) : Form(app, sideDesign(2220, 1575, 1575, 2610)) {
   Lineleft = verticalLine(*window_, 0, 30000);
   linemid = verticalLine(*window_, 20, 30120);
   Line1 = verticalLine(*window_, 90, 30000);
@@ -50,7 +50,7 @@ FrmLeft::FrmLeft(App& app) : Form(app, sideSpec(2220, 1575, 1575, 2610)) {
 
 void FrmLeft::load() { startInnerLinesBelowTop(app_, *Line1, *Line2); }
 
-FrmRight::FrmRight(App& app) : Form(app, sideSpec(4575, 2280, 1560, 2610)) {
+FrmRight::FrmRight(App& app) : Form(app, sideDesign(4575, 2280, 1560, 2610)) {
   Line1 = verticalLine(*window_, 0, 30000);
   Line2 = verticalLine(*window_, 20, 30120, 2);
   Linemid = verticalLine(*window_, 80, 30000);

@@ -9,8 +9,8 @@ namespace ks {
 
 namespace {
 
-WindowSpec topSpec() {
-  WindowSpec s;
+WindowDesign topDesign() {
+  WindowDesign s;
   s.caption = "kestrascope";
   s.border = Border::FixedSingle;
   s.showInTaskbar = true;
@@ -28,8 +28,8 @@ WindowSpec topSpec() {
 
 }  // namespace
 
-FrmTop::FrmTop(App& app) : Form(app, topSpec()) {
-  LineSpec edge;
+FrmTop::FrmTop(App& app) : Form(app, topDesign()) {
+  LineDesign edge;
   edge.x1 = 0;
   edge.y1 = 0;
   edge.x2 = 60000;

@@ -31,7 +31,7 @@ struct Font {
   bool underline = false;
 };
 
-struct ControlSpec {
+struct ControlDesign {
   float left = 0, top = 0, width = 0, height = 0;
   int tabIndex = -1;  // -1: takes no focus
   bool enabled = true;
@@ -61,7 +61,7 @@ class Control {
   virtual void refresh() = 0;
 };
 
-struct ButtonSpec : ControlSpec {
+struct ButtonDesign : ControlDesign {
   std::string caption;
   Picture picture;  // a graphical button shows this instead of a caption
   bool isDefault = false;  // Enter presses it
@@ -77,7 +77,7 @@ class Button : public Control {
 
 enum class Align { Left, Center, Right };
 
-struct LabelSpec : ControlSpec {
+struct LabelDesign : ControlDesign {
   std::string caption;
   std::optional<Rgb> backColor;  // empty: transparent
   Rgb foreColor = kBlack;
@@ -92,7 +92,7 @@ class Label : public Control {
   std::function<void()> onClick;
 };
 
-struct ImageSpec : ControlSpec {
+struct ImageDesign : ControlDesign {
   Picture picture;
   bool stretch = false;  // scale the picture to the control, else draw it unscaled
 };
@@ -121,7 +121,7 @@ class ItemList : public Control {
   std::function<void()> onDblClick;
 };
 
-struct ListSpec : ControlSpec {
+struct ListDesign : ControlDesign {
   std::vector<std::string> items;
 };
 
@@ -139,7 +139,7 @@ class ComboBox : public ItemList {
   virtual std::string text() const = 0;
 };
 
-struct OptionButtonSpec : ControlSpec {
+struct OptionButtonDesign : ControlDesign {
   std::string caption;
   std::optional<Rgb> backColor;
   int group = 0;  // option buttons of one group exclude each other
@@ -155,7 +155,7 @@ class OptionButton : public Control {
   std::function<void()> onClick;
 };
 
-struct TextBoxSpec : ControlSpec {
+struct TextBoxDesign : ControlDesign {
   std::string text;
   int maxLength = 0;  // 0: no limit beyond the system's
 };

@@ -14,12 +14,12 @@
 
 namespace ks {
 
-struct ButtonSpec;
-struct LabelSpec;
-struct ImageSpec;
-struct ListSpec;
-struct OptionButtonSpec;
-struct TextBoxSpec;
+struct ButtonDesign;
+struct LabelDesign;
+struct ImageDesign;
+struct ListDesign;
+struct OptionButtonDesign;
+struct TextBoxDesign;
 class Button;
 class Label;
 class Image;
@@ -75,7 +75,7 @@ enum class Border {
   Sizable,      // title bar, frame the user can resize
 };
 
-struct WindowSpec {
+struct WindowDesign {
   std::string caption;
   Border border = Border::None;
   bool showInTaskbar = false;
@@ -96,7 +96,7 @@ struct WindowSpec {
 // A line drawn on a window's client area; coordinates in twips relative to
 // the client area's top-left corner. The end points may lie beyond the
 // client area: the line is clipped there.
-struct LineSpec {
+struct LineDesign {
   float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   Rgb color = kBlack;
   bool systemWindowText = false;  // use the system's window-text colour
@@ -158,14 +158,14 @@ class Window {
 
   // Lines and controls belong to the window and live as long as it does
   // (platform/controls.h).
-  virtual Line& addLine(const LineSpec& spec) = 0;
-  virtual Button& addButton(const ButtonSpec& spec) = 0;
-  virtual Label& addLabel(const LabelSpec& spec) = 0;
-  virtual Image& addImage(const ImageSpec& spec) = 0;
-  virtual ListBox& addListBox(const ListSpec& spec) = 0;
-  virtual ComboBox& addComboBox(const ListSpec& spec) = 0;
-  virtual OptionButton& addOptionButton(const OptionButtonSpec& spec) = 0;
-  virtual TextBox& addTextBox(const TextBoxSpec& spec) = 0;
+  virtual Line& addLine(const LineDesign& design) = 0;
+  virtual Button& addButton(const ButtonDesign& design) = 0;
+  virtual Label& addLabel(const LabelDesign& design) = 0;
+  virtual Image& addImage(const ImageDesign& design) = 0;
+  virtual ListBox& addListBox(const ListDesign& design) = 0;
+  virtual ComboBox& addComboBox(const ListDesign& design) = 0;
+  virtual OptionButton& addOptionButton(const OptionButtonDesign& design) = 0;
+  virtual TextBox& addTextBox(const TextBoxDesign& design) = 0;
 
   // The control that has the keyboard focus, or nullptr.
   virtual Control* focusedControl() const = 0;
@@ -179,7 +179,7 @@ class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
 
-  virtual std::unique_ptr<Window> createWindow(const WindowSpec& spec) = 0;
+  virtual std::unique_ptr<Window> createWindow(const WindowDesign& design) = 0;
 
   // Twips per pixel of the screen, per axis (15 at 96 DPI).
   virtual float twipsPerPixelX() const = 0;

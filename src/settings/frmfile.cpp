@@ -12,8 +12,8 @@ namespace ks {
 
 namespace {
 
-WindowSpec fileSpec() {
-  WindowSpec s;
+WindowDesign fileDesign() {
+  WindowDesign s;
   s.caption = "Create New Movie";
   s.border = Border::Sizable;
   s.controlBox = true;
@@ -61,17 +61,17 @@ std::string moviePath(const std::string& folder, const std::string& name) {
   return last4 == ".AVI" ? base + name : base + name + ".avi";
 }
 
-FrmFile::FrmFile(App& app) : Form(app, fileSpec()) {
+FrmFile::FrmFile(App& app) : Form(app, fileDesign()) {
   Window& w = *window_;
   const FileSystem& files = app.platform().files;
-  Drv = std::make_unique<DriveList>(w.addComboBox(placed<ListSpec>(240, 120, 3975, 315, 0)), files);
-  Dir = std::make_unique<DirList>(w.addListBox(placed<ListSpec>(240, 540, 3975, 1440, 1)), files);
-  filList = std::make_unique<FileList>(w.addListBox(placed<ListSpec>(240, 2100, 3975, 870, 5)), files, "*.avi");
-  txtFileName = &w.addTextBox(placed<TextBoxSpec>(240, 3120, 3975, 315, 2));
-  auto ok = placed<ButtonSpec>(2640, 3600, 735, 315, 3);
+  Drv = std::make_unique<DriveList>(w.addComboBox(placed<ListDesign>(240, 120, 3975, 315, 0)), files);
+  Dir = std::make_unique<DirList>(w.addListBox(placed<ListDesign>(240, 540, 3975, 1440, 1)), files);
+  filList = std::make_unique<FileList>(w.addListBox(placed<ListDesign>(240, 2100, 3975, 870, 5)), files, "*.avi");
+  txtFileName = &w.addTextBox(placed<TextBoxDesign>(240, 3120, 3975, 315, 2));
+  auto ok = placed<ButtonDesign>(2640, 3600, 735, 315, 3);
   ok.caption = "OK";
   cmdOK = &w.addButton(ok);
-  auto cancel = placed<ButtonSpec>(3480, 3600, 735, 315, 4);
+  auto cancel = placed<ButtonDesign>(3480, 3600, 735, 315, 4);
   cancel.caption = "Cancel";
   cmdCancel = &w.addButton(cancel);
 }

@@ -12,8 +12,8 @@ namespace ks {
 
 namespace {
 
-WindowSpec settingsSpec() {
-  WindowSpec s;
+WindowDesign settingsDesign() {
+  WindowDesign s;
   s.caption = "Settings";
   s.border = Border::Sizable;
   s.controlBox = true;
@@ -26,14 +26,14 @@ WindowSpec settingsSpec() {
   return s;
 }
 
-LabelSpec label(const char* caption, float left, float top, float width, float height, int tab) {
-  auto s = placed<LabelSpec>(left, top, width, height, tab);
+LabelDesign label(const char* caption, float left, float top, float width, float height, int tab) {
+  auto s = placed<LabelDesign>(left, top, width, height, tab);
   s.caption = caption;
   return s;
 }
 
-OptionButtonSpec option(const char* caption, float left, float top, float width, float height, int tab) {
-  auto s = placed<OptionButtonSpec>(left, top, width, height, tab);
+OptionButtonDesign option(const char* caption, float left, float top, float width, float height, int tab) {
+  auto s = placed<OptionButtonDesign>(left, top, width, height, tab);
   s.caption = caption;
   s.backColor = kRed;
   return s;
@@ -47,21 +47,21 @@ bool readTruth(const std::string& text, bool defaultValue) {
   return defaultValue;
 }
 
-FrmSettings::FrmSettings(App& app) : Form(app, settingsSpec()) {
+FrmSettings::FrmSettings(App& app) : Form(app, settingsDesign()) {
   Window& w = *window_;
   Label1 = &w.addLabel(label("Frame Rate", 240, 180, 1215, 195, 0));
   optSystem = &w.addOptionButton(option("let the system assign max possible value", 420, 480, 1815, 555, 1));
   optUser = &w.addOptionButton(option("assign a value", 420, 1200, 1815, 555, 2));
-  auto rates = placed<ListSpec>(2220, 1380, 675, 285, 3);
+  auto rates = placed<ListDesign>(2220, 1380, 675, 285, 3);
   rates.items.assign(std::begin(kRateItems), std::end(kRateItems));
   rates.font = Font{"Tahoma", 6.75f};
   cboFrames = &w.addComboBox(rates);
   lblfps = &w.addLabel(label("frames per second", 3000, 1440, 1395, 195, 4));
-  auto close = placed<ButtonSpec>(3600, 4260, 735, 315, 5);
+  auto close = placed<ButtonDesign>(3600, 4260, 735, 315, 5);
   close.caption = "Close";
   cmdClose = &w.addButton(close);
-  Dir = std::make_unique<DirList>(w.addListBox(placed<ListSpec>(360, 2640, 3975, 1440, 6)), app.platform().files);
-  Drv = std::make_unique<DriveList>(w.addComboBox(placed<ListSpec>(360, 2220, 3975, 315, 7)), app.platform().files);
+  Dir = std::make_unique<DirList>(w.addListBox(placed<ListDesign>(360, 2640, 3975, 1440, 6)), app.platform().files);
+  Drv = std::make_unique<DriveList>(w.addComboBox(placed<ListDesign>(360, 2220, 3975, 315, 7)), app.platform().files);
   Label2 = &w.addLabel(label("Default Movie Folder", 240, 1920, 1635, 195, 8));
   // Until Load reads the store, the system-assigned rate is the choice.
   optSystem->setValue(true);

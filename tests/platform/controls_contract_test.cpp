@@ -25,29 +25,29 @@ class ControlsContract : public ::testing::Test {
   // A titled window with a 400 x 300 pixel client area, shown, with the
   // events of showing delivered.
   std::unique_ptr<Window> shownWindow() {
-    WindowSpec spec;
-    spec.caption = "controls";
-    spec.border = Border::FixedSingle;
-    spec.clientLeft = 100 * tx;
-    spec.clientTop = 120 * ty;
-    spec.clientWidth = 400 * tx;
-    spec.clientHeight = 300 * ty;
-    auto window = windows.createWindow(spec);
+    WindowDesign design;
+    design.caption = "controls";
+    design.border = Border::FixedSingle;
+    design.clientLeft = 100 * tx;
+    design.clientTop = 120 * ty;
+    design.clientWidth = 400 * tx;
+    design.clientHeight = 300 * ty;
+    auto window = windows.createWindow(design);
     window->show();
     windows.doEvents();
     return window;
   }
 
-  // A spec placed in pixels.
-  template <typename Spec>
-  Spec at(double x, double y, double w, double h, int tabIndex = -1) const {
-    Spec spec;
-    spec.left = static_cast<float>(x * tx);
-    spec.top = static_cast<float>(y * ty);
-    spec.width = static_cast<float>(w * tx);
-    spec.height = static_cast<float>(h * ty);
-    spec.tabIndex = tabIndex;
-    return spec;
+  // A design placed in pixels.
+  template <typename Design>
+  Design at(double x, double y, double w, double h, int tabIndex = -1) const {
+    Design design;
+    design.left = static_cast<float>(x * tx);
+    design.top = static_cast<float>(y * ty);
+    design.width = static_cast<float>(w * tx);
+    design.height = static_cast<float>(h * ty);
+    design.tabIndex = tabIndex;
+    return design;
   }
 
   float px(float twips, bool horizontal = true) const { return twips / (horizontal ? tx : ty); }
@@ -106,21 +106,21 @@ TEST_F(ControlsContract, ClickRaisesOneClickUnlessTheControlOrWindowTakesNoInput
     int clicks = 0;
     Control* control = nullptr;
     if (c.kind == Kind::Button) {
-      auto spec = at<ButtonSpec>(20, 20, 80, 24, 0);
-      spec.caption = "Record";
-      Button& button = window->addButton(spec);
+      auto design = at<ButtonDesign>(20, 20, 80, 24, 0);
+      design.caption = "Record";
+      Button& button = window->addButton(design);
       button.onClick = [&] { ++clicks; };
       control = &button;
     } else if (c.kind == Kind::Label) {
-      auto spec = at<LabelSpec>(20, 20, 80, 16);
-      spec.caption = "link";
-      Label& label = window->addLabel(spec);
+      auto design = at<LabelDesign>(20, 20, 80, 16);
+      design.caption = "link";
+      Label& label = window->addLabel(design);
       label.onClick = [&] { ++clicks; };
       control = &label;
     } else {
-      auto spec = at<OptionButtonSpec>(20, 20, 120, 36, 0);
-      spec.caption = "assign a value";
-      OptionButton& option = window->addOptionButton(spec);
+      auto design = at<OptionButtonDesign>(20, 20, 120, 36, 0);
+      design.caption = "assign a value";
+      OptionButton& option = window->addOptionButton(design);
       option.onClick = [&] { ++clicks; };
       control = &option;
     }
@@ -144,9 +144,9 @@ TEST_F(ControlsContract, CaptionsAndTextsRoundTripAsUtf8) {
       "two words  and\ttab",
   };
   auto window = shownWindow();
-  Label& label = window->addLabel(at<LabelSpec>(10, 10, 200, 16));
-  Button& button = window->addButton(at<ButtonSpec>(10, 40, 120, 24));
-  TextBox& box = window->addTextBox(at<TextBoxSpec>(10, 80, 200, 21));
+  Label& label = window->addLabel(at<LabelDesign>(10, 10, 200, 16));
+  Button& button = window->addButton(at<ButtonDesign>(10, 40, 120, 24));
+  TextBox& box = window->addTextBox(at<TextBoxDesign>(10, 80, 200, 21));
   for (const std::string& text : texts) {
     SCOPED_TRACE("\"" + text + "\"");
     label.setCaption(text);
@@ -157,15 +157,15 @@ TEST_F(ControlsContract, CaptionsAndTextsRoundTripAsUtf8) {
     EXPECT_EQ(box.text(), text);
 
     // As given at creation.
-    auto labelSpec = at<LabelSpec>(10, 120, 200, 16);
-    labelSpec.caption = text;
-    auto optionSpec = at<OptionButtonSpec>(10, 140, 200, 30);
-    optionSpec.caption = text;
-    auto boxSpec = at<TextBoxSpec>(10, 180, 200, 21);
-    boxSpec.text = text;
-    EXPECT_EQ(window->addLabel(labelSpec).caption(), text);
-    EXPECT_EQ(window->addOptionButton(optionSpec).caption(), text);
-    EXPECT_EQ(window->addTextBox(boxSpec).text(), text);
+    auto labelDesign = at<LabelDesign>(10, 120, 200, 16);
+    labelDesign.caption = text;
+    auto optionDesign = at<OptionButtonDesign>(10, 140, 200, 30);
+    optionDesign.caption = text;
+    auto boxDesign = at<TextBoxDesign>(10, 180, 200, 21);
+    boxDesign.text = text;
+    EXPECT_EQ(window->addLabel(labelDesign).caption(), text);
+    EXPECT_EQ(window->addOptionButton(optionDesign).caption(), text);
+    EXPECT_EQ(window->addTextBox(boxDesign).text(), text);
   }
 }
 
@@ -190,9 +190,9 @@ TEST_F(ControlsContract, ComboBoxKeepsItsItemsInOrderAndRaisesClickWithTheNewSel
   };
 
   auto window = shownWindow();
-  auto spec = at<ListSpec>(150, 90, 45, 19, 3);
-  spec.items = rates;
-  ComboBox& combo = window->addComboBox(spec);
+  auto design = at<ListDesign>(150, 90, 45, 19, 3);
+  design.items = rates;
+  ComboBox& combo = window->addComboBox(design);
   ASSERT_EQ(combo.listCount(), 12);
   for (int i = 0; i < 12; ++i) EXPECT_EQ(combo.list(i), rates[static_cast<std::size_t>(i)]) << "item " << i;
   EXPECT_EQ(combo.listIndex(), -1);
@@ -257,9 +257,9 @@ TEST_F(ControlsContract, ListBoxRaisesClickOnEachSelectionAndDblClickOnADoubleCl
       {"clearing raises nothing", Action::Clear, 0, 0, 0, -1},
   };
   auto window = shownWindow();
-  auto spec = at<ListSpec>(20, 20, 200, 96, 1);
-  spec.items = {"C:\\", "Movies", "\xC3\x9C" "bung", "clip.avi"};  // Übung
-  ListBox& list = window->addListBox(spec);
+  auto design = at<ListDesign>(20, 20, 200, 96, 1);
+  design.items = {"C:\\", "Movies", "\xC3\x9C" "bung", "clip.avi"};  // Übung
+  ListBox& list = window->addListBox(design);
   ASSERT_EQ(list.listCount(), 4);
   EXPECT_EQ(list.list(2), "\xC3\x9C" "bung");
   EXPECT_EQ(list.listIndex(), -1);
@@ -322,11 +322,11 @@ TEST_F(ControlsContract, OptionButtonsOfAGroupExcludeEachOther) {
   OptionButton* options[3];
   int clicks[3] = {0, 0, 0};
   for (int i = 0; i < 3; ++i) {
-    auto spec = at<OptionButtonSpec>(20, 20 + 40 * i, 160, 36, i);
-    spec.caption = std::string("option ") + static_cast<char>('a' + i);
-    spec.group = i < 2 ? 1 : 2;
-    spec.backColor = kRed;
-    options[i] = &window->addOptionButton(spec);
+    auto design = at<OptionButtonDesign>(20, 20 + 40 * i, 160, 36, i);
+    design.caption = std::string("option ") + static_cast<char>('a' + i);
+    design.group = i < 2 ? 1 : 2;
+    design.backColor = kRed;
+    options[i] = &window->addOptionButton(design);
     options[i]->onClick = [&clicks, i] { ++clicks[i]; };
     EXPECT_FALSE(options[i]->value());
   }
@@ -377,9 +377,9 @@ TEST_F(ControlsContract, TextBoxRaisesChangeWhenTheProgramOrTheUserChangesItsTex
       {"typing stops at the length limit", Action::Type, "abcdefghijklmnopqrstuvwxyz0123456789", "abcdefghijklmnopqrstuvwxyz0123", true},
   };
   auto window = shownWindow();
-  auto spec = at<TextBoxSpec>(16, 208, 265, 21, 2);
-  spec.maxLength = 30;
-  TextBox& box = window->addTextBox(spec);
+  auto design = at<TextBoxDesign>(16, 208, 265, 21, 2);
+  design.maxLength = 30;
+  TextBox& box = window->addTextBox(design);
   int changes = 0;
   std::string seen;
   box.onChange = [&] {
@@ -419,17 +419,17 @@ TEST_F(ControlsContract, TabFollowsTabIndexAndSkipsControlsThatTakeNoFocus) {
   auto window = shownWindow();
   // Created out of tab order on purpose.
   auto makeButton = [&](int tab, int y) -> Control& {
-    auto spec = at<ButtonSpec>(250, y, 80, 24, tab);
-    spec.caption = "tab " + std::to_string(tab);
-    return window->addButton(spec);
+    auto design = at<ButtonDesign>(250, y, 80, 24, tab);
+    design.caption = "tab " + std::to_string(tab);
+    return window->addButton(design);
   };
   Control& three = makeButton(3, 10);
-  Control& box = window->addTextBox(at<TextBoxSpec>(10, 10, 200, 21, 0));
-  window->addLabel(at<LabelSpec>(10, 40, 200, 16, 1));  // labels take no focus
-  Control& disabledOption = window->addOptionButton(at<OptionButtonSpec>(10, 60, 200, 24, 2));
+  Control& box = window->addTextBox(at<TextBoxDesign>(10, 10, 200, 21, 0));
+  window->addLabel(at<LabelDesign>(10, 40, 200, 16, 1));  // labels take no focus
+  Control& disabledOption = window->addOptionButton(at<OptionButtonDesign>(10, 60, 200, 24, 2));
   disabledOption.setEnabled(false);
-  Control& noTabCombo = window->addComboBox(at<ListSpec>(10, 90, 100, 21, -1));
-  Control& list = window->addListBox(at<ListSpec>(10, 120, 200, 80, 4));
+  Control& noTabCombo = window->addComboBox(at<ListDesign>(10, 90, 100, 21, -1));
+  Control& list = window->addListBox(at<ListDesign>(10, 120, 200, 80, 4));
   Control& hidden = makeButton(5, 40);
   hidden.setVisible(false);
   Control& six = makeButton(6, 70);
@@ -464,15 +464,15 @@ TEST_F(ControlsContract, TabFollowsTabIndexAndSkipsControlsThatTakeNoFocus) {
 TEST_F(ControlsContract, SetFocusGivesTheKeyboardFocusToFocusableControlsOnly) {
   auto window = shownWindow();
   input.activate(*window);
-  Control& button = window->addButton(at<ButtonSpec>(10, 10, 80, 24, 0));
-  Control& list = window->addListBox(at<ListSpec>(10, 40, 120, 60, 1));
-  Control& combo = window->addComboBox(at<ListSpec>(10, 110, 120, 21, 2));
-  Control& option = window->addOptionButton(at<OptionButtonSpec>(10, 140, 120, 24, 3));
-  Control& box = window->addTextBox(at<TextBoxSpec>(10, 170, 120, 21, 4));
-  Control& label = window->addLabel(at<LabelSpec>(10, 200, 120, 16, 5));
-  Control& disabled = window->addButton(at<ButtonSpec>(200, 10, 80, 24, 6));
+  Control& button = window->addButton(at<ButtonDesign>(10, 10, 80, 24, 0));
+  Control& list = window->addListBox(at<ListDesign>(10, 40, 120, 60, 1));
+  Control& combo = window->addComboBox(at<ListDesign>(10, 110, 120, 21, 2));
+  Control& option = window->addOptionButton(at<OptionButtonDesign>(10, 140, 120, 24, 3));
+  Control& box = window->addTextBox(at<TextBoxDesign>(10, 170, 120, 21, 4));
+  Control& label = window->addLabel(at<LabelDesign>(10, 200, 120, 16, 5));
+  Control& disabled = window->addButton(at<ButtonDesign>(200, 10, 80, 24, 6));
   disabled.setEnabled(false);
-  Control& noTab = window->addButton(at<ButtonSpec>(200, 40, 80, 24, -1));
+  Control& noTab = window->addButton(at<ButtonDesign>(200, 40, 80, 24, -1));
   windows.doEvents();
 
   struct Case {
@@ -506,17 +506,17 @@ TEST_F(ControlsContract, SetFocusGivesTheKeyboardFocusToFocusableControlsOnly) {
 }
 
 TEST_F(ControlsContract, ShowingAWindowFocusesItsFirstControlInTabOrder) {
-  WindowSpec spec;
-  spec.caption = "About";
-  spec.border = Border::FixedDialog;
-  spec.clientLeft = 170 * tx;
-  spec.clientTop = 196 * ty;
-  spec.clientWidth = 550 * tx;
-  spec.clientHeight = 189 * ty;
-  auto window = windows.createWindow(spec);
-  window->addButton(at<ButtonSpec>(428, 160, 53, 21, 9));
-  window->addLabel(at<LabelSpec>(28, 8, 229, 37, 1));
-  Control& close = window->addButton(at<ButtonSpec>(484, 160, 49, 21, 0));
+  WindowDesign design;
+  design.caption = "About";
+  design.border = Border::FixedDialog;
+  design.clientLeft = 170 * tx;
+  design.clientTop = 196 * ty;
+  design.clientWidth = 550 * tx;
+  design.clientHeight = 189 * ty;
+  auto window = windows.createWindow(design);
+  window->addButton(at<ButtonDesign>(428, 160, 53, 21, 9));
+  window->addLabel(at<LabelDesign>(28, 8, 229, 37, 1));
+  Control& close = window->addButton(at<ButtonDesign>(484, 160, 49, 21, 0));
   window->show();
   windows.doEvents();
   EXPECT_EQ(window->focusedControl(), &close);
@@ -538,28 +538,28 @@ TEST_F(ControlsContract, ControlGeometryReadsBackInWholePixelsRoundedToNearestEv
     const double x = created.left, y = created.top, w = created.width, h = created.height;
     switch (kind) {
       case Kind::Button:
-        control = &window->addButton(at<ButtonSpec>(x, y, w, h));
+        control = &window->addButton(at<ButtonDesign>(x, y, w, h));
         break;
       case Kind::Label:
-        control = &window->addLabel(at<LabelSpec>(x, y, w, h));
+        control = &window->addLabel(at<LabelDesign>(x, y, w, h));
         break;
       case Kind::Image: {
-        auto spec = at<ImageSpec>(x, y, w, h);
-        spec.picture = solidPicture(27, 30);
-        control = &window->addImage(spec);
+        auto design = at<ImageDesign>(x, y, w, h);
+        design.picture = solidPicture(27, 30);
+        control = &window->addImage(design);
         break;
       }
       case Kind::ListBox:
-        control = &window->addListBox(at<ListSpec>(x, y, w, h));
+        control = &window->addListBox(at<ListDesign>(x, y, w, h));
         break;
       case Kind::ComboBox:
-        control = &window->addComboBox(at<ListSpec>(x, y, w, h));
+        control = &window->addComboBox(at<ListDesign>(x, y, w, h));
         break;
       case Kind::OptionButton:
-        control = &window->addOptionButton(at<OptionButtonSpec>(x, y, w, h));
+        control = &window->addOptionButton(at<OptionButtonDesign>(x, y, w, h));
         break;
       case Kind::TextBox:
-        control = &window->addTextBox(at<TextBoxSpec>(x, y, w, h));
+        control = &window->addTextBox(at<TextBoxDesign>(x, y, w, h));
         break;
     }
     auto check = [&](const Values& v, const char* when) {
@@ -598,9 +598,9 @@ TEST_F(ControlsContract, ImageMouseEventsCarryImageRelativeTwipsAndTheButtons) {
       {"both held", Event::Move, kLeftButton | kRightButton, 3, 4, kLeftButton | kRightButton},
   };
   auto window = shownWindow();
-  auto spec = at<ImageSpec>(300, 200, 27, 30);
-  spec.picture = solidPicture(27, 30);
-  Image& image = window->addImage(spec);
+  auto design = at<ImageDesign>(300, 200, 27, 30);
+  design.picture = solidPicture(27, 30);
+  Image& image = window->addImage(design);
   struct Seen {
     Event event;
     MouseEvent e;
@@ -648,14 +648,14 @@ TEST_F(ControlsContract, ImageMouseEventsCarryImageRelativeTwipsAndTheButtons) {
 }
 
 TEST_F(ControlsContract, WaitingForEventsRunsNoHandler) {
-  WindowSpec spec;
-  spec.caption = "wait";
-  spec.border = Border::FixedSingle;
-  spec.clientLeft = 100 * tx;
-  spec.clientTop = 100 * ty;
-  spec.clientWidth = 200 * tx;
-  spec.clientHeight = 100 * ty;
-  auto window = windows.createWindow(spec);
+  WindowDesign design;
+  design.caption = "wait";
+  design.border = Border::FixedSingle;
+  design.clientLeft = 100 * tx;
+  design.clientTop = 100 * ty;
+  design.clientWidth = 200 * tx;
+  design.clientHeight = 100 * ty;
+  auto window = windows.createWindow(design);
   int paints = 0;
   window->events.onPaint = [&] { ++paints; };
   window->show();  // its Paint may wait for the events to be delivered

@@ -25,8 +25,8 @@ class WindowSystemContract : public ::testing::Test {
   const float ty = windows.twipsPerPixelY();
 
   // Client area at (x, y), w × h, all in pixels.
-  WindowSpec spec(Border border, int x = 100, int y = 120, int w = 240, int h = 160) const {
-    WindowSpec s;
+  WindowDesign design(Border border, int x = 100, int y = 120, int w = 240, int h = 160) const {
+    WindowDesign s;
     s.caption = "contract";
     s.border = border;
     s.minButton = true;
@@ -37,7 +37,7 @@ class WindowSystemContract : public ::testing::Test {
     return s;
   }
 
-  std::unique_ptr<Window> make(Border border) { return windows.createWindow(spec(border)); }
+  std::unique_ptr<Window> make(Border border) { return windows.createWindow(design(border)); }
 
   // Shown, with the events of showing delivered.
   std::unique_ptr<Window> shown(Border border) {
@@ -95,11 +95,11 @@ TEST_F(WindowSystemContract, GeometryReadsBackInWholePixelsRoundedToNearestEven)
   }
 }
 
-TEST_F(WindowSystemContract, NewWindowPutsItsClientAreaWhereTheSpecSays) {
+TEST_F(WindowSystemContract, NewWindowPutsItsClientAreaWhereTheDesignSays) {
   // A caption strip 6 px high must not be enlarged to a minimum size.
   for (Border border : {Border::None, Border::FixedSingle, Border::FixedDialog}) {
     SCOPED_TRACE(borderName(border));
-    auto window = windows.createWindow(spec(border, 150, 200, 316, 6));
+    auto window = windows.createWindow(design(border, 150, 200, 316, 6));
     EXPECT_FLOAT_EQ(window->scaleWidth(), 316 * tx);
     EXPECT_FLOAT_EQ(window->scaleHeight(), 6 * ty);
 
@@ -376,9 +376,9 @@ TEST_F(WindowSystemContract, MakeTopmostKeepsThePlaceAndActivatesOnlyAVisibleWin
 
 TEST_F(WindowSystemContract, ShowingAgainActivatesAndChangingALineRepaints) {
   auto window = shown(Border::None);
-  LineSpec spec;
-  spec.x2 = 100 * tx;
-  Line& line = window->addLine(spec);
+  LineDesign design;
+  design.x2 = 100 * tx;
+  Line& line = window->addLine(design);
   auto other = shown(Border::None);  // takes the activation away
   windows.doEvents();
   int activations = 0, paints = 0;

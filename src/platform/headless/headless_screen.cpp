@@ -4,8 +4,8 @@ namespace ks {
 
 namespace {
 
-std::uint32_t screenStride(const HeadlessScreenSpec& spec) {
-  const std::uint32_t bytes = static_cast<std::uint32_t>(spec.width) * (spec.bitsPerPixel / 8);
+std::uint32_t screenStride(const HeadlessScreenDesign& design) {
+  const std::uint32_t bytes = static_cast<std::uint32_t>(design.width) * (design.bitsPerPixel / 8);
   return (bytes + 3u) & ~3u;
 }
 
@@ -63,10 +63,10 @@ class HeadlessGrabber final : public ScreenGrabber {
 
 }  // namespace
 
-HeadlessScreen::HeadlessScreen(HeadlessScreenSpec spec)
-    : spec_(spec),
-      stride_(screenStride(spec)),
-      bits_(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(spec.height)) {}
+HeadlessScreen::HeadlessScreen(HeadlessScreenDesign design)
+    : design_(design),
+      stride_(screenStride(design)),
+      bits_(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(design.height)) {}
 
 void HeadlessScreen::fill(Rgb colour) { fillRect(left(), top(), width(), height(), colour); }
 
@@ -75,7 +75,7 @@ void HeadlessScreen::fillRect(std::int32_t x, std::int32_t y, std::int32_t w, st
   const pixels::PixelRect part = pixels::onScreenPart({x, y, w, h}, {left(), top(), width(), height()});
   const std::int64_t firstX = x + part.left - left();
   const std::int64_t firstY = y + part.top - top();
-  const std::size_t bpp = static_cast<std::size_t>(spec_.bitsPerPixel / 8);
+  const std::size_t bpp = static_cast<std::size_t>(design_.bitsPerPixel / 8);
   for (std::int64_t row = firstY; row < firstY + part.height; ++row) {
     std::uint8_t* p = bits_.data() + static_cast<std::size_t>(row) * stride_ +
                       static_cast<std::size_t>(firstX) * bpp;
@@ -96,12 +96,12 @@ Rgb HeadlessScreen::pixel(std::int32_t x, std::int32_t y) const {
   const std::int64_t row = std::int64_t{y} - top();
   if (column < 0 || row < 0 || column >= width() || row >= height()) return kBlack;
   const std::uint8_t* p = bits_.data() + static_cast<std::size_t>(row) * stride_ +
-                          static_cast<std::size_t>(column) * static_cast<std::size_t>(spec_.bitsPerPixel / 8);
+                          static_cast<std::size_t>(column) * static_cast<std::size_t>(design_.bitsPerPixel / 8);
   return {p[2], p[1], p[0]};
 }
 
 pixels::ScreenView HeadlessScreen::view() const {
-  return {bits_.data(), spec_.width, spec_.height, stride_, spec_.bitsPerPixel / 8};
+  return {bits_.data(), design_.width, design_.height, stride_, design_.bitsPerPixel / 8};
 }
 
 std::unique_ptr<ScreenGrabber> makeHeadlessGrabber(HeadlessScreen& screen) {

@@ -13,7 +13,7 @@
 
 namespace ks {
 
-struct HeadlessScreenSpec {
+struct HeadlessScreenDesign {
   // The virtual screen's top-left corner: negative with a monitor on the
   // left of or above the primary one.
   std::int32_t left = 0, top = 0;
@@ -23,12 +23,12 @@ struct HeadlessScreenSpec {
 
 class HeadlessScreen {
  public:
-  explicit HeadlessScreen(HeadlessScreenSpec spec = {});
+  explicit HeadlessScreen(HeadlessScreenDesign design = {});
 
-  std::int32_t left() const { return spec_.left; }
-  std::int32_t top() const { return spec_.top; }
-  std::int32_t width() const { return spec_.width; }
-  std::int32_t height() const { return spec_.height; }
+  std::int32_t left() const { return design_.left; }
+  std::int32_t top() const { return design_.top; }
+  std::int32_t width() const { return design_.width; }
+  std::int32_t height() const { return design_.height; }
 
   // Painting, in screen coordinates; what falls off the screen is dropped.
   void fill(Rgb colour);
@@ -47,7 +47,7 @@ class HeadlessScreen {
   pixels::ScreenView view() const;
 
  private:
-  HeadlessScreenSpec spec_;
+  HeadlessScreenDesign design_;
   std::uint32_t stride_;
   std::vector<std::uint8_t> bits_;
   pixels::PixelPoint pointer_;

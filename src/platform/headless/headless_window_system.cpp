@@ -18,25 +18,25 @@ constexpr int kIconicHeight = 28;
 
 class HeadlessLine final : public Line {
  public:
-  HeadlessLine(const LineSpec& spec, std::function<void()> changed)
-      : spec_(spec), changed_(std::move(changed)) {}
-  float x1() const override { return spec_.x1; }
-  float y1() const override { return spec_.y1; }
-  float x2() const override { return spec_.x2; }
-  float y2() const override { return spec_.y2; }
-  void setX1(float v) override { set(spec_.x1, v); }
-  void setY1(float v) override { set(spec_.y1, v); }
-  void setX2(float v) override { set(spec_.x2, v); }
-  void setY2(float v) override { set(spec_.y2, v); }
-  int widthPixels() const override { return spec_.widthPixels; }
-  Rgb color() const override { return spec_.systemWindowText ? kBlack : spec_.color; }
+  HeadlessLine(const LineDesign& design, std::function<void()> changed)
+      : design_(design), changed_(std::move(changed)) {}
+  float x1() const override { return design_.x1; }
+  float y1() const override { return design_.y1; }
+  float x2() const override { return design_.x2; }
+  float y2() const override { return design_.y2; }
+  void setX1(float v) override { set(design_.x1, v); }
+  void setY1(float v) override { set(design_.y1, v); }
+  void setX2(float v) override { set(design_.x2, v); }
+  void setY2(float v) override { set(design_.y2, v); }
+  int widthPixels() const override { return design_.widthPixels; }
+  Rgb color() const override { return design_.systemWindowText ? kBlack : design_.color; }
 
  private:
   void set(float& field, float value) {
     field = value;
     changed_();
   }
-  LineSpec spec_;
+  LineDesign design_;
   std::function<void()> changed_;
 };
 
@@ -53,7 +53,7 @@ namespace {
 // interface it implements.
 class ControlState {
  public:
-  ControlState(HeadlessWindow& owner, const ControlSpec& spec);
+  ControlState(HeadlessWindow& owner, const ControlDesign& design);
   virtual ~ControlState() = default;
   HeadlessWindow& owner;
   PixelBox box;
@@ -70,7 +70,7 @@ class ControlState {
 template <class I>
 class HeadlessControl : public I, public ControlState {
  public:
-  HeadlessControl(HeadlessWindow& owner, const ControlSpec& spec) : ControlState(owner, spec) {}
+  HeadlessControl(HeadlessWindow& owner, const ControlDesign& design) : ControlState(owner, design) {}
   float left() const override { return box.x * tx(); }
   float top() const override { return box.y * ty(); }
   float width() const override { return box.w * tx(); }
@@ -96,7 +96,7 @@ class HeadlessControl : public I, public ControlState {
 
 class HeadlessButton final : public HeadlessControl<Button> {
  public:
-  HeadlessButton(HeadlessWindow& owner, const ButtonSpec& spec) : HeadlessControl(owner, spec), caption_(spec.caption) {}
+  HeadlessButton(HeadlessWindow& owner, const ButtonDesign& design) : HeadlessControl(owner, design), caption_(design.caption) {}
   std::string caption() const override { return caption_; }
   void setCaption(const std::string& c) override { caption_ = c; }
 
@@ -106,7 +106,7 @@ class HeadlessButton final : public HeadlessControl<Button> {
 
 class HeadlessLabel final : public HeadlessControl<Label> {
  public:
-  HeadlessLabel(HeadlessWindow& owner, const LabelSpec& spec) : HeadlessControl(owner, spec), caption_(spec.caption) {}
+  HeadlessLabel(HeadlessWindow& owner, const LabelDesign& design) : HeadlessControl(owner, design), caption_(design.caption) {}
   bool takesFocus() const override { return false; }
   std::string caption() const override { return caption_; }
   void setCaption(const std::string& c) override { caption_ = c; }
@@ -117,7 +117,7 @@ class HeadlessLabel final : public HeadlessControl<Label> {
 
 class HeadlessImage final : public HeadlessControl<Image> {
  public:
-  HeadlessImage(HeadlessWindow& owner, const ImageSpec& spec) : HeadlessControl(owner, spec), picture_(spec.picture) {}
+  HeadlessImage(HeadlessWindow& owner, const ImageDesign& design) : HeadlessControl(owner, design), picture_(design.picture) {}
   bool takesFocus() const override { return false; }
   void setPicture(const Picture& p) override { picture_ = p; }
 
@@ -128,7 +128,7 @@ class HeadlessImage final : public HeadlessControl<Image> {
 template <class I>
 class HeadlessItemList : public HeadlessControl<I> {
  public:
-  HeadlessItemList(HeadlessWindow& owner, const ListSpec& spec) : HeadlessControl<I>(owner, spec), items_(spec.items) {}
+  HeadlessItemList(HeadlessWindow& owner, const ListDesign& design) : HeadlessControl<I>(owner, design), items_(design.items) {}
   int listCount() const override { return static_cast<int>(items_.size()); }
   std::string list(int i) const override { return i >= 0 && i < listCount() ? items_[i] : std::string(); }
   void clear() override {
@@ -162,8 +162,8 @@ class HeadlessComboBox final : public HeadlessItemList<ComboBox> {
 
 class HeadlessOptionButton final : public HeadlessControl<OptionButton> {
  public:
-  HeadlessOptionButton(HeadlessWindow& owner, const OptionButtonSpec& spec)
-      : HeadlessControl(owner, spec), caption_(spec.caption), group_(spec.group) {}
+  HeadlessOptionButton(HeadlessWindow& owner, const OptionButtonDesign& design)
+      : HeadlessControl(owner, design), caption_(design.caption), group_(design.group) {}
   std::string caption() const override { return caption_; }
   bool value() const override { return value_; }
   void setValue(bool selected) override;
@@ -178,8 +178,8 @@ class HeadlessOptionButton final : public HeadlessControl<OptionButton> {
 
 class HeadlessTextBox final : public HeadlessControl<TextBox> {
  public:
-  HeadlessTextBox(HeadlessWindow& owner, const TextBoxSpec& spec)
-      : HeadlessControl(owner, spec), text_(spec.text), maxLength_(spec.maxLength) {}
+  HeadlessTextBox(HeadlessWindow& owner, const TextBoxDesign& design)
+      : HeadlessControl(owner, design), text_(design.text), maxLength_(design.maxLength) {}
   std::string text() const override { return text_; }
   void setText(const std::string& t) override {
     std::string next = maxLength_ > 0 && t.size() > static_cast<std::size_t>(maxLength_) ? t.substr(0, maxLength_) : t;
@@ -197,18 +197,18 @@ class HeadlessTextBox final : public HeadlessControl<TextBox> {
 
 class HeadlessWindow final : public Window {
  public:
-  HeadlessWindow(HeadlessWindowSystem& system, const WindowSpec& spec) : system_(system), spec_(spec) {
+  HeadlessWindow(HeadlessWindowSystem& system, const WindowDesign& design) : system_(system), design_(design) {
     const auto& o = system.options();
-    if (spec.border != Border::None) {
+    if (design.border != Border::None) {
       insetLeft_ = insetRight_ = insetBottom_ = o.borderPixels;
       insetTop_ = o.borderPixels + o.captionPixels;
     }
-    const int cx = toPixels(spec.clientLeft, o.twipsPerPixelX);
-    const int cy = toPixels(spec.clientTop, o.twipsPerPixelY);
-    const int cw = toPixels(spec.clientWidth, o.twipsPerPixelX);
-    const int ch = toPixels(spec.clientHeight, o.twipsPerPixelY);
+    const int cx = toPixels(design.clientLeft, o.twipsPerPixelX);
+    const int cy = toPixels(design.clientTop, o.twipsPerPixelY);
+    const int cw = toPixels(design.clientWidth, o.twipsPerPixelX);
+    const int ch = toPixels(design.clientHeight, o.twipsPerPixelY);
     box_ = {cx - insetLeft_, cy - insetTop_, cw + insetLeft_ + insetRight_, ch + insetTop_ + insetBottom_};
-    if (spec.centered) {
+    if (design.centered) {
       box_.x = (o.screenWidth - box_.w) / 2;
       box_.y = (o.screenHeight - box_.h) / 2;
     }
@@ -281,22 +281,22 @@ class HeadlessWindow final : public Window {
   }
   bool topmost() const override { return topmost_; }
 
-  std::string caption() const override { return spec_.caption; }
+  std::string caption() const override { return design_.caption; }
 
-  Line& addLine(const LineSpec& spec) override {
-    lines_.push_back(std::make_unique<HeadlessLine>(spec, [this] {
+  Line& addLine(const LineDesign& design) override {
+    lines_.push_back(std::make_unique<HeadlessLine>(design, [this] {
       if (visible_) system_.schedulePaint(this);
     }));
     return *lines_.back();
   }
 
-  Button& addButton(const ButtonSpec& spec) override { return add<HeadlessButton>(spec); }
-  Label& addLabel(const LabelSpec& spec) override { return add<HeadlessLabel>(spec); }
-  Image& addImage(const ImageSpec& spec) override { return add<HeadlessImage>(spec); }
-  ListBox& addListBox(const ListSpec& spec) override { return add<HeadlessListBox>(spec); }
-  ComboBox& addComboBox(const ListSpec& spec) override { return add<HeadlessComboBox>(spec); }
-  OptionButton& addOptionButton(const OptionButtonSpec& spec) override { return add<HeadlessOptionButton>(spec); }
-  TextBox& addTextBox(const TextBoxSpec& spec) override { return add<HeadlessTextBox>(spec); }
+  Button& addButton(const ButtonDesign& design) override { return add<HeadlessButton>(design); }
+  Label& addLabel(const LabelDesign& design) override { return add<HeadlessLabel>(design); }
+  Image& addImage(const ImageDesign& design) override { return add<HeadlessImage>(design); }
+  ListBox& addListBox(const ListDesign& design) override { return add<HeadlessListBox>(design); }
+  ComboBox& addComboBox(const ListDesign& design) override { return add<HeadlessComboBox>(design); }
+  OptionButton& addOptionButton(const OptionButtonDesign& design) override { return add<HeadlessOptionButton>(design); }
+  TextBox& addTextBox(const TextBoxDesign& design) override { return add<HeadlessTextBox>(design); }
   Control* focusedControl() const override { return focus_ ? &focus_->asControl() : nullptr; }
 
   // --- used by the controls, the system and the input simulator ---
@@ -364,7 +364,7 @@ class HeadlessWindow final : public Window {
   float ty() const { return system_.twipsPerPixelY(); }
 
   HeadlessWindowSystem& system_;
-  WindowSpec spec_;
+  WindowDesign design_;
   PixelBox box_;
   PixelBox normalBox_;
   int insetLeft_ = 0, insetTop_ = 0, insetRight_ = 0, insetBottom_ = 0;
@@ -378,9 +378,9 @@ class HeadlessWindow final : public Window {
   std::vector<std::unique_ptr<ControlState>> controls_;
   ControlState* focus_ = nullptr;
 
-  template <class C, class Spec>
-  C& add(const Spec& spec) {
-    auto control = std::make_unique<C>(*this, spec);
+  template <class C, class Design>
+  C& add(const Design& design) {
+    auto control = std::make_unique<C>(*this, design);
     C& ref = *control;
     controls_.push_back(std::move(control));
     return ref;
@@ -389,11 +389,11 @@ class HeadlessWindow final : public Window {
 
 namespace {
 
-ControlState::ControlState(HeadlessWindow& w, const ControlSpec& spec)
-    : owner(w), enabled(spec.enabled), visible(spec.visible), tabIndex(spec.tabIndex) {
+ControlState::ControlState(HeadlessWindow& w, const ControlDesign& design)
+    : owner(w), enabled(design.enabled), visible(design.visible), tabIndex(design.tabIndex) {
   const float tx = w.system().twipsPerPixelX(), ty = w.system().twipsPerPixelY();
-  box = {toPixels(spec.left, tx), toPixels(spec.top, ty), std::max(0, toPixels(spec.width, tx)),
-         std::max(0, toPixels(spec.height, ty))};
+  box = {toPixels(design.left, tx), toPixels(design.top, ty), std::max(0, toPixels(design.width, tx)),
+         std::max(0, toPixels(design.height, ty))};
 }
 
 bool ControlState::acceptsInput() const { return enabled && visible && owner.acceptsInput(); }
@@ -447,8 +447,8 @@ int headlessRefreshCount(const Control& control) {
 HeadlessWindowSystem::HeadlessWindowSystem(HeadlessOptions options) : options_(options) {}
 HeadlessWindowSystem::~HeadlessWindowSystem() = default;
 
-std::unique_ptr<Window> HeadlessWindowSystem::createWindow(const WindowSpec& spec) {
-  auto window = std::make_unique<HeadlessWindow>(*this, spec);
+std::unique_ptr<Window> HeadlessWindowSystem::createWindow(const WindowDesign& design) {
+  auto window = std::make_unique<HeadlessWindow>(*this, design);
   windows_.push_back(window.get());
   return window;
 }

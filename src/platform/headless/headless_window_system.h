@@ -38,7 +38,7 @@ class HeadlessWindowSystem final : public WindowSystem {
   explicit HeadlessWindowSystem(HeadlessOptions options = {});
   ~HeadlessWindowSystem() override;
 
-  std::unique_ptr<Window> createWindow(const WindowSpec& spec) override;
+  std::unique_ptr<Window> createWindow(const WindowDesign& design) override;
   float twipsPerPixelX() const override { return options_.twipsPerPixelX; }
   float twipsPerPixelY() const override { return options_.twipsPerPixelY; }
   void showModal(Window& window) override;

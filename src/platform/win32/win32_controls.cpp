@@ -166,8 +166,8 @@ void fire(const ControlHost& host, const Handler& handler, const Args&... args) 
 template <typename Interface>
 class ControlBase : public Interface, public ControlNode {
  public:
-  ControlBase(ControlHost& host, const ControlSpec& spec, ControlKind kind)
-      : host_(host), kind_(kind), tabIndex_(spec.tabIndex) {}
+  ControlBase(ControlHost& host, const ControlDesign& design, ControlKind kind)
+      : host_(host), kind_(kind), tabIndex_(design.tabIndex) {}
 
   float left() const override { return toTwips(pixelRect().left, host_.twipsPerPixelX()); }
   float top() const override { return toTwips(pixelRect().top, host_.twipsPerPixelY()); }
@@ -226,7 +226,7 @@ class ChildControl : public ControlBase<Interface> {
   using Base = ControlBase<Interface>;
 
  public:
-  ChildControl(ControlHost& host, const ControlSpec& spec, ControlKind kind) : Base(host, spec, kind) {}
+  ChildControl(ControlHost& host, const ControlDesign& design, ControlKind kind) : Base(host, design, kind) {}
 
   bool enabled() const override { return hwnd_ && IsWindowEnabled(hwnd_.get()); }
   void setEnabled(bool enabled) override {
@@ -266,21 +266,21 @@ class ChildControl : public ControlBase<Interface> {
  protected:
   ControlHost& host() const { return this->host_; }
 
-  void create(LPCWSTR className, const std::wstring& text, DWORD style, DWORD exStyle, const ControlSpec& spec,
+  void create(LPCWSTR className, const std::wstring& text, DWORD style, DWORD exStyle, const ControlDesign& design,
               int id, int extraHeight = 0) {
     HWND parent = host().hostHandle();
     if (!parent) return;
     style |= WS_CHILD | WS_CLIPSIBLINGS;
-    if (spec.visible) style |= WS_VISIBLE;
-    if (!spec.enabled) style |= WS_DISABLED;
-    if (spec.tabIndex >= 0) style |= WS_TABSTOP;
+    if (design.visible) style |= WS_VISIBLE;
+    if (!design.enabled) style |= WS_DISABLED;
+    if (design.tabIndex >= 0) style |= WS_TABSTOP;
     const float tx = host().twipsPerPixelX();
     const float ty = host().twipsPerPixelY();
-    hwnd_.reset(CreateWindowExW(exStyle, className, text.c_str(), style, toPixels(spec.left, tx),
-                                toPixels(spec.top, ty), std::max(0, toPixels(spec.width, tx)),
-                                std::max(0, toPixels(spec.height, ty)) + extraHeight, parent,
+    hwnd_.reset(CreateWindowExW(exStyle, className, text.c_str(), style, toPixels(design.left, tx),
+                                toPixels(design.top, ty), std::max(0, toPixels(design.width, tx)),
+                                std::max(0, toPixels(design.height, ty)) + extraHeight, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), host().instance(), nullptr));
-    if (hwnd_) send(WM_SETFONT, reinterpret_cast<WPARAM>(host().font(spec.font)), FALSE);
+    if (hwnd_) send(WM_SETFONT, reinterpret_cast<WPARAM>(host().font(design.font)), FALSE);
   }
 
   void applyRect(const RECT& r) override {
@@ -302,14 +302,14 @@ class WindowlessControl : public ControlBase<Interface> {
   using Base = ControlBase<Interface>;
 
  public:
-  WindowlessControl(ControlHost& host, const ControlSpec& spec, ControlKind kind)
-      : Base(host, spec, kind), enabled_(spec.enabled), visible_(spec.visible) {
+  WindowlessControl(ControlHost& host, const ControlDesign& design, ControlKind kind)
+      : Base(host, design, kind), enabled_(design.enabled), visible_(design.visible) {
     const float tx = host.twipsPerPixelX();
     const float ty = host.twipsPerPixelY();
-    rect_.left = toPixels(spec.left, tx);
-    rect_.top = toPixels(spec.top, ty);
-    rect_.right = rect_.left + std::max(0, toPixels(spec.width, tx));
-    rect_.bottom = rect_.top + std::max(0, toPixels(spec.height, ty));
+    rect_.left = toPixels(design.left, tx);
+    rect_.top = toPixels(design.top, ty);
+    rect_.right = rect_.left + std::max(0, toPixels(design.width, tx));
+    rect_.bottom = rect_.top + std::max(0, toPixels(design.height, ty));
     invalidate();
   }
 
@@ -354,18 +354,18 @@ class WindowlessControl : public ControlBase<Interface> {
 
 class Win32Button final : public ChildControl<Button> {
  public:
-  Win32Button(ControlHost& host, int id, const ButtonSpec& spec)
-      : ChildControl(host, spec, ControlKind::Button), isDefault_(spec.isDefault), isCancel_(spec.isCancel) {
-    if (validPicture(spec.picture)) {
+  Win32Button(ControlHost& host, int id, const ButtonDesign& design)
+      : ChildControl(host, design, ControlKind::Button), isDefault_(design.isDefault), isCancel_(design.isCancel) {
+    if (validPicture(design.picture)) {
       // Drawn here, so that the disabled picture stays recognisable: the
       // system's greying turns an opaque picture into a grey block.
-      picture_ = opaqueBitmap(spec.picture, GetSysColor(COLOR_BTNFACE));
-      disabledPicture_ = embossedBitmap(spec.picture);
-      pictureWidth_ = spec.picture.width;
-      pictureHeight_ = spec.picture.height;
+      picture_ = opaqueBitmap(design.picture, GetSysColor(COLOR_BTNFACE));
+      disabledPicture_ = embossedBitmap(design.picture);
+      pictureWidth_ = design.picture.width;
+      pictureHeight_ = design.picture.height;
     }
-    const DWORD style = picture_ ? BS_OWNERDRAW : spec.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-    create(L"BUTTON", widen(spec.caption), style, 0, spec, id);
+    const DWORD style = picture_ ? BS_OWNERDRAW : design.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    create(L"BUTTON", widen(design.caption), style, 0, design, id);
   }
 
   std::string caption() const override { return narrow(windowText(hwnd_.get())); }
@@ -429,14 +429,14 @@ class Win32Button final : public ChildControl<Button> {
 
 class Win32Label final : public WindowlessControl<Label> {
  public:
-  Win32Label(ControlHost& host, const LabelSpec& spec)
-      : WindowlessControl(host, spec, ControlKind::Label),
-        caption_(widen(spec.caption)),
-        font_(spec.font),
-        foreColor_(colorRef(spec.foreColor)),
-        wordWrap_(spec.wordWrap),
-        align_(spec.align) {
-    if (spec.backColor) back_.reset(CreateSolidBrush(colorRef(*spec.backColor)));
+  Win32Label(ControlHost& host, const LabelDesign& design)
+      : WindowlessControl(host, design, ControlKind::Label),
+        caption_(widen(design.caption)),
+        font_(design.font),
+        foreColor_(colorRef(design.foreColor)),
+        wordWrap_(design.wordWrap),
+        align_(design.align) {
+    if (design.backColor) back_.reset(CreateSolidBrush(colorRef(*design.backColor)));
   }
 
   std::string caption() const override { return narrow(caption_); }
@@ -498,9 +498,9 @@ class Win32Label final : public WindowlessControl<Label> {
 
 class Win32Image final : public WindowlessControl<Image> {
  public:
-  Win32Image(ControlHost& host, const ImageSpec& spec)
-      : WindowlessControl(host, spec, ControlKind::Image), stretch_(spec.stretch) {
-    setPicture(spec.picture);
+  Win32Image(ControlHost& host, const ImageDesign& design)
+      : WindowlessControl(host, design, ControlKind::Image), stretch_(design.stretch) {
+    setPicture(design.picture);
   }
 
   void setPicture(const Picture& picture) override {
@@ -624,22 +624,22 @@ class ListControl : public ChildControl<Interface> {
 
 class Win32ListBox final : public ListControl<ListBox, ListBoxMessages> {
  public:
-  Win32ListBox(ControlHost& host, int id, const ListSpec& spec)
-      : ListControl(host, spec, ControlKind::ListBox) {
+  Win32ListBox(ControlHost& host, int id, const ListDesign& design)
+      : ListControl(host, design, ControlKind::ListBox) {
     // Not integral: the list keeps the height it is given.
-    create(L"LISTBOX", L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE, spec, id);
-    addItems(spec.items);
+    create(L"LISTBOX", L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE, design, id);
+    addItems(design.items);
   }
   void setTopIndex(int index) override { send(LB_SETTOPINDEX, static_cast<WPARAM>(std::max(index, 0))); }
 };
 
 class Win32ComboBox final : public ListControl<ComboBox, ComboBoxMessages> {
  public:
-  Win32ComboBox(ControlHost& host, int id, const ListSpec& spec)
-      : ListControl(host, spec, ControlKind::ComboBox) {
-    create(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL, 0, spec, id, dropPixels());
-    setFieldHeight(std::max(0, toPixels(spec.height, host.twipsPerPixelY())));
-    addItems(spec.items);
+  Win32ComboBox(ControlHost& host, int id, const ListDesign& design)
+      : ListControl(host, design, ControlKind::ComboBox) {
+    create(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL, 0, design, id, dropPixels());
+    setFieldHeight(std::max(0, toPixels(design.height, host.twipsPerPixelY())));
+    addItems(design.items);
   }
 
   std::string text() const override { return list(listIndex()); }
@@ -679,12 +679,12 @@ class Win32ComboBox final : public ListControl<ComboBox, ComboBoxMessages> {
 
 class Win32OptionButton final : public ChildControl<OptionButton> {
  public:
-  Win32OptionButton(ControlHost& host, int id, const OptionButtonSpec& spec)
-      : ChildControl(host, spec, ControlKind::OptionButton), group_(spec.group) {
+  Win32OptionButton(ControlHost& host, int id, const OptionButtonDesign& design)
+      : ChildControl(host, design, ControlKind::OptionButton), group_(design.group) {
     // Not an automatic radio button: the group is kept here, and a Click
     // raised, the same way whether the user or the program selects.
-    create(L"BUTTON", widen(spec.caption), BS_RADIOBUTTON | BS_MULTILINE, 0, spec, id);
-    if (spec.backColor) brush_.reset(CreateSolidBrush(colorRef(*spec.backColor)));
+    create(L"BUTTON", widen(design.caption), BS_RADIOBUTTON | BS_MULTILINE, 0, design, id);
+    if (design.backColor) brush_.reset(CreateSolidBrush(colorRef(*design.backColor)));
     if (hwnd_) SetWindowSubclass(hwnd_.get(), subclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
   }
   ~Win32OptionButton() override {
@@ -737,9 +737,9 @@ class Win32OptionButton final : public ChildControl<OptionButton> {
 
 class Win32TextBox final : public ChildControl<TextBox> {
  public:
-  Win32TextBox(ControlHost& host, int id, const TextBoxSpec& spec) : ChildControl(host, spec, ControlKind::TextBox) {
-    create(L"EDIT", widen(spec.text), ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, spec, id);
-    if (spec.maxLength > 0) send(EM_LIMITTEXT, static_cast<WPARAM>(spec.maxLength));
+  Win32TextBox(ControlHost& host, int id, const TextBoxDesign& design) : ChildControl(host, design, ControlKind::TextBox) {
+    create(L"EDIT", widen(design.text), ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, design, id);
+    if (design.maxLength > 0) send(EM_LIMITTEXT, static_cast<WPARAM>(design.maxLength));
   }
 
   std::string text() const override { return narrow(windowText(hwnd_.get())); }
@@ -757,26 +757,26 @@ class Win32TextBox final : public ChildControl<TextBox> {
 
 ControlNode* nodeOf(Control& control) { return dynamic_cast<ControlNode*>(&control); }
 
-std::unique_ptr<ControlNode> createButton(ControlHost& host, int id, const ButtonSpec& spec) {
-  return std::make_unique<Win32Button>(host, id, spec);
+std::unique_ptr<ControlNode> createButton(ControlHost& host, int id, const ButtonDesign& design) {
+  return std::make_unique<Win32Button>(host, id, design);
 }
-std::unique_ptr<ControlNode> createLabel(ControlHost& host, const LabelSpec& spec) {
-  return std::make_unique<Win32Label>(host, spec);
+std::unique_ptr<ControlNode> createLabel(ControlHost& host, const LabelDesign& design) {
+  return std::make_unique<Win32Label>(host, design);
 }
-std::unique_ptr<ControlNode> createImage(ControlHost& host, const ImageSpec& spec) {
-  return std::make_unique<Win32Image>(host, spec);
+std::unique_ptr<ControlNode> createImage(ControlHost& host, const ImageDesign& design) {
+  return std::make_unique<Win32Image>(host, design);
 }
-std::unique_ptr<ControlNode> createListBox(ControlHost& host, int id, const ListSpec& spec) {
-  return std::make_unique<Win32ListBox>(host, id, spec);
+std::unique_ptr<ControlNode> createListBox(ControlHost& host, int id, const ListDesign& design) {
+  return std::make_unique<Win32ListBox>(host, id, design);
 }
-std::unique_ptr<ControlNode> createComboBox(ControlHost& host, int id, const ListSpec& spec) {
-  return std::make_unique<Win32ComboBox>(host, id, spec);
+std::unique_ptr<ControlNode> createComboBox(ControlHost& host, int id, const ListDesign& design) {
+  return std::make_unique<Win32ComboBox>(host, id, design);
 }
-std::unique_ptr<ControlNode> createOptionButton(ControlHost& host, int id, const OptionButtonSpec& spec) {
-  return std::make_unique<Win32OptionButton>(host, id, spec);
+std::unique_ptr<ControlNode> createOptionButton(ControlHost& host, int id, const OptionButtonDesign& design) {
+  return std::make_unique<Win32OptionButton>(host, id, design);
 }
-std::unique_ptr<ControlNode> createTextBox(ControlHost& host, int id, const TextBoxSpec& spec) {
-  return std::make_unique<Win32TextBox>(host, id, spec);
+std::unique_ptr<ControlNode> createTextBox(ControlHost& host, int id, const TextBoxDesign& design) {
+  return std::make_unique<Win32TextBox>(host, id, design);
 }
 
 }  // namespace ks::win32

@@ -98,13 +98,13 @@ class ControlNode {
 // The control behind a Control of this backend, or nullptr.
 ControlNode* nodeOf(Control& control);
 
-std::unique_ptr<ControlNode> createButton(ControlHost& host, int id, const ButtonSpec& spec);
-std::unique_ptr<ControlNode> createLabel(ControlHost& host, const LabelSpec& spec);
-std::unique_ptr<ControlNode> createImage(ControlHost& host, const ImageSpec& spec);
-std::unique_ptr<ControlNode> createListBox(ControlHost& host, int id, const ListSpec& spec);
-std::unique_ptr<ControlNode> createComboBox(ControlHost& host, int id, const ListSpec& spec);
-std::unique_ptr<ControlNode> createOptionButton(ControlHost& host, int id, const OptionButtonSpec& spec);
-std::unique_ptr<ControlNode> createTextBox(ControlHost& host, int id, const TextBoxSpec& spec);
+std::unique_ptr<ControlNode> createButton(ControlHost& host, int id, const ButtonDesign& design);
+std::unique_ptr<ControlNode> createLabel(ControlHost& host, const LabelDesign& design);
+std::unique_ptr<ControlNode> createImage(ControlHost& host, const ImageDesign& design);
+std::unique_ptr<ControlNode> createListBox(ControlHost& host, int id, const ListDesign& design);
+std::unique_ptr<ControlNode> createComboBox(ControlHost& host, int id, const ListDesign& design);
+std::unique_ptr<ControlNode> createOptionButton(ControlHost& host, int id, const OptionButtonDesign& design);
+std::unique_ptr<ControlNode> createTextBox(ControlHost& host, int id, const TextBoxDesign& design);
 
 // A font at the given vertical DPI.
 UniqueFont createFont(const Font& font, UINT dpiY);

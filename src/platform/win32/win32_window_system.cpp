@@ -86,28 +86,28 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 class Win32Line final : public Line {
  public:
-  Win32Line(Win32Window& owner, const LineSpec& spec) : owner_(owner), spec_(spec) {}
+  Win32Line(Win32Window& owner, const LineDesign& design) : owner_(owner), design_(design) {}
 
-  float x1() const override { return spec_.x1; }
-  float y1() const override { return spec_.y1; }
-  float x2() const override { return spec_.x2; }
-  float y2() const override { return spec_.y2; }
-  void setX1(float twips) override { set(spec_.x1, twips); }
-  void setY1(float twips) override { set(spec_.y1, twips); }
-  void setX2(float twips) override { set(spec_.x2, twips); }
-  void setY2(float twips) override { set(spec_.y2, twips); }
-  int widthPixels() const override { return spec_.widthPixels; }
+  float x1() const override { return design_.x1; }
+  float y1() const override { return design_.y1; }
+  float x2() const override { return design_.x2; }
+  float y2() const override { return design_.y2; }
+  void setX1(float twips) override { set(design_.x1, twips); }
+  void setY1(float twips) override { set(design_.y1, twips); }
+  void setX2(float twips) override { set(design_.x2, twips); }
+  void setY2(float twips) override { set(design_.y2, twips); }
+  int widthPixels() const override { return design_.widthPixels; }
   Rgb color() const override {
-    return spec_.systemWindowText ? rgbOf(GetSysColor(COLOR_WINDOWTEXT)) : spec_.color;
+    return design_.systemWindowText ? rgbOf(GetSysColor(COLOR_WINDOWTEXT)) : design_.color;
   }
 
-  const LineSpec& spec() const { return spec_; }
+  const LineDesign& design() const { return design_; }
 
  private:
   void set(float& field, float twips);
 
   Win32Window& owner_;
-  LineSpec spec_;
+  LineDesign design_;
 };
 
 class Win32WindowSystem final : public WindowSystem {
@@ -117,7 +117,7 @@ class Win32WindowSystem final : public WindowSystem {
   Win32WindowSystem(const Win32WindowSystem&) = delete;
   Win32WindowSystem& operator=(const Win32WindowSystem&) = delete;
 
-  std::unique_ptr<Window> createWindow(const WindowSpec& spec) override;
+  std::unique_ptr<Window> createWindow(const WindowDesign& design) override;
   float twipsPerPixelX() const override { return metrics_.twipsPerPixelX; }
   float twipsPerPixelY() const override { return metrics_.twipsPerPixelY; }
   void showModal(Window& window) override;
@@ -165,7 +165,7 @@ class Win32WindowSystem final : public WindowSystem {
 
 class Win32Window final : public Window, private win32::ControlHost {
  public:
-  Win32Window(Win32WindowSystem& system, const WindowSpec& spec);
+  Win32Window(Win32WindowSystem& system, const WindowDesign& design);
   ~Win32Window() override;
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
@@ -213,23 +213,23 @@ class Win32Window final : public Window, private win32::ControlHost {
     return hwnd_ && (GetWindowLongPtrW(hwnd_.get(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
   }
   std::string caption() const override;
-  Line& addLine(const LineSpec& spec) override;
-  Button& addButton(const ButtonSpec& spec) override {
-    return add<Button>(win32::createButton(*this, nextControlId(), spec));
+  Line& addLine(const LineDesign& design) override;
+  Button& addButton(const ButtonDesign& design) override {
+    return add<Button>(win32::createButton(*this, nextControlId(), design));
   }
-  Label& addLabel(const LabelSpec& spec) override { return add<Label>(win32::createLabel(*this, spec)); }
-  Image& addImage(const ImageSpec& spec) override { return add<Image>(win32::createImage(*this, spec)); }
-  ListBox& addListBox(const ListSpec& spec) override {
-    return add<ListBox>(win32::createListBox(*this, nextControlId(), spec));
+  Label& addLabel(const LabelDesign& design) override { return add<Label>(win32::createLabel(*this, design)); }
+  Image& addImage(const ImageDesign& design) override { return add<Image>(win32::createImage(*this, design)); }
+  ListBox& addListBox(const ListDesign& design) override {
+    return add<ListBox>(win32::createListBox(*this, nextControlId(), design));
   }
-  ComboBox& addComboBox(const ListSpec& spec) override {
-    return add<ComboBox>(win32::createComboBox(*this, nextControlId(), spec));
+  ComboBox& addComboBox(const ListDesign& design) override {
+    return add<ComboBox>(win32::createComboBox(*this, nextControlId(), design));
   }
-  OptionButton& addOptionButton(const OptionButtonSpec& spec) override {
-    return add<OptionButton>(win32::createOptionButton(*this, nextControlId(), spec));
+  OptionButton& addOptionButton(const OptionButtonDesign& design) override {
+    return add<OptionButton>(win32::createOptionButton(*this, nextControlId(), design));
   }
-  TextBox& addTextBox(const TextBoxSpec& spec) override {
-    return add<TextBox>(win32::createTextBox(*this, nextControlId(), spec));
+  TextBox& addTextBox(const TextBoxDesign& design) override {
+    return add<TextBox>(win32::createTextBox(*this, nextControlId(), design));
   }
   Control* focusedControl() const override {
     ControlNode* node = nodeWithHandle(GetFocus());
@@ -319,7 +319,7 @@ class Win32Window final : public Window, private win32::ControlHost {
   void setRestoredRect(HWND hwnd, const RECT& rect);
   void paint(HWND hwnd);
   void focusArrived();
-  void drawLine(HDC dc, const LineSpec& line) const;
+  void drawLine(HDC dc, const LineDesign& line) const;
   void sized(HWND hwnd, WPARAM kind);
   void closeRequested();
   MouseEvent mouseEvent(int button, LPARAM position) const;
@@ -364,19 +364,19 @@ void Win32Line::set(float& field, float twips) {
 
 // --- Win32Window ----------------------------------------------------------
 
-Win32Window::Win32Window(Win32WindowSystem& system, const WindowSpec& spec)
+Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
     : system_(system),
-      caption_(spec.caption),
-      background_(CreateSolidBrush(colorRef(spec.background))),
-      font_(Font{spec.fontName, spec.fontSize}) {
+      caption_(design.caption),
+      background_(CreateSolidBrush(colorRef(design.background))),
+      font_(Font{design.fontName, design.fontSize}) {
   DWORD style = WS_CLIPCHILDREN;
   DWORD exStyle = 0;
   bool titled = true;
-  switch (spec.border) {
+  switch (design.border) {
     case Border::None:
       style |= WS_POPUP;
       // A tool window stays out of the taskbar and Alt+Tab.
-      exStyle |= spec.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
+      exStyle |= design.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
       titled = false;
       break;
     case Border::FixedSingle:
@@ -391,21 +391,21 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowSpec& spec)
       break;
   }
   if (titled) {
-    if (spec.controlBox) style |= WS_SYSMENU;
-    if (spec.minButton) style |= WS_MINIMIZEBOX;
-    if (spec.maxButton) style |= WS_MAXIMIZEBOX;
-    if (spec.showInTaskbar) exStyle |= WS_EX_APPWINDOW;
+    if (design.controlBox) style |= WS_SYSMENU;
+    if (design.minButton) style |= WS_MINIMIZEBOX;
+    if (design.maxButton) style |= WS_MAXIMIZEBOX;
+    if (design.showInTaskbar) exStyle |= WS_EX_APPWINDOW;
   }
-  HWND owner = titled && !spec.showInTaskbar ? system_.hiddenOwner() : nullptr;
+  HWND owner = titled && !design.showInTaskbar ? system_.hiddenOwner() : nullptr;
 
   const auto& m = system_.metrics();
-  int clientLeft = win32::toPixels(spec.clientLeft, m.twipsPerPixelX);
-  int clientTop = win32::toPixels(spec.clientTop, m.twipsPerPixelY);
-  const int clientWidth = win32::toPixels(spec.clientWidth, m.twipsPerPixelX);
-  const int clientHeight = win32::toPixels(spec.clientHeight, m.twipsPerPixelY);
+  int clientLeft = win32::toPixels(design.clientLeft, m.twipsPerPixelX);
+  int clientTop = win32::toPixels(design.clientTop, m.twipsPerPixelY);
+  const int clientWidth = win32::toPixels(design.clientWidth, m.twipsPerPixelX);
+  const int clientHeight = win32::toPixels(design.clientHeight, m.twipsPerPixelY);
   RECT outer{clientLeft, clientTop, clientLeft + clientWidth, clientTop + clientHeight};
   win32::adjustWindowRect(outer, style, exStyle, m.dpiY);
-  if (spec.centered) {
+  if (design.centered) {
     // Centred on the primary monitor's work area, frame included.
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -417,13 +417,13 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowSpec& spec)
   }
 
   // WM_NCCREATE attaches the handle to this object.
-  CreateWindowExW(exStyle, system_.className(), widen(spec.caption).c_str(), style, outer.left, outer.top,
+  CreateWindowExW(exStyle, system_.className(), widen(design.caption).c_str(), style, outer.left, outer.top,
                   outer.right - outer.left, outer.bottom - outer.top, owner, nullptr, system_.instance(), this);
   if (!hwnd_) return;
   placeClientArea(clientLeft, clientTop, clientWidth, clientHeight);
 
-  if (spec.iconResource != 0) {
-    const auto id = MAKEINTRESOURCEW(spec.iconResource);
+  if (design.iconResource != 0) {
+    const auto id = MAKEINTRESOURCEW(design.iconResource);
     auto load = [&](int cx, int cy) {
       return static_cast<HICON>(LoadImageW(system_.instance(), id, IMAGE_ICON, cx, cy, LR_SHARED));
     };
@@ -594,8 +594,8 @@ std::string Win32Window::caption() const {
   return narrow(text);
 }
 
-Line& Win32Window::addLine(const LineSpec& spec) {
-  lines_.push_back(std::make_unique<Win32Line>(*this, spec));
+Line& Win32Window::addLine(const LineDesign& design) {
+  lines_.push_back(std::make_unique<Win32Line>(*this, design));
   paintOrder_.push_back(PaintItem{lines_.back().get(), nullptr});
   invalidate();
   return *lines_.back();
@@ -780,7 +780,7 @@ void Win32Window::mouseInput(HWND hwnd, UINT message, WPARAM keys, LPARAM positi
   else fire(events.onMouseMove, e);
 }
 
-void Win32Window::drawLine(HDC dc, const LineSpec& line) const {
+void Win32Window::drawLine(HDC dc, const LineDesign& line) const {
   const COLORREF color = line.systemWindowText ? GetSysColor(COLOR_WINDOWTEXT) : colorRef(line.color);
   UniquePen pen(CreatePen(PS_SOLID, std::max(1, line.widthPixels), color));
   if (!pen) return;
@@ -823,7 +823,7 @@ void Win32Window::render(HDC dc, const RECT& area) {
 
 void Win32Window::drawItems(HDC dc) {
   for (const PaintItem& item : paintOrder_) {
-    if (item.line) drawLine(dc, item.line->spec());
+    if (item.line) drawLine(dc, item.line->design());
     else if (item.control) item.control->paint(dc);
   }
 }
@@ -968,8 +968,8 @@ Win32WindowSystem::~Win32WindowSystem() {
   }
 }
 
-std::unique_ptr<Window> Win32WindowSystem::createWindow(const WindowSpec& spec) {
-  return std::make_unique<Win32Window>(*this, spec);
+std::unique_ptr<Window> Win32WindowSystem::createWindow(const WindowDesign& design) {
+  return std::make_unique<Win32Window>(*this, design);
 }
 
 HWND Win32WindowSystem::hiddenOwner() {
