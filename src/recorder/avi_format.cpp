@@ -6,7 +6,7 @@ BitmapInfoHeader makeFrameFormat(std::int32_t width, std::int32_t height) {
   BitmapInfoHeader h;
   h.biWidth = width;
   h.biHeight = height;
-  h.biSizeImage = frameStride(width) * static_cast<std::uint32_t>(height);
+  h.biSizeImage = dibStride(width) * static_cast<std::uint32_t>(height);
   return h;
 }
 

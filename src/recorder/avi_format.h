@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/screen_grabber.h"  // dibStride: the frame's row length
+
 namespace ks {
 
 // A four-character code as stored in a RIFF file (first character in the
@@ -41,11 +43,6 @@ struct BitmapInfoHeader {
 };
 
 inline constexpr std::size_t kBitmapInfoHeaderSize = 40;
-
-// Bytes per row of a 24-bit bitmap: 3w rounded up to a multiple of 4.
-constexpr std::uint32_t frameStride(std::int32_t width) {
-  return (3u * static_cast<std::uint32_t>(width) + 3u) & ~3u;
-}
 
 // The format of a w x h bottom-up 24-bit uncompressed frame.
 BitmapInfoHeader makeFrameFormat(std::int32_t width, std::int32_t height);

@@ -256,16 +256,12 @@ TEST_F(RecordingTest, CalibrationCountsDownWithTheFrameCount) {
   grabber->cost = 0.5;
   std::vector<std::string> captions;
   int refreshes = 0;
-  atStop = [&] {};
-  // Watch the label after every pass of the calibration.
-  ws.setIdleWait([this](double s) { services.clock.advance(s); });
-  stopAt = 1e18;
   ws.queueModalAnswer([&](Window&) {
     input.typeText(*file().txtFileName, "count");
     input.click(*file().cmdOK);
   });
-  // Stop as soon as the recording proper begins.
-  ws.post([] {});
+  // Reads the label after every pass of the calibration, and stops as soon
+  // as the recording proper shows its elapsed time.
   int passes = 0;
   std::function<void()> watch = [&] {
     const std::string c = bar().lblUpto->caption();

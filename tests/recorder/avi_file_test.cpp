@@ -114,7 +114,7 @@ std::string decode(const std::string& path) {
 // Our picture as ffmpeg hands it back: rows flipped, padding dropped.
 std::string asDecoded(std::int32_t w, std::int32_t h, int seed) {
   const auto bits = makePicture(w, h, seed);
-  const std::uint32_t stride = frameStride(w);
+  const std::uint32_t stride = dibStride(w);
   std::string out;
   for (std::int32_t y = h - 1; y >= 0; --y)
     out.append(reinterpret_cast<const char*>(bits.data()) + std::size_t{stride} * y, 3 * std::size_t(w));

@@ -18,7 +18,7 @@ class FrameFormatTest : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(FrameFormatTest, StrideAndSizeFollowTheWidth) {
   const FormatCase c = GetParam();
-  EXPECT_EQ(frameStride(c.width), c.stride);
+  EXPECT_EQ(dibStride(c.width), c.stride);
   const BitmapInfoHeader h = makeFrameFormat(c.width, c.height);
   EXPECT_EQ(h.biSize, 40u);
   EXPECT_EQ(h.biWidth, c.width);

@@ -10,7 +10,7 @@
 namespace ks::test {
 
 inline std::vector<std::uint8_t> makePicture(std::int32_t width, std::int32_t height, int seed) {
-  const std::uint32_t stride = frameStride(width);
+  const std::uint32_t stride = dibStride(width);
   std::vector<std::uint8_t> bits(std::size_t{stride} * static_cast<std::uint32_t>(height), 0);
   for (std::int32_t y = 0; y < height; ++y)
     for (std::int32_t x = 0; x < width; ++x)
