@@ -1,31 +1,112 @@
 #include "recorder/movie.h"
 
+#include <cstring>
+
 namespace ks {
+
+Movie::Movie(AviWriterOptions options) : writer_(std::move(options)) {}
+
+Movie::~Movie() { CloseMovie(); }
 
 bool Movie::OpenMovie(const std::string& path, const BitmapInfoHeader& frameFormat, int rate) {
   CloseMovie();
   if (rate <= 0) return false;
   if (!writer_.open(path, frameFormat, static_cast<std::uint32_t>(rate))) return false;
-  streamInfo_ = writer_.streamInfo();
-  frameNumber_ = 0;
-  return true;
+  return opened(frameFormat);
 }
 
 bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate) {
   CloseMovie();
   if (rate <= 0 || !sink) return false;
   if (!writer_.open(std::move(sink), frameFormat, static_cast<std::uint32_t>(rate))) return false;
+  return opened(frameFormat);
+}
+
+bool Movie::opened(const BitmapInfoHeader& frameFormat) {
   streamInfo_ = writer_.streamInfo();
   frameNumber_ = 0;
+  for (Job& job : jobs_) {
+    job.bytes.resize(frameFormat.biSizeImage);
+    job.failed = false;
+  }
+  startWorker();
   return true;
 }
 
 bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
-  if (!writer_.writeFrame(pBits, frameFormat.biSizeImage)) return false;
-  frameNumber_ = writer_.frameNumber();
+  if (!writer_.isOpen() || !pBits) return false;
+  waitIdle();
+  if (failed_) {
+    if (!writeNow(*failed_)) return false;
+    failed_ = nullptr;
+  }
+  Job& job = jobs_[next_];
+  next_ = 1 - next_;
+  job.bytes.resize(frameFormat.biSizeImage);
+  std::memcpy(job.bytes.data(), pBits, frameFormat.biSizeImage);
+  job.failed = false;
+  {
+    std::lock_guard lock(mutex_);
+    inFlight_ = &job;
+  }
+  wake_.notify_all();
+  ++frameNumber_;
   return true;
 }
 
-void Movie::CloseMovie() { writer_.close(); }
+void Movie::CloseMovie() {
+  if (!writer_.isOpen()) return;
+  waitIdle();
+  stopWorker();
+  // One last try for a refused frame; the file is whole without it.
+  if (failed_) writeNow(*failed_);
+  failed_ = nullptr;
+  writer_.close();
+  for (Job& job : jobs_) std::vector<std::uint8_t>().swap(job.bytes);
+}
+
+bool Movie::writeNow(Job& job) {
+  job.failed = !writer_.writeFrame(job.bytes.data(), static_cast<std::uint32_t>(job.bytes.size()));
+  return !job.failed;
+}
+
+void Movie::waitIdle() {
+  std::unique_lock lock(mutex_);
+  wake_.wait(lock, [this] { return inFlight_ == nullptr; });
+}
+
+void Movie::startWorker() {
+  if (worker_.joinable()) return;
+  quit_ = false;
+  worker_ = std::thread([this] { workerLoop(); });
+}
+
+void Movie::stopWorker() {
+  if (!worker_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+  worker_.join();
+}
+
+void Movie::workerLoop() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return quit_ || inFlight_ != nullptr; });
+    if (inFlight_) {
+      Job* job = inFlight_;
+      lock.unlock();
+      const bool ok = writeNow(*job);
+      lock.lock();
+      if (!ok) failed_ = job;
+      inFlight_ = nullptr;
+      wake_.notify_all();
+      continue;
+    }
+    if (quit_) return;
+  }
+}
 
 }  // namespace ks
