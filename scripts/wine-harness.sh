@@ -393,6 +393,10 @@ ks_harness_stop() {
         if [[ -n "${KS_KEEP_SESSION:-}" ]]; then
             ks_log "session kept: $KS_SESSION_DIR"
         else
+            # A test may have mounted a small filesystem in the prefix.
+            local mnt
+            awk -v d="$KS_SESSION_DIR/" 'index($2, d) == 1 { print $2 }' /proc/mounts 2>/dev/null |
+                while read -r mnt; do umount "$mnt" 2>/dev/null || umount -l "$mnt" 2>/dev/null; done
             rm -rf "$KS_SESSION_DIR"
         fi
     fi

@@ -152,9 +152,18 @@ int wmain(int argc, wchar_t** argv)
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-        const DWORD error = GetLastError();
+    // Wine now and then fails a start with ERROR_INTERNAL_ERROR while its
+    // session is still settling; a later try goes through.
+    bool started = false;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0) Sleep(1000);
+        started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                 &startup, &info) != 0;
+        if (!started) error = GetLastError();
+        if (!started && error != ERROR_INTERNAL_ERROR) break;
+    }
+    if (!started) {
         std::fprintf(stderr, "ks_launch: cannot start %ls (error %lu)\n", argv[i], error);
         writeResult(exitFile, "launch-failed " + std::to_string(error) + "\n");
         return 3;
