@@ -10,6 +10,8 @@
 //                            one line per child control of the window titled
 //                            TITLE: "class x y w h enabled text", then its
 //                            items ("  item: ...") for list and combo boxes
+//   wininfo.exe focus TITLE  the keyboard focus of the thread that owns the
+//                            window titled TITLE: "ACTIVE-CAPTION|CLASS|TEXT"
 #include <windows.h>
 
 #include <cstdio>
@@ -84,7 +86,7 @@ std::wstring widen(const char* s) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: wininfo list|wait TITLE [SECONDS]\n");
+    std::fprintf(stderr, "usage: wininfo list|wait|controls|focus TITLE [SECONDS]\n");
     return 2;
   }
   SetProcessDPIAware();  // report physical pixels, as the program sees them
@@ -102,6 +104,22 @@ int main(int argc, char** argv) {
     HWND hwnd = FindWindowW(nullptr, title.c_str());
     if (!hwnd) return 1;
     EnumChildWindows(hwnd, printControl, 0);
+    std::fflush(stdout);
+    return 0;
+  }
+  if (verb == "focus") {
+    HWND hwnd = FindWindowW(nullptr, title.c_str());
+    if (!hwnd) return 1;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info)) return 1;
+    wchar_t active[256] = L"", cls[64] = L"", text[512] = L"";
+    if (info.hwndActive) GetWindowTextW(info.hwndActive, active, 256);
+    if (info.hwndFocus) {
+      GetClassNameW(info.hwndFocus, cls, 64);
+      GetWindowTextW(info.hwndFocus, text, 512);
+    }
+    std::printf("%s|%s|%s\n", narrow(active).c_str(), narrow(cls).c_str(), narrow(text).c_str());
     std::fflush(stdout);
     return 0;
   }
