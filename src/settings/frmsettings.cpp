@@ -15,6 +15,7 @@ namespace {
 WindowDesign settingsDesign() {
   WindowDesign s;
   s.caption = "Settings";
+  s.iconResource = 1;  // the program icon in the title bar
   s.border = Border::Sizable;
   s.controlBox = true;
   s.background = kRed;
