@@ -196,7 +196,20 @@ void FrmBot::record() {
   cmdtest->setEnabled(false);
   SetIdle(false);
   RunEnd end = RunEnd::Completed;
-  if (app_.frmSettings().optSystem->value()) end = avi.MeasureFrameRate(path);
+  if (app_.frmSettings().optSystem->value()) {
+    // The countdown with its frame count is wider than lblUpto, whose right
+    // part lies under the Settings button besides. That button is disabled
+    // now anyway, so it steps aside and the label reaches up to Exit while
+    // the calibration runs.
+    const float labelWidth = lblUpto->width();
+    cmdSettings->setVisible(false);
+    lblUpto->setWidth(cmdExit->left() - lblUpto->left());
+    end = avi.MeasureFrameRate(path);
+    if (!app_.windows().ended()) {
+      lblUpto->setWidth(labelWidth);
+      cmdSettings->setVisible(true);
+    }
+  }
   if (avi.Recording && (end == RunEnd::Completed || end == RunEnd::NotStarted) && !app_.windows().ended())
     end = avi.RecordMovie(path);
   avi.Recording = false;

@@ -256,6 +256,8 @@ TEST_F(RecordingTest, CalibrationCountsDownWithTheFrameCount) {
   grabber->cost = 0.5;
   std::vector<std::string> captions;
   int refreshes = 0;
+  bool settingsShownDuringCalibration = false, settingsHiddenWhileRecording = false;
+  float calibrationLabelRight = 0, recordingLabelWidth = 0;
   ws.queueModalAnswer([&](Window&) {
     input.typeText(*file().txtFileName, "count");
     input.click(*file().cmdOK);
@@ -268,7 +270,11 @@ TEST_F(RecordingTest, CalibrationCountsDownWithTheFrameCount) {
     if (c.rfind('-', 0) == 0) {
       captions.push_back(c);
       refreshes = headlessRefreshCount(*bar().lblUpto);
+      settingsShownDuringCalibration |= bar().cmdSettings->visible();
+      calibrationLabelRight = bar().lblUpto->left() + bar().lblUpto->width();
     } else if (!captions.empty()) {
+      settingsHiddenWhileRecording = !bar().cmdSettings->visible();
+      recordingLabelWidth = bar().lblUpto->width();
       input.click(*bar().cmdStop);
       return;
     }
@@ -280,6 +286,15 @@ TEST_F(RecordingTest, CalibrationCountsDownWithTheFrameCount) {
   EXPECT_EQ(captions.front(), "-00:04 1");
   EXPECT_EQ(captions.back(), "-00:00 10");
   EXPECT_EQ(refreshes, static_cast<int>(captions.size())) << "the label is repainted at once each pass";
+  // The count is wider than the label, part of which lies under the
+  // Settings button: meanwhile the (disabled) button is out of the way and
+  // the label reaches up to Exit.
+  EXPECT_FALSE(settingsShownDuringCalibration);
+  EXPECT_EQ(calibrationLabelRight, bar().cmdExit->left());
+  EXPECT_EQ(recordingLabelWidth, 855);
+  EXPECT_FALSE(settingsHiddenWhileRecording);
+  EXPECT_TRUE(bar().cmdSettings->visible());
+  EXPECT_TRUE(bar().cmdSettings->enabled());
 }
 
 TEST_F(RecordingTest, StopDuringTheCalibrationCancelsTheWholeCommand) {
