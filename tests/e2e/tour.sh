@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# A new user's first session, with the keyboard only, under Wine at 96 and at
+# 144 DPI: the bar's tab order, Record, naming the movie, the first run's
+# calibration, the recording, Stop, the About box, the Settings dialog and
+# Exit. Each state is photographed, the focus is read back from the real
+# program after every key, and every window's controls must lie inside its
+# client area without covering each other.
+#   KS_E2E_DPIS="96 144" (default) chooses the densities.
+source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" tour
+ks_harness_stop
+base="$out"
+layout_check="$here/lib/layout_check.py"
+
+focus() { ks_wine_run --timeout 30 "$wininfo" focus kestrascope | tr -d '\r'; }
+key() { xdotool key "$1"; sleep 0.6; }
+# Tabs until the focus is the button captioned TEXT ("" for the About button);
+# fails after a full round.
+tab_to() {
+    local i f
+    for i in 1 2 3 4 5 6 7; do
+        f="$(focus)"
+        [[ "$f" == *"|Button|$1" ]] && return 0
+        key Tab
+    done
+    fail "$dpi DPI: Tab never reached the button '$1' (focus: $f)"
+    return 1
+}
+expect_focus() { # WHAT PATTERN
+    local f; f="$(focus)"
+    # shellcheck disable=SC2053
+    [[ "$f" == $2 ]] || fail "$dpi DPI: $1: focus is '$f'"
+}
+# Controls of the window titled TITLE must fit its client area and not
+# overlap one another.
+check_layout() { # TITLE NAME
+    local list
+    list="$(windows)"
+    controls "$1" > "$out/$2-controls.txt"
+    awk -v c="$1" 'substr($0, index($0, $11)) == c' <<< "$list" > "$out/$2-window.txt"
+    python3 "$layout_check" "$out/$2-window.txt" "$out/$2-controls.txt" ||
+        fail "$dpi DPI: $1: controls cut off or overlapping (see $out/$2-controls.txt)"
+}
+
+run_at() {
+    dpi="$1"
+    out="$base/dpi$dpi"
+    mkdir -p "$out"
+    local w=$((1024 * dpi / 96)) h=$((768 * dpi / 96))
+    ks_harness_start --size "${w}x$h" --dpi "$dpi" --name "tour$dpi" || { fail "$dpi DPI: harness"; return; }
+    local movies="$WINEPREFIX/drive_c/movies"
+    mkdir -p "$movies"
+    setting folder 'C:\movies'
+
+    ks_wine_start --timeout 300 "$exe"; local job=$KS_WINE_JOB
+    ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || { fail "$dpi DPI: no frame"; ks_harness_stop; return; }
+    sleep 2
+    ks_screenshot "$out/01-idle.png"
+    expect_focus "start" '*|Button|Exit'
+    # Tab order of the bar: Exit, (Stop is disabled), Record, About, Settings.
+    local order="" i f
+    for i in 1 2 3 4; do
+        key Tab
+        f="$(focus)"; order+="${f##*|Button|},"
+    done
+    [[ "$order" == "Record,,Settings,Exit," ]] || fail "$dpi DPI: Tab order of the bar is '$order'"
+
+    # Record: the New movie dialog, focus on the drive list.
+    tab_to Record && key space
+    sleep 1
+    expect_focus "New movie dialog" 'Create New Movie|ComboBox|*'
+    check_layout 'Create New Movie' new-movie
+    key Tab; key Tab
+    expect_focus "name box" 'Create New Movie|Edit|*'
+    xdotool type --delay 40 tour; sleep 0.3
+    key Tab
+    expect_focus "OK" 'Create New Movie|Button|OK'
+    ks_screenshot "$out/02-new-movie.png"
+    key space
+    # First run: the system assigns the rate, so a calibration runs first.
+    sleep 2.5
+    ks_screenshot "$out/03-calibrating.png"
+    sleep 5
+    ks_screenshot "$out/04-recording.png"
+    expect_focus "recording" '*|Button|*'
+    tab_to Stop && key space
+    sleep 1.5
+    ks_screenshot "$out/05-stopped.png"
+    local fps probe
+    fps="$(stored fps)"
+    probe="$(ffprobe -v error -count_frames -show_entries stream=r_frame_rate,nb_read_frames -of csv=p=0 "$movies/tour.avi" 2>&1 | tr -d '\r')"
+    echo "$dpi DPI: calibration stored fps=$fps; the movie: $probe"
+    [[ "$probe" =~ ^${fps}/1,[0-9]+$ ]] || fail "$dpi DPI: the movie is not a recording at the calibrated rate ($probe, fps=$fps)"
+
+    # About: focus on Close, Tab moves between Close and Help only.
+    tab_to "" && key space
+    sleep 1
+    if ks_wine_run --timeout 10 "$wininfo" wait 'About kestrascope' 5; then
+        ks_screenshot "$out/06-about.png"
+        check_layout 'About kestrascope' about
+        expect_focus "About opens" 'About kestrascope|Button|Close'
+        key Tab; expect_focus "About, Tab" 'About kestrascope|Button|Help'
+        key Tab; expect_focus "About, Tab twice" 'About kestrascope|Button|Close'
+        key space
+        windows | grep -q ' About kestrascope$' && fail "$dpi DPI: Close left the About box open"
+    else
+        fail "$dpi DPI: the About box did not open"
+    fi
+
+    # Settings: shows the calibrated rate; Close hides it.
+    tab_to Settings && key space
+    sleep 1
+    if windows | grep -q ' Settings$'; then
+        ks_screenshot "$out/07-settings.png"
+        check_layout Settings settings
+        grep -q "^  item\*: $fps\$" "$out/settings-controls.txt" || fail "$dpi DPI: Settings does not show the rate $fps"
+        local k
+        for k in 1 2 3 4 5 6 7 8; do
+            [[ "$(focus)" == 'Settings|Button|Close' ]] && break
+            key Tab
+        done
+        expect_focus "Settings, Tab to Close" 'Settings|Button|Close'
+        key space
+        windows | grep -q ' Settings$' && fail "$dpi DPI: Close left the Settings dialog open"
+    else
+        fail "$dpi DPI: the Settings dialog did not open"
+    fi
+
+    # Exit ends the program.
+    tab_to Exit && key space
+    ks_wine_wait "$job"; local code=$?
+    [[ $code -eq 0 ]] || fail "$dpi DPI: Exit ended the program with $code"
+    ks_harness_stop
+    echo "$dpi DPI: screens in $out"
+}
+
+for dpi in ${KS_E2E_DPIS:-96 144}; do run_at "$dpi"; done
+[[ $failed -eq 0 ]] && echo "PASS: a new user's keyboard tour at ${KS_E2E_DPIS:-96 144} DPI"
+exit $failed
