@@ -135,6 +135,7 @@ class Win32WindowSystem final : public WindowSystem {
   // Owner of titled windows kept out of the taskbar: an unowned window
   // without WS_EX_TOOLWINDOW always gets a taskbar button.
   HWND hiddenOwner();
+  int showMessageBox(const std::string& text, UINT type);
   // A modal dialog going away (hidden, closed or destroyed): give the other
   // windows their input back before the system picks the next active one.
   void releaseModal(HWND dialog);
@@ -1045,15 +1046,36 @@ MsgButton Win32WindowSystem::messageBoxYesNoCancel(const std::string& text, MsgB
   const UINT defaultFlag = defaultButton == MsgButton::Yes  ? MB_DEFBUTTON1
                            : defaultButton == MsgButton::No ? MB_DEFBUTTON2
                                                             : MB_DEFBUTTON3;
-  const int answer = MessageBoxW(nullptr, widen(text).c_str(), options_.appTitle.c_str(),
-                                 MB_YESNOCANCEL | MB_TASKMODAL | MB_TOPMOST | defaultFlag);
+  const int answer = showMessageBox(text, MB_YESNOCANCEL | defaultFlag);
   if (answer == IDYES) return MsgButton::Yes;
   if (answer == IDNO) return MsgButton::No;
   return MsgButton::Cancel;
 }
 
 void Win32WindowSystem::messageBoxWarning(const std::string& text) {
-  MessageBoxW(nullptr, widen(text).c_str(), options_.appTitle.c_str(), MB_OK | MB_ICONWARNING | MB_TASKMODAL | MB_TOPMOST);
+  showMessageBox(text, MB_OK | MB_ICONWARNING);
+}
+
+// A box modal to all of the program's windows. Its owner is the window the
+// user was working in, so that answering it activates that window again and
+// the keyboard focus returns there: a box without an owner hands the
+// activation to whatever window comes next, often another program's, as our
+// own are still disabled when it goes. MessageBox disables the owner; the
+// other windows are disabled here for as long as the box is up.
+int Win32WindowSystem::showMessageBox(const std::string& text, UINT type) {
+  HWND active = GetActiveWindow();
+  const HWND owner = windowOf(active) ? active : nullptr;
+  std::vector<HWND> disabled;
+  for (HWND other : ourTopLevelWindows()) {
+    if (other == owner || !IsWindowEnabled(other)) continue;
+    EnableWindow(other, FALSE);
+    disabled.push_back(other);
+  }
+  const int answer = MessageBoxW(owner, widen(text).c_str(), options_.appTitle.c_str(),
+                                 type | MB_TASKMODAL | MB_TOPMOST);
+  for (HWND hwnd : disabled)
+    if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
+  return answer;
 }
 
 Win32Window* Win32WindowSystem::windowOf(HWND hwnd) const {
