@@ -13,18 +13,21 @@ layout_check="$here/lib/layout_check.py"
 
 focus() { ks_wine_run --timeout 30 "$wininfo" focus kestrascope | tr -d '\r'; }
 key() { xdotool key "$1"; sleep 0.6; }
-# Tabs until the focus is the button captioned TEXT ("" for the About button);
-# fails after a full round.
-tab_to() {
+# Tabs until the focus matches PATTERN ("ACTIVE|CLASS|TEXT"); fails after
+# more than a full round.
+tab_until() {
     local i f
-    for i in 1 2 3 4 5 6 7; do
+    for i in 1 2 3 4 5 6 7 8 9; do
         f="$(focus)"
-        [[ "$f" == *"|Button|$1" ]] && return 0
+        # shellcheck disable=SC2053
+        [[ "$f" == $1 ]] && return 0
         key Tab
     done
-    fail "$dpi DPI: Tab never reached the button '$1' (focus: $f)"
+    fail "$dpi DPI: Tab never reached '$1' (focus: $f)"
     return 1
 }
+# The bar's button captioned TEXT ("" for the About button).
+tab_to() { tab_until "*|Button|$1"; }
 expect_focus() { # WHAT PATTERN
     local f; f="$(focus)"
     # shellcheck disable=SC2053
@@ -39,6 +42,29 @@ check_layout() { # TITLE NAME
     awk -v c="$1" 'substr($0, index($0, $11)) == c' <<< "$list" > "$out/$2-window.txt"
     python3 "$layout_check" "$out/$2-window.txt" "$out/$2-controls.txt" ||
         fail "$dpi DPI: $1: controls cut off or overlapping (see $out/$2-controls.txt)"
+}
+
+# The recorded movie is exactly the region inside the red frame: its size is
+# the region's, read from the real windows, and a frame in the middle of it
+# holds no pixel of the frame's red.
+check_movie_region() { # MOVIE
+    local list bar top left right rx ry rw rh size red
+    list="$(windows)"
+    bar="$(awk '$11 == "-" && $3 > $4' <<< "$list")"
+    top="$(awk 'substr($0, index($0, $11)) == "kestrascope"' <<< "$list")"
+    left="$(awk '$11 == "-" && $4 > $3' <<< "$list" | sort -n | head -1)"
+    right="$(awk '$11 == "-" && $4 > $3' <<< "$list" | sort -n | tail -1)"
+    rx=$(( $(cut -d' ' -f1 <<< "$left") + $(cut -d' ' -f3 <<< "$left") ))
+    ry=$(( $(cut -d' ' -f2 <<< "$top") + $(cut -d' ' -f4 <<< "$top") ))
+    rw=$(( $(cut -d' ' -f1 <<< "$right") - rx )); rh=$(( $(cut -d' ' -f2 <<< "$bar") - ry ))
+    size="$(ffprobe -v error -show_entries stream=width,height -of csv=p=0:s=x "$1" | tr -d '\r')"
+    echo "$dpi DPI: region ${rw}x$rh at $rx,$ry; movie ${size}"
+    [[ "$size" == "${rw}x$rh" ]] || fail "$dpi DPI: the movie is $size, the region ${rw}x$rh"
+    ffmpeg -v error -y -i "$1" -vf 'select=eq(n\,20)' -frames:v 1 "$out/movie-frame.png" ||
+        { fail "$dpi DPI: cannot decode the movie"; return; }
+    red="$(convert "$out/movie-frame.png" -fill black +opaque 'rgb(255,0,0)' -fill white -opaque 'rgb(255,0,0)' \
+        -format '%[fx:round(mean*w*h)]' info:)"
+    [[ "$red" == 0 ]] || fail "$dpi DPI: $red pixels of the frame's red are in the movie"
 }
 
 run_at() {
@@ -90,12 +116,36 @@ run_at() {
     probe="$(ffprobe -v error -count_frames -show_entries stream=r_frame_rate,nb_read_frames -of csv=p=0 "$movies/tour.avi" 2>&1 | tr -d '\r')"
     echo "$dpi DPI: calibration stored fps=$fps; the movie: $probe"
     [[ "$probe" =~ ^${fps}/1,[0-9]+$ ]] || fail "$dpi DPI: the movie is not a recording at the calibrated rate ($probe, fps=$fps)"
+    check_movie_region "$movies/tour.avi"
+
+    # Record again under the same name: the overwrite question, answered
+    # with Escape (Cancel), keeps the dialog; Cancel then closes it. The
+    # dialog comes back with the focus where it was left, on OK.
+    tab_to Record && key space
+    sleep 1
+    expect_focus "New movie dialog again" 'Create New Movie|Button|OK'
+    tab_until 'Create New Movie|Edit|*'
+    xdotool type --delay 40 tour; sleep 0.3
+    tab_until 'Create New Movie|Button|OK' && key space
+    sleep 1
+    if [[ "$(windows | grep -c ' kestrascope$')" -eq 2 ]]; then
+        ks_screenshot "$out/06-overwrite-question.png"
+        key Escape
+        [[ "$(windows | grep -c ' kestrascope$')" -eq 1 ]] || fail "$dpi DPI: Escape did not answer the question"
+        windows | grep -q 'Create New Movie$' || fail "$dpi DPI: Cancel on the question closed the dialog"
+        expect_focus "after the question" 'Create New Movie|Button|OK'
+        key Tab; expect_focus "Tab from OK" 'Create New Movie|Button|Cancel'
+        key space
+        windows | grep -q 'Create New Movie$' && fail "$dpi DPI: Cancel left the New movie dialog open"
+    else
+        fail "$dpi DPI: no overwrite question for the existing tour.avi"
+    fi
 
     # About: focus on Close, Tab moves between Close and Help only.
     tab_to "" && key space
     sleep 1
     if ks_wine_run --timeout 10 "$wininfo" wait 'About kestrascope' 5; then
-        ks_screenshot "$out/06-about.png"
+        ks_screenshot "$out/07-about.png"
         check_layout 'About kestrascope' about
         expect_focus "About opens" 'About kestrascope|Button|Close'
         key Tab; expect_focus "About, Tab" 'About kestrascope|Button|Help'
@@ -110,7 +160,7 @@ run_at() {
     tab_to Settings && key space
     sleep 1
     if windows | grep -q ' Settings$'; then
-        ks_screenshot "$out/07-settings.png"
+        ks_screenshot "$out/08-settings.png"
         check_layout Settings settings
         grep -q "^  item\*: $fps\$" "$out/settings-controls.txt" || fail "$dpi DPI: Settings does not show the rate $fps"
         local k
