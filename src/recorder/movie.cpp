@@ -1,6 +1,7 @@
 #include "recorder/movie.h"
 
 #include <cstring>
+#include <exception>
 
 namespace ks {
 
@@ -25,16 +26,24 @@ bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& fr
 bool Movie::opened(const BitmapInfoHeader& frameFormat) {
   streamInfo_ = writer_.streamInfo();
   frameNumber_ = 0;
-  for (Job& job : jobs_) {
-    job.bytes.resize(frameFormat.biSizeImage);
-    job.failed = false;
+  frameBytes_ = frameFormat.biSizeImage;
+  try {
+    for (Job& job : jobs_) {
+      job.bytes.resize(frameFormat.biSizeImage);
+      job.failed = false;
+    }
+    startWorker();
+  } catch (const std::exception&) {
+    // No memory for the buffers or no thread: the movie cannot be recorded.
+    writer_.close();
+    return false;
   }
-  startWorker();
   return true;
 }
 
 bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
-  if (!writer_.isOpen() || !pBits) return false;
+  // Every frame of an uncompressed stream has the size of the format opened.
+  if (!writer_.isOpen() || !pBits || frameFormat.biSizeImage != frameBytes_) return false;
   waitIdle();
   if (failed_) {
     if (!writeNow(*failed_)) return false;
@@ -42,7 +51,6 @@ bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
   }
   Job& job = jobs_[next_];
   next_ = 1 - next_;
-  job.bytes.resize(frameFormat.biSizeImage);
   std::memcpy(job.bytes.data(), pBits, frameFormat.biSizeImage);
   job.failed = false;
   {

@@ -35,9 +35,10 @@ class Movie {
   // The same into a sink the caller created (null fails).
   bool OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate);
   // Takes the picture at pBits, frameFormat.biSizeImage bytes, as the next
-  // frame; the caller may reuse its buffer at once. False when an earlier
-  // frame still cannot be written (the disk is full): nothing was taken, and
-  // FrameNumber stays, so a repeated call tries again.
+  // frame; the caller may reuse its buffer at once. False when the size is
+  // not the one opened, or when an earlier frame still cannot be written
+  // (the disk is full): nothing was taken, and FrameNumber stays, so a
+  // repeated call tries again.
   bool WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat);
   // Waits for the frame in flight, then writes the indexes. A frame that
   // could not be written is left out; the file holds every other one.
@@ -65,6 +66,7 @@ class Movie {
 
   AviStreamInfo streamInfo_{};
   std::int32_t frameNumber_ = 0;
+  std::uint32_t frameBytes_ = 0;
   AviWriter writer_;  // the writing thread's while a frame is in flight
 
   // Two buffers: the writing thread reads one while the next picture is

@@ -98,6 +98,12 @@ TEST(Movie, FailsQuietlyWhereNoFileCanBeMade) {
   const auto pic = makePicture(4, 4, 0);
   EXPECT_FALSE(movie.WriteFrame(pic.data(), fmt));
   EXPECT_EQ(movie.FrameNumber(), 0);
+  // Once open, only frames of the opened size are taken.
+  ASSERT_TRUE(movie.OpenMovie(dir.file("sized.avi"), fmt, 30));
+  const auto wide = makePicture(8, 4, 0);
+  EXPECT_FALSE(movie.WriteFrame(wide.data(), makeFrameFormat(8, 4)));
+  EXPECT_TRUE(movie.WriteFrame(pic.data(), fmt));
+  EXPECT_EQ(movie.FrameNumber(), 1);
   movie.CloseMovie();  // nothing open: nothing happens
   EXPECT_FALSE(movie.IsOpen());
 }
