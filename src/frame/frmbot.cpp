@@ -120,6 +120,7 @@ void FrmBot::load() {
   if (!path.empty()) file.Dir->setPath(path);
 
   window_->events.onResize = [this] { layout(); };
+  window_->events.onCloseRequest = [this] { return closeRequested(); };
   imgbotcorner->onMouseDown = [this](const MouseEvent& e) { gripPressed(e); };
   imgbotcorner->onMouseMove = [this](const MouseEvent& e) { gripDragged(e); };
   imgbotcorner->onMouseUp = [this](const MouseEvent& e) { gripDragged(e); };
@@ -132,6 +133,11 @@ void FrmBot::load() {
   cmdtest->onClick = [this] { record(); };
   cmdStop->onClick = [this] { app_.modAVI().Recording = false; };
   layout();
+}
+
+bool FrmBot::closeRequested() {
+  if (cmdExit->enabled()) app_.endProgram();
+  return false;
 }
 
 void FrmBot::layout() {

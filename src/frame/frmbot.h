@@ -20,6 +20,11 @@ class FrmBot final : public Form {
   void layout();
   // Idle (true) or recording (false) state of the frame windows and buttons.
   void SetIdle(bool idle);
+  // The keyboard's close command (Alt+F4) on the bar or a side window ends
+  // the program as Exit does, when Exit is available, and does nothing while
+  // a recording runs. False: the window itself never closes alone, which
+  // would leave the frame without its controls.
+  bool closeRequested();
 
   Button* cmdExit = nullptr;
   Button* cmdStop = nullptr;

@@ -1,6 +1,7 @@
 #include "frame/frmsides.h"
 
 #include "app/app.h"
+#include "frame/frmbot.h"
 #include "frame/frmtop.h"
 
 namespace ks {
@@ -32,6 +33,11 @@ Line* verticalLine(Window& w, float x, float endY, int widthPixels = 1) {
   return &w.addLine(l);
 }
 
+// Alt+F4 on a side window does what it does on the bar.
+void closeAsTheBarDoes(App& app, Window& side) {
+  side.events.onCloseRequest = [&app] { return app.frmbot().closeRequested(); };
+}
+
 // The inner lines start where frmtop's client strip starts.
 void startInnerLinesBelowTop(App& app, Line& first, Line& second) {
   const float scaleHeight = app.frmtop().window().scaleHeight();
@@ -48,7 +54,10 @@ FrmLeft::FrmLeft(App& app) : Form(app, sideDesign(2220, 1575, 1575, 2610)) {
   Line2 = verticalLine(*window_, 100, 30120);
 }
 
-void FrmLeft::load() { startInnerLinesBelowTop(app_, *Line1, *Line2); }
+void FrmLeft::load() {
+  startInnerLinesBelowTop(app_, *Line1, *Line2);
+  closeAsTheBarDoes(app_, *window_);
+}
 
 FrmRight::FrmRight(App& app) : Form(app, sideDesign(4575, 2280, 1560, 2610)) {
   Line1 = verticalLine(*window_, 0, 30000);
@@ -57,6 +66,9 @@ FrmRight::FrmRight(App& app) : Form(app, sideDesign(4575, 2280, 1560, 2610)) {
   lineright = verticalLine(*window_, 90, 30120);
 }
 
-void FrmRight::load() { startInnerLinesBelowTop(app_, *Line1, *Line2); }
+void FrmRight::load() {
+  startInnerLinesBelowTop(app_, *Line1, *Line2);
+  closeAsTheBarDoes(app_, *window_);
+}
 
 }  // namespace ks

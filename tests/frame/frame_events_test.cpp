@@ -102,5 +102,39 @@ TEST_F(FrameTest, DisabledFrmtopCannotBeClosedOrMoved) {
   EXPECT_TRUE(ws().ended());
 }
 
+// Alt+F4 on the bar or a side window: the program ends as with Exit while
+// idle, and nothing happens while a recording runs (Exit is disabled then).
+// The window never closes on its own.
+TEST(FrameClose, TheBarAndTheSideWindowsCloseOnlyAsExitDoes) {
+  enum Which { kBar, kLeft, kRight };
+  struct Case {
+    const char* what;
+    Which which;
+    bool idle;
+  };
+  const Case cases[] = {
+      {"bar, idle", kBar, true},           {"left side, idle", kLeft, true},
+      {"right side, idle", kRight, true},  {"bar, recording", kBar, false},
+      {"left side, recording", kLeft, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestPlatform platform = makeTestPlatform();
+    TestServices services;
+    App app{services.platform(*platform.windows)};
+    Main(app);
+    if (!c.idle) app.frmbot().SetIdle(false);
+    Window& w = c.which == kBar ? app.frmbot().window()
+                : c.which == kLeft ? app.frmleft().window()
+                                   : app.frmright().window();
+    platform.input->requestClose(w);
+    EXPECT_EQ(platform.windows->ended(), c.idle);
+    if (!c.idle) {
+      EXPECT_TRUE(w.visible()) << "the window closed on its own";
+      EXPECT_TRUE(app.frmbot().window().visible());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ks::test
