@@ -28,10 +28,7 @@ bool Movie::opened(const BitmapInfoHeader& frameFormat) {
   frameNumber_ = 0;
   frameBytes_ = frameFormat.biSizeImage;
   try {
-    for (Job& job : jobs_) {
-      job.bytes.resize(frameFormat.biSizeImage);
-      job.failed = false;
-    }
+    for (Frame& buffer : buffers_) buffer.resize(frameFormat.biSizeImage);
     startWorker();
   } catch (const std::exception&) {
     // No memory for the buffers or no thread: the movie cannot be recorded.
@@ -49,13 +46,12 @@ bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
     if (!writeNow(*failed_)) return false;
     failed_ = nullptr;
   }
-  Job& job = jobs_[next_];
+  Frame& buffer = buffers_[next_];
   next_ = 1 - next_;
-  std::memcpy(job.bytes.data(), pBits, frameFormat.biSizeImage);
-  job.failed = false;
+  std::memcpy(buffer.data(), pBits, frameFormat.biSizeImage);
   {
     std::lock_guard lock(mutex_);
-    inFlight_ = &job;
+    inFlight_ = &buffer;
   }
   wake_.notify_all();
   ++frameNumber_;
@@ -70,12 +66,11 @@ void Movie::CloseMovie() {
   if (failed_) writeNow(*failed_);
   failed_ = nullptr;
   writer_.close();
-  for (Job& job : jobs_) std::vector<std::uint8_t>().swap(job.bytes);
+  for (Frame& buffer : buffers_) Frame().swap(buffer);
 }
 
-bool Movie::writeNow(Job& job) {
-  job.failed = !writer_.writeFrame(job.bytes.data(), static_cast<std::uint32_t>(job.bytes.size()));
-  return !job.failed;
+bool Movie::writeNow(const Frame& frame) {
+  return writer_.writeFrame(frame.data(), static_cast<std::uint32_t>(frame.size()));
 }
 
 void Movie::waitIdle() {
@@ -104,11 +99,11 @@ void Movie::workerLoop() {
   for (;;) {
     wake_.wait(lock, [this] { return quit_ || inFlight_ != nullptr; });
     if (inFlight_) {
-      Job* job = inFlight_;
+      Frame* frame = inFlight_;
       lock.unlock();
-      const bool ok = writeNow(*job);
+      const bool ok = writeNow(*frame);
       lock.lock();
-      if (!ok) failed_ = job;
+      if (!ok) failed_ = frame;
       inFlight_ = nullptr;
       wake_.notify_all();
       continue;

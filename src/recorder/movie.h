@@ -50,18 +50,15 @@ class Movie {
   std::int32_t FrameNumber() const { return frameNumber_; }
 
  private:
-  struct Job {
-    std::vector<std::uint8_t> bytes;
-    bool failed = false;  // written and refused; waits to be repeated
-  };
+  using Frame = std::vector<std::uint8_t>;
 
   bool opened(const BitmapInfoHeader& frameFormat);
   void startWorker();
   void stopWorker();
   // Waits until the writing thread holds no frame.
   void waitIdle();
-  // Writes `job` now, on the calling thread; true when it went through.
-  bool writeNow(Job& job);
+  // Writes `frame` now, on the calling thread; true when it went through.
+  bool writeNow(const Frame& frame);
   void workerLoop();
 
   AviStreamInfo streamInfo_{};
@@ -71,10 +68,10 @@ class Movie {
 
   // Two buffers: the writing thread reads one while the next picture is
   // copied into the other.
-  Job jobs_[2];
-  int next_ = 0;              // the buffer the next picture goes into
-  Job* inFlight_ = nullptr;   // handed to the writing thread, not yet done
-  Job* failed_ = nullptr;     // came back refused
+  Frame buffers_[2];
+  int next_ = 0;               // the buffer the next picture goes into
+  Frame* inFlight_ = nullptr;  // handed to the writing thread, not yet done
+  Frame* failed_ = nullptr;    // came back refused; waits to be repeated
   std::mutex mutex_;
   std::condition_variable wake_;
   bool quit_ = false;

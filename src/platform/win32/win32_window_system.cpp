@@ -148,6 +148,10 @@ class Win32WindowSystem final : public WindowSystem {
   };
 
   std::vector<HWND> ourTopLevelWindows() const;
+  // Disables the program's enabled top-level windows other than `keep`, and
+  // returns them for enableAgain.
+  std::vector<HWND> disableOurWindowsBut(HWND keep) const;
+  static void enableAgain(const std::vector<HWND>& windows);
   // The window of ours that a message goes to, or one of its controls.
   Win32Window* windowOf(HWND hwnd) const;
   void dispatch(const MSG& message);
@@ -998,11 +1002,25 @@ std::vector<HWND> Win32WindowSystem::ourTopLevelWindows() const {
   return search.found;
 }
 
+std::vector<HWND> Win32WindowSystem::disableOurWindowsBut(HWND keep) const {
+  std::vector<HWND> disabled;
+  for (HWND other : ourTopLevelWindows()) {
+    if (other == keep || !IsWindowEnabled(other)) continue;
+    EnableWindow(other, FALSE);
+    disabled.push_back(other);
+  }
+  return disabled;
+}
+
+void Win32WindowSystem::enableAgain(const std::vector<HWND>& windows) {
+  for (HWND hwnd : windows)
+    if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
+}
+
 void Win32WindowSystem::releaseModal(HWND dialog) {
   for (auto& frame : modal_) {
     if (frame.dialog != dialog || frame.released) continue;
-    for (HWND hwnd : frame.disabled)
-      if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
+    enableAgain(frame.disabled);
     frame.released = true;
   }
 }
@@ -1013,13 +1031,7 @@ void Win32WindowSystem::showModal(Window& window) {
   const HWND hwnd = dialog->handle();
   const HWND previous = GetActiveWindow();
 
-  ModalFrame frame{hwnd, {}, false};
-  for (HWND other : ourTopLevelWindows()) {
-    if (other == hwnd || !IsWindowEnabled(other)) continue;
-    EnableWindow(other, FALSE);
-    frame.disabled.push_back(other);
-  }
-  modal_.push_back(std::move(frame));
+  modal_.push_back(ModalFrame{hwnd, disableOurWindowsBut(hwnd), false});
 
   dialog->show();
   // The handle, not the object: a handler may delete the dialog's object.
@@ -1065,16 +1077,10 @@ void Win32WindowSystem::messageBoxWarning(const std::string& text) {
 int Win32WindowSystem::showMessageBox(const std::string& text, UINT type) {
   HWND active = GetActiveWindow();
   const HWND owner = windowOf(active) ? active : nullptr;
-  std::vector<HWND> disabled;
-  for (HWND other : ourTopLevelWindows()) {
-    if (other == owner || !IsWindowEnabled(other)) continue;
-    EnableWindow(other, FALSE);
-    disabled.push_back(other);
-  }
+  const std::vector<HWND> disabled = disableOurWindowsBut(owner);
   const int answer = MessageBoxW(owner, widen(text).c_str(), options_.appTitle.c_str(),
                                  type | MB_TASKMODAL | MB_TOPMOST);
-  for (HWND hwnd : disabled)
-    if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
+  enableAgain(disabled);
   return answer;
 }
 
