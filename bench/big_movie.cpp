@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "recorder/avi_writer.h"
+#include "media/avi_writer.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
 
   const auto t0 = std::chrono::steady_clock::now();
   ks::AviWriter writer;
-  if (!writer.open(argv[1], fmt, 30)) {
+  if (!writer.open(ks::openFileSink(argv[1]), fmt, 30)) {
     std::fprintf(stderr, "big_movie: cannot create %s\n", argv[1]);
     return 1;
   }

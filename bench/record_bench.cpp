@@ -23,14 +23,15 @@
 #include "frame/region.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
+#include "platform/headless/memory_settings_store.h"
+#include "platform/movie_files.h"
 #include "platform/win32/gdi_grabber.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_window_system.h"
 #include "recorder/mod_avi.h"
-#include "recorder/movie_files.h"
 #include "settings/frmsettings.h"
-#include "settings/settings_store.h"
+#include "settings/settings_keys.h"
 
 namespace {
 

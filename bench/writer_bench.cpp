@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "recorder/avi_writer.h"
+#include "media/avi_writer.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ double writerRun(const std::string& path, const std::vector<std::vector<std::uin
   opt.syncOnClose = sync;
   const auto t0 = Clock::now();
   ks::AviWriter writer(opt);
-  if (!writer.open(path, fmt, 30)) return -1;
+  if (!writer.open(ks::openFileSink(path), fmt, 30)) return -1;
   for (int i = 0; i < count; ++i)
     if (!writer.writeFrame(frames[i % frames.size()].data(), fmt.biSizeImage)) return -1;
   if (!writer.close()) return -1;

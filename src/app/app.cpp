@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include "about/frmabout.h"
+#include "app/forms_recorder_host.h"
 #include "frame/frmbot.h"
 #include "frame/frmsides.h"
 #include "frame/frmtop.h"
@@ -10,7 +11,10 @@
 
 namespace ks {
 
-App::App(const Platform& platform) : platform_(platform), modAvi_(std::make_unique<ModAvi>(*this)) {}
+App::App(const Platform& platform)
+    : platform_(platform),
+      recorderHost_(std::make_unique<FormsRecorderHost>(*this)),
+      modAvi_(std::make_unique<ModAvi>(platform_, *recorderHost_)) {}
 
 App::~App() {
   // Handlers must not run while the forms are being torn down.

@@ -20,6 +20,7 @@ class FrmSettings;
 class FrmFile;
 class FrmAbout;
 class ModAvi;
+class FormsRecorderHost;
 
 class App {
  public:
@@ -61,6 +62,7 @@ class App {
 
   Platform platform_;
   std::vector<std::string> creationOrder_;
+  std::unique_ptr<FormsRecorderHost> recorderHost_;
   std::unique_ptr<ModAvi> modAvi_;
   std::unique_ptr<FrmTop> frmtop_;
   std::unique_ptr<FrmLeft> frmleft_;

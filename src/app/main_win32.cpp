@@ -4,12 +4,12 @@
 #include "app/app.h"
 #include "frame/modgobal.h"
 #include "platform/clock.h"
+#include "platform/movie_files.h"
 #include "platform/win32/gdi_grabber.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_window_system.h"
-#include "recorder/movie_files.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   auto windows = ks::makeWin32WindowSystem(ks::Win32Options{});

@@ -1,7 +1,5 @@
 #include "frame/frmbot.h"
 
-#include <cmath>
-
 #include "about/frmabout.h"
 #include "app/app.h"
 #include "frame/frmsides.h"
@@ -9,10 +7,11 @@
 #include "frame/modgobal.h"
 #include "frame/pictures.h"
 #include "platform/controls.h"
+#include "platform/settings_store.h"
 #include "recorder/mod_avi.h"
 #include "settings/frmfile.h"
 #include "settings/frmsettings.h"
-#include "settings/settings_store.h"
+#include "settings/settings_keys.h"
 
 namespace ks {
 
@@ -57,11 +56,6 @@ ImageDesign image(Picture picture, float left, float top, float width, float hei
   s.height = height;
   s.stretch = stretch;
   return s;
-}
-
-std::int16_t toInt16(float v) {
-  const double r = std::nearbyint(static_cast<double>(v));
-  return static_cast<std::int16_t>(r < -32768 ? -32768 : r > 32767 ? 32767 : r);
 }
 
 const char* problemText(RunEnd end) {
@@ -161,8 +155,8 @@ void FrmBot::SetIdle(bool idle) {
 
 void FrmBot::gripPressed(const MouseEvent& e) {
   if (e.button != kLeftButton || busy_) return;
-  gripdy = toInt16(e.y);
-  gripdx = toInt16(window_->width() - (imgbotcorner->left() + e.x));
+  gripdy = roundToInt16(e.y);
+  gripdx = roundToInt16(window_->width() - (imgbotcorner->left() + e.x));
 }
 
 // Every frame of a movie keeps the size it was opened with, so the grip does

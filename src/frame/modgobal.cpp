@@ -1,24 +1,11 @@
 #include "frame/modgobal.h"
 
-#include <cmath>
-#include <limits>
-
 #include "app/app.h"
 #include "frame/frmbot.h"
 #include "frame/frmsides.h"
 #include "frame/frmtop.h"
 
 namespace ks {
-
-std::int32_t roundToInt32(double value) {
-  constexpr double lo = std::numeric_limits<std::int32_t>::min();
-  constexpr double hi = std::numeric_limits<std::int32_t>::max();
-  if (std::isnan(value)) return 0;
-  const double r = std::nearbyint(value);
-  if (r <= lo) return std::numeric_limits<std::int32_t>::min();
-  if (r >= hi) return std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int32_t>(r);
-}
 
 void StayOnTop(Window& form, std::int32_t x, std::int32_t y) {
   form.makeTopmost();

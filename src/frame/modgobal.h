@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "base/geometry.h"
+
 namespace ks {
 
 class App;
@@ -22,8 +24,5 @@ void StayOnTop(Window& form, std::int32_t x, std::int32_t y);
 
 // StayOnTop with the window's own rounded position.
 void stayOnTopInPlace(Window& form);
-
-// Nearest integer, ties to even, saturated to the 32-bit range.
-std::int32_t roundToInt32(double value);
 
 }  // namespace ks

@@ -4,18 +4,8 @@
 #include "frame/frmbot.h"
 #include "frame/frmsides.h"
 #include "frame/frmtop.h"
-#include "frame/modgobal.h"
 
 namespace ks {
-
-PixelRect regionPixels(const RegionTwips& r, double px, double py) {
-  PixelRect p;
-  p.x = roundToInt32(r.left / px);
-  p.y = roundToInt32(r.top / py);
-  p.width = roundToInt32(r.right / px - p.x);
-  p.height = roundToInt32(r.bottom / py - p.y);
-  return p;
-}
 
 RegionTwips regionTwips(App& app) {
   const Window& top = app.frmtop().window();

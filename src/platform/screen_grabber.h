@@ -5,12 +5,9 @@
 #include <cstdint>
 #include <memory>
 
-namespace ks {
+#include "base/pixels.h"
 
-// Bytes per row of a 24-bit picture: rows are padded to whole 32-bit words.
-constexpr std::uint32_t dibStride(std::int32_t width) {
-  return (3u * static_cast<std::uint32_t>(width) + 3u) & ~3u;
-}
+namespace ks {
 
 // The capture buffer as the writer reads it: rows of `stride` bytes, blue,
 // green, red per pixel, the first row in memory is the picture's bottom row,

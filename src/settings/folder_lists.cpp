@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/path_rules.h"
 #include "platform/controls.h"
 #include "platform/file_system.h"
-#include "platform/path_rules.h"
 
 namespace ks {
 

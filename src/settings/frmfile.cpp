@@ -3,10 +3,11 @@
 #include <cctype>
 
 #include "app/app.h"
+#include "base/path_rules.h"
 #include "platform/controls.h"
 #include "platform/file_system.h"
-#include "platform/path_rules.h"
-#include "settings/settings_store.h"
+#include "platform/settings_store.h"
+#include "settings/settings_keys.h"
 
 namespace ks {
 

@@ -1,12 +1,13 @@
 #include "settings/frmsettings.h"
 
 #include "app/app.h"
+#include "base/path_rules.h"
 #include "frame/modgobal.h"
 #include "platform/controls.h"
 #include "platform/file_system.h"
-#include "platform/path_rules.h"
+#include "platform/settings_store.h"
 #include "settings/frmfile.h"
-#include "settings/settings_store.h"
+#include "settings/settings_keys.h"
 
 namespace ks {
 

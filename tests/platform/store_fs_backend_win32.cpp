@@ -1,6 +1,6 @@
 #include <random>
 
-#include "platform/path_rules.h"
+#include "base/path_rules.h"
 #include "platform/store_fs_backend.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_file_system.h"

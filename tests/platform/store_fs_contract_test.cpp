@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/path_rules.h"
+#include "base/path_rules.h"
 #include "platform/store_fs_backend.h"
 
 namespace ks {

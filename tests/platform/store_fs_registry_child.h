@@ -16,6 +16,11 @@ struct StoredSetting {
 // The program's five keys with values that exercise the text conversion.
 const std::vector<StoredSetting>& storedSettings();
 
+// Where the program keeps its settings: the tests store under the same
+// application and section.
+inline constexpr const char* kAppName = "QVkestrascope";
+inline constexpr const char* kSection = "Movie";
+
 inline constexpr const char* kRegistryChildFlag = "--registry-child";
 // What the child stores as "fps"; differs from the value in storedSettings().
 inline constexpr const char* kRegistryChildReply = "60";

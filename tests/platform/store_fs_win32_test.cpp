@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/path_rules.h"
+#include "base/path_rules.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_native.h"

@@ -3,31 +3,19 @@
 // records, and movies kept as bytes.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
 
-#include "platform/clock.h"
+#include "platform/headless/fake_clock.h"
 #include "platform/headless/headless_screen.h"
 #include "platform/headless/memory_file_system.h"
+#include "platform/headless/memory_settings_store.h"
+#include "platform/headless/recording_shell.h"
 #include "platform/platform.h"
-#include "platform/shell.h"
-#include "recorder/memory_sink.h"
-#include "recorder/movie_files.h"
-#include "settings/settings_store.h"
+#include "settings/settings_keys.h"
+#include "support/memory_movie_files.h"
 
 namespace ks::test {
-
-class MemoryMovieFiles final : public MovieFiles {
- public:
-  std::unique_ptr<FileSink> create(const std::string& path) override;
-  bool remove(const std::string& path) override { return files.erase(path) > 0; }
-  // Faults for files created from now on.
-  std::uint64_t capacity = UINT64_MAX;
-  bool refuseCreate = false;
-  std::map<std::string, std::shared_ptr<MemoryFile>> files;
-  int created = 0;
-};
 
 struct TestServices {
   TestServices();

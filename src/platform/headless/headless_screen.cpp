@@ -23,14 +23,14 @@ class HeadlessGrabber final : public ScreenGrabber {
       held_ = true;
     }
     const pixels::DibView dib{buffer_.data(), w, h, dibStride(w)};
-    const pixels::PixelRect region{x, y, w, h};
-    const pixels::PixelRect part = pixels::onScreenPart(
+    const PixelRect region{x, y, w, h};
+    const PixelRect part = onScreenPart(
         region, {screen_.left(), screen_.top(), screen_.width(), screen_.height()});
     pixels::blackOutside(dib, part);
     if (!part.empty()) {
-      pixels::copyFromScreen(dib, part.left, part.top, screen_.view(),
-                             region.left + part.left - screen_.left(),
-                             region.top + part.top - screen_.top(), part.width, part.height);
+      pixels::copyFromScreen(dib, part.x, part.y, screen_.view(),
+                             std::int64_t{region.x} + part.x - screen_.left(),
+                             std::int64_t{region.y} + part.y - screen_.top(), part.width, part.height);
     }
     if (screen_.cursorVisible()) {
       const pixels::CursorImage& cursor = screen_.cursor();
@@ -72,9 +72,9 @@ void HeadlessScreen::fill(Rgb colour) { fillRect(left(), top(), width(), height(
 
 void HeadlessScreen::fillRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
                               Rgb colour) {
-  const pixels::PixelRect part = pixels::onScreenPart({x, y, w, h}, {left(), top(), width(), height()});
-  const std::int64_t firstX = x + part.left - left();
-  const std::int64_t firstY = y + part.top - top();
+  const PixelRect part = onScreenPart({x, y, w, h}, {left(), top(), width(), height()});
+  const std::int64_t firstX = x + part.x - left();
+  const std::int64_t firstY = y + part.y - top();
   const std::size_t bpp = static_cast<std::size_t>(design_.bitsPerPixel / 8);
   for (std::int64_t row = firstY; row < firstY + part.height; ++row) {
     std::uint8_t* p = bits_.data() + static_cast<std::size_t>(row) * stride_ +

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/pixels.h"
 #include "platform/screen_grabber.h"
 #include "platform/window_system.h"
-#include "recorder/dib_pixels.h"
 
 namespace ks {
 
@@ -37,7 +37,7 @@ class HeadlessScreen {
   Rgb pixel(std::int32_t x, std::int32_t y) const;
 
   void setPointer(std::int32_t x, std::int32_t y) { pointer_ = {x, y}; }
-  pixels::PixelPoint pointer() const { return pointer_; }
+  PixelPoint pointer() const { return pointer_; }
   // The cursor the pointer shows; an empty image draws nothing.
   void setCursor(pixels::CursorImage cursor) { cursor_ = std::move(cursor); }
   const pixels::CursorImage& cursor() const { return cursor_; }
@@ -50,7 +50,7 @@ class HeadlessScreen {
   HeadlessScreenDesign design_;
   std::uint32_t stride_;
   std::vector<std::uint8_t> bits_;
-  pixels::PixelPoint pointer_;
+  PixelPoint pointer_;
   pixels::CursorImage cursor_;
   bool cursorVisible_ = true;
 };

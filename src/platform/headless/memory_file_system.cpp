@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/path_rules.h"
+#include "base/path_rules.h"
+#include "base/text.h"
 
 namespace ks {
 namespace {

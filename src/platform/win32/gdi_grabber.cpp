@@ -5,10 +5,10 @@
 #include <optional>
 #include <utility>
 
+#include "base/pixels.h"
+#include "platform/band_tuner.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_native.h"
-#include "recorder/band_tuner.h"
-#include "recorder/dib_pixels.h"
 
 namespace ks {
 
@@ -80,9 +80,9 @@ class CursorPainter {
     CURSORINFO info{};
     info.cbSize = sizeof(info);
     if (!GetCursorInfo(&info) || !(info.flags & CURSOR_SHOWING) || !info.hCursor) return;
-    const std::optional<pixels::PixelPoint> hot = hotspot(info.hCursor);
+    const std::optional<PixelPoint> hot = hotspot(info.hCursor);
     if (!hot) return;
-    const pixels::PixelPoint at = pixels::cursorDrawPoint(
+    const PixelPoint at = pixels::cursorDrawPoint(
         {info.ptScreenPos.x, info.ptScreenPos.y}, *hot, {originX, originY});
     // Far outside the picture: nothing of the cursor would show.
     constexpr std::int64_t kFar = 1 << 30;
@@ -94,7 +94,7 @@ class CursorPainter {
  private:
   // GetIconInfo makes two bitmaps each time; the pointer mostly keeps its
   // cursor, so the last answer is kept.
-  std::optional<pixels::PixelPoint> hotspot(HCURSOR cursor) {
+  std::optional<PixelPoint> hotspot(HCURSOR cursor) {
     if (cursor != cached_) {
       ICONINFO icon{};
       if (!GetIconInfo(cursor, &icon)) return std::nullopt;
@@ -108,7 +108,7 @@ class CursorPainter {
   }
 
   HCURSOR cached_ = nullptr;
-  pixels::PixelPoint cachedHotspot_;
+  PixelPoint cachedHotspot_;
 };
 
 // The virtual screen's rectangle. Under Wine the four queries take a third of
@@ -116,7 +116,7 @@ class CursorPainter {
 // monitors reaches the blacking-out of off-screen parts up to a second late.
 class VirtualScreen {
  public:
-  pixels::PixelRect rect() {
+  PixelRect rect() {
     const auto now = std::chrono::steady_clock::now();
     if (!known_ || now - fetched_ > std::chrono::seconds(1)) {
       rect_ = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
@@ -128,7 +128,7 @@ class VirtualScreen {
   }
 
  private:
-  pixels::PixelRect rect_;
+  PixelRect rect_;
   std::chrono::steady_clock::time_point fetched_;
   bool known_ = false;
 };
@@ -187,8 +187,8 @@ class GdiGrabberImpl final : public GdiGrabber {
   bool copyScreen(HDC screen, const CaptureBuffer& target, std::int32_t x, std::int32_t y) {
     const std::int32_t w = target.width();
     const std::int32_t h = target.height();
-    const pixels::PixelRect part = pixels::onScreenPart({x, y, w, h}, screenRect_.rect());
-    const bool whole = part == pixels::PixelRect{0, 0, w, h};
+    const PixelRect part = onScreenPart({x, y, w, h}, screenRect_.rect());
+    const bool whole = part == PixelRect{0, 0, w, h};
     if (!whole) pixels::blackOutside(target.view(), part);
     if (part.empty()) return true;
 
@@ -196,9 +196,9 @@ class GdiGrabberImpl final : public GdiGrabber {
     const auto start = std::chrono::steady_clock::now();
     for (std::int64_t top = 0; top < part.height; top += rows) {
       const std::int64_t count = std::min<std::int64_t>(rows, part.height - top);
-      if (!BitBlt(target.dc(), static_cast<int>(part.left), static_cast<int>(part.top + top),
+      if (!BitBlt(target.dc(), static_cast<int>(part.x), static_cast<int>(part.y + top),
                   static_cast<int>(part.width), static_cast<int>(count), screen,
-                  static_cast<int>(x + part.left), static_cast<int>(y + part.top + top),
+                  static_cast<int>(x + part.x), static_cast<int>(y + part.y + top),
                   SRCCOPY)) {
         return false;
       }

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "settings/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace ks {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/path_rules.h"
+#include "base/text.h"
 
 namespace ks::win32 {
 

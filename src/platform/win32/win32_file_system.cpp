@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/path_rules.h"
+#include "base/path_rules.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
 

@@ -3,7 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "platform/path_rules.h"
+#include "base/path_rules.h"
+#include "base/text.h"
 
 namespace ks {
 

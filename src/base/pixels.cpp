@@ -1,0 +1,80 @@
+#include "base/pixels.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ks::pixels {
+
+std::optional<std::uint32_t> dibImageSize(std::int32_t width, std::int32_t height) {
+  if (width <= 0 || height <= 0) return std::nullopt;
+  const std::uint64_t stride = (3ull * static_cast<std::uint64_t>(width) + 3ull) & ~3ull;
+  const std::uint64_t size = stride * static_cast<std::uint64_t>(height);
+  if (size > 0x7FFFFFFFull) return std::nullopt;
+  return static_cast<std::uint32_t>(size);
+}
+
+void blackOutside(const DibView& dib, const PixelRect& keep) {
+  const PixelRect inside = intersect(keep, {0, 0, dib.width, dib.height});
+  for (std::int64_t y = 0; y < dib.height; ++y) {
+    std::uint8_t* row = dib.row(y);
+    if (inside.empty() || y < inside.y || y >= inside.bottom()) {
+      std::memset(row, 0, dib.stride);
+      continue;
+    }
+    const auto left = static_cast<std::size_t>(inside.x) * 3;
+    const auto right = static_cast<std::size_t>(inside.right()) * 3;
+    std::memset(row, 0, left);
+    std::memset(row + right, 0, dib.stride - right);
+  }
+}
+
+void copyFromScreen(const DibView& dib, std::int64_t dstX, std::int64_t dstY,
+                    const ScreenView& screen, std::int64_t srcX, std::int64_t srcY,
+                    std::int64_t width, std::int64_t height) {
+  const auto bpp = static_cast<std::size_t>(screen.bytesPerPixel);
+  for (std::int64_t line = 0; line < height; ++line) {
+    const std::uint8_t* src = screen.bits + static_cast<std::size_t>(srcY + line) * screen.stride +
+                              static_cast<std::size_t>(srcX) * bpp;
+    std::uint8_t* dst = dib.row(dstY + line) + static_cast<std::size_t>(dstX) * 3;
+    if (bpp == 3) {
+      std::memcpy(dst, src, static_cast<std::size_t>(width) * 3);
+      continue;
+    }
+    for (std::int64_t x = 0; x < width; ++x, src += bpp, dst += 3) {
+      dst[0] = src[0];
+      dst[1] = src[1];
+      dst[2] = src[2];
+    }
+  }
+}
+
+namespace {
+
+// (s * a + d * (255 - a)) / 255 to nearest; 255 is odd, so there are no ties.
+std::uint8_t blendChannel(std::uint8_t source, std::uint8_t dest, std::uint8_t alpha) {
+  const unsigned sum = source * alpha + dest * (255u - alpha);
+  return static_cast<std::uint8_t>((sum + 127u) / 255u);
+}
+
+}  // namespace
+
+void blendCursor(const DibView& dib, const CursorImage& cursor, PixelPoint at) {
+  // The overlap in 64 bits: `at` may lie anywhere.
+  const std::int64_t left = std::max<std::int64_t>(at.x, 0);
+  const std::int64_t top = std::max<std::int64_t>(at.y, 0);
+  const std::int64_t right = std::min<std::int64_t>(at.x + cursor.width, dib.width);
+  const std::int64_t bottom = std::min<std::int64_t>(at.y + cursor.height, dib.height);
+  for (std::int64_t y = top; y < bottom; ++y) {
+    std::uint8_t* dst = dib.row(y) + static_cast<std::size_t>(left) * 3;
+    const Bgra* src = cursor.pixels.data() +
+                      static_cast<std::size_t>(y - at.y) * static_cast<std::size_t>(cursor.width) +
+                      static_cast<std::size_t>(left - at.x);
+    for (std::int64_t x = left; x < right; ++x, ++src, dst += 3) {
+      dst[0] = blendChannel(src->b, dst[0], src->a);
+      dst[1] = blendChannel(src->g, dst[1], src->a);
+      dst[2] = blendChannel(src->r, dst[2], src->a);
+    }
+  }
+}
+
+}  // namespace ks::pixels

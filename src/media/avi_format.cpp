@@ -1,0 +1,38 @@
+#include "media/avi_format.h"
+
+namespace ks {
+
+BitmapInfoHeader makeFrameFormat(std::int32_t width, std::int32_t height) {
+  BitmapInfoHeader h;
+  h.biWidth = width;
+  h.biHeight = height;
+  h.biSizeImage = dibStride(width) * static_cast<std::uint32_t>(height);
+  return h;
+}
+
+AviStreamInfo makeStreamInfo(const BitmapInfoHeader& format, std::uint32_t rate) {
+  AviStreamInfo s;
+  s.fccType = kStreamTypeVideo;
+  s.fccHandler = 0;
+  s.dwScale = 1;
+  s.dwRate = rate;
+  s.dwSuggestedBufferSize = format.biSizeImage;
+  s.rcFrame = AviRect{0, 0, format.biWidth, format.biHeight};
+  return s;
+}
+
+void serialize(ByteWriter& w, const BitmapInfoHeader& h) {
+  w.u32(h.biSize);
+  w.i32(h.biWidth);
+  w.i32(h.biHeight);
+  w.u16(h.biPlanes);
+  w.u16(h.biBitCount);
+  w.u32(h.biCompression);
+  w.u32(h.biSizeImage);
+  w.i32(h.biXPelsPerMeter);
+  w.i32(h.biYPelsPerMeter);
+  w.u32(h.biClrUsed);
+  w.u32(h.biClrImportant);
+}
+
+}  // namespace ks

@@ -1,0 +1,110 @@
+// On-disk structures of an uncompressed 24-bit AVI video stream and the
+// little-endian serialisation the writer uses for them.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "base/pixels.h"  // dibStride: the frame's row length
+
+namespace ks {
+
+// A four-character code as stored in a RIFF file (first character in the
+// lowest byte).
+constexpr std::uint32_t fourCC(char a, char b, char c, char d) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(d)) << 24;
+}
+
+inline constexpr std::uint32_t kStreamTypeVideo = fourCC('v', 'i', 'd', 's');
+inline constexpr std::uint32_t kFrameChunkId = fourCC('0', '0', 'd', 'b');
+inline constexpr std::uint32_t kIndexKeyFrame = 0x10;  // AVIIF_KEYFRAME
+inline constexpr std::uint32_t kAviHasIndex = 0x10;    // AVIF_HASINDEX
+
+// BITMAPINFOHEADER: the 40-byte frame format.
+struct BitmapInfoHeader {
+  std::uint32_t biSize = 40;
+  std::int32_t biWidth = 0;
+  std::int32_t biHeight = 0;
+  std::uint16_t biPlanes = 1;
+  std::uint16_t biBitCount = 24;
+  std::uint32_t biCompression = 0;
+  std::uint32_t biSizeImage = 0;
+  std::int32_t biXPelsPerMeter = 0;
+  std::int32_t biYPelsPerMeter = 0;
+  std::uint32_t biClrUsed = 0;
+  std::uint32_t biClrImportant = 0;
+
+  friend bool operator==(const BitmapInfoHeader&, const BitmapInfoHeader&) = default;
+};
+
+inline constexpr std::size_t kBitmapInfoHeaderSize = 40;
+
+// The format of a w x h bottom-up 24-bit uncompressed frame.
+BitmapInfoHeader makeFrameFormat(std::int32_t width, std::int32_t height);
+
+struct AviRect {
+  std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+  friend bool operator==(const AviRect&, const AviRect&) = default;
+};
+
+// The stream description (the fields of AVISTREAMINFO).
+struct AviStreamInfo {
+  std::uint32_t fccType = 0;
+  std::uint32_t fccHandler = 0;
+  std::uint32_t dwFlags = 0;
+  std::uint32_t dwCaps = 0;
+  std::uint16_t wPriority = 0;
+  std::uint16_t wLanguage = 0;
+  std::uint32_t dwScale = 0;
+  std::uint32_t dwRate = 0;
+  std::uint32_t dwStart = 0;
+  std::uint32_t dwLength = 0;
+  std::uint32_t dwInitialFrames = 0;
+  std::uint32_t dwSuggestedBufferSize = 0;
+  std::uint32_t dwQuality = 0;
+  std::uint32_t dwSampleSize = 0;
+  AviRect rcFrame;
+  std::uint32_t dwEditCount = 0;
+  std::uint32_t dwFormatChangeCount = 0;
+  std::array<char, 64> szName{};
+
+  friend bool operator==(const AviStreamInfo&, const AviStreamInfo&) = default;
+};
+
+// The description of a video stream of `format` frames at `rate` per second.
+AviStreamInfo makeStreamInfo(const BitmapInfoHeader& format, std::uint32_t rate);
+
+// Appends little-endian values to a byte buffer; header bytes are staged
+// here, never pixel data.
+class ByteWriter {
+ public:
+  explicit ByteWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+  void u8(std::uint8_t v) { out_.push_back(v); }
+  void u16(std::uint16_t v) {
+    u8(static_cast<std::uint8_t>(v));
+    u8(static_cast<std::uint8_t>(v >> 8));
+  }
+  void u32(std::uint32_t v) {
+    u16(static_cast<std::uint16_t>(v));
+    u16(static_cast<std::uint16_t>(v >> 16));
+  }
+  void u64(std::uint64_t v) {
+    u32(static_cast<std::uint32_t>(v));
+    u32(static_cast<std::uint32_t>(v >> 32));
+  }
+  void i16(std::int16_t v) { u16(static_cast<std::uint16_t>(v)); }
+  void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
+  void zeros(std::size_t n) { out_.insert(out_.end(), n, 0); }
+
+ private:
+  std::vector<std::uint8_t>& out_;
+};
+
+void serialize(ByteWriter& w, const BitmapInfoHeader& h);
+
+}  // namespace ks

@@ -1,0 +1,134 @@
+// AVI writer for one uncompressed video stream, every frame a key frame.
+//
+// Layout: RIFF 'AVI ' { hdrl { avih, strl { strh, strf, indx }, odml { dmlh } },
+// movi { 00db..., ix00 }, idx1 }, then RIFF 'AVIX' { movi { 00db..., ix00 } }
+// for as long as the movie goes on. The first RIFF keeps the legacy idx1 for
+// old players; every RIFF has an OpenDML standard index listed in the super
+// index, which sits in space reserved (as JUNK) when the file is created.
+//
+// A file cut off at any moment stays readable: every frame goes to the sink as
+// one write straight from the caller's buffer, and about once a second the
+// header sizes and frame counts are patched to the frames written so far.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "media/avi_format.h"
+#include "platform/file_sink.h"
+
+namespace ks {
+
+struct AviWriterOptions {
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+  // Largest size of one RIFF chunk, header included. Readers of the OpenDML
+  // era expect about 1 GiB.
+  std::uint64_t riffLimit = std::uint64_t{1} << 30;
+  // Bounds the index kept in memory for the RIFF being written.
+  std::uint32_t maxFramesPerRiff = 1u << 20;
+  // Entries reserved for the super index; 0 sizes it from the frame size.
+  std::uint32_t superIndexCapacity = 0;
+  // How often the headers are brought up to date while frames are written.
+  std::chrono::milliseconds checkpointInterval{1000};
+  Clock clock;  // steady_clock when empty
+  // Also make each checkpoint durable (survives power loss, costs a flush
+  // of the disk cache every interval).
+  bool syncAtCheckpoint = false;
+  bool syncOnClose = false;
+};
+
+class AviWriter {
+ public:
+  AviWriter();
+  explicit AviWriter(AviWriterOptions options);
+  AviWriter(AviWriter&&) noexcept;
+  AviWriter& operator=(AviWriter&&) noexcept;
+  AviWriter(const AviWriter&) = delete;
+  AviWriter& operator=(const AviWriter&) = delete;
+  ~AviWriter();
+
+  // Starts a movie of `format` frames at `rate` per second. An open movie is
+  // closed first.
+  bool open(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& format, std::uint32_t rate);
+
+  // Appends one key frame at position frameNumber(). On false nothing has
+  // changed: the same call may be repeated, and close() still gives a valid
+  // file with the frames written before.
+  bool writeFrame(const void* bits, std::uint32_t size);
+
+  // Brings the header sizes and counts up to date with the frames written.
+  bool checkpoint();
+
+  // Writes the indexes and closes the file. True when all of that succeeded;
+  // the file is valid with every written frame even when it did not.
+  bool close();
+
+  std::int32_t frameNumber() const { return frames_; }
+  bool isOpen() const { return sink_ != nullptr; }
+  const AviStreamInfo& streamInfo() const { return info_; }
+  // RIFF chunks in the file so far (1 until the first 'AVIX').
+  int riffCount() const { return static_cast<int>(superIndex_.size()) + 1; }
+  std::uint32_t superIndexCapacity() const { return superCapacity_; }
+
+ private:
+  struct FrameEntry {
+    std::uint32_t offset;  // of the chunk header, from the 'movi' tag
+    std::uint32_t size;
+  };
+  struct SuperEntry {
+    std::uint64_t offset;  // of the ix00 chunk
+    std::uint32_t size;    // of the ix00 chunk, header included
+    std::uint32_t duration;
+  };
+
+  void writeMainHeader(ByteWriter& w) const;
+  void writeStreamHeader(ByteWriter& w) const;
+  void writeStreamFormat(ByteWriter& w) const;
+  void writeSuperIndexHeader(ByteWriter& w) const;
+  static void writeSuperIndexEntry(ByteWriter& w, const SuperEntry& e);
+  void writeOdmlHeader(ByteWriter& w) const;
+  void writeStandardIndex(ByteWriter& w) const;
+  void writeLegacyIndex(ByteWriter& w) const;
+
+  bool writeFileHeader();
+  bool finishRiff(std::uint64_t& riffEnd);
+  bool startNextRiff();
+  bool patchRiffSizes();
+  bool patchCounts();
+  bool patchHeaders();
+  bool patch(std::uint64_t offset, const std::vector<std::uint8_t>& bytes);
+  bool patch32(std::uint64_t offset, std::uint32_t value);
+  void rollBack();
+  bool needsNextRiff(std::uint64_t chunkBytes) const;
+  std::uint64_t indexBytes(std::size_t frames) const;
+  std::uint32_t framesInFirstRiff() const;
+  std::chrono::steady_clock::time_point now() const;
+  void reset();
+
+  AviWriterOptions options_;
+  std::unique_ptr<FileSink> sink_;
+  BitmapInfoHeader format_;
+  AviStreamInfo info_;
+  std::int32_t frames_ = 0;
+  std::uint32_t superCapacity_ = 0;
+
+  // Where the fixed header parts sit in the file.
+  std::uint64_t avihData_ = 0, strhData_ = 0, indexChunk_ = 0, dmlhData_ = 0;
+
+  // The RIFF being written.
+  std::uint64_t riffStart_ = 0, moviStart_ = 0, end_ = 0;
+  std::vector<FrameEntry> entries_;
+
+  std::vector<SuperEntry> superIndex_;  // one per finished RIFF
+  std::uint32_t firstRiffFrames_ = 0;   // once the first RIFF is finished
+
+  std::chrono::steady_clock::time_point lastCheckpoint_{};
+  std::vector<std::uint8_t> staged_;
+};
+
+}  // namespace ks

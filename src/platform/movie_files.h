@@ -1,0 +1,27 @@
+// Where movies are created and removed, so the recorder can be run against
+// memory in tests and against the disk in the program.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/file_sink.h"
+
+namespace ks {
+
+class MovieFiles {
+ public:
+  virtual ~MovieFiles() = default;
+  // Creates the file, replacing an existing one; null when it cannot.
+  virtual std::unique_ptr<FileSink> create(const std::string& path) = 0;
+  virtual bool remove(const std::string& path) = 0;
+};
+
+// Movies on the disk, through the backend's file sink.
+class DiskMovieFiles final : public MovieFiles {
+ public:
+  std::unique_ptr<FileSink> create(const std::string& path) override;
+  bool remove(const std::string& path) override;
+};
+
+}  // namespace ks

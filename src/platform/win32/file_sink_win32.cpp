@@ -1,0 +1,105 @@
+// File sink for Windows through the C runtime's wide-character file API, so
+// that any user folder name works and no Win32 header enters this folder.
+#include "platform/file_sink.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+#include <utility>
+
+#include "base/text.h"
+
+namespace ks {
+namespace {
+
+class CrtFile {
+ public:
+  explicit CrtFile(int fd) : fd_(fd) {}
+  CrtFile(CrtFile&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
+  CrtFile& operator=(CrtFile&& o) noexcept {
+    if (this != &o) {
+      reset();
+      fd_ = std::exchange(o.fd_, -1);
+    }
+    return *this;
+  }
+  CrtFile(const CrtFile&) = delete;
+  CrtFile& operator=(const CrtFile&) = delete;
+  ~CrtFile() { reset(); }
+
+  int get() const { return fd_; }
+  bool reset() {
+    if (fd_ < 0) return true;
+    return ::_close(std::exchange(fd_, -1)) == 0;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+class CrtFileSink final : public FileSink {
+ public:
+  explicit CrtFileSink(CrtFile f) : file_(std::move(f)) {}
+
+  bool write(std::span<const ConstBuffer> parts) override {
+    if (file_.get() < 0) return false;
+    if (!placed_ && ::_lseeki64(file_.get(), static_cast<__int64>(pos_), SEEK_SET) < 0)
+      return false;
+    placed_ = false;  // until every byte is down
+    for (const ConstBuffer& p : parts) {
+      auto* data = static_cast<const char*>(p.data);
+      std::size_t left = p.size;
+      while (left > 0) {
+        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(left, 1u << 30));
+        const int n = ::_write(file_.get(), data, chunk);
+        if (n <= 0) return false;
+        data += n;
+        left -= static_cast<std::size_t>(n);
+        pos_ += static_cast<std::uint64_t>(n);
+      }
+    }
+    placed_ = true;
+    return true;
+  }
+
+  bool seek(std::uint64_t offset) override {
+    if (offset != pos_) placed_ = false;
+    pos_ = offset;
+    return file_.get() >= 0;
+  }
+  std::uint64_t tell() const override { return pos_; }
+
+  bool truncate(std::uint64_t size) override {
+    placed_ = false;
+    return file_.get() >= 0 && ::_chsize_s(file_.get(), static_cast<__int64>(size)) == 0;
+  }
+
+  bool flush() override { return file_.get() >= 0; }
+  bool sync() override { return file_.get() >= 0 && ::_commit(file_.get()) == 0; }
+  bool close() override { return file_.reset(); }
+
+ private:
+  CrtFile file_;
+  std::uint64_t pos_ = 0;
+  bool placed_ = true;  // the descriptor's offset equals pos_
+};
+
+}  // namespace
+
+std::unique_ptr<FileSink> openFileSink(const std::string& utf8Path) {
+  const std::optional<std::u16string> wide = utf8ToUtf16(utf8Path);
+  if (!wide) return nullptr;
+  const std::wstring path(wide->begin(), wide->end());
+  int fd = -1;
+  if (::_wsopen_s(&fd, path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_SEQUENTIAL,
+                  _SH_DENYWR, _S_IREAD | _S_IWRITE) != 0)
+    return nullptr;
+  return std::make_unique<CrtFileSink>(CrtFile(fd));
+}
+
+}  // namespace ks

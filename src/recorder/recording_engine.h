@@ -1,0 +1,106 @@
+// The recording engine: the one capture buffer, the one open movie, the
+// recording schedule and the frame-rate calibration, over a clock, a screen
+// grabber, movie files and the host that stands for the forms.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/geometry.h"
+#include "media/avi_format.h"
+#include "media/movie.h"
+
+namespace ks {
+
+class Clock;
+class ScreenGrabber;
+class MovieFiles;
+class RecorderHost;
+
+// Elapsed time as "mm:ss" in whole seconds; hours are dropped. Negative
+// times show as 00:00.
+std::string formatElapsed(double seconds);
+
+// The rate-list index the calibration selects after n frames in five
+// seconds: the largest listed rate not above (n - 1) * 0.95 / 5, the first
+// item when even the second is above it. `rates` ascend.
+int calibratedRateIndex(int n, const std::vector<double>& rates);
+
+// How a calibration or recording ended.
+enum class RunEnd {
+  Completed,      // ran to its end (a calibration's five seconds)
+  NotStarted,     // first capture or open failed; nothing written
+  Stopped,        // Stop, or the program ending
+  WriteFailed,    // writes kept failing (disk full); movie closed
+  CaptureFailed,  // captures kept failing; movie closed
+};
+
+class RecordingEngine {
+ public:
+  RecordingEngine(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host);
+  RecordingEngine(const RecordingEngine&) = delete;
+  RecordingEngine& operator=(const RecordingEngine&) = delete;
+
+  // Grabs the capture region into the capture buffer. While a movie is open
+  // the size stays the one it was opened with, so every frame fits.
+  bool CaptureFrame();
+  bool GrabRect(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y);
+  void FreeCapture();
+  const BitmapInfoHeader& FrameFormat() const { return frameFormat_; }
+
+  // The rate is the text of the host's rate list.
+  bool OpenMovie(const std::string& path);
+  bool WriteFrame();
+  void CloseMovie();
+  bool MovieOpen() const { return movie_.IsOpen(); }
+  std::int32_t FrameNumber() const { return movie_.FrameNumber(); }
+  const AviStreamInfo& StreamInfo() const { return movie_.StreamInfo(); }
+
+  // A whole recording: first capture, open, the schedule loop until Stop,
+  // close.
+  RunEnd RecordMovie(const std::string& path);
+  // Five seconds of frames as fast as they come, then selects the rate the
+  // machine sustained in the rate list. Stop cancels it: the list keeps its
+  // selection and the calibration movie is removed.
+  RunEnd MeasureFrameRate(const std::string& path);
+
+  // True while a calibration or recording is to go on; Stop clears it.
+  bool Recording = false;
+  // When the running recording's schedule started (Clock seconds).
+  double StartTime = 0;
+  // New pictures and copies written by the last recording.
+  int newPictures = 0;
+  int copies = 0;
+  // Pictures the last calibration managed in its five seconds.
+  int calibrationFrames = 0;
+
+  // How long a failing write or capture is retried before the run ends.
+  static constexpr double kGiveUpSeconds = 1.0;
+
+ private:
+  double rate() const;
+  PixelRect captureRect() const;
+  // What record and calibrate share: the first capture, which fixes the
+  // frame size, getting the grabber ready, the open; then `body`; then the
+  // close and the capture buffer's release.
+  template <class Body>
+  RunEnd run(const std::string& path, Body body);
+  template <class Step>
+  bool retry(Step step);
+  bool writeUntilDone();
+  bool captureUntilDone();
+  RunEnd schedule();
+  RunEnd measure(int& n);
+
+  Clock& clock_;
+  ScreenGrabber& grabber_;
+  MovieFiles& movies_;
+  RecorderHost& host_;
+  Movie movie_;
+  BitmapInfoHeader frameFormat_{};
+  std::optional<PixelRect> openSize_;
+};
+
+}  // namespace ks

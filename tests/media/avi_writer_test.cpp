@@ -1,0 +1,483 @@
+#include "media/avi_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "avi_reader.h"
+#include "memory_sink.h"
+#include "test_pictures.h"
+
+namespace ks {
+namespace {
+
+using test::AviFile;
+using test::MemoryFile;
+using test::makePicture;
+using test::memorySink;
+using test::parseAvi;
+
+std::string joined(const std::vector<std::string>& v) {
+  std::string s;
+  for (const std::string& x : v) s += x + "; ";
+  return s;
+}
+
+// A clock the test moves by hand.
+struct ManualClock {
+  std::shared_ptr<std::chrono::steady_clock::time_point> t =
+      std::make_shared<std::chrono::steady_clock::time_point>();
+  AviWriterOptions::Clock fn() const {
+    return [t = t] { return *t; };
+  }
+  void advance(std::chrono::milliseconds d) const { *t += d; }
+};
+
+// The frames of the file, in order, compared with pictures seeded `seeds`.
+void expectFrames(const std::vector<std::uint8_t>& bytes, const AviFile& f, std::int32_t w,
+                  std::int32_t h, const std::vector<int>& seeds) {
+  ASSERT_EQ(f.frames.size(), seeds.size());
+  for (std::size_t i = 0; i < seeds.size(); ++i) {
+    const auto expected = makePicture(w, h, seeds[i]);
+    ASSERT_EQ(f.frames[i].size, expected.size()) << "frame " << i;
+    EXPECT_EQ(0, std::memcmp(bytes.data() + f.frames[i].offset + 8, expected.data(), expected.size()))
+        << "frame " << i;
+  }
+}
+
+struct MovieCase {
+  std::int32_t width, height;
+  std::uint32_t rate;
+  int frames;
+};
+
+class WriterLayoutTest : public ::testing::TestWithParam<MovieCase> {};
+
+TEST_P(WriterLayoutTest, HeadersIndexesAndFramesAreWhatWasAskedFor) {
+  const MovieCase c = GetParam();
+  const BitmapInfoHeader fmt = makeFrameFormat(c.width, c.height);
+  auto file = std::make_shared<MemoryFile>();
+  AviWriter writer;
+  ASSERT_TRUE(writer.open(memorySink(file), fmt, c.rate));
+  std::vector<int> seeds;
+  for (int i = 0; i < c.frames; ++i) {
+    EXPECT_EQ(writer.frameNumber(), i);
+    const auto pic = makePicture(c.width, c.height, i);
+    ASSERT_TRUE(writer.writeFrame(pic.data(), fmt.biSizeImage));
+    seeds.push_back(i);
+  }
+  ASSERT_TRUE(writer.close());
+  ASSERT_TRUE(file->closed);
+
+  const AviFile f = parseAvi(file->bytes);
+  ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+  EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+  ASSERT_EQ(f.riffs.size(), 1u);
+  EXPECT_EQ(f.riffs[0].offset + 8 + f.riffs[0].size, file->bytes.size());
+
+  EXPECT_EQ(f.avih.microSecPerFrame, static_cast<std::uint32_t>(std::lrint(1e6 / c.rate)));
+  EXPECT_EQ(f.avih.maxBytesPerSec, fmt.biSizeImage * c.rate);
+  EXPECT_EQ(f.avih.paddingGranularity, 0u);
+  EXPECT_EQ(f.avih.flags, kAviHasIndex);
+  EXPECT_EQ(f.avih.totalFrames, static_cast<std::uint32_t>(c.frames));
+  EXPECT_EQ(f.avih.initialFrames, 0u);
+  EXPECT_EQ(f.avih.streams, 1u);
+  EXPECT_EQ(f.avih.suggestedBufferSize, fmt.biSizeImage);
+  EXPECT_EQ(f.avih.width, c.width);
+  EXPECT_EQ(f.avih.height, c.height);
+
+  EXPECT_EQ(f.strh.fccType, fourCC('v', 'i', 'd', 's'));
+  EXPECT_EQ(f.strh.fccHandler, 0u);
+  EXPECT_EQ(f.strh.flags, 0u);
+  EXPECT_EQ(f.strh.priority, 0);
+  EXPECT_EQ(f.strh.language, 0);
+  EXPECT_EQ(f.strh.initialFrames, 0u);
+  EXPECT_EQ(f.strh.scale, 1u);
+  EXPECT_EQ(f.strh.rate, c.rate);
+  EXPECT_EQ(f.strh.start, 0u);
+  EXPECT_EQ(f.strh.length, static_cast<std::uint32_t>(c.frames));
+  EXPECT_EQ(f.strh.suggestedBufferSize, fmt.biSizeImage);
+  EXPECT_EQ(f.strh.quality, 0u);
+  EXPECT_EQ(f.strh.sampleSize, 0u);
+  EXPECT_EQ(f.strh.left, 0);
+  EXPECT_EQ(f.strh.top, 0);
+  EXPECT_EQ(f.strh.right, c.width);
+  EXPECT_EQ(f.strh.bottom, c.height);
+
+  EXPECT_EQ(f.strfSize, 40u);
+  EXPECT_EQ(f.strf, fmt);
+
+  ASSERT_TRUE(f.hasSuperIndex);
+  EXPECT_EQ(f.superIndex.size(), 1u);
+  EXPECT_EQ(f.superCapacity, writer.superIndexCapacity());
+  EXPECT_EQ(f.dmlhTotalFrames, static_cast<std::uint32_t>(c.frames));
+  EXPECT_EQ(f.legacyIndex.size(), static_cast<std::size_t>(c.frames));
+  expectFrames(file->bytes, f, c.width, c.height, seeds);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, WriterLayoutTest,
+                         ::testing::Values(MovieCase{1, 1, 30, 3}, MovieCase{100, 4, 15, 5},
+                                           MovieCase{101, 3, 60, 4}, MovieCase{640, 480, 15, 2},
+                                           MovieCase{7, 7, 1, 0}, MovieCase{3, 1, 7, 9}));
+
+TEST(AviWriter, OddFrameSizesArePaddedToEvenWithAZeroByte) {
+  auto file = std::make_shared<MemoryFile>();
+  AviWriter writer;
+  ASSERT_TRUE(writer.open(memorySink(file), makeFrameFormat(1, 1), 25));
+  const std::uint8_t bytes[5] = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE};
+  for (std::uint32_t size : {3u, 1u, 2u, 5u, 0u}) ASSERT_TRUE(writer.writeFrame(bytes, size));
+  ASSERT_TRUE(writer.close());
+  const AviFile f = parseAvi(file->bytes);
+  ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+  EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+  ASSERT_EQ(f.frames.size(), 5u);
+  const std::uint32_t sizes[5] = {3, 1, 2, 5, 0};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(f.frames[i].size, sizes[i]);
+    EXPECT_EQ(f.frames[i].offset % 2, 0u) << "chunk " << i << " starts on an odd offset";
+    EXPECT_EQ(0, std::memcmp(file->bytes.data() + f.frames[i].offset + 8, bytes, sizes[i]));
+    if (sizes[i] & 1) {
+      EXPECT_EQ(file->bytes[f.frames[i].offset + 8 + sizes[i]], 0);
+    }
+  }
+}
+
+TEST(AviWriter, PositionsFollowWithoutGapsAcrossRepeatsAndFailures) {
+  const BitmapInfoHeader fmt = makeFrameFormat(5, 2);
+  auto file = std::make_shared<MemoryFile>();
+  AviWriter writer;
+  ASSERT_TRUE(writer.open(memorySink(file), fmt, 10));
+  EXPECT_EQ(writer.frameNumber(), 0);
+  const auto a = makePicture(5, 2, 1);
+  const auto b = makePicture(5, 2, 2);
+  ASSERT_TRUE(writer.writeFrame(a.data(), fmt.biSizeImage));
+  ASSERT_TRUE(writer.writeFrame(a.data(), fmt.biSizeImage));  // the same picture again
+  EXPECT_EQ(writer.frameNumber(), 2);
+  file->failWrite = file->writes + 1;
+  EXPECT_FALSE(writer.writeFrame(b.data(), fmt.biSizeImage));
+  EXPECT_EQ(writer.frameNumber(), 2) << "a failed write leaves the position";
+  ASSERT_TRUE(writer.writeFrame(b.data(), fmt.biSizeImage));
+  EXPECT_EQ(writer.frameNumber(), 3);
+  ASSERT_TRUE(writer.close());
+  const AviFile f = parseAvi(file->bytes);
+  ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+  EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+  expectFrames(file->bytes, f, 5, 2, {1, 1, 2});
+}
+
+TEST(AviWriter, ASecondMovieStartsAtZeroWithAFreshDescription) {
+  AviWriter writer;
+  auto first = std::make_shared<MemoryFile>();
+  const BitmapInfoHeader f1 = makeFrameFormat(8, 8);
+  ASSERT_TRUE(writer.open(memorySink(first), f1, 30));
+  const auto pic1 = makePicture(8, 8, 0);
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(writer.writeFrame(pic1.data(), f1.biSizeImage));
+  ASSERT_TRUE(writer.close());
+  EXPECT_FALSE(writer.isOpen());
+  EXPECT_FALSE(writer.writeFrame(pic1.data(), f1.biSizeImage)) << "closed";
+
+  auto second = std::make_shared<MemoryFile>();
+  const BitmapInfoHeader f2 = makeFrameFormat(4, 2);
+  ASSERT_TRUE(writer.open(memorySink(second), f2, 5));
+  EXPECT_EQ(writer.frameNumber(), 0);
+  EXPECT_EQ(writer.streamInfo(), makeStreamInfo(f2, 5));
+  const auto pic2 = makePicture(4, 2, 9);
+  ASSERT_TRUE(writer.writeFrame(pic2.data(), f2.biSizeImage));
+  ASSERT_TRUE(writer.close());
+
+  const AviFile f = parseAvi(second->bytes);
+  ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+  EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+  EXPECT_EQ(f.strh.rate, 5u);
+  EXPECT_EQ(f.strf, f2);
+  expectFrames(second->bytes, f, 4, 2, {9});
+}
+
+TEST(AviWriter, RefusesWhatCannotBeAMovie) {
+  const auto sink = [] { return memorySink(std::make_shared<MemoryFile>()); };
+  AviWriter w;
+  EXPECT_FALSE(w.open(sink(), makeFrameFormat(4, 4), 0));
+  EXPECT_FALSE(w.open(sink(), makeFrameFormat(0, 4), 25));
+  EXPECT_FALSE(w.open(sink(), makeFrameFormat(4, -4), 25));
+  EXPECT_FALSE(w.open(std::unique_ptr<FileSink>(), makeFrameFormat(4, 4), 25));
+  EXPECT_FALSE(w.isOpen());
+  EXPECT_FALSE(w.writeFrame("x", 1)) << "not open";
+  ASSERT_TRUE(w.open(sink(), makeFrameFormat(4, 4), 25));
+  EXPECT_FALSE(w.writeFrame(nullptr, 48));
+  EXPECT_EQ(w.frameNumber(), 0);
+}
+
+TEST(AviWriter, MovesAndClosesOnDestruction) {
+  auto file = std::make_shared<MemoryFile>();
+  const BitmapInfoHeader fmt = makeFrameFormat(3, 3);
+  const auto pic = makePicture(3, 3, 4);
+  {
+    AviWriter a;
+    ASSERT_TRUE(a.open(memorySink(file), fmt, 12));
+    ASSERT_TRUE(a.writeFrame(pic.data(), fmt.biSizeImage));
+    AviWriter b(std::move(a));
+    EXPECT_FALSE(a.isOpen());
+    EXPECT_TRUE(b.isOpen());
+    ASSERT_TRUE(b.writeFrame(pic.data(), fmt.biSizeImage));
+    EXPECT_EQ(b.frameNumber(), 2);
+  }
+  EXPECT_TRUE(file->closed);
+  const AviFile f = parseAvi(file->bytes);
+  ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+  EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+  expectFrames(file->bytes, f, 3, 3, {4, 4});
+}
+
+// ---- OpenDML ---------------------------------------------------------------------
+
+struct RiffCase {
+  std::uint64_t riffLimit;
+  std::uint32_t maxFramesPerRiff;
+  int frames;
+  std::int32_t width, height;
+};
+
+class MultiRiffTest : public ::testing::TestWithParam<RiffCase> {};
+
+TEST_P(MultiRiffTest, LongMoviesContinueInIndexedExtensionRiffs) {
+  const RiffCase c = GetParam();
+  AviWriterOptions opt;
+  opt.riffLimit = c.riffLimit;
+  opt.maxFramesPerRiff = c.maxFramesPerRiff;
+  auto file = std::make_shared<MemoryFile>();
+  AviWriter writer(opt);
+  const BitmapInfoHeader fmt = makeFrameFormat(c.width, c.height);
+  ASSERT_TRUE(writer.open(memorySink(file), fmt, 30));
+  std::vector<int> seeds;
+  for (int i = 0; i < c.frames; ++i) {
+    const auto pic = makePicture(c.width, c.height, i);
+    ASSERT_TRUE(writer.writeFrame(pic.data(), fmt.biSizeImage)) << i;
+    seeds.push_back(i);
+  }
+  const int riffs = writer.riffCount();
+  ASSERT_TRUE(writer.close());
+
+  const AviFile f = parseAvi(file->bytes);
+  ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+  EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+  EXPECT_GE(f.riffs.size(), 3u);
+  EXPECT_EQ(static_cast<int>(f.riffs.size()), riffs);
+  for (std::size_t r = 0; r < f.riffs.size(); ++r) {
+    if (f.framesPerRiff[r] > 1) {
+      EXPECT_LE(f.riffs[r].size + 8u, c.riffLimit) << "RIFF " << r;
+    }
+    EXPECT_LE(static_cast<std::uint32_t>(f.framesPerRiff[r]), c.maxFramesPerRiff);
+    EXPECT_GE(f.framesPerRiff[r], 1);
+  }
+  EXPECT_LT(f.avih.totalFrames, static_cast<std::uint32_t>(c.frames));
+  EXPECT_EQ(f.avih.totalFrames, static_cast<std::uint32_t>(f.framesPerRiff[0]));
+  EXPECT_EQ(f.dmlhTotalFrames, static_cast<std::uint32_t>(c.frames));
+  EXPECT_EQ(f.strh.length, static_cast<std::uint32_t>(c.frames));
+  expectFrames(file->bytes, f, c.width, c.height, seeds);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, MultiRiffTest,
+                         ::testing::Values(RiffCase{8192, 1u << 20, 200, 10, 10},
+                                           RiffCase{1u << 30, 7, 40, 2, 2},
+                                           RiffCase{4096, 1u << 20, 30, 64, 8},  // one frame per RIFF
+                                           RiffCase{20000, 1u << 20, 120, 13, 11}));
+
+TEST(AviWriter, StopsBeforeTheSuperIndexOverflows) {
+  AviWriterOptions opt;
+  opt.riffLimit = 2048;
+  opt.superIndexCapacity = 3;
+  auto file = std::make_shared<MemoryFile>();
+  AviWriter writer(opt);
+  const BitmapInfoHeader fmt = makeFrameFormat(10, 10);
+  ASSERT_TRUE(writer.open(memorySink(file), fmt, 30));
+  const auto pic = makePicture(10, 10, 1);
+  int written = 0;
+  while (written < 1000 && writer.writeFrame(pic.data(), fmt.biSizeImage)) ++written;
+  EXPECT_LT(written, 1000);
+  EXPECT_EQ(writer.frameNumber(), written);
+  EXPECT_EQ(writer.riffCount(), 3);
+  ASSERT_TRUE(writer.close());
+  const AviFile f = parseAvi(file->bytes);
+  ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+  EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+  EXPECT_EQ(f.frames.size(), static_cast<std::size_t>(written));
+}
+
+// ---- checkpoints -------------------------------------------------------------------
+
+TEST(AviWriter, CheckpointsMakeTheOpenFileConsistentAboutOnceASecond) {
+  ManualClock clock;
+  AviWriterOptions opt;
+  opt.clock = clock.fn();
+  opt.riffLimit = 4096;
+  opt.superIndexCapacity = 64;
+  opt.syncAtCheckpoint = true;
+  auto file = std::make_shared<MemoryFile>();
+  AviWriter writer(opt);
+  const BitmapInfoHeader fmt = makeFrameFormat(10, 10);
+  ASSERT_TRUE(writer.open(memorySink(file), fmt, 30));
+  std::vector<int> seeds;
+  auto write = [&](int seed) {
+    const auto pic = makePicture(10, 10, seed);
+    ASSERT_TRUE(writer.writeFrame(pic.data(), fmt.biSizeImage));
+    seeds.push_back(seed);
+  };
+  for (int i = 0; i < 5; ++i) write(i);
+  {
+    // Within the second nothing is patched: the headers still say "empty".
+    const AviFile f = parseAvi(file->bytes);
+    EXPECT_EQ(f.strh.length, 0u);
+    EXPECT_EQ(file->syncs, 0);
+  }
+  // Enough frames for several RIFFs, with the clock passing seconds.
+  for (int i = 5; i < 60; ++i) {
+    if (i % 10 == 9) clock.advance(std::chrono::milliseconds(1000));
+    write(i);
+    if (i % 10 != 9) continue;
+    // Just after a checkpoint the file as it stands is a whole AVI with every
+    // frame, only without the index of the RIFF being written.
+    const std::vector<std::uint8_t> snapshot = file->bytes;
+    const AviFile f = parseAvi(snapshot);
+    ASSERT_TRUE(f.problems.empty()) << "after frame " << i << ": " << joined(f.problems);
+    EXPECT_TRUE(checkIndexes(f, false).empty()) << "after frame " << i << ": "
+                                                << joined(checkIndexes(f, false));
+    expectFrames(snapshot, f, 10, 10, seeds);
+  }
+  EXPECT_EQ(file->syncs, 6);
+  EXPECT_GE(writer.riffCount(), 3);
+  ASSERT_TRUE(writer.close());
+}
+
+// ---- failures ----------------------------------------------------------------------
+
+struct FaultRun {
+  std::vector<std::uint8_t> bytes;
+  std::vector<int> seeds;  // frames written, in order
+  bool opened = false;
+  bool closed = false;
+  int writes = 0;
+};
+
+// Writes `frames` pictures through a writer whose sink fails as `setUp` says;
+// a refused frame is offered again up to `tries` times, as the recorder does.
+template <class SetUp>
+FaultRun runWithFault(int frames, int tries, SetUp setUp) {
+  ManualClock clock;
+  AviWriterOptions opt;
+  opt.clock = clock.fn();
+  opt.riffLimit = 3000;
+  opt.superIndexCapacity = 32;
+  auto file = std::make_shared<MemoryFile>();
+  setUp(*file);
+  FaultRun run;
+  AviWriter writer(opt);
+  const BitmapInfoHeader fmt = makeFrameFormat(9, 9);
+  if (!writer.open(memorySink(file), fmt, 30)) {
+    run.bytes = file->bytes;
+    return run;
+  }
+  run.opened = true;
+  for (int i = 0; i < frames; ++i) {
+    clock.advance(std::chrono::milliseconds(300));
+    const auto pic = makePicture(9, 9, i);
+    for (int t = 0; t < tries; ++t) {
+      const std::int32_t before = writer.frameNumber();
+      if (writer.writeFrame(pic.data(), fmt.biSizeImage)) {
+        EXPECT_EQ(writer.frameNumber(), before + 1);
+        run.seeds.push_back(i);
+        break;
+      }
+      EXPECT_EQ(writer.frameNumber(), before);
+    }
+  }
+  run.closed = writer.close();
+  run.bytes = file->bytes;
+  run.writes = file->writes;
+  return run;
+}
+
+TEST(AviWriterFaults, AnySingleFailedWriteLosesNothingOnceRepeated) {
+  const FaultRun clean = runWithFault(40, 1, [](MemoryFile&) {});
+  ASSERT_TRUE(clean.closed);
+  ASSERT_EQ(clean.seeds.size(), 40u);
+  ASSERT_GT(clean.writes, 100) << "a run of several RIFFs and checkpoints";
+  for (int n = 1; n <= clean.writes + 1; ++n) {
+    SCOPED_TRACE("failing write " + std::to_string(n));
+    const FaultRun run = runWithFault(40, 2, [&](MemoryFile& f) { f.failWrite = n; });
+    if (n == 1) {
+      EXPECT_FALSE(run.opened) << "the header write failed: no movie";
+      continue;
+    }
+    const AviFile f = parseAvi(run.bytes);
+    ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+    ASSERT_EQ(run.seeds.size(), 40u);
+    // A failed close may leave a count stale, never a frame lost.
+    if (run.closed) {
+      EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+    }
+    expectFrames(run.bytes, f, 9, 9, run.seeds);
+  }
+}
+
+TEST(AviWriterFaults, AFullDiskKeepsEveryFrameWrittenBeforeIt) {
+  const FaultRun clean = runWithFault(40, 1, [](MemoryFile&) {});
+  const std::uint64_t full = clean.bytes.size();
+  const std::uint64_t header = parseAvi(clean.bytes).frames.at(0).offset;
+  for (std::uint64_t capacity = 64; capacity <= full + 64; capacity += 97) {
+    SCOPED_TRACE("capacity " + std::to_string(capacity));
+    const FaultRun run = runWithFault(40, 3, [&](MemoryFile& f) { f.capacity = capacity; });
+    EXPECT_EQ(run.opened, capacity >= header);
+    if (!run.opened) continue;
+    const AviFile f = parseAvi(run.bytes);
+    ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+    EXPECT_TRUE(checkIndexes(f, run.closed).empty()) << joined(checkIndexes(f, run.closed));
+    if (capacity >= full) {
+      EXPECT_TRUE(run.closed);
+      EXPECT_EQ(run.seeds.size(), 40u);
+    }
+    // Frames stop at the first that did not fit; nothing after it sneaks in.
+    std::vector<int> prefix;
+    for (int i = 0; i < static_cast<int>(run.seeds.size()); ++i) prefix.push_back(i);
+    EXPECT_EQ(run.seeds, prefix);
+    expectFrames(run.bytes, f, 9, 9, run.seeds);
+    EXPECT_LE(run.bytes.size(), capacity);
+  }
+}
+
+TEST(AviWriterFaults, WritingGoesOnWhenSpaceComesBack) {
+  auto file = std::make_shared<MemoryFile>();
+  AviWriterOptions opt;
+  opt.riffLimit = 3000;
+  AviWriter writer(opt);
+  const BitmapInfoHeader fmt = makeFrameFormat(9, 9);
+  ASSERT_TRUE(writer.open(memorySink(file), fmt, 30));
+  std::vector<int> seeds;
+  file->capacity = 5000;
+  int i = 0;
+  for (; i < 100; ++i) {
+    const auto pic = makePicture(9, 9, i);
+    if (!writer.writeFrame(pic.data(), fmt.biSizeImage)) break;
+    seeds.push_back(i);
+  }
+  ASSERT_LT(i, 100);
+  const auto pic = makePicture(9, 9, i);
+  EXPECT_FALSE(writer.writeFrame(pic.data(), fmt.biSizeImage));
+  file->capacity = UINT64_MAX;
+  for (; i < 40 || writer.riffCount() < 4; ++i) {
+    const auto p = makePicture(9, 9, i);
+    ASSERT_TRUE(writer.writeFrame(p.data(), fmt.biSizeImage));
+    seeds.push_back(i);
+  }
+  ASSERT_TRUE(writer.close());
+  const AviFile f = parseAvi(file->bytes);
+  ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+  EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+  expectFrames(file->bytes, f, 9, 9, seeds);
+}
+
+}  // namespace
+}  // namespace ks

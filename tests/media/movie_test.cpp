@@ -1,0 +1,218 @@
+#include "media/movie.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <set>
+
+#include "avi_reader.h"
+#include "memory_sink.h"
+#include "test_files.h"
+#include "test_pictures.h"
+
+namespace ks {
+namespace {
+
+using test::makePicture;
+using test::MemoryFile;
+using test::MemorySink;
+using test::parseAvi;
+using test::pathFromUtf8;
+using test::readAll;
+using test::TempDir;
+
+std::string joined(const std::vector<std::string>& v) {
+  std::string s;
+  for (const std::string& x : v) s += x + "; ";
+  return s;
+}
+
+TEST(Movie, RecordsFramesIntoANewFileAtThePath) {
+  TempDir dir;
+  // A folder and a name outside ASCII: the path goes to the system as UTF-16
+  // on Windows and as UTF-8 bytes elsewhere.
+  std::filesystem::create_directories(dir.path() / pathFromUtf8("Vid\xC3\xA9os \xE6\x98\xA0\xE7\x94\xBB"));
+  const std::string path = dir.file("Vid\xC3\xA9os \xE6\x98\xA0\xE7\x94\xBB/d\xC3\xA9mo \xF0\x9F\x8E\xA5.avi");
+  const BitmapInfoHeader fmt = makeFrameFormat(101, 3);
+  Movie movie;
+  ASSERT_TRUE(movie.OpenMovie(openFileSink(path), fmt, 15));
+  EXPECT_TRUE(movie.IsOpen());
+  EXPECT_EQ(movie.FrameNumber(), 0);
+  EXPECT_EQ(movie.StreamInfo(), makeStreamInfo(fmt, 15));
+  const auto a = makePicture(101, 3, 1);
+  const auto b = makePicture(101, 3, 2);
+  ASSERT_TRUE(movie.WriteFrame(a.data(), fmt));
+  ASSERT_TRUE(movie.WriteFrame(a.data(), fmt));
+  ASSERT_TRUE(movie.WriteFrame(b.data(), fmt));
+  EXPECT_EQ(movie.FrameNumber(), 3);
+  movie.CloseMovie();
+  EXPECT_FALSE(movie.IsOpen());
+  EXPECT_FALSE(movie.WriteFrame(a.data(), fmt));
+
+  const auto bytes = readAll(pathFromUtf8(path));
+  const test::AviFile f = parseAvi(bytes);
+  ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+  EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+  EXPECT_EQ(f.strh.scale, 1u);
+  EXPECT_EQ(f.strh.rate, 15u);
+  EXPECT_EQ(f.strf, fmt);
+  ASSERT_EQ(f.frames.size(), 3u);
+  const std::vector<std::uint8_t>* expected[] = {&a, &a, &b};
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(0, std::memcmp(bytes.data() + f.frames[i].offset + 8, expected[i]->data(), fmt.biSizeImage));
+}
+
+TEST(Movie, ReplacesAnExistingFileAndStartsEachMovieAtZero) {
+  TempDir dir;
+  const std::string path = dir.file("again.avi");
+  {
+    std::ofstream old(pathFromUtf8(path), std::ios::binary);
+    const std::string junk(300000, 'x');
+    old << junk;
+  }
+  const BitmapInfoHeader fmt = makeFrameFormat(4, 4);
+  const auto pic = makePicture(4, 4, 3);
+  Movie movie;
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(movie.OpenMovie(openFileSink(path), fmt, 30 + round));
+    EXPECT_EQ(movie.FrameNumber(), 0);
+    EXPECT_EQ(movie.StreamInfo().dwRate, static_cast<std::uint32_t>(30 + round));
+    for (int i = 0; i <= round; ++i) ASSERT_TRUE(movie.WriteFrame(pic.data(), fmt));
+    movie.CloseMovie();
+    const auto bytes = readAll(pathFromUtf8(path));
+    const test::AviFile f = parseAvi(bytes);
+    ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+    EXPECT_EQ(f.frames.size(), static_cast<std::size_t>(round + 1));
+    EXPECT_EQ(f.strh.rate, static_cast<std::uint32_t>(30 + round));
+  }
+}
+
+TEST(Movie, FailsQuietlyWhereNoFileCanBeMade) {
+  TempDir dir;
+  const BitmapInfoHeader fmt = makeFrameFormat(4, 4);
+  Movie movie;
+  EXPECT_FALSE(movie.OpenMovie(openFileSink(dir.file("missing/folder/x.avi")), fmt, 30));
+  EXPECT_FALSE(movie.IsOpen());
+  EXPECT_FALSE(movie.OpenMovie(openFileSink(dir.file("x.avi")), fmt, 0));
+  const auto pic = makePicture(4, 4, 0);
+  EXPECT_FALSE(movie.WriteFrame(pic.data(), fmt));
+  EXPECT_EQ(movie.FrameNumber(), 0);
+  // Once open, only frames of the opened size are taken.
+  ASSERT_TRUE(movie.OpenMovie(openFileSink(dir.file("sized.avi")), fmt, 30));
+  const auto wide = makePicture(8, 4, 0);
+  EXPECT_FALSE(movie.WriteFrame(wide.data(), makeFrameFormat(8, 4)));
+  EXPECT_TRUE(movie.WriteFrame(pic.data(), fmt));
+  EXPECT_EQ(movie.FrameNumber(), 1);
+  movie.CloseMovie();  // nothing open: nothing happens
+  EXPECT_FALSE(movie.IsOpen());
+}
+
+// Refuses chosen attempts at writing a frame chunk (1-based, counting
+// retries); the other writes go into `file`.
+class RefusingSink final : public FileSink {
+ public:
+  RefusingSink(std::shared_ptr<MemoryFile> file, std::uint32_t frameBytes, std::set<int> refused)
+      : inner_(std::move(file)), frameBytes_(frameBytes), refused_(std::move(refused)) {}
+  bool write(std::span<const ConstBuffer> parts) override {
+    std::size_t size = 0;
+    for (const ConstBuffer& p : parts) size += p.size;
+    if (size == 8 + frameBytes_ && refused_.count(++attempts_)) return false;
+    return inner_.write(parts);
+  }
+  bool seek(std::uint64_t offset) override { return inner_.seek(offset); }
+  std::uint64_t tell() const override { return inner_.tell(); }
+  bool truncate(std::uint64_t size) override { return inner_.truncate(size); }
+  bool flush() override { return inner_.flush(); }
+  bool sync() override { return inner_.sync(); }
+  bool close() override { return inner_.close(); }
+
+ private:
+  MemorySink inner_;
+  std::uint32_t frameBytes_;
+  std::set<int> refused_;
+  int attempts_ = 0;
+};
+
+std::set<int> range(int first, int last) {
+  std::set<int> s;
+  for (int i = first; i <= last; ++i) s.insert(i);
+  return s;
+}
+
+// Frames are written behind the caller, who reuses one buffer for every
+// picture; a refused write is found by a later call and repeated before a
+// new picture is taken. Whatever happens, the file holds the pictures taken,
+// in order, each once, except one that could never be written.
+TEST(Movie, WritesBehindTheCallerAndRepeatsRefusedFramesInOrder) {
+  struct Case {
+    const char* name;
+    std::set<int> refused;  // attempts at a frame write that fail
+    int pictures;
+    int expectedFalse;    // WriteFrame calls answered false
+    int expectedFrames;   // frames in the closed file
+  };
+  const Case cases[] = {
+      {"no faults", {}, 6, 0, 6},
+      // The refusal of picture 3 is found by the next call, which repeats it
+      // successfully before taking picture 4.
+      {"one refused attempt", {3}, 6, 0, 6},
+      {"three refused attempts", range(3, 5), 6, 2, 6},
+      {"the last picture refused once", {6}, 6, 0, 6},
+      // A disk that stays full: calls answer false until the caller gives up
+      // (ten calls here), and the file keeps the four pictures before.
+      {"refused for good from picture 5", range(5, 1000), 6, 10, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BitmapInfoHeader fmt = makeFrameFormat(7, 5);
+    auto file = std::make_shared<MemoryFile>();
+    Movie movie;
+    ASSERT_TRUE(movie.OpenMovie(std::make_unique<RefusingSink>(file, fmt.biSizeImage, c.refused), fmt, 10));
+    std::vector<std::uint8_t> buffer;
+    int falses = 0, taken = 0;
+    for (int p = 0; p < c.pictures; ++p) {
+      buffer = makePicture(7, 5, 100 + p);
+      int tries = 0;
+      while (!movie.WriteFrame(buffer.data(), fmt) && ++tries < 10) ++falses;
+      if (tries == 10) {
+        ++falses;
+        break;
+      }
+      ++taken;
+      EXPECT_EQ(movie.FrameNumber(), taken);
+      std::fill(buffer.begin(), buffer.end(), 0xEE);  // the caller reuses its buffer at once
+    }
+    movie.CloseMovie();
+    EXPECT_EQ(falses, c.expectedFalse);
+    const test::AviFile f = parseAvi(file->bytes);
+    ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+    EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+    EXPECT_EQ(f.dmlhTotalFrames, static_cast<std::uint32_t>(c.expectedFrames));
+    ASSERT_EQ(f.frames.size(), static_cast<std::size_t>(c.expectedFrames));
+    for (int i = 0; i < c.expectedFrames; ++i) {
+      const auto expected = makePicture(7, 5, 100 + i);
+      EXPECT_EQ(0, std::memcmp(file->bytes.data() + f.frames[i].offset + 8, expected.data(), fmt.biSizeImage))
+          << "frame " << i;
+    }
+  }
+}
+
+TEST(Movie, AMovieDestroyedWhileOpenIsClosedWithItsFrames) {
+  const BitmapInfoHeader fmt = makeFrameFormat(3, 3);
+  auto file = std::make_shared<MemoryFile>();
+  {
+    Movie movie;
+    ASSERT_TRUE(movie.OpenMovie(test::memorySink(file), fmt, 5));
+    const auto pic = makePicture(3, 3, 9);
+    ASSERT_TRUE(movie.WriteFrame(pic.data(), fmt));
+    ASSERT_TRUE(movie.WriteFrame(pic.data(), fmt));
+  }
+  EXPECT_TRUE(file->closed);
+  const test::AviFile f = parseAvi(file->bytes);
+  EXPECT_TRUE(f.problems.empty()) << joined(f.problems);
+  EXPECT_EQ(f.frames.size(), 2u);
+}
+
+}  // namespace
+}  // namespace ks

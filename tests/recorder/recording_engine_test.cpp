@@ -1,0 +1,271 @@
+// The recording schedule and the calibration on their own: a fake clock, a
+// painted screen, movies in memory and a host that stands for the forms.
+#include "recorder/recording_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "media/avi_reader.h"
+#include "recorder/recorder_host.h"
+#include "support/memory_movie_files.h"
+#include "support/timed_grabber.h"
+
+namespace ks::test {
+namespace {
+
+// The program's rate list, in its order.
+const std::vector<std::string> kRates = {"1", "2", "3", "4", "5", "10", "15", "20", "30", "40", "50", "60"};
+
+int rateIndex(const std::string& rate) {
+  for (std::size_t k = 0; k < kRates.size(); ++k)
+    if (kRates[k] == rate) return static_cast<int>(k);
+  return -1;
+}
+
+// The forms as the engine sees them. Waiting lets the fake time pass, up to
+// the moment Stop arrives; events are work posted for the next doEvents.
+class FakeHost final : public RecorderHost {
+ public:
+  explicit FakeHost(FakeClock& clock) : clock_(clock) {}
+
+  std::string rateText() const override { return selected >= 0 ? kRates[static_cast<std::size_t>(selected)] : ""; }
+  int rateCount() const override { return static_cast<int>(kRates.size()); }
+  std::string rateItem(int index) const override { return kRates.at(static_cast<std::size_t>(index)); }
+  void selectRate(int index) override {
+    selected = index;
+    ++selections;
+  }
+  PixelRect captureRect() const override { return region; }
+  void showProgress(const std::string& text, bool repaintNow) override {
+    if (text != label) shown.push_back(text);
+    label = text;
+    if (repaintNow) ++repaints;
+  }
+  void doEvents() override {
+    ++doEventsCalls;
+    std::deque<std::function<void()>> batch;
+    batch.swap(events);
+    for (auto& event : batch) event();
+  }
+  void waitUntil(double dueTime) override {
+    ++waits;
+    const double now = clock_.now();
+    const double until = stopPosted ? dueTime : std::min(dueTime, stopAt);
+    if (until > now) clock_.advance(until - now);
+    timePassed();
+  }
+  bool ended() const override { return programEnded; }
+
+  // Posts `stop` once the clock reaches stopAt.
+  void timePassed() {
+    if (!stopPosted && clock_.now() >= stopAt) {
+      stopPosted = true;
+      events.push_back(stop);
+    }
+  }
+
+  int selected = 0;
+  int selections = 0;
+  PixelRect region{150, 171, 308, 256};
+  std::string label = "00:00";
+  std::vector<std::string> shown;
+  int repaints = 0;
+  int doEventsCalls = 0;
+  int waits = 0;
+  std::deque<std::function<void()>> events;
+  double stopAt = std::numeric_limits<double>::infinity();
+  bool stopPosted = false;
+  std::function<void()> stop;
+  bool programEnded = false;
+
+ private:
+  FakeClock& clock_;
+};
+
+class RecordingEngineTest : public ::testing::Test {
+ public:
+  FakeClock clock;
+  HeadlessScreen screen;
+  TimedGrabber grabber{screen, clock};
+  MemoryMovieFiles movies;
+  FakeHost host{clock};
+  RecordingEngine engine{clock, grabber, movies, host};
+
+  RecordingEngineTest() {
+    screen.setCursorVisible(false);
+    grabber.timePassed = [this] { host.timePassed(); };
+    host.stop = [this] { engine.Recording = false; };
+  }
+  void stopAfter(double seconds) {
+    host.stopAt = clock.now() + seconds;
+    host.stopPosted = false;
+  }
+  RunEnd record(const std::string& path, const std::string& rate, double seconds) {
+    host.selected = rateIndex(rate);
+    stopAfter(seconds);
+    return engine.RecordMovie(path);
+  }
+  // As the record command runs it: Recording is set, Stop clears it.
+  RunEnd calibrate(const std::string& path, double stopAfterSeconds = 1e9) {
+    engine.Recording = true;
+    stopAfter(stopAfterSeconds);
+    return engine.MeasureFrameRate(path);
+  }
+  AviFile movie(const std::string& path) { return parseAvi(movies.files.at(path)->bytes); }
+  std::uint32_t frameTime(const std::string& path, int k) {
+    const auto& bytes = movies.files.at(path)->bytes;
+    return paintedTime(bytes.data() + movie(path).frames.at(static_cast<std::size_t>(k)).offset + 8);
+  }
+  void expectReleased() {
+    EXPECT_FALSE(engine.MovieOpen());
+    EXPECT_EQ(grabber.buffersHeld(), 0);
+  }
+};
+
+TEST(ElapsedText, MinutesAndSecondsOfWholeSeconds) {
+  struct Case {
+    double seconds;
+    const char* text;
+  } cases[] = {{0, "00:00"}, {0.99, "00:00"}, {75, "01:15"}, {75.9, "01:15"}, {3723, "02:03"},
+               {3599.5, "59:59"}, {3600, "00:00"}, {-0.4, "00:00"}};
+  for (const auto& c : cases) EXPECT_EQ(formatElapsed(c.seconds), c.text) << c.seconds;
+}
+
+TEST(CalibrationTable, SelectsTheLargestSustainedRate) {
+  std::vector<double> rates;
+  for (const std::string& r : kRates) rates.push_back(std::atof(r.c_str()));
+  struct Case {
+    int n;
+    const char* rate;
+  } cases[] = {{1, "1"},   {11, "1"},   {12, "2"},   {16, "2"},   {17, "3"},   {27, "4"},   {28, "5"},
+               {50, "5"},  {53, "5"},   {54, "10"},  {79, "10"},  {80, "15"},  {106, "15"}, {107, "20"},
+               {158, "20"}, {159, "30"}, {211, "30"}, {212, "40"}, {264, "40"}, {265, "50"}, {316, "50"},
+               {317, "60"}, {400, "60"}};
+  for (const auto& c : cases) EXPECT_EQ(kRates[calibratedRateIndex(c.n, rates)], std::string(c.rate)) << c.n;
+}
+
+TEST_F(RecordingEngineTest, RateOneWritesOneNewPictureEachSecondAndNoCopies) {
+  EXPECT_EQ(record("one.avi", "1", 5.5), RunEnd::Stopped);
+  const AviFile f = movie("one.avi");
+  EXPECT_TRUE(f.problems.empty());
+  EXPECT_TRUE(checkIndexes(f, true).empty());
+  ASSERT_EQ(f.frames.size(), 6u);
+  EXPECT_EQ(f.strh.rate, 1u);
+  EXPECT_EQ(f.strh.scale, 1u);
+  EXPECT_EQ(engine.copies, 0);
+  const std::uint32_t t0 = frameTime("one.avi", 0);
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(frameTime("one.avi", k), t0 + 1000u * k) << "frame " << k << " shows its second";
+  EXPECT_EQ(host.label, "00:05");
+  EXPECT_FALSE(engine.Recording);
+  expectReleased();
+}
+
+TEST_F(RecordingEngineTest, FramesShowTheScreenAtTheirOwnTimeAtTenPerSecond) {
+  record("ten.avi", "10", 3.05);
+  const AviFile f = movie("ten.avi");
+  ASSERT_EQ(f.frames.size(), 31u);
+  const std::uint32_t t0 = frameTime("ten.avi", 0);
+  for (int k = 0; k < 31; ++k) EXPECT_EQ(frameTime("ten.avi", k), t0 + 100u * k) << "frame " << k;
+  EXPECT_EQ(engine.copies, 0);
+}
+
+TEST_F(RecordingEngineTest, ASlowGrabberIsCoveredByCopiesSoTheMovieFollowsTheClock) {
+  grabber.cost = 0.15;  // each picture takes one and a half frame intervals
+  record("slow.avi", "10", 6.0);
+  const AviFile f = movie("slow.avi");
+  EXPECT_GT(engine.copies, 0);
+  EXPECT_EQ(static_cast<int>(f.frames.size()), engine.newPictures + engine.copies);
+  // Frames due by the last pass: about r x the recording's length.
+  EXPECT_NEAR(static_cast<double>(f.frames.size()), 10 * 6.0, 2.0);
+  // Never two copies in a row: a pass adds at most one.
+  EXPECT_LE(engine.copies, engine.newPictures);
+}
+
+TEST_F(RecordingEngineTest, TheLoopWaitsInsteadOfSpinning) {
+  record("idle.avi", "1", 10.5);
+  EXPECT_EQ(movie("idle.avi").frames.size(), 11u);
+  // About one pass per frame, not thousands.
+  EXPECT_LT(host.doEventsCalls, 40);
+}
+
+TEST_F(RecordingEngineTest, AFailedOpenWritesNothingAndReleasesTheCapture) {
+  movies.refuseCreate = true;
+  EXPECT_EQ(record("nope.avi", "10", 2), RunEnd::NotStarted);
+  EXPECT_EQ(grabber.grabs, 1) << "the first capture, then the open failed";
+  EXPECT_TRUE(movies.files.empty());
+  expectReleased();
+}
+
+TEST_F(RecordingEngineTest, CalibrationSelectsTheRateAndTheRecordingReplacesItsMovie) {
+  grabber.cost = 0.05;  // 100 pictures in five seconds: m = 18.8
+  EXPECT_EQ(calibrate("calibrated.avi"), RunEnd::Completed);
+  EXPECT_EQ(host.rateText(), "15");
+  EXPECT_EQ(host.selections, 1);
+  EXPECT_EQ(movie("calibrated.avi").strh.rate, 1u) << "the calibration movie takes the list's rate at its start";
+  stopAfter(3.0);
+  EXPECT_EQ(engine.RecordMovie("calibrated.avi"), RunEnd::Stopped);
+  const AviFile f = movie("calibrated.avi");
+  EXPECT_EQ(f.strh.rate, 15u) << "the movie at the path is the recording, not the calibration";
+  EXPECT_EQ(movies.created, 2);
+  EXPECT_TRUE(checkIndexes(f, true).empty());
+  expectReleased();
+}
+
+TEST_F(RecordingEngineTest, CalibrationCountsDownWithTheFrameCount) {
+  grabber.cost = 0.5;
+  calibrate("count.avi");
+  ASSERT_FALSE(host.shown.empty());
+  EXPECT_EQ(host.shown.front(), "-00:04 1");
+  EXPECT_EQ(host.shown.back(), "-00:00 10");
+  EXPECT_EQ(host.shown.size(), 10u);
+  EXPECT_EQ(host.repaints, 10) << "the label is repainted at once each pass";
+}
+
+TEST_F(RecordingEngineTest, StopDuringTheCalibrationKeepsTheSelectionAndRemovesItsMovie) {
+  host.selected = rateIndex("30");
+  grabber.cost = 0.05;
+  EXPECT_EQ(calibrate("cancelled.avi", 2.0), RunEnd::Stopped);
+  EXPECT_EQ(host.rateText(), "30") << "the rate list keeps its selection";
+  EXPECT_EQ(host.selections, 0);
+  EXPECT_EQ(movies.files.count("cancelled.avi"), 0u) << "no calibration movie is left";
+  EXPECT_EQ(movies.created, 1);
+  expectReleased();
+}
+
+TEST_F(RecordingEngineTest, AFullDiskEndsTheRecordingWithAPlayableMovie) {
+  movies.capacity = 12 * 1024 * 1024;  // a few dozen frames of this region
+  EXPECT_EQ(record("full.avi", "10", 1e6), RunEnd::WriteFailed);
+  const AviFile f = movie("full.avi");
+  EXPECT_TRUE(f.problems.empty());
+  EXPECT_TRUE(checkIndexes(f, false).empty());
+  EXPECT_GT(f.frames.size(), 10u);
+  EXPECT_EQ(f.dmlhTotalFrames, f.frames.size());
+  expectReleased();
+}
+
+TEST_F(RecordingEngineTest, CapturesThatKeepFailingEndTheCalibration) {
+  grabber.failFrom = 5;
+  EXPECT_EQ(calibrate("blind.avi"), RunEnd::CaptureFailed);
+  EXPECT_EQ(host.rateText(), "1");
+  EXPECT_EQ(host.selections, 0);
+  expectReleased();
+}
+
+TEST_F(RecordingEngineTest, TheProgramEndingMidRecordingLeavesAPlayableMovie) {
+  host.stop = [this] { host.programEnded = true; };
+  EXPECT_EQ(record("ended.avi", "10", 2.0), RunEnd::Stopped);
+  const AviFile f = movie("ended.avi");
+  EXPECT_TRUE(movies.files.at("ended.avi")->closed);
+  EXPECT_TRUE(checkIndexes(f, true).empty());
+  EXPECT_GE(f.frames.size(), 20u);
+  expectReleased();
+}
+
+}  // namespace
+}  // namespace ks::test

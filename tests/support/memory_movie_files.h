@@ -1,0 +1,25 @@
+// Movies kept as bytes in memory, with the faults a disk has.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "media/memory_sink.h"
+#include "platform/movie_files.h"
+
+namespace ks::test {
+
+class MemoryMovieFiles final : public MovieFiles {
+ public:
+  std::unique_ptr<FileSink> create(const std::string& path) override;
+  bool remove(const std::string& path) override { return files.erase(path) > 0; }
+  // Faults for files created from now on.
+  std::uint64_t capacity = UINT64_MAX;
+  bool refuseCreate = false;
+  std::map<std::string, std::shared_ptr<MemoryFile>> files;
+  int created = 0;
+};
+
+}  // namespace ks::test

@@ -1,0 +1,53 @@
+// A grabber over the in-memory screen that paints the time (in milliseconds
+// since the fake clock's origin) into the screen before each grab, and makes
+// each grab cost time: the recorded frames tell when they were grabbed.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "platform/headless/fake_clock.h"
+#include "platform/headless/headless_screen.h"
+#include "platform/screen_grabber.h"
+
+namespace ks::test {
+
+class TimedGrabber final : public ScreenGrabber {
+ public:
+  TimedGrabber(HeadlessScreen& screen, FakeClock& clock)
+      : screen_(screen), clock_(clock), inner_(makeHeadlessGrabber(screen)) {}
+  bool grabRect(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y) override {
+    ++grabs;
+    if (failFrom > 0 && grabs >= failFrom) return false;
+    const auto ms = static_cast<std::uint32_t>(std::lround((clock_.now() - 1000.0) * 1000));
+    screen_.fill(Rgb{static_cast<std::uint8_t>(ms >> 16), static_cast<std::uint8_t>(ms >> 8),
+                     static_cast<std::uint8_t>(ms)});
+    const bool ok = inner_->grabRect(w, h, x, y);
+    clock_.advance(cost);
+    if (timePassed) timePassed();
+    return ok;
+  }
+  CapturedPicture picture() const override { return inner_->picture(); }
+  void freeCapture() override { inner_->freeCapture(); }
+  int buffersHeld() const override { return inner_->buffersHeld(); }
+
+  double cost = 0;
+  int grabs = 0;
+  std::function<void()> timePassed;
+  int failFrom = 0;  // the grab from which every grab fails; 0 never
+
+ private:
+  HeadlessScreen& screen_;
+  FakeClock& clock_;
+  std::unique_ptr<ScreenGrabber> inner_;
+};
+
+// The time painted into frame k of a movie, in milliseconds after the
+// clock's origin.
+inline std::uint32_t paintedTime(const std::uint8_t* firstPixel) {
+  return (std::uint32_t{firstPixel[2]} << 16) | (std::uint32_t{firstPixel[1]} << 8) | firstPixel[0];
+}
+
+}  // namespace ks::test
