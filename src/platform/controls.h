@@ -59,6 +59,13 @@ class Control {
   virtual void setFocus() = 0;
   // Repaints the control at once, without waiting for pending events.
   virtual void refresh() = 0;
+
+ protected:
+  // False once the program has ended: no handler may run any more.
+  virtual bool handlersRun() const { return true; }
+  void raise(const std::function<void()>& handler) const {
+    if (handler && handlersRun()) handler();
+  }
 };
 
 struct ButtonDesign : ControlDesign {
@@ -115,10 +122,17 @@ class ItemList : public Control {
   virtual void addItem(const std::string& text) = 0;
   virtual int listIndex() const = 0;
   // Selects the item (or none with -1) and raises Click, also when the
-  // program sets it.
-  virtual void setListIndex(int index) = 0;
+  // program sets it; an index out of range changes nothing.
+  void setListIndex(int index) {
+    if (index < -1 || index >= listCount() || !showSelection(index)) return;
+    raise(onClick);
+  }
   std::function<void()> onClick;
   std::function<void()> onDblClick;
+
+ protected:
+  // Shows the selection; false when the control is gone.
+  virtual bool showSelection(int index) = 0;
 };
 
 struct ListDesign : ControlDesign {
@@ -149,10 +163,17 @@ class OptionButton : public Control {
  public:
   virtual std::string caption() const = 0;
   virtual bool value() const = 0;
-  // Selecting deselects the group's others and raises Click; deselecting by
-  // the program raises nothing.
-  virtual void setValue(bool selected) = 0;
+  // Selecting deselects the group's others and raises Click, also when the
+  // program selects; deselecting by the program raises nothing.
+  void setValue(bool selected) {
+    if (showValue(selected) && selected) raise(onClick);
+  }
   std::function<void()> onClick;
+
+ protected:
+  // Checks the button, the others of its group let go; or clears it. False
+  // when the control is gone.
+  virtual bool showValue(bool selected) = 0;
 };
 
 struct TextBoxDesign : ControlDesign {

@@ -43,6 +43,10 @@ class InputSimulator {
   virtual void mouseUp(Image& image, const MouseEvent& e) = 0;
   // Tab (or Shift+Tab) in the active window: moves the keyboard focus.
   virtual void pressTab(Window& window, bool shift) = 0;
+  // Enter and Escape in the active window: the focused or default button,
+  // and the cancel button.
+  virtual void pressEnter(Window& window) = 0;
+  virtual void pressEscape(Window& window) = 0;
 };
 
 }  // namespace ks

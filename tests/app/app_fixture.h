@@ -12,7 +12,7 @@
 #include "frame/frmtop.h"
 #include "frame/modgobal.h"
 #include "platform/controls.h"
-#include "platform/headless/headless_window_system.h"
+#include "platform/headless/headless_input_simulator.h"
 #include "recorder/mod_avi.h"
 #include "settings/frmfile.h"
 #include "settings/frmsettings.h"

@@ -10,7 +10,7 @@
 #include "frame/frmtop.h"
 #include "frame/modgobal.h"
 #include "frame/region.h"
-#include "platform/headless/headless_window_system.h"
+#include "platform/headless/headless_input_simulator.h"
 #include "support/test_services.h"
 
 namespace ks {

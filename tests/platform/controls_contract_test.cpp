@@ -505,6 +505,99 @@ TEST_F(ControlsContract, SetFocusGivesTheKeyboardFocusToFocusableControlsOnly) {
   EXPECT_FALSE(optionButton->value()) << "focus alone selects no option";
 }
 
+// The focused control disabled or hidden: the focus goes on to the next
+// control in tab order, as Tab would take it, and nowhere when none is left.
+TEST_F(ControlsContract, TheFocusMovesOnWhenTheFocusedControlIsDisabledOrHidden) {
+  struct Case {
+    const char* what;
+    int focused;                 // index into the controls below
+    std::vector<int> disabled;   // beforehand
+    int leaving;                 // disabled or hidden now
+    bool hide;
+    int expected;                // -1: no control has the focus
+  };
+  const Case cases[] = {
+      {"disabled: the next one", 1, {}, 1, false, 2},
+      {"hidden: the next one", 2, {}, 2, true, 3},
+      {"the last one wraps to the first", 3, {}, 3, false, 0},
+      {"a disabled one is skipped", 1, {2}, 1, false, 3},
+      {"none left: no control", 0, {1, 2, 3}, 0, false, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto window = shownWindow();
+    std::vector<Control*> controls;
+    for (int i = 0; i < 3; ++i) {
+      auto design = at<ButtonDesign>(10, 10 + 30 * i, 80, 24, i);
+      design.caption = "button " + std::to_string(i);
+      controls.push_back(&window->addButton(design));
+    }
+    controls.push_back(&window->addTextBox(at<TextBoxDesign>(10, 100, 200, 21, 3)));
+    windows.doEvents();
+    input.activate(*window);
+    for (int i : c.disabled) controls[static_cast<std::size_t>(i)]->setEnabled(false);
+    controls[static_cast<std::size_t>(c.focused)]->setFocus();
+    windows.doEvents();
+    ASSERT_EQ(window->focusedControl(), controls[static_cast<std::size_t>(c.focused)]);
+    Control& leaving = *controls[static_cast<std::size_t>(c.leaving)];
+    if (c.hide) leaving.setVisible(false);
+    else leaving.setEnabled(false);
+    windows.doEvents();
+    Control* expected = c.expected < 0 ? nullptr : controls[static_cast<std::size_t>(c.expected)];
+    EXPECT_EQ(window->focusedControl(), expected);
+    EXPECT_FALSE(leaving.hasFocus());
+    if (expected) {
+      EXPECT_TRUE(expected->hasFocus());
+    }
+  }
+}
+
+// Enter presses the focused button, else the default one; Escape the cancel
+// button; neither presses a disabled one.
+TEST_F(ControlsContract, EnterAndEscapePressTheFocusedDefaultAndCancelButtons) {
+  struct Case {
+    const char* what;
+    bool escape;
+    int focused;   // 0 OK, 1 Cancel, 2 other button, 3 text box
+    int disabled;  // -1 none
+    int pressed;   // -1 none
+  };
+  const Case cases[] = {
+      {"Enter in the text box: the default button", false, 3, -1, 0},
+      {"Enter on another button: that button", false, 2, -1, 2},
+      {"Escape: the cancel button", true, 3, -1, 1},
+      {"Escape on another button: the cancel button", true, 2, -1, 1},
+      {"Enter with the default button disabled: nothing", false, 3, 0, -1},
+      {"Escape with the cancel button disabled: nothing", true, 3, 1, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto window = shownWindow();
+    int clicks[3] = {0, 0, 0};
+    std::vector<Control*> controls;
+    for (int i = 0; i < 3; ++i) {
+      auto design = at<ButtonDesign>(10 + 90 * i, 200, 80, 24, i + 1);
+      design.caption = i == 0 ? "OK" : i == 1 ? "Cancel" : "Other";
+      design.isDefault = i == 0;
+      design.isCancel = i == 1;
+      Button& button = window->addButton(design);
+      button.onClick = [&clicks, i] { ++clicks[i]; };
+      controls.push_back(&button);
+    }
+    controls.push_back(&window->addTextBox(at<TextBoxDesign>(10, 10, 200, 21, 0)));
+    windows.doEvents();
+    input.activate(*window);
+    if (c.disabled >= 0) controls[static_cast<std::size_t>(c.disabled)]->setEnabled(false);
+    controls[static_cast<std::size_t>(c.focused)]->setFocus();
+    windows.doEvents();
+    ASSERT_TRUE(controls[static_cast<std::size_t>(c.focused)]->hasFocus());
+    if (c.escape) input.pressEscape(*window);
+    else input.pressEnter(*window);
+    windows.doEvents();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(clicks[i], i == c.pressed ? 1 : 0) << "button " << i;
+  }
+}
+
 TEST_F(ControlsContract, ShowingAWindowFocusesItsFirstControlInTabOrder) {
   WindowDesign design;
   design.caption = "About";

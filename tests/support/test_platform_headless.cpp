@@ -1,4 +1,4 @@
-#include "platform/headless/headless_window_system.h"
+#include "platform/headless/headless_input_simulator.h"
 #include "support/test_platform.h"
 
 namespace ks::test {

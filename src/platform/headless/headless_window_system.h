@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/controls.h"
-#include "platform/input_simulator.h"
 #include "platform/window_system.h"
 
 namespace ks {
@@ -97,33 +96,6 @@ class HeadlessWindowSystem final : public WindowSystem {
   int waitCalls_ = 0;
   int unansweredModals_ = 0;
   int doEventsCalls_ = 0;
-};
-
-// User input on the headless platform: calls the handlers a real action
-// would, and refuses input to disabled windows and to windows behind a
-// modal dialog.
-class HeadlessInputSimulator final : public InputSimulator {
- public:
-  explicit HeadlessInputSimulator(HeadlessWindowSystem& system) : system_(system) {}
-  void dragWindowTo(Window& window, float left, float top) override;
-  void activate(Window& window) override;
-  void mouseDown(Window& window, const MouseEvent& e) override;
-  void mouseMove(Window& window, const MouseEvent& e) override;
-  void mouseUp(Window& window, const MouseEvent& e) override;
-  void requestClose(Window& window) override;
-  void minimize(Window& window) override;
-  void restore(Window& window) override;
-  void click(Control& control) override;
-  void selectItem(ItemList& list, int index) override;
-  void doubleClickItem(ItemList& list, int index) override;
-  void typeText(TextBox& box, const std::string& text) override;
-  void mouseDown(Image& image, const MouseEvent& e) override;
-  void mouseMove(Image& image, const MouseEvent& e) override;
-  void mouseUp(Image& image, const MouseEvent& e) override;
-  void pressTab(Window& window, bool shift) override;
-
- private:
-  HeadlessWindowSystem& system_;
 };
 
 }  // namespace ks

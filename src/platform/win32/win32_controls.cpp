@@ -203,6 +203,7 @@ class ControlBase : public Interface, public ControlNode {
   HWND parentHandle() const override { return host_.hostHandle(); }
 
  protected:
+  bool handlersRun() const override { return !host_.handlersStopped(); }
   // Moves or resizes to the changed rectangle, if it changed.
   template <typename Change>
   void place(Change change) {
@@ -604,12 +605,6 @@ class ListControl : public ChildControl<Interface> {
     const LRESULT index = this->send(Messages::getSelection);
     return index < 0 ? -1 : static_cast<int>(index);
   }
-  void setListIndex(int index) override {
-    if (!this->hwnd_ || index < -1 || index >= listCount()) return;
-    // The system sends no notification for a change made by the program.
-    this->send(Messages::setSelection, static_cast<WPARAM>(index));
-    fire(this->host_, this->onClick);
-  }
 
   void command(WORD code) override {
     if (code == Messages::selectionChanged) fire(this->host_, this->onClick);
@@ -617,6 +612,13 @@ class ListControl : public ChildControl<Interface> {
   }
 
  protected:
+  // The system sends no notification for a change made by the program; the
+  // Click comes from ItemList::setListIndex.
+  bool showSelection(int index) override {
+    if (!this->hwnd_) return false;
+    this->send(Messages::setSelection, static_cast<WPARAM>(index));
+    return true;
+  }
   void addItems(const std::vector<std::string>& items) {
     for (const auto& item : items) addItem(item);
   }
@@ -693,16 +695,6 @@ class Win32OptionButton final : public ChildControl<OptionButton> {
 
   std::string caption() const override { return narrow(windowText(hwnd_.get())); }
   bool value() const override { return send(BM_GETCHECK) == BST_CHECKED; }
-  void setValue(bool selected) override {
-    if (!hwnd_) return;
-    if (!selected) {
-      send(BM_SETCHECK, BST_UNCHECKED);
-      return;
-    }
-    host_.optionSelected(*this, group_);
-    send(BM_SETCHECK, BST_CHECKED);
-    fire(host_, onClick);
-  }
 
   void command(WORD code) override {
     // A radio button may report a click when it merely gets the focus.
@@ -716,6 +708,14 @@ class Win32OptionButton final : public ChildControl<OptionButton> {
   }
   int optionGroup() const override { return group_; }
   void deselect() override { send(BM_SETCHECK, BST_UNCHECKED); }
+
+ protected:
+  bool showValue(bool selected) override {
+    if (!hwnd_) return false;
+    if (selected) host_.optionSelected(*this);
+    send(BM_SETCHECK, selected ? BST_CHECKED : BST_UNCHECKED);
+    return true;
+  }
 
  private:
   static LRESULT CALLBACK subclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/controls.h"
+#include "platform/navigator.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_native.h"
 
@@ -47,7 +48,7 @@ class ControlHost {
   // paint.
   virtual void repaint(const RECT& area, bool now) = 0;
   // An option button was selected: the others of its group let go.
-  virtual void optionSelected(const ControlNode& option, int group) = 0;
+  virtual void optionSelected(const ControlNode& option) = 0;
   // The focused control is about to be disabled or hidden.
   virtual void focusLeaving(const ControlNode& control) = 0;
 
@@ -57,8 +58,8 @@ class ControlHost {
 
 enum class ControlKind { Button, Label, Image, ListBox, ComboBox, OptionButton, TextBox };
 
-// The window's and the input simulator's view of a control.
-class ControlNode {
+// The window's, the navigator's and the input simulator's view of a control.
+class ControlNode : public Navigable {
  public:
   virtual ~ControlNode() = default;
   virtual ControlKind kind() const = 0;
@@ -70,8 +71,11 @@ class ControlNode {
   virtual HWND handle() const = 0;
   // Where the control is, in client pixels of its window.
   virtual RECT pixelRect() const = 0;
+  int tabPosition() const override { return control().tabIndex(); }
   // Enabled, visible and able to hold the keyboard focus: Tab stops here.
-  virtual bool takesFocus() const { return false; }
+  bool takesFocus() const override { return false; }
+  bool isButton() const override { return kind() == ControlKind::Button; }
+  bool isOption() const override { return kind() == ControlKind::OptionButton; }
   // The window has been destroyed and its child windows with it.
   virtual void forgetHandle() {}
   // A WM_COMMAND notification from the child window.
@@ -86,12 +90,9 @@ class ControlNode {
   // MouseEvent::button holds, point is in client pixels.
   virtual bool wantsMouse() const { return false; }
   virtual void mouse(UINT /*message*/, int /*button*/, POINT /*point*/) {}
-  // Buttons: Enter (default button) or Esc (cancel button) pressed it.
-  virtual bool isDefault() const { return false; }
-  virtual bool isCancel() const { return false; }
+  // Buttons: Enter or Esc pressed it.
   virtual void press() {}
-  // Option buttons: their group, and deselecting without an event.
-  virtual int optionGroup() const { return 0; }
+  // Option buttons: deselecting without an event.
   virtual void deselect() {}
 };
 

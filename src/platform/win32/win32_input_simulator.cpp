@@ -142,7 +142,13 @@ class Win32InputSimulator final : public InputSimulator {
   }
   void mouseUp(Image& image, const MouseEvent& e) override { sendImageMouse(image, upMessage(e.button), 0, e); }
 
-  void pressTab(Window& window, bool shift) override {
+  void pressTab(Window& window, bool shift) override { pressKey(window, VK_TAB, shift); }
+  void pressEnter(Window& window) override { pressKey(window, VK_RETURN, false); }
+  void pressEscape(Window& window) override { pressKey(window, VK_ESCAPE, false); }
+
+ private:
+  // A key pressed and released in the window, with Shift held or not.
+  void pressKey(Window& window, UINT key, bool shift) {
     HWND hwnd = takesInput(window);
     if (!hwnd) return;
     // The key goes to the focused control, or to the window when none of
@@ -155,15 +161,14 @@ class Win32InputSimulator final : public InputSimulator {
     const BYTE shiftBefore = keys[VK_SHIFT];
     keys[VK_SHIFT] = shift ? 0x80 : 0;
     SetKeyboardState(keys);
-    const UINT scanCode = MapVirtualKeyW(VK_TAB, MAPVK_VK_TO_VSC);
-    PostMessageW(target, WM_KEYDOWN, VK_TAB, static_cast<LPARAM>(1 | (scanCode << 16)));
-    PostMessageW(target, WM_KEYUP, VK_TAB, static_cast<LPARAM>(1 | (scanCode << 16) | (3u << 30)));
+    const UINT scanCode = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+    PostMessageW(target, WM_KEYDOWN, key, static_cast<LPARAM>(1 | (scanCode << 16)));
+    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(1 | (scanCode << 16) | (3u << 30)));
     windows_.doEvents();
     keys[VK_SHIFT] = shiftBefore;
     SetKeyboardState(keys);
   }
 
- private:
   // The control's node when the control and its window take input.
   static ControlNode* takesInput(Control& control) {
     ControlNode* node = win32::nodeOf(control);

@@ -1,0 +1,171 @@
+#include "platform/headless/headless_window.h"
+
+#include <algorithm>
+
+namespace ks {
+
+namespace {
+
+// Where a real system parks a minimised window, and its size there.
+constexpr int kIconicPosition = -32000;
+constexpr int kIconicWidth = 160;
+constexpr int kIconicHeight = 28;
+
+}  // namespace
+
+class HeadlessLine final : public Line {
+ public:
+  HeadlessLine(const LineDesign& design, std::function<void()> changed)
+      : design_(design), changed_(std::move(changed)) {}
+  float x1() const override { return design_.x1; }
+  float y1() const override { return design_.y1; }
+  float x2() const override { return design_.x2; }
+  float y2() const override { return design_.y2; }
+  void setX1(float v) override { set(design_.x1, v); }
+  void setY1(float v) override { set(design_.y1, v); }
+  void setX2(float v) override { set(design_.x2, v); }
+  void setY2(float v) override { set(design_.y2, v); }
+  int widthPixels() const override { return design_.widthPixels; }
+  Rgb color() const override { return design_.systemWindowText ? kBlack : design_.color; }
+
+ private:
+  void set(float& field, float value) {
+    field = value;
+    changed_();
+  }
+  LineDesign design_;
+  std::function<void()> changed_;
+};
+
+HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, const WindowDesign& design)
+    : system_(system), design_(design) {
+  const auto& o = system.options();
+  if (design.border != Border::None) {
+    insetLeft_ = insetRight_ = insetBottom_ = o.borderPixels;
+    insetTop_ = o.borderPixels + o.captionPixels;
+  }
+  const int cx = toPixels(design.clientLeft, o.twipsPerPixelX);
+  const int cy = toPixels(design.clientTop, o.twipsPerPixelY);
+  const int cw = toPixels(design.clientWidth, o.twipsPerPixelX);
+  const int ch = toPixels(design.clientHeight, o.twipsPerPixelY);
+  box_ = {cx - insetLeft_, cy - insetTop_, cw + insetLeft_ + insetRight_, ch + insetTop_ + insetBottom_};
+  if (design.centered) {
+    box_.x = (o.screenWidth - box_.w) / 2;
+    box_.y = (o.screenHeight - box_.h) / 2;
+  }
+}
+
+HeadlessWindow::~HeadlessWindow() { system_.forget(this); }
+
+float HeadlessWindow::scaleWidth() const {
+  return state_ == kStateMinimized ? 0.0f : static_cast<float>(std::max(0, box_.w - insetLeft_ - insetRight_)) * tx();
+}
+
+float HeadlessWindow::scaleHeight() const {
+  return state_ == kStateMinimized ? 0.0f : static_cast<float>(std::max(0, box_.h - insetTop_ - insetBottom_)) * ty();
+}
+
+void HeadlessWindow::setWindowState(int state) {
+  if (state == state_ || destroyed_) return;
+  if (state == kStateMinimized) {
+    if (state_ == kStateNormal) normalBox_ = box_;
+    state_ = kStateMinimized;
+    box_ = {kIconicPosition, kIconicPosition, kIconicWidth, kIconicHeight};
+    system_.deactivate(this);
+    if (shown_) fire(events.onResize);
+  } else {
+    const bool wasMinimized = state_ == kStateMinimized;
+    state_ = state;
+    if (wasMinimized) box_ = normalBox_;
+    if (shown_) fire(events.onResize);
+    if (visible_) {
+      system_.activate(this);
+      system_.schedulePaint(this);
+    }
+  }
+}
+
+void HeadlessWindow::show() {
+  if (destroyed_) return;
+  visible_ = true;
+  if (!shown_) {
+    shown_ = true;
+    fire(events.onResize);
+  }
+  system_.activate(this);
+  system_.schedulePaint(this);
+}
+
+void HeadlessWindow::hide() {
+  visible_ = false;
+  system_.deactivate(this);
+}
+
+void HeadlessWindow::makeTopmost() {
+  topmost_ = true;
+  system_.raiseTopmost(this);
+  if (visible_ && state_ != kStateMinimized) system_.activate(this);
+}
+
+Line& HeadlessWindow::addLine(const LineDesign& design) {
+  lines_.push_back(std::make_unique<HeadlessLine>(design, [this] {
+    if (visible_) system_.schedulePaint(this);
+  }));
+  return *lines_.back();
+}
+
+template <class I>
+I& HeadlessWindow::add(std::unique_ptr<ControlState> control) {
+  ControlState& state = *control;
+  navigator_.add(state);
+  controls_.push_back(std::move(control));
+  return dynamic_cast<I&>(state.asControl());
+}
+
+Button& HeadlessWindow::addButton(const ButtonDesign& d) { return add<Button>(makeHeadlessButton(*this, d)); }
+Label& HeadlessWindow::addLabel(const LabelDesign& d) { return add<Label>(makeHeadlessLabel(*this, d)); }
+Image& HeadlessWindow::addImage(const ImageDesign& d) { return add<Image>(makeHeadlessImage(*this, d)); }
+ListBox& HeadlessWindow::addListBox(const ListDesign& d) { return add<ListBox>(makeHeadlessListBox(*this, d)); }
+ComboBox& HeadlessWindow::addComboBox(const ListDesign& d) { return add<ComboBox>(makeHeadlessComboBox(*this, d)); }
+OptionButton& HeadlessWindow::addOptionButton(const OptionButtonDesign& d) {
+  return add<OptionButton>(makeHeadlessOptionButton(*this, d));
+}
+TextBox& HeadlessWindow::addTextBox(const TextBoxDesign& d) { return add<TextBox>(makeHeadlessTextBox(*this, d)); }
+
+Control* HeadlessWindow::focusedControl() const { return focus() ? &focus()->asControl() : nullptr; }
+
+void HeadlessWindow::focusLeaving(ControlState& control) {
+  if (focus() == &control) navigator_.setFocus(navigator_.handOff(control));
+}
+
+void HeadlessWindow::moveTo(int x, int y) {
+  if (state_ == kStateMinimized) {
+    normalBox_.x = x;
+    normalBox_.y = y;
+    return;
+  }
+  box_.x = x;
+  box_.y = y;
+}
+
+void HeadlessWindow::resizeTo(int w, int h) {
+  w = std::max(w, 0);
+  h = std::max(h, 0);
+  PixelBox& target = state_ == kStateMinimized ? normalBox_ : box_;
+  if (target.w == w && target.h == h) return;
+  target.w = w;
+  target.h = h;
+  if (shown_ && state_ != kStateMinimized) fire(events.onResize);
+}
+
+bool HeadlessWindow::closeRequested() {
+  if (destroyed_) return false;
+  if (events.onCloseRequest && !events.onCloseRequest()) return false;
+  fire(events.onUnload);
+  destroyed_ = true;
+  visible_ = false;
+  system_.deactivate(this);
+  return true;
+}
+
+}  // namespace ks

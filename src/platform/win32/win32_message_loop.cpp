@@ -1,0 +1,260 @@
+// The window system: the message pump, modal showing, message boxes and the
+// program's end.
+#include "platform/win32/win32_window.h"
+
+#include <algorithm>
+#include <cmath>
+
+// After <windows.h>, which it needs.
+#include <commctrl.h>
+
+namespace ks::win32 {
+
+Win32WindowSystem::Win32WindowSystem(const Win32Options& options) : options_(options) {
+  win32::becomeDpiAware();
+  metrics_ = win32::screenMetrics();
+  INITCOMMONCONTROLSEX controls{};
+  controls.dwSize = sizeof controls;
+  controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
+  InitCommonControlsEx(&controls);
+
+  // A class per window system, so several can live in one process (tests).
+  const std::wstring name = L"kestrascope.Window." + std::to_wstring(reinterpret_cast<std::uintptr_t>(this));
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = windowProc;
+  wc.hInstance = instance_;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = name.c_str();
+  class_ = WindowClass(instance_, RegisterClassExW(&wc));
+}
+
+Win32WindowSystem::~Win32WindowSystem() {
+  // A quit message left behind would end the next loop on this thread.
+  if (quitQueued_) {
+    MSG message;
+    PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  }
+}
+
+std::unique_ptr<Window> Win32WindowSystem::createWindow(const WindowDesign& design) {
+  return std::make_unique<Win32Window>(*this, design);
+}
+
+HWND Win32WindowSystem::hiddenOwner() {
+  if (!owner_ && class_.atom())
+    owner_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, className(), L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                 instance_, nullptr));
+  return owner_.get();
+}
+
+std::vector<HWND> Win32WindowSystem::ourTopLevelWindows() const {
+  struct Search {
+    ATOM atom;
+    HWND exclude;
+    std::vector<HWND> found;
+  } search{class_.atom(), owner_.get(), {}};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(param);
+        if (hwnd != s.exclude && static_cast<ATOM>(GetClassLongPtrW(hwnd, GCW_ATOM)) == s.atom)
+          s.found.push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::vector<HWND> Win32WindowSystem::disableOurWindowsBut(HWND keep) const {
+  std::vector<HWND> disabled;
+  for (HWND other : ourTopLevelWindows()) {
+    if (other == keep || !IsWindowEnabled(other)) continue;
+    EnableWindow(other, FALSE);
+    disabled.push_back(other);
+  }
+  return disabled;
+}
+
+void Win32WindowSystem::enableAgain(const std::vector<HWND>& windows) {
+  for (HWND hwnd : windows)
+    if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
+}
+
+void Win32WindowSystem::releaseModal(HWND dialog) {
+  for (auto& frame : modal_) {
+    if (frame.dialog != dialog || frame.released) continue;
+    enableAgain(frame.disabled);
+    frame.released = true;
+  }
+}
+
+void Win32WindowSystem::showModal(Window& window) {
+  auto* dialog = dynamic_cast<Win32Window*>(&window);
+  if (!dialog || !dialog->handle() || ended_) return;
+  const HWND hwnd = dialog->handle();
+  const HWND previous = GetActiveWindow();
+
+  modal_.push_back(ModalFrame{hwnd, disableOurWindowsBut(hwnd), false});
+
+  dialog->show();
+  // The handle, not the object: a handler may delete the dialog's object.
+  MSG message;
+  while (!ended_ && IsWindow(hwnd) && IsWindowVisible(hwnd)) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
+      quitReceived(message);
+      break;
+    }
+    if (got < 0) break;
+    dispatch(message);
+  }
+
+  releaseModal(hwnd);
+  modal_.erase(std::find_if(modal_.begin(), modal_.end(), [&](const ModalFrame& f) { return f.dialog == hwnd; }));
+  // Back to the window that was active, as when a dialog box ends.
+  if (!ended_ && previous && previous != hwnd && IsWindow(previous) && IsWindowVisible(previous) &&
+      GetActiveWindow() != previous)
+    SetForegroundWindow(previous);
+}
+
+MsgButton Win32WindowSystem::messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) {
+  const UINT defaultFlag = defaultButton == MsgButton::Yes  ? MB_DEFBUTTON1
+                           : defaultButton == MsgButton::No ? MB_DEFBUTTON2
+                                                            : MB_DEFBUTTON3;
+  const int answer = showMessageBox(text, MB_YESNOCANCEL | defaultFlag);
+  if (answer == IDYES) return MsgButton::Yes;
+  if (answer == IDNO) return MsgButton::No;
+  return MsgButton::Cancel;
+}
+
+void Win32WindowSystem::messageBoxWarning(const std::string& text) {
+  showMessageBox(text, MB_OK | MB_ICONWARNING);
+}
+
+// A box modal to all of the program's windows. Its owner is the window the
+// user was working in, so that answering it activates that window again and
+// the keyboard focus returns there: a box without an owner hands the
+// activation to whatever window comes next, often another program's, as our
+// own are still disabled when it goes. MessageBox disables the owner; the
+// other windows are disabled here for as long as the box is up.
+int Win32WindowSystem::showMessageBox(const std::string& text, UINT type) {
+  HWND active = GetActiveWindow();
+  const HWND owner = windowOf(active) ? active : nullptr;
+  const std::vector<HWND> disabled = disableOurWindowsBut(owner);
+  const int answer = MessageBoxW(owner, widen(text).c_str(), options_.appTitle.c_str(),
+                                 type | MB_TASKMODAL | MB_TOPMOST);
+  enableAgain(disabled);
+  return answer;
+}
+
+Win32Window* Win32WindowSystem::windowOf(HWND hwnd) const {
+  HWND root = hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr;
+  if (!root || static_cast<ATOM>(GetClassLongPtrW(root, GCW_ATOM)) != class_.atom()) return nullptr;
+  return reinterpret_cast<Win32Window*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+}
+
+void Win32WindowSystem::dispatch(const MSG& message) {
+  if (message.message == WM_KEYDOWN) {
+    Win32Window* window = windowOf(message.hwnd);
+    if (window && window->translateKey(message)) return;
+  }
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
+
+void Win32WindowSystem::quitReceived(const MSG& message) {
+  ended_ = true;
+  quitQueued_ = false;
+  exitCode_ = static_cast<int>(message.wParam);
+}
+
+void Win32WindowSystem::doEvents() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      quitReceived(message);
+      return;
+    }
+    dispatch(message);
+  }
+}
+
+void Win32WindowSystem::waitForEvents(double maxSeconds) {
+  if (ended_ || !(maxSeconds > 0)) return;
+  // Whole milliseconds, to nearest; a shorter wait still waits one.
+  const double ms = std::min(std::nearbyint(maxSeconds * 1000.0), static_cast<double>(INFINITE - 1));
+  const auto timeout = static_cast<DWORD>(std::max(ms, 1.0));
+  MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+int Win32WindowSystem::run() {
+  MSG message;
+  while (!ended_) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
+      quitReceived(message);
+      break;
+    }
+    if (got < 0) break;
+    dispatch(message);
+  }
+  return exitCode_;
+}
+
+void Win32WindowSystem::endProgram() {
+  if (options_.exitProcessOnEnd) ExitProcess(0);
+  if (ended_) return;
+  // Ended first: hiding activates other windows, and no handler may run.
+  ended_ = true;
+  PostQuitMessage(0);
+  quitQueued_ = true;
+  for (HWND hwnd : ourTopLevelWindows()) ShowWindow(hwnd, SW_HIDE);
+}
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_GETMINMAXINFO) {
+    // Arrives before WM_NCCREATE. The program sizes its windows itself,
+    // down to a caption strip a few pixels high; the default minimum
+    // tracking size would enlarge a captioned window. The default maximum
+    // (about the screen's size) would stop a frame around a whole screen:
+    // frmtop is then wider than the screen by the side windows.
+    auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+    info->ptMinTrackSize = POINT{1, 1};
+    info->ptMaxTrackSize = POINT{32767, 32767};
+    return 0;
+  }
+  if (message == WM_NCCREATE) {
+    auto* window = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    if (window) {
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+      window->attach(hwnd);
+    }
+  }
+  auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
+  try {
+    LRESULT result = 0;
+    if (window->handleMessage(hwnd, message, wParam, lParam, result)) return result;
+  } catch (...) {
+    // An exception must not unwind through user32's frames; the event is
+    // dropped and the program goes on.
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+}  // namespace ks::win32
+
+namespace ks {
+
+std::unique_ptr<WindowSystem> makeWin32WindowSystem(const Win32Options& options) {
+  return std::make_unique<win32::Win32WindowSystem>(options);
+}
+
+HWND nativeHandle(const Window& window) {
+  const auto* win32Window = dynamic_cast<const win32::Win32Window*>(&window);
+  return win32Window ? win32Window->handle() : nullptr;
+}
+
+}  // namespace ks
