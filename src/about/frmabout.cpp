@@ -83,8 +83,9 @@ FrmAbout::FrmAbout(App& app) : Form(app, aboutDesign()) {
 void FrmAbout::load() {
   stayOnTopInPlace(*window_);
   // The shell's answer is not looked at: without a browser nothing happens.
-  cmdHelp->onClick = [this] { app_.platform().shell.open(maker::kHelpPage); };
-  lblqvlink->onClick = [this] { app_.platform().shell.open(maker::kHomePage); };
+  // Without a browser nothing opens, and the box stays as it is.
+  cmdHelp->onClick = [this] { static_cast<void>(app_.platform().shell.open(maker::kHelpPage)); };
+  lblqvlink->onClick = [this] { static_cast<void>(app_.platform().shell.open(maker::kHomePage)); };
   cmdClose->onClick = [this] { app_.unloadFrmAbout(); };
   window_->events.onUnload = [this] { app_.unloadFrmAbout(); };
   window_->events.onActivate = [this] {

@@ -111,7 +111,7 @@ void FrmBot::load() {
   // dialog's folder list, anything else leaves the folder it chose.
   const std::string path = GetSetting(app_.platform().settings, kAppName, kSection, "Path", "");
   FrmFile& file = app_.frmFile();
-  if (!path.empty()) file.Dir->setPath(path);
+  if (!path.empty()) static_cast<void>(file.Dir->setPath(path));
 
   window_->events.onResize = [this] { layout(); };
   window_->events.onCloseRequest = [this] { return closeRequested(); };

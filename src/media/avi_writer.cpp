@@ -73,7 +73,7 @@ AviWriter::AviWriter(AviWriter&& o) noexcept { *this = std::move(o); }
 
 AviWriter& AviWriter::operator=(AviWriter&& o) noexcept {
   if (this == &o) return *this;
-  close();
+  static_cast<void>(close());  // whatever it reports, the old file stays valid
   options_ = std::move(o.options_);
   sink_ = std::move(o.sink_);
   format_ = o.format_;
@@ -95,7 +95,8 @@ AviWriter& AviWriter::operator=(AviWriter&& o) noexcept {
   return *this;
 }
 
-AviWriter::~AviWriter() { close(); }
+// A destructor cannot report; the file is valid with every frame written.
+AviWriter::~AviWriter() { static_cast<void>(close()); }
 
 void AviWriter::reset() {
   sink_.reset();
@@ -112,7 +113,7 @@ std::chrono::steady_clock::time_point AviWriter::now() const {
 
 bool AviWriter::open(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& format,
                      std::uint32_t rate) {
-  close();
+  static_cast<void>(close());  // the previous movie is valid however its close went
   if (!sink || rate == 0 || format.biWidth <= 0 || format.biHeight <= 0) return false;
   format_ = format;
   info_ = makeStreamInfo(format, rate);
@@ -134,7 +135,7 @@ bool AviWriter::open(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& for
   superIndex_.clear();
   firstRiffFrames_ = 0;
   if (!writeFileHeader()) {
-    sink_->close();
+    static_cast<void>(sink_->close());  // the open fails either way
     reset();
     return false;
   }
@@ -337,7 +338,7 @@ bool AviWriter::patchHeaders() {
 }
 
 void AviWriter::rollBack() {
-  sink_->truncate(end_);
+  static_cast<void>(sink_->truncate(end_));  // space back if it can be had; the headers fix the length
   patchHeaders();
 }
 
@@ -431,12 +432,13 @@ bool AviWriter::writeFrame(const void* bits, std::uint32_t size) {
   const ConstBuffer parts[3] = {{header, 8}, {bits, size}, {&kPad, size & 1u}};
   if (!sink_->seek(end_) || !sink_->write(parts)) {
     entries_.pop_back();
-    sink_->truncate(end_);  // gives back what a partial write took
+    static_cast<void>(sink_->truncate(end_));  // gives back what a partial write took, if it can
     return false;
   }
   end_ += chunkBytes;
   ++frames_;
-  if (now() - lastCheckpoint_ >= options_.checkpointInterval) checkpoint();
+  // The frame is in the file; a checkpoint that fails is tried again next time.
+  if (now() - lastCheckpoint_ >= options_.checkpointInterval) static_cast<void>(checkpoint());
   return true;
 }
 

@@ -54,19 +54,19 @@ class AviWriter {
 
   // Starts a movie of `format` frames at `rate` per second. An open movie is
   // closed first.
-  bool open(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& format, std::uint32_t rate);
+  [[nodiscard]] bool open(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& format, std::uint32_t rate);
 
   // Appends one key frame at position frameNumber(). On false nothing has
   // changed: the same call may be repeated, and close() still gives a valid
   // file with the frames written before.
-  bool writeFrame(const void* bits, std::uint32_t size);
+  [[nodiscard]] bool writeFrame(const void* bits, std::uint32_t size);
 
   // Brings the header sizes and counts up to date with the frames written.
-  bool checkpoint();
+  [[nodiscard]] bool checkpoint();
 
   // Writes the indexes and closes the file. True when all of that succeeded;
   // the file is valid with every written frame even when it did not.
-  bool close();
+  [[nodiscard]] bool close();
 
   std::int32_t frameNumber() const { return frames_; }
   bool isOpen() const { return sink_ != nullptr; }

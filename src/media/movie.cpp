@@ -25,7 +25,7 @@ bool Movie::opened(const BitmapInfoHeader& frameFormat) {
     startWorker();
   } catch (const std::exception&) {
     // No memory for the buffers or no thread: the movie cannot be recorded.
-    writer_.close();
+    static_cast<void>(writer_.close());
     return false;
   }
   return true;
@@ -58,7 +58,8 @@ void Movie::CloseMovie() {
   // One last try for a refused frame; the file is whole without it.
   if (failed_) writeNow(*failed_);
   failed_ = nullptr;
-  writer_.close();
+  // The file is valid with every frame written, however the close went.
+  static_cast<void>(writer_.close());
   for (Frame& buffer : buffers_) Frame().swap(buffer);
 }
 

@@ -31,13 +31,13 @@ class Movie {
 
   // Starts a movie of `frameFormat` frames at `rate` frames per second in a
   // sink the caller created (null fails).
-  bool OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate);
+  [[nodiscard]] bool OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate);
   // Takes the picture at pBits, frameFormat.biSizeImage bytes, as the next
   // frame; the caller may reuse its buffer at once. False when the size is
   // not the one opened, or when an earlier frame still cannot be written
   // (the disk is full): nothing was taken, and FrameNumber stays, so a
   // repeated call tries again.
-  bool WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat);
+  [[nodiscard]] bool WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat);
   // Waits for the frame in flight, then writes the indexes. A frame that
   // could not be written is left out; the file holds every other one.
   void CloseMovie();

@@ -176,6 +176,21 @@ class OptionButton : public Control {
   virtual bool showValue(bool selected) = 0;
 };
 
+// Keeps a control's Click from running while the program changes the
+// control itself: the handler is set aside and put back when this goes.
+template <class C>
+class MutedClick {
+ public:
+  explicit MutedClick(C& control) : control_(control), saved_(std::move(control.onClick)) { control_.onClick = nullptr; }
+  MutedClick(const MutedClick&) = delete;
+  MutedClick& operator=(const MutedClick&) = delete;
+  ~MutedClick() { control_.onClick = std::move(saved_); }
+
+ private:
+  C& control_;
+  std::function<void()> saved_;
+};
+
 struct TextBoxDesign : ControlDesign {
   std::string text;
   int maxLength = 0;  // 0: no limit beyond the system's

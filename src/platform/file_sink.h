@@ -21,20 +21,20 @@ class FileSink {
   // Writes the parts back to back at the current position and advances it.
   // On failure some of the bytes may have been written; the position is then
   // unspecified until the next seek.
-  virtual bool write(std::span<const ConstBuffer> parts) = 0;
-  bool write(const void* data, std::size_t size) {
+  [[nodiscard]] virtual bool write(std::span<const ConstBuffer> parts) = 0;
+  [[nodiscard]] bool write(const void* data, std::size_t size) {
     const ConstBuffer part{data, size};
     return write(std::span<const ConstBuffer>(&part, 1));
   }
-  virtual bool seek(std::uint64_t offset) = 0;
+  [[nodiscard]] virtual bool seek(std::uint64_t offset) = 0;
   virtual std::uint64_t tell() const = 0;
   // Cuts the file to `size` bytes (never grows it), giving back the space.
-  virtual bool truncate(std::uint64_t size) = 0;
+  [[nodiscard]] virtual bool truncate(std::uint64_t size) = 0;
   // Hands staged bytes to the operating system.
-  virtual bool flush() = 0;
+  [[nodiscard]] virtual bool flush() = 0;
   // Makes everything written so far durable on the storage device.
-  virtual bool sync() = 0;
-  virtual bool close() = 0;
+  [[nodiscard]] virtual bool sync() = 0;
+  [[nodiscard]] virtual bool close() = 0;
 };
 
 // Creates the file at a UTF-8 path, replacing an existing one. Null when the

@@ -14,7 +14,7 @@ class MovieFiles {
   virtual ~MovieFiles() = default;
   // Creates the file, replacing an existing one; null when it cannot.
   virtual std::unique_ptr<FileSink> create(const std::string& path) = 0;
-  virtual bool remove(const std::string& path) = 0;
+  [[nodiscard]] virtual bool remove(const std::string& path) = 0;
 };
 
 // Movies on the disk, through the backend's file sink.

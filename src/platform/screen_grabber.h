@@ -26,7 +26,7 @@ class ScreenGrabber {
   // (negative on a monitor left of or above the primary one), with the
   // cursor drawn with its hotspot at the pointer. Parts outside the screen
   // are black. False leaves the previous picture as it was.
-  virtual bool grabRect(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y) = 0;
+  [[nodiscard]] virtual bool grabRect(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y) = 0;
   // Gets ready to grab this rectangle again and again at full speed: a
   // grabber that measures how best to copy a region does it here, so the
   // measuring does not slow a recording's first frames. The buffer then

@@ -14,14 +14,14 @@ class SettingsStore {
   virtual std::optional<std::string> read(const std::string& app, const std::string& section,
                                           const std::string& key) const = 0;
   // Creates or replaces the value; false when the store refused it.
-  virtual bool write(const std::string& app, const std::string& section, const std::string& key,
+  [[nodiscard]] virtual bool write(const std::string& app, const std::string& section, const std::string& key,
                      const std::string& value) = 0;
 };
 
 // The stored text, or the default when the key is absent.
 std::string GetSetting(const SettingsStore& store, const std::string& app, const std::string& section,
                        const std::string& key, const std::string& defaultText);
-bool SaveSetting(SettingsStore& store, const std::string& app, const std::string& section, const std::string& key,
+[[nodiscard]] bool SaveSetting(SettingsStore& store, const std::string& app, const std::string& section, const std::string& key,
                  const std::string& text);
 
 }  // namespace ks

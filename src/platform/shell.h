@@ -9,7 +9,7 @@ class Shell {
  public:
   virtual ~Shell() = default;
   // Asks the system to open the address; false when it could not.
-  virtual bool open(const std::string& address) = 0;
+  [[nodiscard]] virtual bool open(const std::string& address) = 0;
 };
 
 }  // namespace ks

@@ -139,7 +139,7 @@ RunEnd RecordingEngine::schedule() {
     const double t2 = static_cast<double>(i + 1) / r;
     const double now = clock_.now();
     if (now >= StartTime + t1) {
-      CaptureFrame();  // on failure the buffer still holds the last picture
+      static_cast<void>(CaptureFrame());  // on failure the buffer still holds the last picture
       if (!writeUntilDone()) {
         end = RunEnd::WriteFailed;
         break;
@@ -172,7 +172,7 @@ RunEnd RecordingEngine::MeasureFrameRate(const std::string& path) {
   if (result == RunEnd::NotStarted) return result;
   calibrationFrames = n;
   if (result == RunEnd::Stopped) {
-    movies_.remove(path);
+    static_cast<void>(movies_.remove(path));  // nothing more to do if it stays
     return result;
   }
   if (result != RunEnd::Completed) return result;

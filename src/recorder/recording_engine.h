@@ -45,14 +45,14 @@ class RecordingEngine {
 
   // Grabs the capture region into the capture buffer. While a movie is open
   // the size stays the one it was opened with, so every frame fits.
-  bool CaptureFrame();
-  bool GrabRect(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y);
+  [[nodiscard]] bool CaptureFrame();
+  [[nodiscard]] bool GrabRect(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y);
   void FreeCapture();
   const BitmapInfoHeader& FrameFormat() const { return frameFormat_; }
 
   // The rate is the text of the host's rate list.
-  bool OpenMovie(const std::string& path);
-  bool WriteFrame();
+  [[nodiscard]] bool OpenMovie(const std::string& path);
+  [[nodiscard]] bool WriteFrame();
   void CloseMovie();
   bool MovieOpen() const { return movie_.IsOpen(); }
   std::int32_t FrameNumber() const { return movie_.FrameNumber(); }

@@ -77,7 +77,7 @@ void openFolder(DriveList& drives, DirList& folders, const std::string& folder, 
   drives.setDrive(folder);
   if (!folders.setPath(folder)) {
     drives.setDrive(fallback);
-    folders.setPath(fallback);
+    static_cast<void>(folders.setPath(fallback));  // no better folder to go to
   }
 }
 
@@ -99,12 +99,11 @@ DriveList::DriveList(ComboBox& list, const FileSystem& files) : control(list), f
 
 void DriveList::refreshDrives() {
   drives_ = files_.drives();
-  auto handler = std::move(control.onClick);
+  const MutedClick muted(control);
   control.clear();
   for (const std::string& d : drives_) control.addItem(upperAscii(d));
   for (std::size_t i = 0; i < drives_.size(); ++i)
     if (equalsIgnoreCase(drives_[i], drive_)) control.setListIndex(static_cast<int>(i));
-  control.onClick = std::move(handler);
 }
 
 void DriveList::setDrive(const std::string& path) {
@@ -150,7 +149,7 @@ bool DirList::setPath(const std::string& path) {
 
 void DirList::fill() {
   itemPaths_.clear();
-  auto click = std::move(control.onClick);
+  const MutedClick muted(control);
   control.clear();
   std::string at = path_.substr(0, 3);
   std::string indent;
@@ -176,12 +175,11 @@ void DirList::fill() {
     }
   }
   control.setListIndex(current);
-  control.onClick = std::move(click);
 }
 
 void DirList::open(int index) {
   if (index < 0 || index >= static_cast<int>(itemPaths_.size())) return;
-  setPath(itemPaths_[static_cast<std::size_t>(index)]);
+  static_cast<void>(setPath(itemPaths_[static_cast<std::size_t>(index)]));  // a folder that cannot be opened stays closed
 }
 
 // --- FileList ---
@@ -195,7 +193,7 @@ FileList::FileList(ListBox& list, const FileSystem& files, std::string pattern)
 
 void FileList::setPath(const std::string& folder) {
   path_ = folder;
-  auto click = std::move(control.onClick);
+  const MutedClick muted(control);
   control.clear();
   if (auto entries = files_.list(folder)) {
     std::vector<std::string> names;
@@ -205,7 +203,6 @@ void FileList::setPath(const std::string& folder) {
               [](const std::string& a, const std::string& b) { return compareIgnoreCase(a, b) < 0; });
     for (const std::string& n : names) control.addItem(n);
   }
-  control.onClick = std::move(click);
 }
 
 std::string FileList::fileName() const { return control.listIndex() >= 0 ? control.list(control.listIndex()) : ""; }

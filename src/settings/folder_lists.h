@@ -45,7 +45,7 @@ class DirList {
   std::string path() const { return path_; }
   // Opens a folder; a bare drive designator opens that drive's current
   // folder. False, with nothing changed, when it cannot be opened.
-  bool setPath(const std::string& path);
+  [[nodiscard]] bool setPath(const std::string& path);
 
   std::function<void()> onChange;
   ListBox& control;

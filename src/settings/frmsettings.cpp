@@ -74,7 +74,9 @@ std::string FrmSettings::get(const char* key, const std::string& defaultText) co
 }
 
 void FrmSettings::save(const char* key, const std::string& text) {
-  SaveSetting(app_.platform().settings, kAppName, kSection, key, text);
+  // A store that refuses a change is not reported: the dialog holds the
+  // choice for this run all the same.
+  static_cast<void>(SaveSetting(app_.platform().settings, kAppName, kSection, key, text));
 }
 
 void FrmSettings::load() {

@@ -10,13 +10,12 @@
 #include <string>
 #include <thread>
 
+#include "platform/win32/wide_text.h"
 #include "platform/window_system.h"
 #include "support/test_platform.h"
 
 namespace ks::test {
 namespace {
-
-std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 WindowDesign titled(const std::string& caption, float left) {
   WindowDesign d;
@@ -72,8 +71,8 @@ TEST(Win32MessageBox, IsModalToEveryWindowAndGivesTheActivationBack) {
   first->show();
   second->show();
   ws.doEvents();
-  const HWND handles[] = {FindWindowW(nullptr, widen(first->caption()).c_str()),
-                          FindWindowW(nullptr, widen(second->caption()).c_str())};
+  const HWND handles[] = {FindWindowW(nullptr, win32::toWideShown(first->caption()).c_str()),
+                          FindWindowW(nullptr, win32::toWideShown(second->caption()).c_str())};
   ASSERT_TRUE(handles[0] && handles[1]);
 
   for (const Case& c : cases) {

@@ -14,11 +14,8 @@ namespace ks {
 
 namespace {
 
-struct DcDeleter {
-  void operator()(HDC dc) const { DeleteDC(dc); }
-};
-using UniqueDc = win32::UniqueHandle<HDC, DcDeleter>;
-using UniqueBitmap = win32::UniqueHandle<HBITMAP, win32::GdiObjectDeleter>;
+using win32::UniqueBitmap;
+using win32::UniqueDc;
 
 // Timed grabs per candidate band height.
 constexpr int kTunerTrials = 5;

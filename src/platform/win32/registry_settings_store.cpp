@@ -8,10 +8,7 @@
 namespace ks {
 namespace {
 
-struct KeyDeleter {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using UniqueKey = win32::UniqueHandle<HKEY, KeyDeleter>;
+using win32::UniqueKey;
 
 bool isStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 

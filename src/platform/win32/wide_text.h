@@ -11,11 +11,19 @@ namespace ks::win32 {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Win32 wide characters are UTF-16 units");
 
-// Nothing for text that is not UTF-8.
+// Nothing for text that is not UTF-8: for paths and names that must arrive
+// exactly.
 inline std::optional<std::wstring> toWide(std::string_view text) {
   const std::optional<std::u16string> units = utf8ToUtf16(text);
   if (!units) return std::nullopt;
   return std::wstring(units->begin(), units->end());
+}
+
+// For text that is only shown (captions, list items): a bad byte shows as
+// U+FFFD.
+inline std::wstring toWideShown(std::string_view text) {
+  const std::u16string units = utf8ToUtf16Replacing(text);
+  return std::wstring(units.begin(), units.end());
 }
 
 inline std::string fromWide(std::wstring_view text) {

@@ -8,27 +8,10 @@
 #include <cwchar>
 #include <utility>
 
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_dpi.h"
 
 namespace ks::win32 {
-
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(std::max(count, 0)), L'\0');
-  if (count > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), count);
-  return wide;
-}
-
-std::string narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(std::max(count, 0)), '\0');
-  if (count > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), count, nullptr, nullptr);
-  return utf8;
-}
 
 COLORREF colorRef(Rgb color) { return RGB(color.r, color.g, color.b); }
 
@@ -42,7 +25,7 @@ UniqueFont createFont(const Font& font, UINT dpiY) {
   logFont.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   logFont.lfQuality = DEFAULT_QUALITY;
   logFont.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-  const std::wstring face = widen(font.name);
+  const std::wstring face = toWideShown(font.name);
   wcsncpy(logFont.lfFaceName, face.c_str(), LF_FACESIZE - 1);
   return UniqueFont(CreateFontIndirectW(&logFont));
 }
@@ -366,12 +349,12 @@ class Win32Button final : public ChildControl<Button> {
       pictureHeight_ = design.picture.height;
     }
     const DWORD style = picture_ ? BS_OWNERDRAW : design.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-    create(L"BUTTON", widen(design.caption), style, 0, design, id);
+    create(L"BUTTON", toWideShown(design.caption), style, 0, design, id);
   }
 
-  std::string caption() const override { return narrow(windowText(hwnd_.get())); }
+  std::string caption() const override { return fromWide(windowText(hwnd_.get())); }
   void setCaption(const std::string& caption) override {
-    if (hwnd_) SetWindowTextW(hwnd_.get(), widen(caption).c_str());
+    if (hwnd_) SetWindowTextW(hwnd_.get(), toWideShown(caption).c_str());
   }
 
   void command(WORD code) override {
@@ -432,7 +415,7 @@ class Win32Label final : public WindowlessControl<Label> {
  public:
   Win32Label(ControlHost& host, const LabelDesign& design)
       : WindowlessControl(host, design, ControlKind::Label),
-        caption_(widen(design.caption)),
+        caption_(toWideShown(design.caption)),
         font_(design.font),
         foreColor_(colorRef(design.foreColor)),
         wordWrap_(design.wordWrap),
@@ -440,9 +423,9 @@ class Win32Label final : public WindowlessControl<Label> {
     if (design.backColor) back_.reset(CreateSolidBrush(colorRef(*design.backColor)));
   }
 
-  std::string caption() const override { return narrow(caption_); }
+  std::string caption() const override { return fromWide(caption_); }
   void setCaption(const std::string& caption) override {
-    std::wstring text = widen(caption);
+    std::wstring text = toWideShown(caption);
     if (text == caption_) return;
     caption_ = std::move(text);
     invalidate();
@@ -594,11 +577,11 @@ class ListControl : public ChildControl<Interface> {
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     const LRESULT copied = this->send(Messages::text, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
-    return narrow(text);
+    return fromWide(text);
   }
   void clear() override { this->send(Messages::reset); }
   void addItem(const std::string& text) override {
-    const std::wstring wide = widen(text);
+    const std::wstring wide = toWideShown(text);
     this->send(Messages::add, 0, reinterpret_cast<LPARAM>(wide.c_str()));
   }
   int listIndex() const override {
@@ -685,7 +668,7 @@ class Win32OptionButton final : public ChildControl<OptionButton> {
       : ChildControl(host, design, ControlKind::OptionButton), group_(design.group) {
     // Not an automatic radio button: the group is kept here, and a Click
     // raised, the same way whether the user or the program selects.
-    create(L"BUTTON", widen(design.caption), BS_RADIOBUTTON | BS_MULTILINE, 0, design, id);
+    create(L"BUTTON", toWideShown(design.caption), BS_RADIOBUTTON | BS_MULTILINE, 0, design, id);
     if (design.backColor) brush_.reset(CreateSolidBrush(colorRef(*design.backColor)));
     if (hwnd_) SetWindowSubclass(hwnd_.get(), subclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
   }
@@ -693,7 +676,7 @@ class Win32OptionButton final : public ChildControl<OptionButton> {
     if (hwnd_) RemoveWindowSubclass(hwnd_.get(), subclassProc, 0);
   }
 
-  std::string caption() const override { return narrow(windowText(hwnd_.get())); }
+  std::string caption() const override { return fromWide(windowText(hwnd_.get())); }
   bool value() const override { return send(BM_GETCHECK) == BST_CHECKED; }
 
   void command(WORD code) override {
@@ -738,14 +721,14 @@ class Win32OptionButton final : public ChildControl<OptionButton> {
 class Win32TextBox final : public ChildControl<TextBox> {
  public:
   Win32TextBox(ControlHost& host, int id, const TextBoxDesign& design) : ChildControl(host, design, ControlKind::TextBox) {
-    create(L"EDIT", widen(design.text), ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, design, id);
+    create(L"EDIT", toWideShown(design.text), ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, design, id);
     if (design.maxLength > 0) send(EM_LIMITTEXT, static_cast<WPARAM>(design.maxLength));
   }
 
-  std::string text() const override { return narrow(windowText(hwnd_.get())); }
+  std::string text() const override { return fromWide(windowText(hwnd_.get())); }
   // EN_CHANGE, and with it Change, arrives before this returns.
   void setText(const std::string& text) override {
-    if (hwnd_) SetWindowTextW(hwnd_.get(), widen(text).c_str());
+    if (hwnd_) SetWindowTextW(hwnd_.get(), toWideShown(text).c_str());
   }
 
   void command(WORD code) override {

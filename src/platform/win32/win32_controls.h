@@ -16,17 +16,6 @@
 
 namespace ks::win32 {
 
-struct DcDeleter {
-  void operator()(HDC dc) const { DeleteDC(dc); }
-};
-using UniqueFont = UniqueHandle<HFONT, GdiObjectDeleter>;
-using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjectDeleter>;
-using UniqueDc = UniqueHandle<HDC, DcDeleter>;
-
-// UTF-8 <-> UTF-16 at the Win32 boundary.
-std::wstring widen(const std::string& text);
-std::string narrow(const std::wstring& text);
-
 COLORREF colorRef(Rgb color);
 
 class ControlNode;

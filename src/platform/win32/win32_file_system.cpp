@@ -10,10 +10,7 @@
 namespace ks {
 namespace {
 
-struct FindDeleter {
-  void operator()(HANDLE find) const { FindClose(find); }
-};
-using UniqueFind = win32::UniqueHandle<HANDLE, FindDeleter>;
+using win32::UniqueFind;
 
 // Turns the "There is no disk in the drive" box off while a drive is asked;
 // per thread, so other threads keep their own mode.

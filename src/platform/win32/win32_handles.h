@@ -39,11 +39,28 @@ struct WindowDeleter {
 struct ModuleDeleter {
   void operator()(HMODULE module) const { FreeLibrary(module); }
 };
+struct DcDeleter {
+  void operator()(HDC dc) const { DeleteDC(dc); }
+};
+struct FindDeleter {
+  void operator()(HANDLE find) const { FindClose(find); }
+};
+struct KeyDeleter {
+  void operator()(HKEY key) const { RegCloseKey(key); }
+};
 
 using UniqueBrush = UniqueHandle<HBRUSH, GdiObjectDeleter>;
 using UniquePen = UniqueHandle<HPEN, GdiObjectDeleter>;
+using UniqueFont = UniqueHandle<HFONT, GdiObjectDeleter>;
+using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjectDeleter>;
 using UniqueWindow = UniqueHandle<HWND, WindowDeleter>;
 using UniqueModule = UniqueHandle<HMODULE, ModuleDeleter>;
+// A memory device context from CreateCompatibleDC.
+using UniqueDc = UniqueHandle<HDC, DcDeleter>;
+// A FindFirstFileW search.
+using UniqueFind = UniqueHandle<HANDLE, FindDeleter>;
+using UniqueKey = UniqueHandle<HKEY, KeyDeleter>;
+
 
 // A window's device context from GetDC (nullptr: the screen).
 class WindowDc {

@@ -1,6 +1,7 @@
 // A user's input as the messages Windows would deliver for it. The messages
 // are sent straight to the window, so what the system does for a real user
 // (dropping input to a disabled window) is done here.
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_native.h"
@@ -129,7 +130,7 @@ class Win32InputSimulator final : public InputSimulator {
   void typeText(TextBox& box, const std::string& text) override {
     ControlNode* node = takesInput(box);
     if (!node) return;
-    const std::wstring wide = win32::widen(text);
+    const std::wstring wide = win32::toWideShown(text);
     SendMessageW(node->handle(), EM_SETSEL, 0, -1);
     SendMessageW(node->handle(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
   }

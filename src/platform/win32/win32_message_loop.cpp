@@ -2,6 +2,8 @@
 // program's end.
 #include "platform/win32/win32_window.h"
 
+#include "platform/win32/wide_text.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -142,7 +144,7 @@ int Win32WindowSystem::showMessageBox(const std::string& text, UINT type) {
   HWND active = GetActiveWindow();
   const HWND owner = windowOf(active) ? active : nullptr;
   const std::vector<HWND> disabled = disableOurWindowsBut(owner);
-  const int answer = MessageBoxW(owner, widen(text).c_str(), options_.appTitle.c_str(),
+  const int answer = MessageBoxW(owner, toWideShown(text).c_str(), options_.appTitle.c_str(),
                                  type | MB_TASKMODAL | MB_TOPMOST);
   enableAgain(disabled);
   return answer;

@@ -2,6 +2,8 @@
 // messages.
 #include "platform/win32/win32_window.h"
 
+#include "platform/win32/wide_text.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -99,7 +101,7 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
   }
 
   // WM_NCCREATE attaches the handle to this object.
-  CreateWindowExW(exStyle, system_.className(), widen(design.caption).c_str(), style, outer.left, outer.top,
+  CreateWindowExW(exStyle, system_.className(), toWideShown(design.caption).c_str(), style, outer.left, outer.top,
                   outer.right - outer.left, outer.bottom - outer.top, owner, nullptr, system_.instance(), this);
   if (!hwnd_) return;
   placeClientArea(clientLeft, clientTop, clientWidth, clientHeight);
@@ -293,7 +295,7 @@ std::string Win32Window::caption() const {
   std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
   const int copied = GetWindowTextW(hwnd_.get(), text.data(), length + 1);
   text.resize(static_cast<std::size_t>(std::max(copied, 0)));
-  return narrow(text);
+  return fromWide(text);
 }
 
 Line& Win32Window::addLine(const LineDesign& design) {
