@@ -24,11 +24,7 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/headless/memory_settings_store.h"
-#include "platform/movie_files.h"
-#include "platform/win32/gdi_grabber.h"
-#include "platform/win32/win32_file_system.h"
-#include "platform/win32/win32_shell.h"
-#include "platform/win32/win32_window_system.h"
+#include "platform/win32/win32_platform.h"
 #include "recorder/mod_avi.h"
 #include "settings/frmsettings.h"
 #include "settings/settings_keys.h"
@@ -73,14 +69,12 @@ void selectRate(ks::App& app, const char* rate) {
 }  // namespace
 
 int main() {
-  auto windows = ks::makeWin32WindowSystem(ks::Win32Options{false});
+  // The user's own settings stay as they are.
   ks::MemorySettingsStore settings;
-  ks::Win32FileSystem files;
-  ks::SteadyClock clock;
-  auto grabber = ks::makeGdiGrabber();
-  ks::Win32Shell shell;
-  ks::DiskMovieFiles movies;
-  ks::App app(ks::Platform{*windows, settings, files, clock, *grabber, shell, movies});
+  ks::Win32Platform real(ks::Win32Options{false}, &settings);
+  ks::App app(real.platform());
+  ks::WindowSystem* windows = &real.windows();
+  ks::Clock& clock = app.platform().clock;
   ks::Main(app);
   ks::ModAvi& avi = app.modAVI();
   t_stopTarget = &avi;

@@ -14,45 +14,24 @@ namespace {
 constexpr Rgb kLabelBlue{80, 94, 148};
 
 WindowDesign aboutDesign() {
-  WindowDesign s;
-  s.caption = "About kestrascope";
-  s.border = Border::FixedDialog;
-  s.showInTaskbar = false;
-  s.controlBox = true;
-  s.background = kWhite;
-  s.fontName = "Tahoma";
-  s.fontSize = 8.25f;
-  s.clientLeft = 2550;
-  s.clientTop = 2940;
-  s.clientWidth = 8250;
-  s.clientHeight = 2835;
-  s.iconResource = 1;
-  return s;
+  return {.caption = "About kestrascope", .border = Border::FixedDialog, .showInTaskbar = false,
+          .controlBox = true, .background = kWhite, .fontName = "Tahoma", .fontSize = 8.25f,
+          .clientLeft = 2550, .clientTop = 2940, .clientWidth = 8250, .clientHeight = 2835, .iconResource = 1};
 }
 
+// Labels keep their place in the tab order but take no focus.
 LabelDesign label(const char* text, float left, float top, float width, float height, int tab, float size,
-                bool bold, Rgb colour = kLabelBlue, bool underline = false) {
-  LabelDesign s;
+                  bool bold, Rgb colour = kLabelBlue, bool underline = false) {
+  auto s = placed<LabelDesign>(left, top, width, height, tab);
   s.caption = text;
-  s.left = left;
-  s.top = top;
-  s.width = width;
-  s.height = height;
-  s.tabIndex = -1;  // labels take no focus; the tab column orders the buttons
-  (void)tab;
   s.font = Font{"Tahoma", size, bold, underline};
   s.foreColor = colour;
   return s;
 }
 
 ButtonDesign button(const char* caption, float left, float width, int tab) {
-  ButtonDesign s;
+  auto s = placed<ButtonDesign>(left, 2400, width, 315, tab);
   s.caption = caption;
-  s.left = left;
-  s.top = 2400;
-  s.width = width;
-  s.height = 315;
-  s.tabIndex = tab;
   return s;
 }
 

@@ -34,6 +34,16 @@ std::optional<char32_t> decodeUtf8(std::string_view text, std::size_t& at) {
   return cp;
 }
 
+void appendUtf16(std::u16string& out, char32_t cp) {
+  if (cp < 0x10000) {
+    out += static_cast<char16_t>(cp);
+    return;
+  }
+  const char32_t v = cp - 0x10000;
+  out += static_cast<char16_t>(0xD800 + (v >> 10));
+  out += static_cast<char16_t>(0xDC00 + (v & 0x3FF));
+}
+
 void appendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -60,13 +70,7 @@ std::optional<std::u16string> utf8ToUtf16(std::string_view text) {
   for (std::size_t at = 0; at < text.size();) {
     const std::optional<char32_t> cp = decodeUtf8(text, at);
     if (!cp) return std::nullopt;
-    if (*cp < 0x10000) {
-      out += static_cast<char16_t>(*cp);
-    } else {
-      const char32_t v = *cp - 0x10000;
-      out += static_cast<char16_t>(0xD800 + (v >> 10));
-      out += static_cast<char16_t>(0xDC00 + (v & 0x3FF));
-    }
+    appendUtf16(out, *cp);
   }
   return out;
 }
@@ -99,13 +103,7 @@ std::u16string utf8ToUtf16Replacing(std::string_view text) {
       ++at;
       continue;
     }
-    if (*cp < 0x10000) {
-      out += static_cast<char16_t>(*cp);
-    } else {
-      const char32_t v = *cp - 0x10000;
-      out += static_cast<char16_t>(0xD800 + (v >> 10));
-      out += static_cast<char16_t>(0xDC00 + (v & 0x3FF));
-    }
+    appendUtf16(out, *cp);
   }
   return out;
 }

@@ -22,38 +22,20 @@ constexpr float kGripHeight = 450;
 constexpr float kBottomLineHeight = 30;
 
 WindowDesign barDesign() {
-  WindowDesign s;
-  s.border = Border::None;
-  s.showInTaskbar = false;
-  s.controlBox = false;
-  s.background = kRed;
-  s.fontName = "Tahoma";
-  s.fontSize = 8.25f;
-  s.clientLeft = 2175;
-  s.clientTop = 6405;
-  s.clientWidth = 4740;
-  s.clientHeight = 435;
-  return s;
+  return {.caption = {}, .border = Border::None, .showInTaskbar = false, .controlBox = false, .background = kRed,
+          .fontName = "Tahoma", .fontSize = 8.25f,
+          .clientLeft = 2175, .clientTop = 6405, .clientWidth = 4740, .clientHeight = 435};
 }
 
 ButtonDesign button(const char* caption, float left, int tab) {
-  ButtonDesign s;
+  auto s = placed<ButtonDesign>(left, 60, 735, 315, tab);
   s.caption = caption;
-  s.left = left;
-  s.top = 60;
-  s.width = 735;
-  s.height = 315;
-  s.tabIndex = tab;
   return s;
 }
 
 ImageDesign image(Picture picture, float left, float top, float width, float height, bool stretch) {
-  ImageDesign s;
+  auto s = placed<ImageDesign>(left, top, width, height, -1);
   s.picture = std::move(picture);
-  s.left = left;
-  s.top = top;
-  s.width = width;
-  s.height = height;
   s.stretch = stretch;
   return s;
 }

@@ -9,16 +9,8 @@ namespace ks {
 namespace {
 
 WindowDesign sideDesign(float left, float top, float width, float height) {
-  WindowDesign s;
-  s.border = Border::None;
-  s.showInTaskbar = false;
-  s.controlBox = false;
-  s.background = kRed;
-  s.clientLeft = left;
-  s.clientTop = top;
-  s.clientWidth = width;
-  s.clientHeight = height;
-  return s;
+  return {.caption = {}, .border = Border::None, .showInTaskbar = false, .controlBox = false, .background = kRed,
+          .clientLeft = left, .clientTop = top, .clientWidth = width, .clientHeight = height};
 }
 
 // Vertical black line; the end lies below any side window, so it runs to the

@@ -10,20 +10,9 @@ namespace ks {
 namespace {
 
 WindowDesign topDesign() {
-  WindowDesign s;
-  s.caption = "kestrascope";
-  s.border = Border::FixedSingle;
-  s.showInTaskbar = true;
-  s.controlBox = true;
-  s.minButton = true;
-  s.maxButton = false;
-  s.background = kRed;
-  s.clientLeft = 2190;
-  s.clientTop = 2430;
-  s.clientWidth = 4740;
-  s.clientHeight = 90;
-  s.iconResource = 1;
-  return s;
+  return {.caption = "kestrascope", .border = Border::FixedSingle, .showInTaskbar = true, .controlBox = true,
+          .minButton = true, .maxButton = false, .background = kRed,
+          .clientLeft = 2190, .clientTop = 2430, .clientWidth = 4740, .clientHeight = 90, .iconResource = 1};
 }
 
 }  // namespace

@@ -39,17 +39,10 @@ struct ControlDesign {
   std::optional<Font> font;  // the window's font when empty
 };
 
-class Control {
+// Placed: relative to the client area.
+class Control : public Placed {
  public:
   virtual ~Control() = default;
-  virtual float left() const = 0;
-  virtual float top() const = 0;
-  virtual float width() const = 0;
-  virtual float height() const = 0;
-  virtual void setLeft(float twips) = 0;
-  virtual void setTop(float twips) = 0;
-  virtual void setWidth(float twips) = 0;
-  virtual void setHeight(float twips) = 0;
   virtual bool enabled() const = 0;
   virtual void setEnabled(bool enabled) = 0;
   virtual bool visible() const = 0;

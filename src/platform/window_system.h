@@ -118,11 +118,10 @@ class Line {
   virtual Rgb color() const = 0;
 };
 
-class Window {
+// A rectangle in twips: a window's on the screen, a control's on its
+// window's client area.
+class Placed {
  public:
-  virtual ~Window() = default;
-
-  // Outer rectangle (title bar and border included), twips.
   virtual float left() const = 0;
   virtual float top() const = 0;
   virtual float width() const = 0;
@@ -131,6 +130,15 @@ class Window {
   virtual void setTop(float twips) = 0;
   virtual void setWidth(float twips) = 0;
   virtual void setHeight(float twips) = 0;
+
+ protected:
+  ~Placed() = default;
+};
+
+// Placed: the outer rectangle, title bar and border included.
+class Window : public Placed {
+ public:
+  virtual ~Window() = default;
 
   // Client area size, twips.
   virtual float scaleWidth() const = 0;

@@ -13,19 +13,11 @@ namespace ks {
 
 namespace {
 
+// Sizable, with the program icon in the title bar; centred.
 WindowDesign fileDesign() {
-  WindowDesign s;
-  s.caption = "Create New Movie";
-  s.iconResource = 1;  // the program icon in the title bar
-  s.border = Border::Sizable;
-  s.controlBox = true;
-  s.background = kRed;
-  s.fontName = "MS Sans Serif";
-  s.fontSize = 8.0f;
-  s.clientWidth = 4545;
-  s.clientHeight = 4110;
-  s.centered = true;
-  return s;
+  return {.caption = "Create New Movie", .border = Border::Sizable, .controlBox = true, .background = kRed,
+          .fontName = "MS Sans Serif", .fontSize = 8.0f, .clientWidth = 4545, .clientHeight = 4110,
+          .iconResource = 1, .centered = true};
 }
 
 std::string nameProblem(NameError error, const std::string& name) {

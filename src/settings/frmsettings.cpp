@@ -13,19 +13,11 @@ namespace ks {
 
 namespace {
 
+// Sizable, with the program icon in the title bar; centred.
 WindowDesign settingsDesign() {
-  WindowDesign s;
-  s.caption = "Settings";
-  s.iconResource = 1;  // the program icon in the title bar
-  s.border = Border::Sizable;
-  s.controlBox = true;
-  s.background = kRed;
-  s.fontName = "Tahoma";
-  s.fontSize = 8.25f;
-  s.clientWidth = 4545;
-  s.clientHeight = 4710;
-  s.centered = true;
-  return s;
+  return {.caption = "Settings", .border = Border::Sizable, .controlBox = true, .background = kRed,
+          .fontName = "Tahoma", .fontSize = 8.25f, .clientWidth = 4545, .clientHeight = 4710,
+          .iconResource = 1, .centered = true};
 }
 
 LabelDesign label(const char* caption, float left, float top, float width, float height, int tab) {

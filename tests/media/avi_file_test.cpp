@@ -34,11 +34,7 @@ using test::parseAvi;
 using test::readAll;
 using test::TempDir;
 
-std::string joined(const std::vector<std::string>& v) {
-  std::string s;
-  for (const std::string& x : v) s += x + "; ";
-  return s;
-}
+using test::joined;
 
 bool haveFfmpeg() {
   return std::system("command -v ffprobe >/dev/null 2>&1 && command -v ffmpeg >/dev/null 2>&1") == 0;

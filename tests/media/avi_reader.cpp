@@ -334,4 +334,10 @@ std::vector<std::string> checkIndexes(const AviFile& f, bool complete) {
   return p;
 }
 
+std::string joined(const std::vector<std::string>& problems) {
+  std::string s;
+  for (const std::string& p : problems) s += p + "; ";
+  return s;
+}
+
 }  // namespace ks::test

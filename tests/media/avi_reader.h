@@ -95,4 +95,7 @@ std::vector<std::string> checkIndexes(const AviFile& f, bool complete);
 
 std::string fourCCText(std::uint32_t v);
 
+// The problems in one line, for a failing check's message.
+std::string joined(const std::vector<std::string>& problems);
+
 }  // namespace ks::test

@@ -21,11 +21,7 @@ using test::makePicture;
 using test::memorySink;
 using test::parseAvi;
 
-std::string joined(const std::vector<std::string>& v) {
-  std::string s;
-  for (const std::string& x : v) s += x + "; ";
-  return s;
-}
+using test::joined;
 
 // A clock the test moves by hand.
 struct ManualClock {

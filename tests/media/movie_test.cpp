@@ -22,11 +22,7 @@ using test::pathFromUtf8;
 using test::readAll;
 using test::TempDir;
 
-std::string joined(const std::vector<std::string>& v) {
-  std::string s;
-  for (const std::string& x : v) s += x + "; ";
-  return s;
-}
+using test::joined;
 
 TEST(Movie, RecordsFramesIntoANewFileAtThePath) {
   TempDir dir;

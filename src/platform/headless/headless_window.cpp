@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/stored_line.h"
+
 namespace ks {
 
 namespace {
@@ -13,27 +15,15 @@ constexpr int kIconicHeight = 28;
 
 }  // namespace
 
-class HeadlessLine final : public Line {
+class HeadlessLine final : public StoredLine {
  public:
   HeadlessLine(const LineDesign& design, std::function<void()> changed)
-      : design_(design), changed_(std::move(changed)) {}
-  float x1() const override { return design_.x1; }
-  float y1() const override { return design_.y1; }
-  float x2() const override { return design_.x2; }
-  float y2() const override { return design_.y2; }
-  void setX1(float v) override { set(design_.x1, v); }
-  void setY1(float v) override { set(design_.y1, v); }
-  void setX2(float v) override { set(design_.x2, v); }
-  void setY2(float v) override { set(design_.y2, v); }
-  int widthPixels() const override { return design_.widthPixels; }
-  Rgb color() const override { return design_.systemWindowText ? kBlack : design_.color; }
+      : StoredLine(design), changed_(std::move(changed)) {}
+  Rgb color() const override { return design().systemWindowText ? kBlack : design().color; }
 
  private:
-  void set(float& field, float value) {
-    field = value;
-    changed_();
-  }
-  LineDesign design_;
+  void changed() override { changed_(); }
+
   std::function<void()> changed_;
 };
 

@@ -101,16 +101,7 @@ void Win32WindowSystem::showModal(Window& window) {
 
   dialog->show();
   // The handle, not the object: a handler may delete the dialog's object.
-  MSG message;
-  while (!ended_ && IsWindow(hwnd) && IsWindowVisible(hwnd)) {
-    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-    if (got == 0) {
-      quitReceived(message);
-      break;
-    }
-    if (got < 0) break;
-    dispatch(message);
-  }
+  pump([hwnd] { return IsWindow(hwnd) && IsWindowVisible(hwnd); });
 
   releaseModal(hwnd);
   modal_.erase(std::find_if(modal_.begin(), modal_.end(), [&](const ModalFrame& f) { return f.dialog == hwnd; }));
@@ -190,17 +181,22 @@ void Win32WindowSystem::waitForEvents(double maxSeconds) {
   MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
-int Win32WindowSystem::run() {
+template <typename While>
+void Win32WindowSystem::pump(While goOn) {
   MSG message;
-  while (!ended_) {
+  while (!ended_ && goOn()) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0) {
       quitReceived(message);
-      break;
+      return;
     }
-    if (got < 0) break;
+    if (got < 0) return;
     dispatch(message);
   }
+}
+
+int Win32WindowSystem::run() {
+  pump([] { return true; });
   return exitCode_;
 }
 

@@ -37,14 +37,10 @@ Rgb rgbOf(COLORREF color) {
 }  // namespace
 
 Rgb Win32Line::color() const {
-  return design_.systemWindowText ? rgbOf(GetSysColor(COLOR_WINDOWTEXT)) : design_.color;
+  return design().systemWindowText ? rgbOf(GetSysColor(COLOR_WINDOWTEXT)) : design().color;
 }
 
-void Win32Line::set(float& field, float twips) {
-  if (field == twips) return;
-  field = twips;
-  owner_.invalidate();
-}
+void Win32Line::changed() { owner_.invalidate(); }
 
 // --- Win32Window ----------------------------------------------------------
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/navigator.h"
+#include "platform/stored_line.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_handles.h"
@@ -24,28 +25,15 @@ class Win32Window;
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-class Win32Line final : public Line {
+class Win32Line final : public StoredLine {
  public:
-  Win32Line(Win32Window& owner, const LineDesign& design) : owner_(owner), design_(design) {}
-
-  float x1() const override { return design_.x1; }
-  float y1() const override { return design_.y1; }
-  float x2() const override { return design_.x2; }
-  float y2() const override { return design_.y2; }
-  void setX1(float twips) override { set(design_.x1, twips); }
-  void setY1(float twips) override { set(design_.y1, twips); }
-  void setX2(float twips) override { set(design_.x2, twips); }
-  void setY2(float twips) override { set(design_.y2, twips); }
-  int widthPixels() const override { return design_.widthPixels; }
+  Win32Line(Win32Window& owner, const LineDesign& design) : StoredLine(design), owner_(owner) {}
   Rgb color() const override;
 
-  const LineDesign& design() const { return design_; }
-
  private:
-  void set(float& field, float twips);
+  void changed() override;
 
   Win32Window& owner_;
-  LineDesign design_;
 };
 
 class Win32WindowSystem final : public WindowSystem {
@@ -94,6 +82,10 @@ class Win32WindowSystem final : public WindowSystem {
   Win32Window* windowOf(HWND hwnd) const;
   void dispatch(const MSG& message);
   void quitReceived(const MSG& message);
+  // Waits for and dispatches messages while goOn() holds, until the program
+  // ends or its quit message arrives.
+  template <typename While>
+  void pump(While goOn);
 
   Win32Options options_;
   HINSTANCE instance_ = GetModuleHandleW(nullptr);
