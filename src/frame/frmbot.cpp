@@ -40,16 +40,23 @@ ImageDesign image(Picture picture, float left, float top, float width, float hei
   return s;
 }
 
-const char* problemText(RunEnd end) {
-  switch (end) {
-    case RunEnd::WriteFailed:
-      return "The disk could not take any more of the movie, so the recording stopped.\n\n"
-             "The frames recorded until then are saved and play.";
-    case RunEnd::CaptureFailed:
-      return "The screen could not be captured, so the recording stopped.";
-    default:
-      return nullptr;
+// What the user is told when a run ended early for a reason they can act on.
+const char* problemText(RunEnd end, bool calibrating) {
+  if (calibrating) {
+    switch (end) {
+      case RunEnd::WriteFailed:
+        return "The calibration could not be completed: the disk could not take the calibration movie.\n\n"
+               "Nothing was recorded. Make room on the disk, or choose another folder, and record again.";
+      case RunEnd::CaptureFailed:
+        return "The calibration could not be completed: the screen could not be read.\n\n"
+               "Nothing was recorded.";
+      default:
+        return nullptr;
+    }
   }
+  return end == RunEnd::WriteFailed ? "The disk could not take any more of the movie, so the recording stopped.\n\n"
+                                      "The frames recorded until then are saved and play."
+                                    : nullptr;
 }
 
 }  // namespace
@@ -178,6 +185,7 @@ void FrmBot::record() {
   cmdtest->setEnabled(false);
   SetIdle(false);
   RunEnd end = RunEnd::Completed;
+  bool calibrationFailed = false;
   if (app_.frmSettings().optSystem->value()) {
     // The countdown with its frame count is wider than lblUpto, whose right
     // part lies under the Settings button besides. That button is disabled
@@ -187,6 +195,7 @@ void FrmBot::record() {
     cmdSettings->setVisible(false);
     lblUpto->setWidth(cmdExit->left() - lblUpto->left());
     end = avi.MeasureFrameRate(path);
+    calibrationFailed = end == RunEnd::WriteFailed || end == RunEnd::CaptureFailed;
     if (!app_.windows().ended()) {
       lblUpto->setWidth(labelWidth);
       cmdSettings->setVisible(true);
@@ -199,7 +208,7 @@ void FrmBot::record() {
   SetIdle(true);
   cmdtest->setEnabled(true);
   busy_ = false;
-  if (const char* problem = problemText(end)) app_.windows().messageBoxWarning(problem);
+  if (const char* problem = problemText(end, calibrationFailed)) app_.windows().messageBoxWarning(problem);
 }
 
 }  // namespace ks

@@ -51,12 +51,21 @@ bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
   return true;
 }
 
+bool Movie::Flush() {
+  if (!writer_.isOpen()) return false;
+  waitIdle();
+  if (failed_ && !writeNow(*failed_)) return false;
+  failed_ = nullptr;
+  return true;
+}
+
 void Movie::CloseMovie() {
   if (!writer_.isOpen()) return;
   waitIdle();
   stopWorker();
-  // One last try for a refused frame; the file is whole without it.
-  if (failed_) writeNow(*failed_);
+  // One last try for a refused frame; the file is whole without it, and
+  // the count follows the file.
+  if (failed_ && !writeNow(*failed_)) --frameNumber_;
   failed_ = nullptr;
   // The file is valid with every frame written, however the close went.
   static_cast<void>(writer_.close());

@@ -38,8 +38,13 @@ class Movie {
   // (the disk is full): nothing was taken, and FrameNumber stays, so a
   // repeated call tries again.
   [[nodiscard]] bool WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat);
+  // Waits for the frame in flight and repeats a refused one once more. True
+  // when every frame taken is in the file; a caller retries while the disk
+  // is full, with the same limit as any other write.
+  [[nodiscard]] bool Flush();
   // Waits for the frame in flight, then writes the indexes. A frame that
-  // could not be written is left out; the file holds every other one.
+  // could not be written is left out, and FrameNumber then counts only the
+  // frames the file holds.
   void CloseMovie();
 
   bool IsOpen() const { return writer_.isOpen(); }

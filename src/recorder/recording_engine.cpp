@@ -114,7 +114,9 @@ RunEnd RecordingEngine::run(const std::string& path, Body body) {
     FreeCapture();
     return RunEnd::NotStarted;
   }
-  const RunEnd end = body();
+  RunEnd end = body();
+  // The last frame gets the same patience as every other write.
+  if (end != RunEnd::WriteFailed && !retry([this] { return movie_.Flush(); })) end = RunEnd::WriteFailed;
   CloseMovie();
   FreeCapture();
   return end;
@@ -171,11 +173,12 @@ RunEnd RecordingEngine::MeasureFrameRate(const std::string& path) {
   const RunEnd result = run(path, [this, &n] { return measure(n); });
   if (result == RunEnd::NotStarted) return result;
   calibrationFrames = n;
-  if (result == RunEnd::Stopped) {
+  // A calibration that did not run its course leaves no movie behind and
+  // the list as it was.
+  if (result != RunEnd::Completed) {
     static_cast<void>(movies_.remove(path));  // nothing more to do if it stays
     return result;
   }
-  if (result != RunEnd::Completed) return result;
 
   std::vector<double> rates;
   for (int k = 0; k < host_.rateCount(); ++k) rates.push_back(std::strtod(host_.rateItem(k).c_str(), nullptr));

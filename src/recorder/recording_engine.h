@@ -62,8 +62,9 @@ class RecordingEngine {
   // close.
   RunEnd RecordMovie(const std::string& path);
   // Five seconds of frames as fast as they come, then selects the rate the
-  // machine sustained in the rate list. Stop cancels it: the list keeps its
-  // selection and the calibration movie is removed.
+  // machine sustained in the rate list. Stop, or captures or writes that
+  // keep failing, end it early: the list keeps its selection and the
+  // calibration movie is removed.
   RunEnd MeasureFrameRate(const std::string& path);
 
   // True while a calibration or recording is to go on; Stop clears it.

@@ -195,17 +195,44 @@ TEST_F(RecordingTest, AFullDiskEndsTheRecordingWithOneMessage) {
   services.movies.capacity = 12 * 1024 * 1024;  // a few dozen frames of this region
   record("full", 1e6);
   EXPECT_GT(movie("D:\\Movies\\full.avi").frames.size(), 10u);
-  EXPECT_EQ(ws.warnings().size(), 1u);
+  ASSERT_EQ(ws.warnings().size(), 1u);
+  EXPECT_EQ(ws.warnings()[0],
+            "The disk could not take any more of the movie, so the recording stopped.\n\n"
+            "The frames recorded until then are saved and play.");
   expectIdle();
 }
 
-TEST_F(RecordingTest, CapturesThatKeepFailingEndTheCalibration) {
+// A calibration that cannot finish says so and why, records nothing, and
+// leaves the rate list as it was.
+TEST_F(RecordingTest, ACalibrationThatCannotFinishSaysWhyAndRecordsNothing) {
+  struct Case {
+    const char* what;
+    int failFrom;
+    std::uint64_t capacity;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"the screen cannot be read", 5, UINT64_MAX,
+       "The calibration could not be completed: the screen could not be read.\n\nNothing was recorded."},
+      {"the disk is full", 0, 2 * 1024 * 1024,
+       "The calibration could not be completed: the disk could not take the calibration movie.\n\n"
+       "Nothing was recorded. Make room on the disk, or choose another folder, and record again."},
+  };
+  store("fps", "30");
   start();
-  grabber->failFrom = 5;
-  record("blind", 1e6);
-  EXPECT_EQ(ws.warnings().size(), 1u);
-  EXPECT_EQ(settings().cboFrames->text(), "1");
-  expectIdle();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    grabber->failFrom = c.failFrom ? grabber->grabs + c.failFrom : 0;
+    services.movies.capacity = c.capacity;
+    const std::size_t warnings = ws.warnings().size();
+    record("blind", 1e6);
+    ASSERT_EQ(ws.warnings().size(), warnings + 1);
+    EXPECT_EQ(ws.warnings().back(), c.message);
+    EXPECT_EQ(settings().cboFrames->text(), "30");
+    EXPECT_EQ(stored("fps"), "30");
+    EXPECT_EQ(services.movies.files.count("D:\\Movies\\blind.avi"), 0u);
+    expectIdle();
+  }
 }
 
 TEST_F(RecordingTest, EndingTheProgramMidRecordingLeavesAPlayableMovie) {

@@ -145,19 +145,23 @@ TEST(Movie, WritesBehindTheCallerAndRepeatsRefusedFramesInOrder) {
     const char* name;
     std::set<int> refused;  // attempts at a frame write that fail
     int pictures;
-    int expectedFalse;    // WriteFrame calls answered false
-    int expectedFrames;   // frames in the closed file
+    int expectedFalse;       // WriteFrame calls answered false
+    int expectedFlushFalse;  // Flush calls answered false before the close
+    int expectedFrames;      // frames in the closed file, and FrameNumber then
   };
   const Case cases[] = {
-      {"no faults", {}, 6, 0, 6},
+      {"no faults", {}, 6, 0, 0, 6},
       // The refusal of picture 3 is found by the next call, which repeats it
       // successfully before taking picture 4.
-      {"one refused attempt", {3}, 6, 0, 6},
-      {"three refused attempts", range(3, 5), 6, 2, 6},
-      {"the last picture refused once", {6}, 6, 0, 6},
+      {"one refused attempt", {3}, 6, 0, 0, 6},
+      {"three refused attempts", range(3, 5), 6, 2, 0, 6},
+      // Found by Flush, which repeats it.
+      {"the last picture refused once", {6}, 6, 0, 0, 6},
       // A disk that stays full: calls answer false until the caller gives up
       // (ten calls here), and the file keeps the four pictures before.
-      {"refused for good from picture 5", range(5, 1000), 6, 10, 4},
+      {"refused for good from picture 5", range(5, 1000), 6, 10, 10, 4},
+      // The last picture was taken, but no Flush and no close gets it in.
+      {"the last picture refused for good", range(6, 1000), 6, 0, 10, 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -179,8 +183,13 @@ TEST(Movie, WritesBehindTheCallerAndRepeatsRefusedFramesInOrder) {
       EXPECT_EQ(movie.FrameNumber(), taken);
       std::fill(buffer.begin(), buffer.end(), 0xEE);  // the caller reuses its buffer at once
     }
+    int flushFalses = 0;
+    while (!movie.Flush() && ++flushFalses < 10) {
+    }
     movie.CloseMovie();
     EXPECT_EQ(falses, c.expectedFalse);
+    EXPECT_EQ(flushFalses, c.expectedFlushFalse);
+    EXPECT_EQ(movie.FrameNumber(), c.expectedFrames) << "the count follows the file";
     const test::AviFile f = parseAvi(file->bytes);
     ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
     EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));

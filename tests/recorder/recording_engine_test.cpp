@@ -88,8 +88,8 @@ class FakeHost final : public RecorderHost {
   FakeClock& clock_;
 };
 
-class RecordingEngineTest : public ::testing::Test {
- public:
+// The engine with everything it runs on.
+struct EngineRig {
   FakeClock clock;
   HeadlessScreen screen;
   TimedGrabber grabber{screen, clock};
@@ -97,7 +97,7 @@ class RecordingEngineTest : public ::testing::Test {
   FakeHost host{clock};
   RecordingEngine engine{clock, grabber, movies, host};
 
-  RecordingEngineTest() {
+  EngineRig() {
     screen.setCursorVisible(false);
     grabber.timePassed = [this] { host.timePassed(); };
     host.stop = [this] { engine.Recording = false; };
@@ -127,6 +127,8 @@ class RecordingEngineTest : public ::testing::Test {
     EXPECT_EQ(grabber.buffersHeld(), 0);
   }
 };
+
+class RecordingEngineTest : public ::testing::Test, public EngineRig {};
 
 TEST(ElapsedText, MinutesAndSecondsOfWholeSeconds) {
   struct Case {
@@ -246,14 +248,50 @@ TEST_F(RecordingEngineTest, AFullDiskEndsTheRecordingWithAPlayableMovie) {
   EXPECT_TRUE(checkIndexes(f, false).empty());
   EXPECT_GT(f.frames.size(), 10u);
   EXPECT_EQ(f.dmlhTotalFrames, f.frames.size());
+  EXPECT_EQ(engine.FrameNumber(), static_cast<std::int32_t>(f.frames.size())) << "the count follows the file";
   expectReleased();
 }
 
-TEST_F(RecordingEngineTest, CapturesThatKeepFailingEndTheCalibration) {
-  grabber.failFrom = 5;
-  EXPECT_EQ(calibrate("blind.avi"), RunEnd::CaptureFailed);
-  EXPECT_EQ(host.rateText(), "1");
-  EXPECT_EQ(host.selections, 0);
+// Captures or writes that keep failing end the calibration: its movie goes,
+// and the list keeps the selection it had (not the first item).
+TEST(RecordingEngineCalibration, ACalibrationThatCannotFinishLeavesNoMovieAndTheSelection) {
+  struct Case {
+    const char* what;
+    int failFrom;           // the grab from which grabs fail; 0 never
+    std::uint64_t capacity; // bytes the movie may take
+    RunEnd end;
+  };
+  const Case cases[] = {
+      {"the screen cannot be read", 5, UINT64_MAX, RunEnd::CaptureFailed},
+      {"the disk is full", 0, 2 * 1024 * 1024, RunEnd::WriteFailed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EngineRig t;
+    t.grabber.failFrom = c.failFrom;
+    t.movies.capacity = c.capacity;
+    t.host.selected = rateIndex("30");
+    EXPECT_EQ(t.calibrate("failed.avi"), c.end);
+    EXPECT_EQ(t.movies.files.count("failed.avi"), 0u) << "the calibration movie is removed";
+    EXPECT_EQ(t.host.rateText(), "30");
+    EXPECT_EQ(t.host.selections, 0);
+    t.expectReleased();
+  }
+}
+
+// The last frame before Stop is written behind the loop; when the disk will
+// not take it, it is retried like any other write and then reported, and the
+// frame count says what the file holds.
+TEST_F(RecordingEngineTest, TheLastFrameGetsTheSameRetriesAndTheCountFollowsTheFile) {
+  record("probe.avi", "1", 5.5);
+  const AviFile probe = movie("probe.avi");
+  ASSERT_EQ(probe.frames.size(), 6u);
+  // Room for the first five frames only.
+  movies.capacity = probe.frames[4].offset + 8 + probe.frames[4].size;
+  EXPECT_EQ(record("last.avi", "1", 5.5), RunEnd::WriteFailed);
+  const AviFile f = movie("last.avi");
+  EXPECT_EQ(f.frames.size(), 5u);
+  EXPECT_EQ(engine.FrameNumber(), 5);
   expectReleased();
 }
 
