@@ -38,18 +38,20 @@ struct ZmbvOptions {
   // Frames from one key frame to the next: at most 2 seconds of movie.
   std::uint32_t keyInterval = 60;
   // Measured with encoder_bench --sweep on its three 1080p clips: 16x16
-  // blocks make the smallest inter frames (8x8 spends more on block vectors
-  // and takes 40% longer, 32x32 stores more around edits and scroll edges).
+  // blocks make the smallest inter frames of the editor and the scroll (8x8
+  // spends more on block vectors and up to a third more time, 32x32 stores
+  // more around edits and scroll edges: 6% and 70% more bytes).
   std::uint8_t blockWidth = 16, blockHeight = 16;
   // zlib levels, measured the same way. Key frames are rare: level 6 makes
-  // still pages half the size of level 1's for 2x the time, and level 9 only
-  // 3% smaller for 3x more. Inter frames of screen content deflate small
-  // payloads, where level 6 halves level 1's bytes for a millisecond; a
+  // still pages half the size of level 1's for twice the time, level 9 only
+  // 3% smaller for three times more. Inter frames of screen content are
+  // small payloads: level 6 takes a third to a half off level 1's bytes for
+  // under a millisecond, level 9 another 3-5% for up to 3x the time. A
   // payload over 1 MiB gets level 1 to keep the frame's time bounded.
   int keyLevel = 6;
   int interLevel = 6;
   // XOR residue of camera-like pictures is noise that LZ77 matches do not
-  // shrink: run-length coding (Z_RLE) makes it 10% smaller than level 1 and
+  // shrink: run-length coding (Z_RLE) makes it 9% smaller than level 1 and
   // twice as fast. An inter frame is coded so when the last one deflated to
   // more than this share of its payload; text and edits stay far below it.
   double noisyShare = 0.4;
