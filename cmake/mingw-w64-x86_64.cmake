@@ -15,3 +15,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # One self-contained exe: no libstdc++/libgcc/winpthread DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# zlib from libz-mingw-w64-dev: its static libz.a, not the import library of
+# a zlib1.dll the program would need beside it.
+set(ZLIB_USE_STATIC_LIBS ON)

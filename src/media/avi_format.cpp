@@ -13,10 +13,10 @@ BitmapInfoHeader makeFrameFormat(std::int32_t width, std::int32_t height) {
 AviStreamInfo makeStreamInfo(const BitmapInfoHeader& format, std::uint32_t rate) {
   AviStreamInfo s;
   s.fccType = kStreamTypeVideo;
-  s.fccHandler = 0;
+  s.fccHandler = format.biCompression;
   s.dwScale = 1;
   s.dwRate = rate;
-  s.dwSuggestedBufferSize = format.biSizeImage;
+  s.dwSuggestedBufferSize = isCompressed(format) ? 0 : format.biSizeImage;
   s.rcFrame = AviRect{0, 0, format.biWidth, format.biHeight};
   return s;
 }

@@ -1,5 +1,6 @@
-// On-disk structures of an uncompressed 24-bit AVI video stream and the
-// little-endian serialisation the writer uses for them.
+// On-disk structures of an AVI video stream (uncompressed 24-bit frames, or
+// frames a codec compressed) and the little-endian serialisation the writer
+// uses for them.
 #pragma once
 
 #include <array>
@@ -22,6 +23,7 @@ constexpr std::uint32_t fourCC(char a, char b, char c, char d) {
 
 inline constexpr std::uint32_t kStreamTypeVideo = fourCC('v', 'i', 'd', 's');
 inline constexpr std::uint32_t kFrameChunkId = fourCC('0', '0', 'd', 'b');
+inline constexpr std::uint32_t kCompressedFrameChunkId = fourCC('0', '0', 'd', 'c');
 inline constexpr std::uint32_t kIndexKeyFrame = 0x10;  // AVIIF_KEYFRAME
 inline constexpr std::uint32_t kAviHasIndex = 0x10;    // AVIF_HASINDEX
 
@@ -46,6 +48,15 @@ inline constexpr std::size_t kBitmapInfoHeaderSize = 40;
 
 // The format of a w x h bottom-up 24-bit uncompressed frame.
 BitmapInfoHeader makeFrameFormat(std::int32_t width, std::int32_t height);
+
+// A format with a compression fourcc has chunks of any size, not all of them
+// key frames.
+constexpr bool isCompressed(const BitmapInfoHeader& format) { return format.biCompression != 0; }
+
+// The id of the stream's frame chunks: '00dc' compressed, '00db' not.
+constexpr std::uint32_t frameChunkId(const BitmapInfoHeader& format) {
+  return isCompressed(format) ? kCompressedFrameChunkId : kFrameChunkId;
+}
 
 struct AviRect {
   std::int32_t left = 0, top = 0, right = 0, bottom = 0;
@@ -77,6 +88,8 @@ struct AviStreamInfo {
 };
 
 // The description of a video stream of `format` frames at `rate` per second.
+// A compressed stream names its codec as the handler; its buffer size is the
+// largest chunk, unknown before the first.
 AviStreamInfo makeStreamInfo(const BitmapInfoHeader& format, std::uint32_t rate);
 
 // Appends little-endian values to a byte buffer; header bytes are staged

@@ -26,6 +26,7 @@ constexpr std::size_t kLegacyEntrySize = 16;
 constexpr std::uint8_t kIndexOfIndexes = 0;
 constexpr std::uint8_t kIndexOfChunks = 1;
 // Standard index sizes keep bit 31 for "not a key frame".
+constexpr std::uint32_t kNotKeyFrame = 0x80000000u;
 constexpr std::uint32_t kMaxFrameBytes = 0x7FFFFFF0u;
 constexpr std::uint64_t kMaxRiffBytes = 0xFFFFFFFFull;  // 32-bit size field
 constexpr std::uint32_t kMaxSuperCapacity = 16384;
@@ -78,6 +79,7 @@ AviWriter& AviWriter::operator=(AviWriter&& o) noexcept {
   sink_ = std::move(o.sink_);
   format_ = o.format_;
   info_ = o.info_;
+  chunkId_ = o.chunkId_;
   frames_ = std::exchange(o.frames_, 0);
   superCapacity_ = o.superCapacity_;
   avihData_ = o.avihData_;
@@ -117,6 +119,7 @@ bool AviWriter::open(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& for
   if (!sink || rate == 0 || format.biWidth <= 0 || format.biHeight <= 0) return false;
   format_ = format;
   info_ = makeStreamInfo(format, rate);
+  chunkId_ = frameChunkId(format);
 
   if (options_.superIndexCapacity != 0) {
     superCapacity_ = options_.superIndexCapacity;
@@ -147,8 +150,10 @@ bool AviWriter::open(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& for
 
 void AviWriter::writeMainHeader(ByteWriter& w) const {
   const double usPerFrame = 1e6 * info_.dwScale / info_.dwRate;
+  // A compressed stream's rate is that of its largest chunk so far.
+  const std::uint32_t frameBytes = isCompressed(format_) ? info_.dwSuggestedBufferSize : format_.biSizeImage;
   const std::uint64_t bytesPerSec =
-      std::uint64_t{format_.biSizeImage} * info_.dwRate / std::max<std::uint32_t>(info_.dwScale, 1);
+      std::uint64_t{frameBytes} * info_.dwRate / std::max<std::uint32_t>(info_.dwScale, 1);
   w.u32(static_cast<std::uint32_t>(std::lrint(usPerFrame)));  // dwMicroSecPerFrame
   w.u32(static_cast<std::uint32_t>(std::min<std::uint64_t>(bytesPerSec, 0xFFFFFFFFu)));
   w.u32(0);                                       // dwPaddingGranularity
@@ -156,7 +161,7 @@ void AviWriter::writeMainHeader(ByteWriter& w) const {
   w.u32(framesInFirstRiff());                     // dwTotalFrames
   w.u32(0);                                       // dwInitialFrames
   w.u32(1);                                       // dwStreams
-  w.u32(format_.biSizeImage);                     // dwSuggestedBufferSize
+  w.u32(frameBytes);                              // dwSuggestedBufferSize
   w.i32(format_.biWidth);
   w.i32(format_.biHeight);
   w.zeros(16);  // dwReserved
@@ -192,7 +197,7 @@ void AviWriter::writeSuperIndexHeader(ByteWriter& w) const {
   w.u8(0);   // bIndexSubType
   w.u8(kIndexOfIndexes);
   w.u32(static_cast<std::uint32_t>(superIndex_.size()));  // nEntriesInUse
-  w.u32(kFrameChunkId);
+  w.u32(chunkId_);
   w.zeros(12);  // dwReserved[3]
 }
 
@@ -212,21 +217,21 @@ void AviWriter::writeStandardIndex(ByteWriter& w) const {
   w.u8(0);   // bIndexSubType
   w.u8(kIndexOfChunks);
   w.u32(static_cast<std::uint32_t>(entries_.size()));
-  w.u32(kFrameChunkId);
+  w.u32(chunkId_);
   w.u64(moviStart_ + 8);  // qwBaseOffset: the 'movi' tag
   w.u32(0);               // dwReserved
   for (const FrameEntry& e : entries_) {
-    w.u32(e.offset + 8);  // points at the data; bit 31 of the size clear = key frame
+    w.u32(e.offset + 8);  // points at the data
     w.u32(e.size);
   }
 }
 
 void AviWriter::writeLegacyIndex(ByteWriter& w) const {
   for (const FrameEntry& e : entries_) {
-    w.u32(kFrameChunkId);
-    w.u32(kIndexKeyFrame);
+    w.u32(chunkId_);
+    w.u32((e.size & kNotKeyFrame) ? 0 : kIndexKeyFrame);
     w.u32(e.offset);
-    w.u32(e.size);
+    w.u32(e.size & ~kNotKeyFrame);
   }
 }
 
@@ -407,7 +412,7 @@ bool AviWriter::startNextRiff() {
 
 // ---- frames --------------------------------------------------------------------
 
-bool AviWriter::writeFrame(const void* bits, std::uint32_t size) {
+bool AviWriter::writeFrame(const void* bits, std::uint32_t size, bool keyFrame) {
   if (!sink_ || (bits == nullptr && size != 0) || size > kMaxFrameBytes) return false;
   if (frames_ == std::numeric_limits<std::int32_t>::max()) return false;
   const std::uint64_t chunkBytes = 8 + padded(size);
@@ -419,11 +424,15 @@ bool AviWriter::writeFrame(const void* bits, std::uint32_t size) {
   if (end_ + chunkBytes + indexBytes(entries_.size() + 1) - riffStart_ > kMaxRiffBytes) return false;
 
   try {
-    entries_.push_back(FrameEntry{static_cast<std::uint32_t>(end_ - (moviStart_ + 8)), size});
+    entries_.push_back(FrameEntry{static_cast<std::uint32_t>(end_ - (moviStart_ + 8)),
+                                  size | (keyFrame ? 0 : kNotKeyFrame)});
   } catch (const std::bad_alloc&) {
     return false;
   }
-  const std::uint8_t header[8] = {'0', '0', 'd', 'b',
+  const std::uint8_t header[8] = {static_cast<std::uint8_t>(chunkId_),
+                                  static_cast<std::uint8_t>(chunkId_ >> 8),
+                                  static_cast<std::uint8_t>(chunkId_ >> 16),
+                                  static_cast<std::uint8_t>(chunkId_ >> 24),
                                   static_cast<std::uint8_t>(size),
                                   static_cast<std::uint8_t>(size >> 8),
                                   static_cast<std::uint8_t>(size >> 16),
@@ -437,6 +446,7 @@ bool AviWriter::writeFrame(const void* bits, std::uint32_t size) {
   }
   end_ += chunkBytes;
   ++frames_;
+  if (isCompressed(format_)) info_.dwSuggestedBufferSize = std::max(info_.dwSuggestedBufferSize, size);
   // The frame is in the file; a checkpoint that fails is tried again next time.
   if (now() - lastCheckpoint_ >= options_.checkpointInterval) static_cast<void>(checkpoint());
   return true;

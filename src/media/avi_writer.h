@@ -1,7 +1,10 @@
-// AVI writer for one uncompressed video stream, every frame a key frame.
+// AVI writer for one video stream: uncompressed frames, every one a key
+// frame, or the chunks of a codec named by the format's compression fourcc,
+// of any size, key frames marked as such in both indexes.
 //
 // Layout: RIFF 'AVI ' { hdrl { avih, strl { strh, strf, indx }, odml { dmlh } },
 // movi { 00db..., ix00 }, idx1 }, then RIFF 'AVIX' { movi { 00db..., ix00 } }
+// (compressed frames are '00dc' chunks)
 // for as long as the movie goes on. The first RIFF keeps the legacy idx1 for
 // old players; every RIFF has an OpenDML standard index listed in the super
 // index, which sits in space reserved (as JUNK) when the file is created.
@@ -59,7 +62,9 @@ class AviWriter {
   // Appends one key frame at position frameNumber(). On false nothing has
   // changed: the same call may be repeated, and close() still gives a valid
   // file with the frames written before.
-  [[nodiscard]] bool writeFrame(const void* bits, std::uint32_t size);
+  [[nodiscard]] bool writeFrame(const void* bits, std::uint32_t size) { return writeFrame(bits, size, true); }
+  // The same for a frame that may depend on the ones before it.
+  [[nodiscard]] bool writeFrame(const void* bits, std::uint32_t size, bool keyFrame);
 
   // Brings the header sizes and counts up to date with the frames written.
   [[nodiscard]] bool checkpoint();
@@ -78,7 +83,7 @@ class AviWriter {
  private:
   struct FrameEntry {
     std::uint32_t offset;  // of the chunk header, from the 'movi' tag
-    std::uint32_t size;
+    std::uint32_t size;    // as in the standard index: bit 31 set when not a key frame
   };
   struct SuperEntry {
     std::uint64_t offset;  // of the ix00 chunk
@@ -114,6 +119,7 @@ class AviWriter {
   std::unique_ptr<FileSink> sink_;
   BitmapInfoHeader format_;
   AviStreamInfo info_;
+  std::uint32_t chunkId_ = kFrameChunkId;
   std::int32_t frames_ = 0;
   std::uint32_t superCapacity_ = 0;
 

@@ -243,7 +243,10 @@ TEST(CutOffFiles, KeepEveryWholeFrameBeforeTheCut) {
   expectDecodedSeeds(cutPath, w, h, n);
 }
 
-TEST(CrashSafety, AKilledWriterLeavesEveryFrameOlderThanASecond) {
+// The writer's frames uncompressed, or ZMBV chunks (param true).
+class CrashSafety : public ::testing::TestWithParam<bool> {};
+
+TEST_P(CrashSafety, AKilledWriterLeavesEveryFrameOlderThanASecond) {
   if (!haveFfmpeg()) GTEST_SKIP() << "ffprobe/ffmpeg not installed";
   TempDir dir;
   const std::string path = dir.file("killed.avi");
@@ -254,8 +257,10 @@ TEST(CrashSafety, AKilledWriterLeavesEveryFrameOlderThanASecond) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
   posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-  std::string prog = KS_ENDLESS_WRITER, ws = std::to_string(w), hs = std::to_string(h), rate = "30";
-  char* argv[] = {prog.data(), const_cast<char*>(path.c_str()), ws.data(), hs.data(), rate.data(), nullptr};
+  std::string prog = KS_ENDLESS_WRITER, ws = std::to_string(w), hs = std::to_string(h), rate = "30",
+              codec = "zmbv";
+  char* argv[] = {prog.data(), const_cast<char*>(path.c_str()), ws.data(), hs.data(), rate.data(),
+                  GetParam() ? codec.data() : nullptr, nullptr};
   pid_t pid = 0;
   ASSERT_EQ(posix_spawn(&pid, prog.c_str(), &actions, nullptr, argv, environ), 0);
   posix_spawn_file_actions_destroy(&actions);
@@ -302,9 +307,11 @@ TEST(CrashSafety, AKilledWriterLeavesEveryFrameOlderThanASecond) {
   const test::AviFile f = parseAvi(readAll(test::pathFromUtf8(path)));
   EXPECT_GE(f.riffs.size(), 2u) << "the kill came after the first RIFF was done";
   expectDecodedSeeds(path, w, h, readBack);
-  std::printf("killed writer: %d frames announced, %d a second before the kill, %d read back\n",
-              lastSeen, olderThanASecond, readBack);
+  std::printf("killed %s writer: %d frames announced, %d a second before the kill, %d read back\n",
+              GetParam() ? "ZMBV" : "uncompressed", lastSeen, olderThanASecond, readBack);
 }
+
+INSTANTIATE_TEST_SUITE_P(Codecs, CrashSafety, ::testing::Values(false, true));
 
 // A real filesystem that runs out of space.
 class SmallTmpfs {

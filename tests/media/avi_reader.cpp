@@ -228,7 +228,9 @@ AviFile parseAvi(std::span<const std::uint8_t> bytes) {
     if (r == 0) f.firstMoviTag = movi->offset + 8;
     int n = 0;
     for (const AviChunk& c : movi->children) {
-      if (c.id == kFrameChunkId) {
+      if (c.id == kFrameChunkId || c.id == kCompressedFrameChunkId) {
+        if (f.frames.empty()) f.frameChunkId = c.id;
+        if (c.id != f.frameChunkId) f.problems.push_back("mixed frame chunk ids" + at(c.offset));
         f.frames.push_back({c.offset, c.size, static_cast<int>(r)});
         ++n;
       } else if (c.id == fourCC('i', 'x', '0', '0')) {
@@ -251,15 +253,21 @@ AviFile parseAvi(std::span<const std::uint8_t> bytes) {
     }
     f.framesPerRiff.push_back(n);
   }
+  // A movie without frames names its chunks in the super index only.
+  if (f.frames.empty() && f.hasSuperIndex) f.frameChunkId = f.superChunkId;
   return f;
 }
 
-std::vector<std::string> checkIndexes(const AviFile& f, bool complete) {
+std::vector<std::string> checkIndexes(const AviFile& f, bool complete,
+                                      const std::vector<bool>& keyFrames) {
   std::vector<std::string> p;
   if (f.riffs.empty()) return {"no RIFF"};
   auto expect = [&p](bool ok, const std::string& what) {
     if (!ok) p.push_back(what);
   };
+  if (!keyFrames.empty()) expect(keyFrames.size() == f.frames.size(), "key frame list != frames");
+  auto isKey = [&keyFrames](std::size_t i) { return keyFrames.empty() || (i < keyFrames.size() && keyFrames[i]); };
+  const std::uint32_t id = f.frameChunkId;
   const int firstFrames = f.framesPerRiff.empty() ? 0 : f.framesPerRiff[0];
 
   expect(f.avih.totalFrames == static_cast<std::uint32_t>(firstFrames),
@@ -279,8 +287,8 @@ std::vector<std::string> checkIndexes(const AviFile& f, bool complete) {
     for (std::size_t i = 0; i < f.legacyIndex.size() && i < f.frames.size(); ++i) {
       const LegacyEntry& e = f.legacyIndex[i];
       const Frame& fr = f.frames[i];
-      expect(e.id == kFrameChunkId, "idx1 id " + std::to_string(i));
-      expect(e.flags == kIndexKeyFrame, "idx1 flags " + std::to_string(i));
+      expect(e.id == id, "idx1 id " + std::to_string(i));
+      expect(e.flags == (isKey(i) ? kIndexKeyFrame : 0u), "idx1 flags " + std::to_string(i));
       expect(f.firstMoviTag + e.offset == fr.offset, "idx1 offset " + std::to_string(i));
       expect(e.size == fr.size, "idx1 size " + std::to_string(i));
     }
@@ -302,12 +310,13 @@ std::vector<std::string> checkIndexes(const AviFile& f, bool complete) {
       expect(!complete, "no ix00" + where);
     } else {
       expect(ix->longsPerEntry == 2 && ix->subType == 0 && ix->type == 1, "ix00 header" + where);
-      expect(ix->chunkId == kFrameChunkId, "ix00 chunk id" + where);
+      expect(ix->chunkId == id, "ix00 chunk id" + where);
       expect(ix->entries.size() == static_cast<std::size_t>(n), "ix00 entry count" + where);
       for (std::size_t i = 0; i < ix->entries.size() && frameBase + i < f.frames.size(); ++i) {
         const Frame& fr = f.frames[frameBase + i];
         expect(ix->baseOffset + ix->entries[i].first == fr.offset + 8, "ix00 offset" + where);
-        expect(ix->entries[i].second == fr.size, "ix00 size/key flag" + where);
+        expect(ix->entries[i].second == (fr.size | (isKey(frameBase + i) ? 0u : 0x80000000u)),
+               "ix00 size/key flag " + std::to_string(frameBase + i) + where);
       }
     }
     frameBase += static_cast<std::size_t>(n);
@@ -316,7 +325,7 @@ std::vector<std::string> checkIndexes(const AviFile& f, bool complete) {
   // Super index: one entry per RIFF with an ix00, in order.
   if (f.hasSuperIndex) {
     expect(f.superLongsPerEntry == 4 && f.superSubType == 0 && f.superType == 0, "indx header");
-    expect(f.superChunkId == kFrameChunkId, "indx chunk id");
+    expect(f.superChunkId == id, "indx chunk id");
     expect(f.superIndex.size() == f.standardIndexes.size(), "indx entries != ix00 chunks");
     for (std::size_t i = 0; i < f.superIndex.size() && i < f.standardIndexes.size(); ++i) {
       const StandardIndex& ix = f.standardIndexes[i];

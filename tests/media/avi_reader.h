@@ -83,6 +83,7 @@ struct AviFile {
   std::vector<StandardIndex> standardIndexes;  // one per RIFF that has one
   std::vector<int> framesPerRiff;
   std::vector<Frame> frames;
+  std::uint32_t frameChunkId = kFrameChunkId;  // '00db' or '00dc', as the frames (or indx) have it
 };
 
 // Parses a whole file. Structural faults (sizes that overrun, gaps, missing
@@ -90,8 +91,10 @@ struct AviFile {
 AviFile parseAvi(std::span<const std::uint8_t> bytes);
 
 // Cross-checks the indexes against the frame chunks. With `complete` every
-// RIFF must carry its indexes (a file closed normally).
-std::vector<std::string> checkIndexes(const AviFile& f, bool complete);
+// RIFF must carry its indexes (a file closed normally). `keyFrames` says
+// which frames both indexes must mark as key frames; empty: every frame.
+std::vector<std::string> checkIndexes(const AviFile& f, bool complete,
+                                      const std::vector<bool>& keyFrames = {});
 
 std::string fourCCText(std::uint32_t v);
 

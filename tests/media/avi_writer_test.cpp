@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -33,12 +34,46 @@ struct ManualClock {
   void advance(std::chrono::milliseconds d) const { *t += d; }
 };
 
+// Streams of a made-up codec (keyInterval > 0): chunks of varying, odd and
+// even, sizes cut from the pictures, a key frame every keyInterval frames.
+constexpr std::uint32_t kTestCodec = fourCC('T', 'E', 'S', 'T');
+
+BitmapInfoHeader formatFor(std::int32_t w, std::int32_t h, std::uint32_t keyInterval) {
+  BitmapInfoHeader f = makeFrameFormat(w, h);
+  if (keyInterval) f.biCompression = kTestCodec;
+  return f;
+}
+
+std::vector<std::uint8_t> frameFor(std::int32_t w, std::int32_t h, int seed, std::uint32_t keyInterval) {
+  std::vector<std::uint8_t> pic = makePicture(w, h, seed);
+  if (keyInterval) pic.resize(1 + (static_cast<std::size_t>(seed) * 7919u) % pic.size());
+  return pic;
+}
+
+bool isKeyFrame(int position, std::uint32_t keyInterval) {
+  return keyInterval == 0 || position % static_cast<int>(keyInterval) == 0;
+}
+
+// Which of the frames seeded `seeds` were written as key frames.
+std::vector<bool> keyFrames(const std::vector<int>& seeds, std::uint32_t keyInterval) {
+  std::vector<bool> keys;
+  for (int s : seeds) keys.push_back(isKeyFrame(s, keyInterval));
+  return keys;
+}
+
+std::uint32_t largestFrame(std::int32_t w, std::int32_t h, const std::vector<int>& seeds,
+                           std::uint32_t keyInterval) {
+  std::uint32_t n = 0;
+  for (int s : seeds) n = std::max(n, static_cast<std::uint32_t>(frameFor(w, h, s, keyInterval).size()));
+  return n;
+}
+
 // The frames of the file, in order, compared with pictures seeded `seeds`.
 void expectFrames(const std::vector<std::uint8_t>& bytes, const AviFile& f, std::int32_t w,
-                  std::int32_t h, const std::vector<int>& seeds) {
+                  std::int32_t h, const std::vector<int>& seeds, std::uint32_t keyInterval = 0) {
   ASSERT_EQ(f.frames.size(), seeds.size());
   for (std::size_t i = 0; i < seeds.size(); ++i) {
-    const auto expected = makePicture(w, h, seeds[i]);
+    const auto expected = frameFor(w, h, seeds[i], keyInterval);
     ASSERT_EQ(f.frames[i].size, expected.size()) << "frame " << i;
     EXPECT_EQ(0, std::memcmp(bytes.data() + f.frames[i].offset + 8, expected.data(), expected.size()))
         << "frame " << i;
@@ -49,45 +84,52 @@ struct MovieCase {
   std::int32_t width, height;
   std::uint32_t rate;
   int frames;
+  std::uint32_t keyInterval = 0;  // 0: uncompressed
 };
 
 class WriterLayoutTest : public ::testing::TestWithParam<MovieCase> {};
 
 TEST_P(WriterLayoutTest, HeadersIndexesAndFramesAreWhatWasAskedFor) {
   const MovieCase c = GetParam();
-  const BitmapInfoHeader fmt = makeFrameFormat(c.width, c.height);
+  const BitmapInfoHeader fmt = formatFor(c.width, c.height, c.keyInterval);
   auto file = std::make_shared<MemoryFile>();
   AviWriter writer;
   ASSERT_TRUE(writer.open(memorySink(file), fmt, c.rate));
   std::vector<int> seeds;
   for (int i = 0; i < c.frames; ++i) {
     EXPECT_EQ(writer.frameNumber(), i);
-    const auto pic = makePicture(c.width, c.height, i);
-    ASSERT_TRUE(writer.writeFrame(pic.data(), fmt.biSizeImage));
+    const auto pic = frameFor(c.width, c.height, i, c.keyInterval);
+    ASSERT_TRUE(writer.writeFrame(pic.data(), static_cast<std::uint32_t>(pic.size()),
+                                  isKeyFrame(i, c.keyInterval)));
     seeds.push_back(i);
   }
   ASSERT_TRUE(writer.close());
   ASSERT_TRUE(file->closed);
 
   const AviFile f = parseAvi(file->bytes);
+  const std::vector<bool> keys = keyFrames(seeds, c.keyInterval);
   ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
-  EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+  EXPECT_TRUE(checkIndexes(f, true, keys).empty()) << joined(checkIndexes(f, true, keys));
   ASSERT_EQ(f.riffs.size(), 1u);
   EXPECT_EQ(f.riffs[0].offset + 8 + f.riffs[0].size, file->bytes.size());
+  // A compressed stream's buffer holds its largest chunk.
+  const std::uint32_t buffer =
+      c.keyInterval ? largestFrame(c.width, c.height, seeds, c.keyInterval) : fmt.biSizeImage;
+  EXPECT_EQ(f.frameChunkId, c.keyInterval ? kCompressedFrameChunkId : kFrameChunkId);
 
   EXPECT_EQ(f.avih.microSecPerFrame, static_cast<std::uint32_t>(std::lrint(1e6 / c.rate)));
-  EXPECT_EQ(f.avih.maxBytesPerSec, fmt.biSizeImage * c.rate);
+  EXPECT_EQ(f.avih.maxBytesPerSec, buffer * c.rate);
   EXPECT_EQ(f.avih.paddingGranularity, 0u);
   EXPECT_EQ(f.avih.flags, kAviHasIndex);
   EXPECT_EQ(f.avih.totalFrames, static_cast<std::uint32_t>(c.frames));
   EXPECT_EQ(f.avih.initialFrames, 0u);
   EXPECT_EQ(f.avih.streams, 1u);
-  EXPECT_EQ(f.avih.suggestedBufferSize, fmt.biSizeImage);
+  EXPECT_EQ(f.avih.suggestedBufferSize, buffer);
   EXPECT_EQ(f.avih.width, c.width);
   EXPECT_EQ(f.avih.height, c.height);
 
   EXPECT_EQ(f.strh.fccType, fourCC('v', 'i', 'd', 's'));
-  EXPECT_EQ(f.strh.fccHandler, 0u);
+  EXPECT_EQ(f.strh.fccHandler, fmt.biCompression);
   EXPECT_EQ(f.strh.flags, 0u);
   EXPECT_EQ(f.strh.priority, 0);
   EXPECT_EQ(f.strh.language, 0);
@@ -96,7 +138,7 @@ TEST_P(WriterLayoutTest, HeadersIndexesAndFramesAreWhatWasAskedFor) {
   EXPECT_EQ(f.strh.rate, c.rate);
   EXPECT_EQ(f.strh.start, 0u);
   EXPECT_EQ(f.strh.length, static_cast<std::uint32_t>(c.frames));
-  EXPECT_EQ(f.strh.suggestedBufferSize, fmt.biSizeImage);
+  EXPECT_EQ(f.strh.suggestedBufferSize, buffer);
   EXPECT_EQ(f.strh.quality, 0u);
   EXPECT_EQ(f.strh.sampleSize, 0u);
   EXPECT_EQ(f.strh.left, 0);
@@ -112,13 +154,15 @@ TEST_P(WriterLayoutTest, HeadersIndexesAndFramesAreWhatWasAskedFor) {
   EXPECT_EQ(f.superCapacity, writer.superIndexCapacity());
   EXPECT_EQ(f.dmlhTotalFrames, static_cast<std::uint32_t>(c.frames));
   EXPECT_EQ(f.legacyIndex.size(), static_cast<std::size_t>(c.frames));
-  expectFrames(file->bytes, f, c.width, c.height, seeds);
+  expectFrames(file->bytes, f, c.width, c.height, seeds, c.keyInterval);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, WriterLayoutTest,
                          ::testing::Values(MovieCase{1, 1, 30, 3}, MovieCase{100, 4, 15, 5},
                                            MovieCase{101, 3, 60, 4}, MovieCase{640, 480, 15, 2},
-                                           MovieCase{7, 7, 1, 0}, MovieCase{3, 1, 7, 9}));
+                                           MovieCase{7, 7, 1, 0}, MovieCase{3, 1, 7, 9},
+                                           MovieCase{101, 3, 30, 11, 4}, MovieCase{1, 1, 15, 5, 2},
+                                           MovieCase{640, 480, 15, 6, 1}, MovieCase{7, 7, 1, 0, 3}));
 
 TEST(AviWriter, OddFrameSizesArePaddedToEvenWithAZeroByte) {
   auto file = std::make_shared<MemoryFile>();
@@ -235,6 +279,7 @@ struct RiffCase {
   std::uint32_t maxFramesPerRiff;
   int frames;
   std::int32_t width, height;
+  std::uint32_t keyInterval = 0;  // 0: uncompressed
 };
 
 class MultiRiffTest : public ::testing::TestWithParam<RiffCase> {};
@@ -246,20 +291,22 @@ TEST_P(MultiRiffTest, LongMoviesContinueInIndexedExtensionRiffs) {
   opt.maxFramesPerRiff = c.maxFramesPerRiff;
   auto file = std::make_shared<MemoryFile>();
   AviWriter writer(opt);
-  const BitmapInfoHeader fmt = makeFrameFormat(c.width, c.height);
+  const BitmapInfoHeader fmt = formatFor(c.width, c.height, c.keyInterval);
   ASSERT_TRUE(writer.open(memorySink(file), fmt, 30));
   std::vector<int> seeds;
   for (int i = 0; i < c.frames; ++i) {
-    const auto pic = makePicture(c.width, c.height, i);
-    ASSERT_TRUE(writer.writeFrame(pic.data(), fmt.biSizeImage)) << i;
+    const auto pic = frameFor(c.width, c.height, i, c.keyInterval);
+    ASSERT_TRUE(writer.writeFrame(pic.data(), static_cast<std::uint32_t>(pic.size()), isKeyFrame(i, c.keyInterval)))
+        << i;
     seeds.push_back(i);
   }
   const int riffs = writer.riffCount();
   ASSERT_TRUE(writer.close());
 
   const AviFile f = parseAvi(file->bytes);
+  const std::vector<bool> keys = keyFrames(seeds, c.keyInterval);
   ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
-  EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+  EXPECT_TRUE(checkIndexes(f, true, keys).empty()) << joined(checkIndexes(f, true, keys));
   EXPECT_GE(f.riffs.size(), 3u);
   EXPECT_EQ(static_cast<int>(f.riffs.size()), riffs);
   for (std::size_t r = 0; r < f.riffs.size(); ++r) {
@@ -273,14 +320,19 @@ TEST_P(MultiRiffTest, LongMoviesContinueInIndexedExtensionRiffs) {
   EXPECT_EQ(f.avih.totalFrames, static_cast<std::uint32_t>(f.framesPerRiff[0]));
   EXPECT_EQ(f.dmlhTotalFrames, static_cast<std::uint32_t>(c.frames));
   EXPECT_EQ(f.strh.length, static_cast<std::uint32_t>(c.frames));
-  expectFrames(file->bytes, f, c.width, c.height, seeds);
+  if (c.keyInterval) {
+    EXPECT_EQ(f.strh.suggestedBufferSize, largestFrame(c.width, c.height, seeds, c.keyInterval));
+  }
+  expectFrames(file->bytes, f, c.width, c.height, seeds, c.keyInterval);
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, MultiRiffTest,
                          ::testing::Values(RiffCase{8192, 1u << 20, 200, 10, 10},
                                            RiffCase{1u << 30, 7, 40, 2, 2},
                                            RiffCase{4096, 1u << 20, 30, 64, 8},  // one frame per RIFF
-                                           RiffCase{20000, 1u << 20, 120, 13, 11}));
+                                           RiffCase{20000, 1u << 20, 120, 13, 11},
+                                           RiffCase{8192, 1u << 20, 300, 10, 10, 7},
+                                           RiffCase{1u << 30, 7, 40, 2, 2, 3}));
 
 TEST(AviWriter, StopsBeforeTheSuperIndexOverflows) {
   AviWriterOptions opt;
@@ -306,46 +358,55 @@ TEST(AviWriter, StopsBeforeTheSuperIndexOverflows) {
 // ---- checkpoints -------------------------------------------------------------------
 
 TEST(AviWriter, CheckpointsMakeTheOpenFileConsistentAboutOnceASecond) {
-  ManualClock clock;
-  AviWriterOptions opt;
-  opt.clock = clock.fn();
-  opt.riffLimit = 4096;
-  opt.superIndexCapacity = 64;
-  opt.syncAtCheckpoint = true;
-  auto file = std::make_shared<MemoryFile>();
-  AviWriter writer(opt);
-  const BitmapInfoHeader fmt = makeFrameFormat(10, 10);
-  ASSERT_TRUE(writer.open(memorySink(file), fmt, 30));
-  std::vector<int> seeds;
-  auto write = [&](int seed) {
-    const auto pic = makePicture(10, 10, seed);
-    ASSERT_TRUE(writer.writeFrame(pic.data(), fmt.biSizeImage));
-    seeds.push_back(seed);
-  };
-  for (int i = 0; i < 5; ++i) write(i);
-  {
-    // Within the second nothing is patched: the headers still say "empty".
-    const AviFile f = parseAvi(file->bytes);
-    EXPECT_EQ(f.strh.length, 0u);
-    EXPECT_EQ(file->syncs, 0);
+  for (const std::uint32_t keyInterval : {0u, 4u}) {
+    SCOPED_TRACE(keyInterval ? "compressed" : "uncompressed");
+    ManualClock clock;
+    AviWriterOptions opt;
+    opt.clock = clock.fn();
+    opt.riffLimit = 4096;
+    opt.superIndexCapacity = 64;
+    opt.syncAtCheckpoint = true;
+    auto file = std::make_shared<MemoryFile>();
+    AviWriter writer(opt);
+    const BitmapInfoHeader fmt = formatFor(10, 10, keyInterval);
+    ASSERT_TRUE(writer.open(memorySink(file), fmt, 30));
+    std::vector<int> seeds;
+    auto write = [&](int seed) {
+      const auto pic = frameFor(10, 10, seed, keyInterval);
+      ASSERT_TRUE(writer.writeFrame(pic.data(), static_cast<std::uint32_t>(pic.size()),
+                                    isKeyFrame(seed, keyInterval)));
+      seeds.push_back(seed);
+    };
+    for (int i = 0; i < 5; ++i) write(i);
+    {
+      // Within the second nothing is patched: the headers still say "empty".
+      const AviFile f = parseAvi(file->bytes);
+      EXPECT_EQ(f.strh.length, 0u);
+      EXPECT_EQ(file->syncs, 0);
+    }
+    // Enough frames for several RIFFs, with the clock passing seconds.
+    for (int i = 5; i < 60; ++i) {
+      if (i % 10 == 9) clock.advance(std::chrono::milliseconds(1000));
+      write(i);
+      if (i % 10 != 9) continue;
+      // Just after a checkpoint the file as it stands is a whole AVI with every
+      // frame, only without the index of the RIFF being written.
+      const std::vector<std::uint8_t> snapshot = file->bytes;
+      const AviFile f = parseAvi(snapshot);
+      const std::vector<bool> keys = keyFrames(seeds, keyInterval);
+      ASSERT_TRUE(f.problems.empty()) << "after frame " << i << ": " << joined(f.problems);
+      EXPECT_TRUE(checkIndexes(f, false, keys).empty()) << "after frame " << i << ": "
+                                                        << joined(checkIndexes(f, false, keys));
+      if (keyInterval) {
+        EXPECT_EQ(f.strh.suggestedBufferSize, largestFrame(10, 10, seeds, keyInterval)) << "after frame " << i;
+        EXPECT_EQ(f.avih.suggestedBufferSize, f.strh.suggestedBufferSize) << "after frame " << i;
+      }
+      expectFrames(snapshot, f, 10, 10, seeds, keyInterval);
+    }
+    EXPECT_EQ(file->syncs, 6);
+    EXPECT_GE(writer.riffCount(), 3);
+    ASSERT_TRUE(writer.close());
   }
-  // Enough frames for several RIFFs, with the clock passing seconds.
-  for (int i = 5; i < 60; ++i) {
-    if (i % 10 == 9) clock.advance(std::chrono::milliseconds(1000));
-    write(i);
-    if (i % 10 != 9) continue;
-    // Just after a checkpoint the file as it stands is a whole AVI with every
-    // frame, only without the index of the RIFF being written.
-    const std::vector<std::uint8_t> snapshot = file->bytes;
-    const AviFile f = parseAvi(snapshot);
-    ASSERT_TRUE(f.problems.empty()) << "after frame " << i << ": " << joined(f.problems);
-    EXPECT_TRUE(checkIndexes(f, false).empty()) << "after frame " << i << ": "
-                                                << joined(checkIndexes(f, false));
-    expectFrames(snapshot, f, 10, 10, seeds);
-  }
-  EXPECT_EQ(file->syncs, 6);
-  EXPECT_GE(writer.riffCount(), 3);
-  ASSERT_TRUE(writer.close());
 }
 
 // ---- failures ----------------------------------------------------------------------
@@ -361,7 +422,7 @@ struct FaultRun {
 // Writes `frames` pictures through a writer whose sink fails as `setUp` says;
 // a refused frame is offered again up to `tries` times, as the recorder does.
 template <class SetUp>
-FaultRun runWithFault(int frames, int tries, SetUp setUp) {
+FaultRun runWithFault(int frames, int tries, SetUp setUp, std::uint32_t keyInterval = 0) {
   ManualClock clock;
   AviWriterOptions opt;
   opt.clock = clock.fn();
@@ -371,7 +432,7 @@ FaultRun runWithFault(int frames, int tries, SetUp setUp) {
   setUp(*file);
   FaultRun run;
   AviWriter writer(opt);
-  const BitmapInfoHeader fmt = makeFrameFormat(9, 9);
+  const BitmapInfoHeader fmt = formatFor(9, 9, keyInterval);
   if (!writer.open(memorySink(file), fmt, 30)) {
     run.bytes = file->bytes;
     return run;
@@ -379,10 +440,10 @@ FaultRun runWithFault(int frames, int tries, SetUp setUp) {
   run.opened = true;
   for (int i = 0; i < frames; ++i) {
     clock.advance(std::chrono::milliseconds(300));
-    const auto pic = makePicture(9, 9, i);
+    const auto pic = frameFor(9, 9, i, keyInterval);
     for (int t = 0; t < tries; ++t) {
       const std::int32_t before = writer.frameNumber();
-      if (writer.writeFrame(pic.data(), fmt.biSizeImage)) {
+      if (writer.writeFrame(pic.data(), static_cast<std::uint32_t>(pic.size()), isKeyFrame(i, keyInterval))) {
         EXPECT_EQ(writer.frameNumber(), before + 1);
         run.seeds.push_back(i);
         break;
@@ -397,50 +458,65 @@ FaultRun runWithFault(int frames, int tries, SetUp setUp) {
 }
 
 TEST(AviWriterFaults, AnySingleFailedWriteLosesNothingOnceRepeated) {
-  const FaultRun clean = runWithFault(40, 1, [](MemoryFile&) {});
-  ASSERT_TRUE(clean.closed);
-  ASSERT_EQ(clean.seeds.size(), 40u);
-  ASSERT_GT(clean.writes, 100) << "a run of several RIFFs and checkpoints";
-  for (int n = 1; n <= clean.writes + 1; ++n) {
-    SCOPED_TRACE("failing write " + std::to_string(n));
-    const FaultRun run = runWithFault(40, 2, [&](MemoryFile& f) { f.failWrite = n; });
-    if (n == 1) {
-      EXPECT_FALSE(run.opened) << "the header write failed: no movie";
-      continue;
+  for (const std::uint32_t keyInterval : {0u, 5u}) {
+    SCOPED_TRACE(keyInterval ? "compressed" : "uncompressed");
+    const FaultRun clean = runWithFault(40, 1, [](MemoryFile&) {}, keyInterval);
+    ASSERT_TRUE(clean.closed);
+    ASSERT_EQ(clean.seeds.size(), 40u);
+    ASSERT_GT(clean.writes, 100) << "a run of several RIFFs and checkpoints";
+    for (int n = 1; n <= clean.writes + 1; ++n) {
+      SCOPED_TRACE("failing write " + std::to_string(n));
+      const FaultRun run = runWithFault(40, 2, [&](MemoryFile& f) { f.failWrite = n; }, keyInterval);
+      if (n == 1) {
+        EXPECT_FALSE(run.opened) << "the header write failed: no movie";
+        continue;
+      }
+      const AviFile f = parseAvi(run.bytes);
+      ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+      ASSERT_EQ(run.seeds.size(), 40u);
+      // A failed close may leave a count stale, never a frame lost.
+      if (run.closed) {
+        const std::vector<bool> keys = keyFrames(run.seeds, keyInterval);
+        EXPECT_TRUE(checkIndexes(f, true, keys).empty()) << joined(checkIndexes(f, true, keys));
+      }
+      expectFrames(run.bytes, f, 9, 9, run.seeds, keyInterval);
     }
-    const AviFile f = parseAvi(run.bytes);
-    ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
-    ASSERT_EQ(run.seeds.size(), 40u);
-    // A failed close may leave a count stale, never a frame lost.
-    if (run.closed) {
-      EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
-    }
-    expectFrames(run.bytes, f, 9, 9, run.seeds);
   }
 }
 
 TEST(AviWriterFaults, AFullDiskKeepsEveryFrameWrittenBeforeIt) {
-  const FaultRun clean = runWithFault(40, 1, [](MemoryFile&) {});
-  const std::uint64_t full = clean.bytes.size();
-  const std::uint64_t header = parseAvi(clean.bytes).frames.at(0).offset;
-  for (std::uint64_t capacity = 64; capacity <= full + 64; capacity += 97) {
-    SCOPED_TRACE("capacity " + std::to_string(capacity));
-    const FaultRun run = runWithFault(40, 3, [&](MemoryFile& f) { f.capacity = capacity; });
-    EXPECT_EQ(run.opened, capacity >= header);
-    if (!run.opened) continue;
-    const AviFile f = parseAvi(run.bytes);
-    ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
-    EXPECT_TRUE(checkIndexes(f, run.closed).empty()) << joined(checkIndexes(f, run.closed));
-    if (capacity >= full) {
-      EXPECT_TRUE(run.closed);
-      EXPECT_EQ(run.seeds.size(), 40u);
+  for (const std::uint32_t keyInterval : {0u, 5u}) {
+    SCOPED_TRACE(keyInterval ? "compressed" : "uncompressed");
+    const FaultRun clean = runWithFault(40, 1, [](MemoryFile&) {}, keyInterval);
+    const std::uint64_t full = clean.bytes.size();
+    const std::uint64_t header = parseAvi(clean.bytes).frames.at(0).offset;
+    for (std::uint64_t capacity = 64; capacity <= full + 64; capacity += 97) {
+      SCOPED_TRACE("capacity " + std::to_string(capacity));
+      const FaultRun run = runWithFault(40, 3, [&](MemoryFile& f) { f.capacity = capacity; }, keyInterval);
+      EXPECT_EQ(run.opened, capacity >= header);
+      if (!run.opened) continue;
+      const AviFile f = parseAvi(run.bytes);
+      const std::vector<bool> keys = keyFrames(run.seeds, keyInterval);
+      ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+      EXPECT_TRUE(checkIndexes(f, run.closed, keys).empty()) << joined(checkIndexes(f, run.closed, keys));
+      if (capacity >= full) {
+        EXPECT_TRUE(run.closed);
+        EXPECT_EQ(run.seeds.size(), 40u);
+      }
+      // A chunk that did not fit leaves no trace in the buffer size.
+      if (keyInterval && run.closed) {
+        EXPECT_EQ(f.strh.suggestedBufferSize, largestFrame(9, 9, run.seeds, keyInterval));
+      }
+      // Frames of one size stop at the first that did not fit; nothing after
+      // it sneaks in. Smaller chunks may still fit after a larger one.
+      if (!keyInterval) {
+        std::vector<int> prefix;
+        for (int i = 0; i < static_cast<int>(run.seeds.size()); ++i) prefix.push_back(i);
+        EXPECT_EQ(run.seeds, prefix);
+      }
+      expectFrames(run.bytes, f, 9, 9, run.seeds, keyInterval);
+      EXPECT_LE(run.bytes.size(), capacity);
     }
-    // Frames stop at the first that did not fit; nothing after it sneaks in.
-    std::vector<int> prefix;
-    for (int i = 0; i < static_cast<int>(run.seeds.size()); ++i) prefix.push_back(i);
-    EXPECT_EQ(run.seeds, prefix);
-    expectFrames(run.bytes, f, 9, 9, run.seeds);
-    EXPECT_LE(run.bytes.size(), capacity);
   }
 }
 

@@ -1,0 +1,270 @@
+// The ZMBV encoder against ffmpeg's, on the same 1920x1080 frames of three
+// synthetic clips (a code editor being typed in, a text scroll, a page with
+// a moving picture), one thread each, in the same run:
+//   zmbv_CLIP_fps    our frames per second, encoder and AVI writer, against
+//                    ffmpeg -threads 1 -c:v zmbv -compression_level 1 (its
+//                    fastest)
+//   zmbv_CLIP_bytes  our frame bytes against ffmpeg's at its defaults (its
+//                    smallest)
+//   zmbv_CLIP_exact  whether ffmpeg decodes our movie to the input pictures
+// ffmpeg reads the frames as rawvideo bgr0 from a file on /dev/shm (so it pays
+// no disk, only its reading of memory) with our key interval (-keyint_min,
+// which this encoder takes for it, and -g); its time is
+// its own -benchmark real time, which leaves out its start-up. Both write
+// their AVI to /dev/shm.
+// Usage: encoder_bench [--sweep] [FRAMES]   (default 90 frames)
+// --sweep also encodes each clip with other block sizes, zlib levels and
+// without run-length coding of noisy residue, printing time and bytes of key
+// and inter frames apart: the measurements behind ZmbvOptions' defaults.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "media/avi_writer.h"
+#include "media/zmbv_encoder.h"
+#include "screen_clips.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::int32_t kWidth = 1920, kHeight = 1080;
+constexpr std::uint32_t kRate = 30;
+constexpr std::uint32_t kKeyInterval = 2 * kRate;
+
+double seconds(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
+
+struct Run {
+  double seconds = 0;
+  std::uint64_t bytes = 0;
+  int keyFrames = 0;
+  // Apart by kind of frame (ours only).
+  double keySeconds = 0, interSeconds = 0;
+  std::uint64_t keyBytes = 0, interBytes = 0;
+  bool ok = false;
+};
+
+Run encodeOurs(const std::vector<std::vector<std::uint8_t>>& frames, const ks::ZmbvOptions& options,
+               const std::string& aviPath) {
+  Run run;
+  const auto t0 = Clock::now();
+  ks::ZmbvEncoder encoder(kWidth, kHeight, options);
+  ks::AviWriter writer;
+  if (!writer.open(ks::openFileSink(aviPath), ks::zmbvFrameFormat(kWidth, kHeight), kRate)) return run;
+  for (const auto& f : frames) {
+    const auto a = Clock::now();
+    const ks::ZmbvChunk chunk = encoder.encode(f.data());
+    const auto b = Clock::now();
+    if (chunk.bytes.empty()) return run;
+    (chunk.keyFrame ? run.keySeconds : run.interSeconds) += seconds(a, b);
+    (chunk.keyFrame ? run.keyBytes : run.interBytes) += chunk.bytes.size();
+    run.keyFrames += chunk.keyFrame;
+    run.bytes += chunk.bytes.size();
+    if (!writer.writeFrame(chunk.bytes.data(), static_cast<std::uint32_t>(chunk.bytes.size()), chunk.keyFrame))
+      return run;
+  }
+  run.ok = writer.close();
+  run.seconds = seconds(t0, Clock::now());
+  return run;
+}
+
+std::vector<std::uint8_t> readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::uint32_t u32(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return at + 4 <= b.size() ? std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 |
+                                  std::uint32_t(b[at + 2]) << 16 | std::uint32_t(b[at + 3]) << 24
+                            : 0;
+}
+
+// Frame bytes and key frames of an AVI: the '00dc' chunks of every movi
+// list, the key flags of idx1.
+void countFrames(const std::string& path, Run& run) {
+  const std::vector<std::uint8_t> b = readFile(path);
+  const std::uint32_t kList = ks::fourCC('L', 'I', 'S', 'T');
+  for (std::size_t riff = 0; riff + 12 <= b.size();) {
+    const std::size_t riffEnd = std::min(b.size(), riff + 8 + u32(b, riff + 4));
+    for (std::size_t c = riff + 12; c + 8 <= riffEnd;) {
+      const std::uint32_t id = u32(b, c), size = u32(b, c + 4);
+      if (id == kList && u32(b, c + 8) == ks::fourCC('m', 'o', 'v', 'i')) {
+        for (std::size_t f = c + 12; f + 8 <= c + 8 + size;) {
+          const std::uint32_t fsize = u32(b, f + 4);
+          if (u32(b, f) == ks::kCompressedFrameChunkId) run.bytes += fsize;
+          f += 8 + fsize + (fsize & 1);
+        }
+      } else if (id == ks::fourCC('i', 'd', 'x', '1')) {
+        for (std::size_t e = c + 8; e + 16 <= c + 8 + size; e += 16)
+          run.keyFrames += (u32(b, e + 4) & ks::kIndexKeyFrame) != 0;
+      }
+      c += 8 + size + (size & 1);
+    }
+    riff = riffEnd + (riffEnd & 1);
+  }
+}
+
+Run encodeFfmpeg(const std::string& rawPath, const std::string& extra, const std::string& aviPath,
+                 const std::string& logPath) {
+  Run run;
+  const std::string command = "ffmpeg -hide_banner -nostdin -nostats -benchmark -f rawvideo -pix_fmt bgr0 -s " +
+                              std::to_string(kWidth) + "x" + std::to_string(kHeight) + " -r " +
+                              std::to_string(kRate) + " -i " + rawPath + " -threads 1 -c:v zmbv " + extra +
+                              " -g " + std::to_string(kKeyInterval) + " -keyint_min " +
+                              std::to_string(kKeyInterval) + " -y " + aviPath + " >" + logPath +
+                              " 2>&1";
+  if (std::system(command.c_str()) != 0) return run;
+  const std::vector<std::uint8_t> log = readFile(logPath);
+  const std::string text(log.begin(), log.end());
+  const std::size_t at = text.find("rtime=");
+  if (at == std::string::npos) return run;
+  run.seconds = std::atof(text.c_str() + at + 6);
+  countFrames(aviPath, run);
+  run.ok = run.seconds > 0;
+  return run;
+}
+
+// ffmpeg's pictures of our movie against the input, byte for byte.
+bool decodesExactly(const std::string& aviPath, const std::string& rawPath) {
+  const std::string command = "ffmpeg -v error -nostdin -i " + aviPath + " -f rawvideo -pix_fmt bgr0 - 2>/dev/null";
+  FILE* p = ::popen(command.c_str(), "r");
+  if (!p) return false;
+  std::ifstream raw(rawPath, std::ios::binary);
+  std::vector<char> a(1 << 20), b(1 << 20);
+  bool same = true;
+  std::size_t n;
+  while ((n = std::fread(a.data(), 1, a.size(), p)) > 0) {
+    raw.read(b.data(), static_cast<std::streamsize>(n));
+    if (static_cast<std::size_t>(raw.gcount()) != n || std::memcmp(a.data(), b.data(), n) != 0) same = false;
+  }
+  raw.peek();
+  const bool rawDone = raw.eof();
+  return ::pclose(p) == 0 && same && rawDone;
+}
+
+void writeRaw(const std::vector<std::vector<std::uint8_t>>& frames, const std::string& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  const std::uint32_t stride = ks::dibStride(kWidth);
+  std::vector<std::uint8_t> row(4 * std::size_t{kWidth});
+  for (const auto& f : frames)
+    for (std::int32_t y = kHeight - 1; y >= 0; --y) {
+      const std::uint8_t* p = f.data() + std::size_t{stride} * y;
+      for (std::int32_t x = 0; x < kWidth; ++x) {
+        row[4 * x] = p[3 * x], row[4 * x + 1] = p[3 * x + 1], row[4 * x + 2] = p[3 * x + 2], row[4 * x + 3] = 0;
+      }
+      out.write(reinterpret_cast<const char*>(row.data()), static_cast<std::streamsize>(row.size()));
+    }
+}
+
+void ratioLine(const std::string& name, double value, const char* unit, const std::string& baseline, double base) {
+  const int digits = std::strcmp(unit, "fps") == 0 ? 1 : 0;
+  std::printf("%s: %.*f %s vs %s %.*f %s = %.2fx\n", name.c_str(), digits, value, unit, baseline.c_str(), digits,
+              base, unit, base > 0 ? value / base : 0.0);
+}
+
+// Our encoder with one setting changed from its defaults at a time.
+void sweep(const std::string& clip, const std::vector<std::vector<std::uint8_t>>& frames, const std::string& avi) {
+  struct Setting {
+    const char* name;
+    std::uint8_t block;
+    int keyLevel, interLevel;
+    double noisyShare;
+  };
+  const ks::ZmbvOptions d;
+  const Setting settings[] = {
+      {"defaults", d.blockWidth, d.keyLevel, d.interLevel, d.noisyShare},
+      {"blocks8", 8, d.keyLevel, d.interLevel, d.noisyShare},
+      {"blocks32", 32, d.keyLevel, d.interLevel, d.noisyShare},
+      {"key_level1", d.blockWidth, 1, d.interLevel, d.noisyShare},
+      {"key_level9", d.blockWidth, 9, d.interLevel, d.noisyShare},
+      {"inter_level1", d.blockWidth, d.keyLevel, 1, d.noisyShare},
+      {"inter_level9", d.blockWidth, d.keyLevel, 9, d.noisyShare},
+      {"no_rle", d.blockWidth, d.keyLevel, d.interLevel, 2.0},
+      {"no_rle_inter_level1", d.blockWidth, d.keyLevel, 1, 2.0},
+  };
+  for (const Setting& s : settings) {
+    ks::ZmbvOptions o;
+    o.keyInterval = kKeyInterval;
+    o.blockWidth = o.blockHeight = s.block;
+    o.keyLevel = s.keyLevel;
+    o.interLevel = s.interLevel;
+    o.noisyShare = s.noisyShare;
+    const Run r = encodeOurs(frames, o, avi);
+    const std::string name = "sweep_" + clip + "_" + s.name;
+    const int inter = static_cast<int>(frames.size()) - r.keyFrames;
+    std::printf("%s_key: %.2f ms %llu bytes a frame\n", name.c_str(), 1e3 * r.keySeconds / std::max(1, r.keyFrames),
+                static_cast<unsigned long long>(r.keyBytes / std::max(1, r.keyFrames)));
+    std::printf("%s_inter: %.2f ms %llu bytes a frame\n", name.c_str(), 1e3 * r.interSeconds / std::max(1, inter),
+                static_cast<unsigned long long>(r.interBytes / std::max(1, inter)));
+    std::fflush(stdout);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool sweeping = false;
+  int count = 90;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--sweep") == 0)
+      sweeping = true;
+    else
+      count = std::max(1, std::atoi(argv[i]));
+  }
+  const std::string dir = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : ".";
+  const std::string base = dir + "/ks_encoder_bench_" + std::to_string(::getpid());
+  const std::string raw = base + ".bgr0", ours = base + "_ours.avi", theirs = base + "_ffmpeg.avi",
+                    log = base + "_ffmpeg.log";
+  if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) {
+    std::fprintf(stderr, "encoder_bench: ffmpeg is not installed\n");
+    return 1;
+  }
+  int failures = 0, goalsMissed = 0;
+  for (const ks::clips::Clip clip : ks::clips::kAllClips) {
+    const std::string name = ks::clips::clipName(clip);
+    std::vector<std::vector<std::uint8_t>> frames;
+    {
+      ks::clips::ClipPlayer player(clip, kWidth, kHeight);
+      for (int i = 0; i < count; ++i) frames.push_back(player.frame(i));
+    }
+    writeRaw(frames, raw);
+
+    ks::ZmbvOptions options;
+    options.keyInterval = kKeyInterval;
+    const Run mine = encodeOurs(frames, options, ours);
+    const bool exact = mine.ok && decodesExactly(ours, raw);
+    const Run fastest = encodeFfmpeg(raw, "-compression_level 1", theirs, log);
+    const Run defaults = encodeFfmpeg(raw, "", theirs, log);
+    if (!mine.ok || !fastest.ok || !defaults.ok) {
+      std::fprintf(stderr, "encoder_bench: %s: %s failed\n", name.c_str(),
+                   !mine.ok ? "our encoder" : "ffmpeg");
+      ++failures;
+      continue;
+    }
+    const double fps = count / mine.seconds, fastFps = count / fastest.seconds, defFps = count / defaults.seconds;
+    ratioLine("zmbv_" + name + "_fps", fps, "fps", "ffmpeg_fastest", fastFps);
+    ratioLine("zmbv_" + name + "_bytes", double(mine.bytes), "bytes", "ffmpeg_default", double(defaults.bytes));
+    ratioLine("zmbv_" + name + "_fps_vs_default", fps, "fps", "ffmpeg_default", defFps);
+    ratioLine("zmbv_" + name + "_bytes_vs_fastest", double(mine.bytes), "bytes", "ffmpeg_fastest",
+              double(fastest.bytes));
+    std::printf("zmbv_%s_key_frames: %d frames vs ffmpeg_default %d frames = %.2fx\n", name.c_str(),
+                mine.keyFrames, defaults.keyFrames, defaults.keyFrames ? double(mine.keyFrames) / defaults.keyFrames : 0.0);
+    std::printf("zmbv_%s_exact: %s\n", name.c_str(), exact ? "yes" : "no");
+    std::fflush(stdout);
+    if (!exact) ++failures;
+    if (fps < 2 * fastFps || double(mine.bytes) > 1.2 * double(defaults.bytes)) ++goalsMissed;
+    if (sweeping) sweep(name, frames, ours);
+  }
+  std::printf("zmbv_goals_missed: %d clips\n", goalsMissed);
+  for (const std::string& p : {raw, ours, theirs, log}) std::remove(p.c_str());
+  return failures == 0 ? 0 : 1;
+}
