@@ -21,7 +21,7 @@ WindowDesign aboutDesign() {
 
 // Labels keep their place in the tab order but take no focus.
 LabelDesign label(const char* text, float left, float top, float width, float height, int tab, float size,
-                  bool bold, Rgb colour = kLabelBlue, bool underline = false) {
+                  bool bold, std::optional<Rgb> colour = kLabelBlue, bool underline = false) {
   auto s = placed<LabelDesign>(left, top, width, height, tab);
   s.caption = text;
   s.font = Font{"Tahoma", size, bold, underline};
@@ -55,7 +55,7 @@ FrmAbout::FrmAbout(App& app) : Form(app, aboutDesign()) {
   Label8 = &w.addLabel(label(maker::kLegalMark, 3720, 60, 435, 375, 8, 14.25f, true));
   cmdHelp = &w.addButton(button("Help", 6420, 795, 9));
   Label3 = &w.addLabel(label(maker::kNotice, 4920, 900, 3195, 1395, 10, 8.25f, false, kBlack));
-  Label9 = &w.addLabel(label(maker::kDisclaimer, 240, 2340, 5895, 435, 11, 8.25f, false, kBlack));
+  Label9 = &w.addLabel(label(maker::kDisclaimer, 240, 2340, 5895, 435, 11, 8.25f, false, std::nullopt));
   Label10 = &w.addLabel(label(maker::kVersionText, 2640, 720, 1575, 255, 12, 9.75f, true));
 }
 

@@ -29,6 +29,8 @@ void FormsRecorderHost::waitUntil(double dueTime) {
   if (wait > 0) app_.windows().waitForEvents(wait);
 }
 
+void FormsRecorderHost::setPreciseWaits(bool on) { app_.windows().setPreciseWaits(on); }
+
 bool FormsRecorderHost::ended() const { return app_.windows().ended(); }
 
 }  // namespace ks

@@ -21,6 +21,7 @@ class FormsRecorderHost final : public RecorderHost {
   void showProgress(const std::string& text, bool repaintNow) override;
   void doEvents() override;
   void waitUntil(double dueTime) override;
+  void setPreciseWaits(bool on) override;
   bool ended() const override;
 
  private:

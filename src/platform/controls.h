@@ -80,7 +80,7 @@ enum class Align { Left, Center, Right };
 struct LabelDesign : ControlDesign {
   std::string caption;
   std::optional<Rgb> backColor;  // empty: transparent
-  Rgb foreColor = kBlack;
+  std::optional<Rgb> foreColor = kBlack;  // empty: the system's label text colour
   bool wordWrap = true;
   Align align = Align::Left;
 };

@@ -210,6 +210,10 @@ class WindowSystem {
   // Blocks until an event arrives or maxSeconds have passed, whichever is
   // first; runs no handler. Lets a loop wait instead of spinning.
   virtual void waitForEvents(double maxSeconds) = 0;
+  // While on, a wait ends within about a millisecond of its time, whatever
+  // the system's timer tick; a calibration or recording turns it on for its
+  // run, since a frame grabbed a tick late can miss a new picture.
+  virtual void setPreciseWaits(bool on) = 0;
 
   // Runs the event loop until the program ends; returns the exit code.
   virtual int run() = 0;

@@ -31,6 +31,9 @@ class RecorderHost {
   // Waits until the engine's clock reaches dueTime or an event arrives,
   // whichever is first; runs no handler.
   virtual void waitUntil(double dueTime) = 0;
+  // Waits end within about a millisecond of their time while this is on;
+  // the engine turns it on for each run.
+  virtual void setPreciseWaits(bool on) = 0;
   // True once the program has ended.
   virtual bool ended() const = 0;
 };

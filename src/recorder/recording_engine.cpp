@@ -1,5 +1,6 @@
 #include "recorder/recording_engine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +32,23 @@ int calibratedRateIndex(int n, const std::vector<double>& rates) {
   for (std::size_t k = 1; k < rates.size(); ++k)
     if (rates[k] > m) return static_cast<int>(k) - 1;
   return static_cast<int>(rates.size()) - 1;
+}
+
+void GrabDelays::add(double seconds) {
+  const double tenths = std::max(0.0, seconds * 10000.0);
+  const auto bucket = tenths >= kBuckets - 1 ? kBuckets - 1 : static_cast<std::size_t>(tenths);
+  ++buckets_[bucket];
+  ++count_;
+}
+
+double GrabDelays::median() const {
+  if (count_ == 0) return 0;
+  std::uint32_t seen = 0;
+  for (std::size_t b = 0; b < kBuckets; ++b) {
+    seen += buckets_[b];
+    if (2 * seen >= count_) return static_cast<double>(b) / 10000.0;
+  }
+  return static_cast<double>(kBuckets - 1) / 10000.0;
 }
 
 RecordingEngine::RecordingEngine(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host)
@@ -114,6 +132,12 @@ RunEnd RecordingEngine::run(const std::string& path, Body body) {
     FreeCapture();
     return RunEnd::NotStarted;
   }
+  // Precise waits for the run only: on Windows they can cost power.
+  struct PreciseWaits {
+    RecorderHost& host;
+    explicit PreciseWaits(RecorderHost& h) : host(h) { host.setPreciseWaits(true); }
+    ~PreciseWaits() { host.setPreciseWaits(false); }
+  } precise(host_);
   RunEnd end = body();
   // The last frame gets the same patience as every other write.
   if (end != RunEnd::WriteFailed && !retry([this] { return movie_.Flush(); })) end = RunEnd::WriteFailed;
@@ -124,6 +148,7 @@ RunEnd RecordingEngine::run(const std::string& path, Body body) {
 
 RunEnd RecordingEngine::RecordMovie(const std::string& path) {
   newPictures = copies = 0;
+  grabDelays.clear();
   return run(path, [this] { return schedule(); });
 }
 
@@ -141,6 +166,7 @@ RunEnd RecordingEngine::schedule() {
     const double t2 = static_cast<double>(i + 1) / r;
     const double now = clock_.now();
     if (now >= StartTime + t1) {
+      grabDelays.add(now - (StartTime + t1));
       static_cast<void>(CaptureFrame());  // on failure the buffer still holds the last picture
       if (!writeUntilDone()) {
         end = RunEnd::WriteFailed;

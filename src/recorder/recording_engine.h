@@ -3,6 +3,7 @@
 // grabber, movie files and the host that stands for the forms.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,6 +28,24 @@ std::string formatElapsed(double seconds);
 // seconds: the largest listed rate not above (n - 1) * 0.95 / 5, the first
 // item when even the second is above it. `rates` ascend.
 int calibratedRateIndex(int n, const std::vector<double>& rates);
+
+// How late the new pictures of a recording were grabbed after their due
+// times, in tenths of a millisecond up to a tenth of a second: enough to
+// tell a wait that ends on time from one that ends a timer tick late.
+class GrabDelays {
+ public:
+  void clear() { buckets_.fill(0), count_ = 0; }
+  void add(double seconds);
+  std::uint32_t count() const { return count_; }
+  // The median delay in seconds (to a tenth of a millisecond); 0 without
+  // any grab.
+  double median() const;
+
+ private:
+  static constexpr std::size_t kBuckets = 1001;  // the last holds 100 ms and more
+  std::array<std::uint32_t, kBuckets> buckets_{};
+  std::uint32_t count_ = 0;
+};
 
 // How a calibration or recording ended.
 enum class RunEnd {
@@ -74,6 +93,7 @@ class RecordingEngine {
   // New pictures and copies written by the last recording.
   int newPictures = 0;
   int copies = 0;
+  GrabDelays grabDelays;
   // Pictures the last calibration managed in its five seconds.
   int calibrationFrames = 0;
 

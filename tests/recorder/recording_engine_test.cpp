@@ -55,11 +55,13 @@ class FakeHost final : public RecorderHost {
   }
   void waitUntil(double dueTime) override {
     ++waits;
+    if (!precise) ++impreciseWaits;
     const double now = clock_.now();
     const double until = stopPosted ? dueTime : std::min(dueTime, stopAt);
     if (until > now) clock_.advance(until - now);
     timePassed();
   }
+  void setPreciseWaits(bool on) override { precise = on; }
   bool ended() const override { return programEnded; }
 
   // Posts `stop` once the clock reaches stopAt.
@@ -78,6 +80,8 @@ class FakeHost final : public RecorderHost {
   int repaints = 0;
   int doEventsCalls = 0;
   int waits = 0;
+  int impreciseWaits = 0;
+  bool precise = false;
   std::deque<std::function<void()>> events;
   double stopAt = std::numeric_limits<double>::infinity();
   bool stopPosted = false;
@@ -187,6 +191,7 @@ TEST_F(RecordingEngineTest, ASlowGrabberIsCoveredByCopiesSoTheMovieFollowsTheClo
   EXPECT_NEAR(static_cast<double>(f.frames.size()), 10 * 6.0, 2.0);
   // Never two copies in a row: a pass adds at most one.
   EXPECT_LE(engine.copies, engine.newPictures);
+  EXPECT_GT(engine.grabDelays.median(), 0.0) << "late grabs show as such";
 }
 
 TEST_F(RecordingEngineTest, TheLoopWaitsInsteadOfSpinning) {
@@ -194,6 +199,12 @@ TEST_F(RecordingEngineTest, TheLoopWaitsInsteadOfSpinning) {
   EXPECT_EQ(movie("idle.avi").frames.size(), 11u);
   // About one pass per frame, not thousands.
   EXPECT_LT(host.doEventsCalls, 40);
+  // Each wait ends on time: precise waits for the run, and only for it.
+  EXPECT_GT(host.waits, 0);
+  EXPECT_EQ(host.impreciseWaits, 0);
+  EXPECT_FALSE(host.precise);
+  EXPECT_EQ(engine.grabDelays.count(), 11u);
+  EXPECT_EQ(engine.grabDelays.median(), 0.0) << "each picture grabbed when it fell due";
 }
 
 TEST_F(RecordingEngineTest, AFailedOpenWritesNothingAndReleasesTheCapture) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,15 +83,18 @@ class HeadlessButton final : public HeadlessControl<Button> {
 
 class HeadlessLabel final : public HeadlessControl<Label> {
  public:
-  HeadlessLabel(HeadlessWindow& owner, const LabelDesign& design) : HeadlessControl(owner, design), caption_(design.caption) {}
+  HeadlessLabel(HeadlessWindow& owner, const LabelDesign& design)
+      : HeadlessControl(owner, design), caption_(design.caption), design_(design) {}
   std::string caption() const override { return caption_; }
   void setCaption(const std::string& c) override { caption_ = c; }
+  const LabelDesign& design() const { return design_; }
 
  protected:
   bool focusKind() const override { return false; }
 
  private:
   std::string caption_;
+  LabelDesign design_;
 };
 
 class HeadlessImage final : public HeadlessControl<Image> {
@@ -201,6 +205,12 @@ std::unique_ptr<ControlState> makeHeadlessOptionButton(HeadlessWindow& owner, co
 }
 std::unique_ptr<ControlState> makeHeadlessTextBox(HeadlessWindow& owner, const TextBoxDesign& design) {
   return std::make_unique<HeadlessTextBox>(owner, design);
+}
+
+std::optional<LabelDesign> headlessLabelDesign(const Control& control) {
+  const auto* label = dynamic_cast<const HeadlessLabel*>(&control);
+  if (!label) return std::nullopt;
+  return label->design();
 }
 
 int headlessRefreshCount(const Control& control) {

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ class HeadlessWindow;
 // How often a control was repainted at once (Control::refresh); tests of
 // code that must show progress without waiting for events read it.
 int headlessRefreshCount(const Control& control);
+// How a label was designed (its font and colours), for tests of the forms'
+// looks; nothing for a control that is no label of this backend.
+std::optional<LabelDesign> headlessLabelDesign(const Control& control);
 
 class HeadlessWindowSystem final : public WindowSystem {
  public:
@@ -45,6 +49,7 @@ class HeadlessWindowSystem final : public WindowSystem {
   void messageBoxWarning(const std::string& text) override { warnings_.push_back(text); }
   void doEvents() override;
   void waitForEvents(double maxSeconds) override;
+  void setPreciseWaits(bool on) override { preciseWaits_ = on; }
   int run() override;
   void endProgram() override { ended_ = true; }
   bool ended() const override { return ended_; }
@@ -65,6 +70,7 @@ class HeadlessWindowSystem final : public WindowSystem {
   // What waiting for events does here: a test advances its fake clock.
   void setIdleWait(std::function<void(double maxSeconds)> wait) { idleWait_ = std::move(wait); }
   int waitCalls() const { return waitCalls_; }
+  bool preciseWaits() const { return preciseWaits_; }
   int unansweredModals() const { return unansweredModals_; }
   int doEventsCalls() const { return doEventsCalls_; }
   Window* activeWindow() const;
@@ -82,6 +88,7 @@ class HeadlessWindowSystem final : public WindowSystem {
  private:
   HeadlessOptions options_;
   bool ended_ = false;
+  bool preciseWaits_ = false;
   std::vector<HeadlessWindow*> windows_;
   std::vector<HeadlessWindow*> topmost_;
   std::vector<HeadlessWindow*> pendingPaints_;

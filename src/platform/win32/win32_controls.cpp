@@ -417,7 +417,7 @@ class Win32Label final : public WindowlessControl<Label> {
       : WindowlessControl(host, design, ControlKind::Label),
         caption_(toWideShown(design.caption)),
         font_(design.font),
-        foreColor_(colorRef(design.foreColor)),
+        foreColor_(design.foreColor),
         wordWrap_(design.wordWrap),
         align_(design.align) {
     if (design.backColor) back_.reset(CreateSolidBrush(colorRef(*design.backColor)));
@@ -443,7 +443,8 @@ class Win32Label final : public WindowlessControl<Label> {
     RECT r = rect_;
     const int length = static_cast<int>(caption_.size());
     if (enabled_) {
-      SetTextColor(dc, foreColor_);
+      // The system's colour is read at each paint: the user may change it.
+      SetTextColor(dc, foreColor_ ? colorRef(*foreColor_) : GetSysColor(COLOR_WINDOWTEXT));
       DrawTextW(dc, caption_.c_str(), length, &r, format);
       return;
     }
@@ -471,7 +472,7 @@ class Win32Label final : public WindowlessControl<Label> {
  private:
   std::wstring caption_;
   std::optional<Font> font_;
-  COLORREF foreColor_;
+  std::optional<Rgb> foreColor_;
   bool wordWrap_;
   Align align_;
   UniqueBrush back_;

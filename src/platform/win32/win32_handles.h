@@ -48,6 +48,9 @@ struct FindDeleter {
 struct KeyDeleter {
   void operator()(HKEY key) const { RegCloseKey(key); }
 };
+struct KernelHandleDeleter {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
 
 using UniqueBrush = UniqueHandle<HBRUSH, GdiObjectDeleter>;
 using UniquePen = UniqueHandle<HPEN, GdiObjectDeleter>;
@@ -60,6 +63,8 @@ using UniqueDc = UniqueHandle<HDC, DcDeleter>;
 // A FindFirstFileW search.
 using UniqueFind = UniqueHandle<HANDLE, FindDeleter>;
 using UniqueKey = UniqueHandle<HKEY, KeyDeleter>;
+// A timer, an event or another kernel object closed with CloseHandle.
+using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleDeleter>;
 
 
 // A window's device context from GetDC (nullptr: the screen).

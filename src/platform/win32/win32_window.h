@@ -51,6 +51,7 @@ class Win32WindowSystem final : public WindowSystem {
   void messageBoxWarning(const std::string& text) override;
   void doEvents() override;
   void waitForEvents(double maxSeconds) override;
+  void setPreciseWaits(bool on) override;
   int run() override;
   void endProgram() override;
   bool ended() const override { return ended_; }
@@ -93,6 +94,10 @@ class Win32WindowSystem final : public WindowSystem {
   WindowClass class_;
   UniqueWindow owner_;
   std::vector<ModalFrame> modal_;
+  // Precise waits: a high-resolution waitable timer where Windows offers one
+  // (Windows 10 1803 and later), else the system timer raised to 1 ms.
+  UniqueKernelHandle preciseTimer_;
+  bool raisedTimerResolution_ = false;
   bool ended_ = false;
   bool quitQueued_ = false;  // our WM_QUIT still waits in the thread's queue
   int exitCode_ = 0;
