@@ -17,7 +17,7 @@ journey() {
     # The pattern fills the desktop and starts first: Wine's virtual desktop
     # shows a window that appears later above topmost ones, which Windows
     # does not.
-    ks_wine_start --timeout 120 "$pattern" 0 0 1024 768 100
+    ks_wine_start --timeout 120 "$pattern" 0 0 1024 768 100 ${PATTERN_STEP:-}
     local pjob=$KS_WINE_JOB
     sleep 1.5
     ks_wine_start --timeout 300 "$exe"; local job=$KS_WINE_JOB
@@ -65,12 +65,14 @@ journey() {
     ks_wine_close pattern > /dev/null 2>&1; ks_wine_wait "$pjob" > /dev/null
 }
 
-check_movie() { # NAME RATE [--loose]
-    local file="$movies/$1.avi"
-    [[ -f "$file" ]] || { fail "$1: no movie at $file"; return; }
+check_movie() { # NAME RATE [CHECK-OPTION...]
+    local file="$movies/$1.avi" name="$1" rate="$2"
+    shift 2
+    [[ -f "$file" ]] || { fail "$name: no movie at $file"; return; }
     cp "$file" "$out/"
-    python3 "$here/lib/movie_check.py" ${3:-} "$file" "$2" $JOURNEY_SIZE $JOURNEY_SPLIT $JOURNEY_CURSOR || fail "$1: movie check"
-    ffmpeg -v error -y -i "$file" -vf "select=eq(n\,20)" -frames:v 1 "$out/$1-frame20.png"
+    python3 "$here/lib/movie_check.py" "$@" "$file" "$rate" $JOURNEY_SIZE $JOURNEY_SPLIT $JOURNEY_CURSOR ||
+        fail "$name: movie check"
+    ffmpeg -v error -y -i "$file" -vf "select=eq(n\,20)" -frames:v 1 "$out/$name-frame20.png"
 }
 
 setting folder 'C:\movies'
@@ -82,6 +84,12 @@ for rate in 10 30; do
     journey "movie$rate" "$rate" 5
     check_movie "movie$rate" "$rate"
 done
+
+# 60 frames a second over a pattern that tells the millisecond: nearly every
+# frame a new picture, grabbed on time.
+setting fps 60
+PATTERN_STEP=1 journey movie60 60 5
+check_movie movie60 60 --step 1 --min-new 95 --max-median-late 2
 
 # The system-assigned rate: calibration first, then the recording.
 setting UserSetting False

@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
 """Checks a recorded movie against what the screen showed.
 
-Usage: movie_check.py MOVIE.avi RATE WIDTH HEIGHT SPLIT [CURSOR_X CURSOR_Y]
+Usage: movie_check.py [--loose] [--step MS] [--min-new PCT] [--max-median-late MS]
+                      MOVIE.avi RATE WIDTH HEIGHT SPLIT [CURSOR_X CURSOR_Y]
 
 The screen under the region showed the pattern tool: above row SPLIT of the
-region it carries the time (10 ms steps) in red and green with blue 0x40,
-below it is pure blue. With --loose (rates the time pattern cannot resolve) only the order of the
+region it carries the time (in steps of --step ms, 10 by default) in red and
+green with blue 0x40, below it is pure blue. --min-new asks that at least
+that share of the frames be new pictures; --max-median-late that the new
+pictures be grabbed, at the median, within that many ms of their due time
+(frame k is due k / RATE seconds after the first). With --loose (rates the time pattern cannot resolve) only the order of the
 times is checked, not the schedule and count. Checks: ffprobe's stream parameters, that every frame is the
 right way up, that the times never go backwards and follow the schedule
 (frame k about k / RATE seconds after frame 0), that the frame count fits
@@ -19,6 +23,18 @@ def main():
     loose = "--loose" in sys.argv
     if loose:
         sys.argv.remove("--loose")
+
+    def option(name, default):
+        if name not in sys.argv:
+            return default
+        i = sys.argv.index(name)
+        value = float(sys.argv[i + 1])
+        del sys.argv[i:i + 2]
+        return value
+
+    step = option("--step", 10)
+    min_new = option("--min-new", None)
+    max_late = option("--max-median-late", None)
     movie, rate, width, height = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
     split = int(sys.argv[5])
     cursor = (int(sys.argv[6]), int(sys.argv[7])) if len(sys.argv) > 7 else None
@@ -53,7 +69,7 @@ def main():
         if top[2] != 0x40 or bottom != (0, 0, 255):
             failures.append("frame %d: top %r bottom %r: not the pattern the right way up" % (k, top, bottom))
             continue
-        times.append((top[0] << 8 | top[1]) * 10)
+        times.append((top[0] << 8 | top[1]) * step)
         if cursor:
             cx, cy = cursor
             box = [px(x, y) for y in range(cy, min(cy + 16, height)) for x in range(cx, min(cx + 10, width))]
@@ -72,6 +88,17 @@ def main():
             failures.append("%d frames for %.2f s at %d/s" % (count, span, rate))
         new = len(set(times))
         print("frames %d, distinct pictures %d (%.1f%%), span %.2f s" % (count, new, 100.0 * new / count, span))
+        if min_new is not None and 100.0 * new / count < min_new:
+            failures.append("only %.1f%% new pictures, want %g%%" % (100.0 * new / count, min_new))
+        # A new picture's lateness: when it was grabbed against when it was
+        # due, both from the first grab, which happens at the start.
+        lates = sorted(abs((times[k] - times[0]) - k * interval)
+                       for k in range(1, count) if times[k] != times[k - 1])
+        if lates and not loose:
+            median = lates[len(lates) // 2]
+            print("median grab %.1f ms from its due time (%d new pictures)" % (median, len(lates)))
+            if max_late is not None and median > max_late:
+                failures.append("median grab %.1f ms from its due time, want at most %g" % (median, max_late))
     if cursor and cursor_frames < count // 2:
         failures.append("cursor seen in %d of %d frames" % (cursor_frames, count))
     for msg in failures:

@@ -1,16 +1,84 @@
-// Test tool: a borderless window that paints the time, so recorded frames
-// show when they were grabbed. Top half: red and green carry the
-// milliseconds since start / 10 (16 bits), blue is 0x40; bottom half: pure
-// blue, so a flipped frame is caught.
+// Test tool: a borderless window under the capture region.
 //
-//   pattern.exe X Y W H SECONDS
+//   pattern.exe X Y W H SECONDS [STEP_MS]
+// paints the time, so recorded frames show when they were grabbed. Top
+// half: red and green carry the milliseconds since start / STEP_MS (16 bits,
+// STEP_MS 10 by default), blue is 0x40; bottom half: pure blue, so a flipped
+// frame is caught. With STEP_MS 1 the window repaints about every
+// millisecond, so a frame's time tells when it was grabbed to a millisecond.
+//
+//   pattern.exe desktop X Y W H SECONDS
+// paints what a desktop looks like: a text editor's page with lines of text,
+// one line being typed, and a pointer that moves over it.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 namespace {
 
 ULONGLONG g_start = 0;
+ULONGLONG g_step = 10;
+bool g_desktop = false;
+
+void paintTime(HDC dc, const RECT& r) {
+  const ULONGLONG code = ((GetTickCount64() - g_start) / g_step) & 0xFFFF;
+  RECT top = r, bottom = r;
+  top.bottom = r.bottom / 2;
+  bottom.top = top.bottom;
+  HBRUSH a = CreateSolidBrush(RGB(code >> 8, code & 0xFF, 0x40));
+  HBRUSH b = CreateSolidBrush(RGB(0, 0, 255));
+  FillRect(dc, &top, a);
+  FillRect(dc, &bottom, b);
+  DeleteObject(a);
+  DeleteObject(b);
+}
+
+// A page of source text; the last line grows by a character every 120 ms.
+void paintDesktop(HDC dc, const RECT& r) {
+  static const char* const kLines[] = {
+      "#include <cstdio>",
+      "",
+      "// Prints the frames a recording would hold at each rate.",
+      "int main() {",
+      "  const int rates[] = {1, 2, 3, 4, 5, 10, 15, 20, 30, 40, 50, 60};",
+      "  for (int rate : rates) {",
+      "    std::printf(\"%2d fps: %5d frames a minute\\n\", rate, rate * 60);",
+      "  }",
+      "  return 0;",
+      "}",
+  };
+  static const char kTyped[] = "  // The movie follows the clock: late frames are copies of the last picture.";
+  HBRUSH desk = CreateSolidBrush(RGB(0, 99, 132));
+  FillRect(dc, &r, desk);
+  DeleteObject(desk);
+  RECT page{r.left + 40, r.top + 30, r.right - 40, r.bottom - 30};
+  RECT title{page.left, page.top, page.right, page.top + 24};
+  HBRUSH bar = CreateSolidBrush(RGB(45, 45, 48));
+  FillRect(dc, &title, bar);
+  DeleteObject(bar);
+  RECT text{page.left, title.bottom, page.right, page.bottom};
+  FillRect(dc, &text, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetBkMode(dc, TRANSPARENT);
+  HFONT font = CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, FIXED_PITCH, L"Courier New");
+  HGDIOBJ old = SelectObject(dc, font);
+  SetTextColor(dc, RGB(230, 230, 230));
+  TextOutA(dc, title.left + 8, title.top + 4, "main.cpp - editor", 17);
+  int y = text.top + 8;
+  for (const char* line : kLines) {
+    SetTextColor(dc, line[0] == '/' || std::strstr(line, "//") ? RGB(0, 128, 0) : RGB(20, 20, 120));
+    TextOutA(dc, text.left + 12, y, line, static_cast<int>(std::strlen(line)));
+    y += 20;
+  }
+  const auto typed = static_cast<int>(((GetTickCount64() - g_start) / 120) % (sizeof kTyped));
+  SetTextColor(dc, RGB(0, 128, 0));
+  TextOutA(dc, text.left + 12, y, kTyped, typed);
+  SelectObject(dc, old);
+  DeleteObject(font);
+}
 
 LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
@@ -22,16 +90,8 @@ LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       HDC dc = BeginPaint(hwnd, &ps);
       RECT r;
       GetClientRect(hwnd, &r);
-      const ULONGLONG code = ((GetTickCount64() - g_start) / 10) & 0xFFFF;
-      RECT top = r, bottom = r;
-      top.bottom = r.bottom / 2;
-      bottom.top = top.bottom;
-      HBRUSH a = CreateSolidBrush(RGB(code >> 8, code & 0xFF, 0x40));
-      HBRUSH b = CreateSolidBrush(RGB(0, 0, 255));
-      FillRect(dc, &top, a);
-      FillRect(dc, &bottom, b);
-      DeleteObject(a);
-      DeleteObject(b);
+      if (g_desktop) paintDesktop(dc, r);
+      else paintTime(dc, r);
       EndPaint(hwnd, &ps);
       return 0;
     }
@@ -45,10 +105,17 @@ LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 6) return 2;
+  int at = 1;
+  if (argc > 1 && std::string(argv[1]) == "desktop") {
+    g_desktop = true;
+    ++at;
+  }
+  if (argc < at + 5) return 2;
   SetProcessDPIAware();
-  const int x = std::atoi(argv[1]), y = std::atoi(argv[2]), w = std::atoi(argv[3]), h = std::atoi(argv[4]);
-  const UINT seconds = static_cast<UINT>(std::atoi(argv[5]));
+  const int x = std::atoi(argv[at]), y = std::atoi(argv[at + 1]), w = std::atoi(argv[at + 2]),
+            h = std::atoi(argv[at + 3]);
+  const UINT seconds = static_cast<UINT>(std::atoi(argv[at + 4]));
+  if (!g_desktop && argc > at + 5) g_step = std::max(1, std::atoi(argv[at + 5]));
   WNDCLASSW wc{};
   wc.lpfnWndProc = proc;
   wc.hInstance = GetModuleHandleW(nullptr);
@@ -58,12 +125,31 @@ int main(int argc, char** argv) {
   g_start = GetTickCount64();
   HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"pattern", WS_POPUP | WS_VISIBLE, x, y, w, h,
                               nullptr, nullptr, wc.hInstance, nullptr);
-  SetTimer(hwnd, 1, 10, nullptr);
-  SetTimer(hwnd, 2, seconds * 1000, [](HWND h, UINT, UINT_PTR, DWORD) { DestroyWindow(h); });
-  MSG m;
-  while (GetMessageW(&m, nullptr, 0, 0) > 0) {
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
+  SetTimer(hwnd, 2, seconds * 1000, [](HWND window, UINT, UINT_PTR, DWORD) { DestroyWindow(window); });
+  if (g_step >= 10 || g_desktop) {
+    SetTimer(hwnd, 1, 10, nullptr);
+    MSG m;
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+      TranslateMessage(&m);
+      DispatchMessageW(&m);
+    }
+    return 0;
   }
-  return 0;
+  // Millisecond steps: repaint as often as the time code changes, waiting
+  // a millisecond between repaints.
+  timeBeginPeriod(1);
+  for (;;) {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (m.message == WM_QUIT) {
+        timeEndPeriod(1);
+        return 0;
+      }
+      TranslateMessage(&m);
+      DispatchMessageW(&m);
+    }
+    InvalidateRect(hwnd, nullptr, FALSE);
+    UpdateWindow(hwnd);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+  }
 }
