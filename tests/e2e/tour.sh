@@ -78,9 +78,15 @@ run_at() {
     mkdir -p "$movies"
     setting folder 'C:\movies'
 
+    # A desktop to work on: an editor's page under the frame. It starts
+    # first, since Wine's virtual desktop puts a later window above
+    # topmost ones.
+    ks_wine_start --timeout 300 "$pattern" desktop 0 0 "$w" "$h" 280
+    sleep 1.5
     ks_wine_start --timeout 300 "$exe"; local job=$KS_WINE_JOB
     ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || { fail "$dpi DPI: no frame"; ks_harness_stop; return; }
     sleep 2
+    # 01-idle.png at 96 DPI is the picture in the README (docs/kestrascope.png).
     ks_screenshot "$out/01-idle.png"
     expect_focus "start" '*|Button|Exit'
     # Tab order of the bar: Exit, (Stop is disabled), Record, About, Settings.
