@@ -5,6 +5,7 @@
 #include "frame/region.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
+#include "settings/frmfile.h"
 #include "settings/frmsettings.h"
 
 namespace ks {
@@ -15,6 +16,7 @@ std::string FormsRecorderHost::rateItem(int index) const { return app_.frmSettin
 void FormsRecorderHost::selectRate(int index) { app_.frmSettings().cboFrames->setListIndex(index); }
 
 PixelRect FormsRecorderHost::captureRect() const { return regionPixels(app_); }
+MovieFormat FormsRecorderHost::movieFormat() const { return app_.frmFile().movieFormat(); }
 
 void FormsRecorderHost::showProgress(const std::string& text, bool repaintNow) {
   Label& label = *app_.frmbot().lblUpto;

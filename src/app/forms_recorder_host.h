@@ -18,6 +18,7 @@ class FormsRecorderHost final : public RecorderHost {
   std::string rateItem(int index) const override;
   void selectRate(int index) override;
   PixelRect captureRect() const override;
+  MovieFormat movieFormat() const override;
   void showProgress(const std::string& text, bool repaintNow) override;
   void doEvents() override;
   void waitUntil(double dueTime) override;

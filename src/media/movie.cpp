@@ -1,117 +1,194 @@
 #include "media/movie.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
+#include "media/zmbv_encoder.h"
+
 namespace ks {
+
+namespace {
+
+// Slots: one being filled, one being written, and for a lossless movie one
+// being encoded in between.
+constexpr std::size_t kUncompressedSlots = 2;
+constexpr std::size_t kCompressedSlots = 3;
+
+}  // namespace
 
 Movie::Movie(AviWriterOptions options) : writer_(std::move(options)) {}
 
 Movie::~Movie() { CloseMovie(); }
 
-bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate) {
+bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate,
+                      MovieFormat format) {
   CloseMovie();
   if (rate <= 0 || !sink) return false;
-  if (!writer_.open(std::move(sink), frameFormat, static_cast<std::uint32_t>(rate))) return false;
-  return opened(frameFormat);
+  const auto r = static_cast<std::uint32_t>(rate);
+  const BitmapInfoHeader stored =
+      format == MovieFormat::Zmbv ? zmbvFrameFormat(frameFormat.biWidth, frameFormat.biHeight) : frameFormat;
+  if (!writer_.open(std::move(sink), stored, r)) return false;
+  format_ = format;
+  return opened(frameFormat, r);
 }
 
-bool Movie::opened(const BitmapInfoHeader& frameFormat) {
+bool Movie::opened(const BitmapInfoHeader& frameFormat, std::uint32_t rate) {
   streamInfo_ = writer_.streamInfo();
   frameNumber_ = 0;
   frameBytes_ = frameFormat.biSizeImage;
+  fill_ = encode_ = write_ = 0;
+  failed_ = quit_ = false;
   try {
-    for (Frame& buffer : buffers_) buffer.resize(frameFormat.biSizeImage);
-    startWorker();
+    const bool compressed = format_ == MovieFormat::Zmbv;
+    slots_ = std::vector<Slot>(compressed ? kCompressedSlots : kUncompressedSlots);
+    for (Slot& slot : slots_) slot.picture.resize(frameFormat.biSizeImage);
+    if (compressed) {
+      ZmbvOptions options;
+      options.keyInterval = 2 * rate;
+      encoder_ = std::make_unique<ZmbvEncoder>(frameFormat.biWidth, frameFormat.biHeight, options);
+      encoderThread_ = std::thread([this] { encoderLoop(); });
+    }
+    writerThread_ = std::thread([this] { writerLoop(); });
   } catch (const std::exception&) {
-    // No memory for the buffers or no thread: the movie cannot be recorded.
+    // No memory for the slots or no thread: the movie cannot be recorded.
+    stopThreads();
     static_cast<void>(writer_.close());
+    slots_.clear();
+    encoder_.reset();
     return false;
   }
   return true;
 }
 
-bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
-  // Every frame of an uncompressed stream has the size of the format opened.
-  if (!writer_.isOpen() || !pBits || frameFormat.biSizeImage != frameBytes_) return false;
-  waitIdle();
-  if (failed_) {
-    if (!writeNow(*failed_)) return false;
-    failed_ = nullptr;
-  }
-  Frame& buffer = buffers_[next_];
-  next_ = 1 - next_;
-  std::memcpy(buffer.data(), pBits, frameFormat.biSizeImage);
-  {
-    std::lock_guard lock(mutex_);
-    inFlight_ = &buffer;
-  }
+bool Movie::drained() const {
+  return std::all_of(slots_.begin(), slots_.end(), [](const Slot& s) { return s.state == Slot::State::Free; });
+}
+
+bool Movie::write(const Slot& slot) {
+  if (format_ == MovieFormat::Uncompressed)
+    return writer_.writeFrame(slot.picture.data(), static_cast<std::uint32_t>(slot.picture.size()));
+  // An empty chunk means the encoder failed; it cannot be stored.
+  return !slot.chunk.empty() &&
+         writer_.writeFrame(slot.chunk.data(), static_cast<std::uint32_t>(slot.chunk.size()), slot.keyFrame);
+}
+
+bool Movie::repeatFailed(std::unique_lock<std::mutex>& lock) {
+  Slot& slot = slots_[write_];
+  lock.unlock();
+  const bool ok = write(slot);
+  lock.lock();
+  if (!ok) return false;
+  slot.state = Slot::State::Free;
+  write_ = after(write_);
+  failed_ = false;
   wake_.notify_all();
+  return true;
+}
+
+bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
+  // Every frame has the size of the pictures the movie was opened for.
+  if (!writer_.isOpen() || !pBits || frameFormat.biSizeImage != frameBytes_) return false;
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (failed_) {
+      if (!repeatFailed(lock)) return false;
+      continue;
+    }
+    if (slots_[fill_].state == Slot::State::Free) break;
+    wake_.wait(lock);
+  }
+  Slot& slot = slots_[fill_];
+  // No other thread touches a free slot.
+  lock.unlock();
+  std::memcpy(slot.picture.data(), pBits, frameBytes_);
+  lock.lock();
+  slot.state = format_ == MovieFormat::Zmbv ? Slot::State::Taken : Slot::State::Encoded;
+  fill_ = after(fill_);
   ++frameNumber_;
+  lock.unlock();
+  wake_.notify_all();
   return true;
 }
 
 bool Movie::Flush() {
   if (!writer_.isOpen()) return false;
-  waitIdle();
-  if (failed_ && !writeNow(*failed_)) return false;
-  failed_ = nullptr;
-  return true;
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return failed_ || drained(); });
+    if (!failed_) return true;
+    if (!repeatFailed(lock)) return false;
+  }
 }
 
 void Movie::CloseMovie() {
   if (!writer_.isOpen()) return;
-  waitIdle();
-  stopWorker();
-  // One last try for a refused frame; the file is whole without it, and
-  // the count follows the file.
-  if (failed_ && !writeNow(*failed_)) --frameNumber_;
-  failed_ = nullptr;
+  {
+    std::unique_lock lock(mutex_);
+    // One last try for a refused frame and the ones behind it; the file is
+    // whole without them.
+    for (;;) {
+      wake_.wait(lock, [this] { return failed_ || drained(); });
+      if (!failed_ || !repeatFailed(lock)) break;
+    }
+  }
+  stopThreads();
+  // The count follows the file.
+  frameNumber_ -= static_cast<std::int32_t>(
+      std::count_if(slots_.begin(), slots_.end(), [](const Slot& s) { return s.state != Slot::State::Free; }));
   // The file is valid with every frame written, however the close went.
   static_cast<void>(writer_.close());
-  for (Frame& buffer : buffers_) Frame().swap(buffer);
+  slots_.clear();
+  encoder_.reset();
 }
 
-bool Movie::writeNow(const Frame& frame) {
-  return writer_.writeFrame(frame.data(), static_cast<std::uint32_t>(frame.size()));
-}
-
-void Movie::waitIdle() {
-  std::unique_lock lock(mutex_);
-  wake_.wait(lock, [this] { return inFlight_ == nullptr; });
-}
-
-void Movie::startWorker() {
-  if (worker_.joinable()) return;
-  quit_ = false;
-  worker_ = std::thread([this] { workerLoop(); });
-}
-
-void Movie::stopWorker() {
-  if (!worker_.joinable()) return;
+void Movie::stopThreads() {
   {
     std::lock_guard lock(mutex_);
     quit_ = true;
   }
   wake_.notify_all();
-  worker_.join();
+  if (encoderThread_.joinable()) encoderThread_.join();
+  if (writerThread_.joinable()) writerThread_.join();
 }
 
-void Movie::workerLoop() {
+void Movie::encoderLoop() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return quit_ || inFlight_ != nullptr; });
-    if (inFlight_) {
-      Frame* frame = inFlight_;
-      lock.unlock();
-      const bool ok = writeNow(*frame);
-      lock.lock();
-      if (!ok) failed_ = frame;
-      inFlight_ = nullptr;
-      wake_.notify_all();
-      continue;
+    // Pictures already taken are encoded even when the movie is closing, so
+    // the encoder never stops half-way through one.
+    wake_.wait(lock, [this] { return quit_ || slots_[encode_].state == Slot::State::Taken; });
+    if (slots_[encode_].state != Slot::State::Taken) return;
+    Slot& slot = slots_[encode_];
+    lock.unlock();
+    ZmbvChunk chunk = encoder_->encode(slot.picture.data());
+    // zlib failed: the encoder starts over with a key frame of the same picture.
+    if (chunk.bytes.empty()) chunk = encoder_->encode(slot.picture.data());
+    slot.chunk.assign(chunk.bytes.begin(), chunk.bytes.end());
+    slot.keyFrame = chunk.keyFrame;
+    lock.lock();
+    slot.state = Slot::State::Encoded;
+    encode_ = after(encode_);
+    wake_.notify_all();
+  }
+}
+
+void Movie::writerLoop() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return quit_ || (!failed_ && slots_[write_].state == Slot::State::Encoded); });
+    if (failed_ || slots_[write_].state != Slot::State::Encoded) return;
+    Slot& slot = slots_[write_];
+    lock.unlock();
+    const bool ok = write(slot);
+    lock.lock();
+    if (ok) {
+      slot.state = Slot::State::Free;
+      write_ = after(write_);
+    } else {
+      failed_ = true;
     }
-    if (quit_) return;
+    wake_.notify_all();
   }
 }
 

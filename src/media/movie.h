@@ -1,19 +1,20 @@
 // The movie the recorder writes into: one open movie at a time, its stream
 // description and the position of the next frame.
 //
-// Frames are written behind the caller: WriteFrame copies the picture and
-// hands it to a writing thread, so the next grab runs while the disk takes
-// the previous frame. A write that failed is found by the next WriteFrame,
-// which repeats that frame before it takes a new one; until it goes through,
-// WriteFrame returns false and takes nothing. Frames reach the file in the
-// order they were given, each exactly once.
+// Frames go through a pipeline behind the caller: WriteFrame copies the
+// picture into a free slot and returns; a lossless movie's encoder thread
+// compresses the slots in order, and a writing thread puts them into the
+// file in order. The caller waits only when every slot is busy: a full
+// pipeline holds it back as a slow disk would. A write that failed is found
+// by the next WriteFrame, which repeats that frame before it takes a new
+// one; until it goes through, WriteFrame returns false and takes nothing.
+// Frames reach the file in the order they were given, each exactly once.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -22,6 +23,14 @@
 
 namespace ks {
 
+class ZmbvEncoder;
+
+// How the frames are stored.
+enum class MovieFormat {
+  Uncompressed,  // 24-bit, byte for byte as grabbed
+  Zmbv,          // lossless ZMBV, 32-bit, key frames at least every 2 seconds
+};
+
 class Movie {
  public:
   explicit Movie(AviWriterOptions options = {});
@@ -29,56 +38,68 @@ class Movie {
   Movie& operator=(const Movie&) = delete;
   ~Movie();
 
-  // Starts a movie of `frameFormat` frames at `rate` frames per second in a
-  // sink the caller created (null fails).
-  [[nodiscard]] bool OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate);
+  // Starts a movie of `frameFormat` pictures (24-bit, as grabbed) at `rate`
+  // frames per second in a sink the caller created (null fails).
+  [[nodiscard]] bool OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate,
+                               MovieFormat format = MovieFormat::Uncompressed);
   // Takes the picture at pBits, frameFormat.biSizeImage bytes, as the next
   // frame; the caller may reuse its buffer at once. False when the size is
   // not the one opened, or when an earlier frame still cannot be written
   // (the disk is full): nothing was taken, and FrameNumber stays, so a
   // repeated call tries again.
   [[nodiscard]] bool WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat);
-  // Waits for the frame in flight and repeats a refused one once more. True
-  // when every frame taken is in the file; a caller retries while the disk
-  // is full, with the same limit as any other write.
+  // Waits until every frame taken is in the file, repeating a refused one
+  // once more. False when one still cannot be written; a caller retries
+  // while the disk is full, with the same limit as any other write.
   [[nodiscard]] bool Flush();
-  // Waits for the frame in flight, then writes the indexes. A frame that
-  // could not be written is left out, and FrameNumber then counts only the
-  // frames the file holds.
+  // Waits for the frames in the pipeline, then writes the indexes. Frames
+  // that could not be written are left out, and FrameNumber then counts
+  // only the frames the file holds.
   void CloseMovie();
 
   bool IsOpen() const { return writer_.isOpen(); }
+  MovieFormat Format() const { return format_; }
   const AviStreamInfo& StreamInfo() const { return streamInfo_; }
   // Frames taken since the open.
   std::int32_t FrameNumber() const { return frameNumber_; }
 
  private:
-  using Frame = std::vector<std::uint8_t>;
+  struct Slot {
+    enum class State { Free, Taken, Encoded };
+    std::vector<std::uint8_t> picture;  // the picture as taken
+    std::vector<std::uint8_t> chunk;    // a compressed movie's frame
+    bool keyFrame = true;
+    State state = State::Free;
+  };
 
-  bool opened(const BitmapInfoHeader& frameFormat);
-  void startWorker();
-  void stopWorker();
-  // Waits until the writing thread holds no frame.
-  void waitIdle();
-  // Writes `frame` now, on the calling thread; true when it went through.
-  bool writeNow(const Frame& frame);
-  void workerLoop();
+  bool opened(const BitmapInfoHeader& frameFormat, std::uint32_t rate);
+  std::size_t after(std::size_t slot) const { return (slot + 1) % slots_.size(); }
+  bool drained() const;
+  // The refused frame, written again on the caller's thread while the
+  // writing thread waits; false when it is refused again.
+  bool repeatFailed(std::unique_lock<std::mutex>& lock);
+  bool write(const Slot& slot);
+  void encoderLoop();
+  void writerLoop();
+  void stopThreads();
 
   AviStreamInfo streamInfo_{};
+  MovieFormat format_ = MovieFormat::Uncompressed;
   std::int32_t frameNumber_ = 0;
   std::uint32_t frameBytes_ = 0;
-  AviWriter writer_;  // the writing thread's while a frame is in flight
+  AviWriter writer_;  // the writing thread's, except while a refused frame is repeated
+  std::unique_ptr<ZmbvEncoder> encoder_;  // the encoder thread's
 
-  // Two buffers: the writing thread reads one while the next picture is
-  // copied into the other.
-  Frame buffers_[2];
-  int next_ = 0;               // the buffer the next picture goes into
-  Frame* inFlight_ = nullptr;  // handed to the writing thread, not yet done
-  Frame* failed_ = nullptr;    // came back refused; waits to be repeated
+  std::vector<Slot> slots_;
+  std::size_t fill_ = 0;    // where the caller puts the next picture
+  std::size_t encode_ = 0;  // what the encoder takes next
+  std::size_t write_ = 0;   // what the writing thread takes next
+  bool failed_ = false;     // slots_[write_] was refused and waits to be repeated
+  bool quit_ = false;
   std::mutex mutex_;
   std::condition_variable wake_;
-  bool quit_ = false;
-  std::thread worker_;
+  std::thread encoderThread_;
+  std::thread writerThread_;
 };
 
 }  // namespace ks

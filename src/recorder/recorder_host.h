@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/geometry.h"
+#include "media/movie.h"
 
 namespace ks {
 
@@ -18,6 +19,9 @@ class RecorderHost {
   virtual int rateCount() const = 0;
   virtual std::string rateItem(int index) const = 0;
   virtual void selectRate(int index) = 0;
+
+  // How the movie stores its frames, as the user chose.
+  virtual MovieFormat movieFormat() const = 0;
 
   // The capture region as the frame stands now, in screen pixels.
   virtual PixelRect captureRect() const = 0;

@@ -85,7 +85,7 @@ double RecordingEngine::rate() const {
 bool RecordingEngine::OpenMovie(const std::string& path) {
   const CapturedPicture p = grabber_.picture();
   if (!p.bits) return false;
-  if (!movie_.OpenMovie(movies_.create(path), frameFormat_, roundToInt32(rate()))) return false;
+  if (!movie_.OpenMovie(movies_.create(path), frameFormat_, roundToInt32(rate()), host_.movieFormat())) return false;
   openSize_ = PixelRect{0, 0, p.width, p.height};
   return true;
 }

@@ -69,7 +69,8 @@ class RecordingEngine {
   void FreeCapture();
   const BitmapInfoHeader& FrameFormat() const { return frameFormat_; }
 
-  // The rate is the text of the host's rate list.
+  // The rate is the text of the host's rate list, the format the host's
+  // choice.
   [[nodiscard]] bool OpenMovie(const std::string& path);
   [[nodiscard]] bool WriteFrame();
   void CloseMovie();

@@ -68,6 +68,10 @@ FrmFile::FrmFile(App& app) : Form(app, fileDesign()) {
   auto cancel = placed<ButtonDesign>(3480, 3600, 735, 315, 4);
   cancel.caption = "Cancel";
   cmdCancel = &w.addButton(cancel);
+  // In the free space left of OK, on its row: no designed control moves.
+  auto format = placed<ListDesign>(240, 3600, 2295, 315, 6);
+  format.items = {kFormatItems[0], kFormatItems[1]};
+  cboFormat = &w.addComboBox(format);
 }
 
 void FrmFile::load() {
@@ -83,7 +87,28 @@ void FrmFile::load() {
     return true;
   };
   window_->events.onUnload = [this] { app_.unloadFrmFile(); };
+  {
+    // The stored choice is shown, not written again; an unknown one is the
+    // uncompressed movie.
+    const MutedClick muted(*cboFormat);
+    const std::string stored = GetSetting(app_.platform().settings, kAppName, kSection, "Compression", "None");
+    cboFormat->setListIndex(stored == kCompressionValues[1] ? 1 : 0);
+  }
+  cboFormat->onClick = [this] { formatSelected(); };
   fixpaths();
+}
+
+MovieFormat FrmFile::movieFormat() const {
+  return cboFormat->listIndex() == 1 ? MovieFormat::Zmbv : MovieFormat::Uncompressed;
+}
+
+void FrmFile::formatSelected() {
+  const int index = cboFormat->listIndex();
+  if (index < 0) return;
+  // A store that refuses it is not reported: the list holds the choice for
+  // this run all the same.
+  static_cast<void>(SaveSetting(app_.platform().settings, kAppName, kSection, "Compression",
+                                kCompressionValues[static_cast<std::size_t>(index)]));
 }
 
 void FrmFile::fixpaths() {

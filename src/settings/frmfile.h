@@ -5,13 +5,19 @@
 #include <string>
 
 #include "frame/form.h"
+#include "media/movie.h"
 #include "settings/folder_lists.h"
 
 namespace ks {
 
 class TextBox;
 class Button;
+class ComboBox;
 class FileSystem;
+
+// The Format list's items and what the store keeps for each, in order.
+inline constexpr const char* kFormatItems[] = {"Uncompressed AVI", "Lossless AVI (ZMBV)"};
+inline constexpr const char* kCompressionValues[] = {"None", "ZMBV"};
 
 inline constexpr const char* kOverwriteQuestion =
     "This file already exists.  Are you sure you want to over-write this file?";
@@ -25,6 +31,8 @@ class FrmFile final : public Form {
 
   // The accepted movie path, or empty when none was chosen.
   std::string FileName;
+  // How the movie stores its frames: the Format list's choice.
+  MovieFormat movieFormat() const;
 
   std::unique_ptr<DriveList> Drv;
   std::unique_ptr<DirList> Dir;
@@ -32,12 +40,14 @@ class FrmFile final : public Form {
   TextBox* txtFileName = nullptr;
   Button* cmdOK = nullptr;
   Button* cmdCancel = nullptr;
+  ComboBox* cboFormat = nullptr;
 
  private:
   void driveChanged();
   void folderChanged();
   void ok();
   void cancel();
+  void formatSelected();
   std::string lastGoodDrive_;
 };
 

@@ -5,8 +5,10 @@
 #include <cstring>
 #include <fstream>
 #include <set>
+#include <string>
 
 #include "avi_reader.h"
+#include "media/zmbv_encoder.h"
 #include "memory_sink.h"
 #include "test_files.h"
 #include "test_pictures.h"
@@ -104,16 +106,14 @@ TEST(Movie, FailsQuietlyWhereNoFileCanBeMade) {
   EXPECT_FALSE(movie.IsOpen());
 }
 
-// Refuses chosen attempts at writing a frame chunk (1-based, counting
+// Refuses the frame writes whose attempt numbers are in `refused` (counting
 // retries); the other writes go into `file`.
 class RefusingSink final : public FileSink {
  public:
-  RefusingSink(std::shared_ptr<MemoryFile> file, std::uint32_t frameBytes, std::set<int> refused)
-      : inner_(std::move(file)), frameBytes_(frameBytes), refused_(std::move(refused)) {}
+  RefusingSink(std::shared_ptr<MemoryFile> file, std::set<int> refused)
+      : inner_(std::move(file)), refused_(std::move(refused)) {}
   bool write(std::span<const ConstBuffer> parts) override {
-    std::size_t size = 0;
-    for (const ConstBuffer& p : parts) size += p.size;
-    if (size == 8 + frameBytes_ && refused_.count(++attempts_)) return false;
+    if (isFrame(parts) && refused_.count(++attempts_)) return false;
     return inner_.write(parts);
   }
   bool seek(std::uint64_t offset) override { return inner_.seek(offset); }
@@ -124,8 +124,14 @@ class RefusingSink final : public FileSink {
   bool close() override { return inner_.close(); }
 
  private:
+  // A frame goes down as its chunk header, then its bytes.
+  static bool isFrame(std::span<const ConstBuffer> parts) {
+    if (parts.size() < 2 || parts[0].size != 8) return false;
+    std::uint32_t id;
+    std::memcpy(&id, parts[0].data, 4);
+    return id == fourCC('0', '0', 'd', 'b') || id == fourCC('0', '0', 'd', 'c');
+  }
   MemorySink inner_;
-  std::uint32_t frameBytes_;
   std::set<int> refused_;
   int attempts_ = 0;
 };
@@ -136,69 +142,91 @@ std::set<int> range(int first, int last) {
   return s;
 }
 
-// Frames are written behind the caller, who reuses one buffer for every
-// picture; a refused write is found by a later call and repeated before a
-// new picture is taken. Whatever happens, the file holds the pictures taken,
-// in order, each once, except one that could never be written.
+// Frames go through the pipeline behind the caller, who reuses one buffer
+// for every picture; a refused write is found by a later call (or Flush) and
+// repeated before a new picture is taken. Whatever happens, the file holds
+// the pictures taken, in order, each once, except those that could never be
+// written, and the count says what the file holds.
 TEST(Movie, WritesBehindTheCallerAndRepeatsRefusedFramesInOrder) {
   struct Case {
     const char* name;
     std::set<int> refused;  // attempts at a frame write that fail
-    int pictures;
-    int expectedFalse;       // WriteFrame calls answered false
-    int expectedFlushFalse;  // Flush calls answered false before the close
-    int expectedFrames;      // frames in the closed file, and FrameNumber then
+    int expectedFalse;      // WriteFrame calls answered false; -1: none or all ten, as the writer's pace has it
+    int expectedFlushFalse; // Flush calls answered false before the close
+    int expectedFrames;     // frames in the closed file, and FrameNumber then
   };
   const Case cases[] = {
-      {"no faults", {}, 6, 0, 0, 6},
-      // The refusal of picture 3 is found by the next call, which repeats it
-      // successfully before taking picture 4.
-      {"one refused attempt", {3}, 6, 0, 0, 6},
-      {"three refused attempts", range(3, 5), 6, 2, 0, 6},
+      {"no faults", {}, 0, 0, 6},
+      // The refusal of picture 3 is found by a later call, which repeats it
+      // successfully before taking a new picture.
+      {"one refused attempt", {3}, 0, 0, 6},
+      {"three refused attempts", range(3, 5), 2, 0, 6},
       // Found by Flush, which repeats it.
-      {"the last picture refused once", {6}, 6, 0, 0, 6},
+      {"the last picture refused once", {6}, 0, 0, 6},
       // A disk that stays full: calls answer false until the caller gives up
       // (ten calls here), and the file keeps the four pictures before.
-      {"refused for good from picture 5", range(5, 1000), 6, 10, 10, 4},
+      {"refused for good from picture 5", range(5, 1000), -1, 10, 4},
       // The last picture was taken, but no Flush and no close gets it in.
-      {"the last picture refused for good", range(6, 1000), 6, 0, 10, 5},
+      {"the last picture refused for good", range(6, 1000), 0, 10, 5},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const BitmapInfoHeader fmt = makeFrameFormat(7, 5);
-    auto file = std::make_shared<MemoryFile>();
-    Movie movie;
-    ASSERT_TRUE(movie.OpenMovie(std::make_unique<RefusingSink>(file, fmt.biSizeImage, c.refused), fmt, 10));
-    std::vector<std::uint8_t> buffer;
-    int falses = 0, taken = 0;
-    for (int p = 0; p < c.pictures; ++p) {
-      buffer = makePicture(7, 5, 100 + p);
-      int tries = 0;
-      while (!movie.WriteFrame(buffer.data(), fmt) && ++tries < 10) ++falses;
-      if (tries == 10) {
-        ++falses;
-        break;
+  constexpr int kPictures = 6;
+  for (MovieFormat format : {MovieFormat::Uncompressed, MovieFormat::Zmbv}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (format == MovieFormat::Zmbv ? ", lossless" : ", uncompressed"));
+      const BitmapInfoHeader fmt = makeFrameFormat(7, 5);
+      auto file = std::make_shared<MemoryFile>();
+      Movie movie;
+      ASSERT_TRUE(movie.OpenMovie(std::make_unique<RefusingSink>(file, c.refused), fmt, 10, format));
+      std::vector<std::uint8_t> buffer;
+      int falses = 0, taken = 0;
+      for (int p = 0; p < kPictures; ++p) {
+        buffer = makePicture(7, 5, 100 + p);
+        int tries = 0;
+        while (!movie.WriteFrame(buffer.data(), fmt) && ++tries < 10) ++falses;
+        if (tries == 10) {
+          ++falses;
+          break;
+        }
+        ++taken;
+        EXPECT_EQ(movie.FrameNumber(), taken);
+        std::fill(buffer.begin(), buffer.end(), 0xEE);  // the caller reuses its buffer at once
       }
-      ++taken;
-      EXPECT_EQ(movie.FrameNumber(), taken);
-      std::fill(buffer.begin(), buffer.end(), 0xEE);  // the caller reuses its buffer at once
-    }
-    int flushFalses = 0;
-    while (!movie.Flush() && ++flushFalses < 10) {
-    }
-    movie.CloseMovie();
-    EXPECT_EQ(falses, c.expectedFalse);
-    EXPECT_EQ(flushFalses, c.expectedFlushFalse);
-    EXPECT_EQ(movie.FrameNumber(), c.expectedFrames) << "the count follows the file";
-    const test::AviFile f = parseAvi(file->bytes);
-    ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
-    EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
-    EXPECT_EQ(f.dmlhTotalFrames, static_cast<std::uint32_t>(c.expectedFrames));
-    ASSERT_EQ(f.frames.size(), static_cast<std::size_t>(c.expectedFrames));
-    for (int i = 0; i < c.expectedFrames; ++i) {
-      const auto expected = makePicture(7, 5, 100 + i);
-      EXPECT_EQ(0, std::memcmp(file->bytes.data() + f.frames[i].offset + 8, expected.data(), fmt.biSizeImage))
-          << "frame " << i;
+      int flushFalses = 0;
+      while (!movie.Flush() && ++flushFalses < 10) {
+      }
+      movie.CloseMovie();
+      if (c.expectedFalse >= 0) {
+        EXPECT_EQ(falses, c.expectedFalse);
+      } else {
+        EXPECT_TRUE(falses == 0 || falses == 10) << falses;
+      }
+      EXPECT_EQ(flushFalses, c.expectedFlushFalse);
+      EXPECT_EQ(movie.FrameNumber(), c.expectedFrames) << "the count follows the file";
+      const test::AviFile f = parseAvi(file->bytes);
+      ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+      EXPECT_EQ(f.dmlhTotalFrames, static_cast<std::uint32_t>(c.expectedFrames));
+      ASSERT_EQ(f.frames.size(), static_cast<std::size_t>(c.expectedFrames));
+      // A lossless movie's frames are what a fresh encoder makes of the
+      // same pictures in the same order: none lost, doubled or swapped.
+      ZmbvOptions options;
+      options.keyInterval = 20;
+      ZmbvEncoder expectedEncoder(7, 5, options);
+      std::vector<bool> keys;
+      for (int i = 0; i < c.expectedFrames; ++i) {
+        const auto picture = makePicture(7, 5, 100 + i);
+        const std::uint8_t* stored = file->bytes.data() + f.frames[static_cast<std::size_t>(i)].offset + 8;
+        if (format == MovieFormat::Uncompressed) {
+          ASSERT_EQ(f.frames[static_cast<std::size_t>(i)].size, fmt.biSizeImage);
+          EXPECT_EQ(0, std::memcmp(stored, picture.data(), fmt.biSizeImage)) << "frame " << i;
+          keys.push_back(true);
+          continue;
+        }
+        const ZmbvChunk expected = expectedEncoder.encode(picture.data());
+        ASSERT_EQ(f.frames[static_cast<std::size_t>(i)].size, expected.bytes.size()) << "frame " << i;
+        EXPECT_EQ(0, std::memcmp(stored, expected.bytes.data(), expected.bytes.size())) << "frame " << i;
+        keys.push_back(expected.keyFrame);
+      }
+      EXPECT_TRUE(checkIndexes(f, true, keys).empty()) << joined(checkIndexes(f, true, keys));
     }
   }
 }

@@ -42,6 +42,7 @@ class FakeHost final : public RecorderHost {
     ++selections;
   }
   PixelRect captureRect() const override { return region; }
+  MovieFormat movieFormat() const override { return format; }
   void showProgress(const std::string& text, bool repaintNow) override {
     if (text != label) shown.push_back(text);
     label = text;
@@ -75,6 +76,7 @@ class FakeHost final : public RecorderHost {
   int selected = 0;
   int selections = 0;
   PixelRect region{150, 171, 308, 256};
+  MovieFormat format = MovieFormat::Uncompressed;
   std::string label = "00:00";
   std::vector<std::string> shown;
   int repaints = 0;
@@ -179,6 +181,23 @@ TEST_F(RecordingEngineTest, FramesShowTheScreenAtTheirOwnTimeAtTenPerSecond) {
   const std::uint32_t t0 = frameTime("ten.avi", 0);
   for (int k = 0; k < 31; ++k) EXPECT_EQ(frameTime("ten.avi", k), t0 + 100u * k) << "frame " << k;
   EXPECT_EQ(engine.copies, 0);
+}
+
+// A lossless movie follows the same schedule; its key frames come every two
+// seconds of movie, and only they are marked as such.
+TEST_F(RecordingEngineTest, ALosslessMovieKeepsTheScheduleWithAKeyFrameEveryTwoSeconds) {
+  host.format = MovieFormat::Zmbv;
+  EXPECT_EQ(record("lossless.avi", "10", 4.55), RunEnd::Stopped);
+  const AviFile f = movie("lossless.avi");
+  EXPECT_TRUE(f.problems.empty()) << joined(f.problems);
+  ASSERT_EQ(f.frames.size(), 46u);
+  EXPECT_EQ(fourCCText(f.strh.fccHandler), "'ZMBV'");
+  EXPECT_EQ(fourCCText(f.strf.biCompression), "'ZMBV'");
+  std::vector<bool> keys(46, false);
+  keys[0] = keys[20] = keys[40] = true;
+  EXPECT_TRUE(checkIndexes(f, true, keys).empty()) << joined(checkIndexes(f, true, keys));
+  EXPECT_EQ(engine.FrameNumber(), 46);
+  expectReleased();
 }
 
 TEST_F(RecordingEngineTest, ASlowGrabberIsCoveredByCopiesSoTheMovieFollowsTheClock) {

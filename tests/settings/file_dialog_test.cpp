@@ -164,5 +164,49 @@ TEST_F(FileDialogTest, HiddenDialogKeepsFolderAndName) {
   EXPECT_EQ(ws.messageBoxTexts().size(), 1u) << "pressing OK unchanged asks before overwriting";
 }
 
+// The Format list beside OK: what the store says is shown at Load without
+// being written again; a pick is stored at once and survives a restart.
+TEST_F(FileDialogTest, FormatListShowsAndStoresTheCompression) {
+  struct Case {
+    const char* stored;  // nullptr: absent
+    int shown;
+  };
+  const Case cases[] = {{nullptr, 0}, {"None", 0}, {"ZMBV", 1}, {"zmbv", 0}, {"Lossless", 0}, {"", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored ? c.stored : "absent");
+    TestServices fresh;
+    fresh.settings.write(kAppName, kSection, "folder", "D:\\Movies");
+    if (c.stored) fresh.settings.write(kAppName, kSection, "Compression", c.stored);
+    HeadlessWindowSystem windows;
+    App program(fresh.platform(windows));
+    Main(program);
+    ComboBox& list = *program.frmFile().cboFormat;
+    EXPECT_EQ(list.listIndex(), c.shown);
+    EXPECT_EQ(fresh.settings.read(kAppName, kSection, "Compression"),
+              c.stored ? std::optional<std::string>(c.stored) : std::nullopt)
+        << "Load writes nothing";
+  }
+  start();
+  ComboBox& list = *file().cboFormat;
+  ASSERT_EQ(list.listCount(), 2);
+  EXPECT_EQ(list.list(0), "Uncompressed AVI");
+  EXPECT_EQ(list.list(1), "Lossless AVI (ZMBV)");
+  EXPECT_EQ(list.left(), 240);
+  EXPECT_EQ(list.top(), 3600);
+  EXPECT_EQ(list.width(), 2295);
+  EXPECT_EQ(list.tabIndex(), 6);
+  file().window().show();
+  input.selectItem(list, 1);
+  EXPECT_EQ(stored("Compression"), "ZMBV");
+  EXPECT_EQ(file().movieFormat(), MovieFormat::Zmbv);
+  input.selectItem(list, 0);
+  EXPECT_EQ(stored("Compression"), "None");
+  input.selectItem(list, 1);
+  // A restart on the same store shows the choice.
+  app.reset();
+  start();
+  EXPECT_EQ(file().cboFormat->listIndex(), 1);
+}
+
 }  // namespace
 }  // namespace ks::test
