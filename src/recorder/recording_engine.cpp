@@ -220,7 +220,13 @@ RunEnd RecordingEngine::measure(int& n) {
     if (!captureUntilDone()) return RunEnd::CaptureFailed;
     if (!writeUntilDone()) return RunEnd::WriteFailed;
     ++n;
-    host_.showProgress("-" + formatElapsed(end - clock_.now()) + " " + std::to_string(n), true);
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about the
+    // inlined copy in "-" + std::string.
+    std::string progress = "-";
+    progress += formatElapsed(end - clock_.now());
+    progress += ' ';
+    progress += std::to_string(n);
+    host_.showProgress(progress, true);
     host_.doEvents();
     if (!Recording || host_.ended()) return RunEnd::Stopped;
     now = clock_.now();

@@ -3,12 +3,10 @@
 # capture region exactly; dragging frmtop's title bar with real mouse input
 # brings the frame along; closing frmtop ends the process.
 set -uo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-root="$(cd "$here/../.." && pwd)"
-exe="${KS_EXE:-$root/build/windows/src/app/kestrascope.exe}"
-wininfo="${KS_WININFO:-$root/build/windows/tests/wininfo.exe}"
-base="${KS_E2E_OUT:-$root/build/e2e/frame}"
-source "$root/scripts/wine-harness.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/lib/env.sh"
+exe="$KS_EXE"
+base="${KS_E2E_OUT:-$KS_ROOT/build/e2e/frame}"
+source "$KS_HARNESS"
 
 fail() { echo "FAIL: $*"; exit 1; }
 windows() { ks_wine_run --timeout 30 "$wininfo" list kestrascope | tr -d "\r" > "$1" || fail "wininfo list"; }

@@ -3,15 +3,11 @@
 # reporting, the harness and the program's settings and windows.
 #   source lib/journey.sh NAME   (NAME: the output folder under build/e2e)
 set -uo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
-here="$root/tests/e2e"
-bin="${KS_WIN_BUILD:-$root/build/windows}"
-exe="$bin/src/app/kestrascope.exe"
-wininfo="$bin/tests/wininfo.exe"
-pattern="$bin/tests/pattern.exe"
-out="${KS_E2E_OUT:-$root/build/e2e/$1}"
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+exe="$KS_EXE"
+out="${KS_E2E_OUT:-$KS_ROOT/build/e2e/$1}"
 rm -rf "$out"; mkdir -p "$out"
-source "$root/scripts/wine-harness.sh"
+source "$KS_HARNESS"
 
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
