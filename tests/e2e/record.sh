@@ -42,6 +42,14 @@ journey() {
     read -r _ _ _ _ cx cy _ <<< "$dlg"
     xdotool mousemove $((cx + 66)) $((cy + 218)) click 1; sleep 0.3   # the name box
     xdotool type --delay 30 "$name"; sleep 0.3
+    if [[ -n "${PICK_FORMAT:-}" ]]; then
+        # From the name box, Tab reaches the Format list after OK, Cancel
+        # and the file list; Down picks the item below the shown one.
+        local i
+        for i in 1 2 3 4; do xdotool key Tab; sleep 0.2; done
+        xdotool key Home; sleep 0.2
+        [[ "$PICK_FORMAT" == lossless ]] && { xdotool key Down; sleep 0.3; }
+    fi
     ks_screenshot "$out/$name-dialog.png"
     xdotool mousemove $((cx + 200)) $((cy + 250)) click 1             # OK
     local started=$SECONDS
@@ -90,6 +98,18 @@ done
 setting fps 60
 PATTERN_STEP=1 journey movie60 60 5
 check_movie movie60 60 --step 1 --min-new 95 --max-median-late 2
+
+# Lossless movies, the format picked in the dialog with the keyboard: every
+# frame's time reads back exactly.
+for rate in 10 30; do
+    setting fps "$rate"
+    PICK_FORMAT=lossless journey "lossless$rate" "$rate" 5
+    [[ "$(stored Compression)" == ZMBV ]] || fail "lossless$rate: the choice was not stored (Compression=$(stored Compression))"
+    check_movie "lossless$rate" "$rate" --lossless
+done
+PICK_FORMAT=uncompressed journey back10 10 2
+[[ "$(stored Compression)" == None ]] || fail "back to uncompressed: Compression=$(stored Compression)"
+check_movie back10 10
 
 # The system-assigned rate: calibration first, then the recording.
 setting UserSetting False

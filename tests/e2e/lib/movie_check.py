@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Checks a recorded movie against what the screen showed.
 
-Usage: movie_check.py [--loose] [--step MS] [--min-new PCT] [--max-median-late MS]
+Usage: movie_check.py [--loose] [--lossless] [--step MS] [--min-new PCT] [--max-median-late MS]
                       MOVIE.avi RATE WIDTH HEIGHT SPLIT [CURSOR_X CURSOR_Y]
 
 The screen under the region showed the pattern tool: above row SPLIT of the
 region it carries the time (in steps of --step ms, 10 by default) in red and
-green with blue 0x40, below it is pure blue. --min-new asks that at least
+green with blue 0x40, below it is pure blue. --lossless expects a ZMBV movie (decoded to the same
+pixels) instead of an uncompressed one. --min-new asks that at least
 that share of the frames be new pictures; --max-median-late that the new
 pictures be grabbed, at the median, within that many ms of their due time
 (frame k is due k / RATE seconds after the first). With --loose (rates the time pattern cannot resolve) only the order of the
@@ -32,6 +33,9 @@ def main():
         del sys.argv[i:i + 2]
         return value
 
+    lossless = "--lossless" in sys.argv
+    if lossless:
+        sys.argv.remove("--lossless")
     step = option("--step", 10)
     min_new = option("--min-new", None)
     max_late = option("--max-median-late", None)
@@ -46,7 +50,9 @@ def main():
     frames = int(s["nb_read_frames"])
     print("ffprobe: codec=%s pix_fmt=%s %sx%s r_frame_rate=%s frames=%d" % (
         s["codec_name"], s.get("pix_fmt"), s["width"], s["height"], s["r_frame_rate"], frames))
-    if s["codec_name"] != "rawvideo" or s.get("pix_fmt") != "bgr24":
+    if lossless and (s["codec_name"] != "zmbv" or s.get("pix_fmt") != "bgr0"):
+        failures.append("not lossless ZMBV video")
+    if not lossless and (s["codec_name"] != "rawvideo" or s.get("pix_fmt") != "bgr24"):
         failures.append("not uncompressed 24-bit video")
     if (s["width"], s["height"]) != (width, height):
         failures.append("size %sx%s, expected %dx%d" % (s["width"], s["height"], width, height))
