@@ -11,6 +11,7 @@
 // 1080p, step by step (capture, write, label, events).
 #include <windows.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -26,6 +27,7 @@
 #include "platform/headless/memory_settings_store.h"
 #include "platform/win32/win32_platform.h"
 #include "recorder/mod_avi.h"
+#include "settings/frmfile.h"
 #include "settings/frmsettings.h"
 #include "settings/settings_keys.h"
 
@@ -36,6 +38,28 @@ thread_local ks::ModAvi* t_stopTarget = nullptr;
 void CALLBACK stopRecording(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   if (t_stopTarget) t_stopTarget->Recording = false;
+}
+
+// The journeys' pattern tool painting an editor's page over the screen.
+PROCESS_INFORMATION startDesktopScene() {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring dir(self);
+  dir.resize(dir.find_last_of(L"\\/") + 1);
+  std::wstring command = L"\"" + dir + L"..\\tests\\pattern.exe\" desktop 0 0 1920 1080 60";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    std::printf("record_bench: the desktop scene did not start (%lu)\n", GetLastError());
+  return process;
+}
+
+// Moves the pointer along a slow circle, as a hand on the mouse would.
+void CALLBACK movePointer(HWND, UINT, UINT_PTR, DWORD) {
+  static int step = 0;
+  const double angle = ++step * 0.05;
+  SetCursorPos(960 + static_cast<int>(300 * std::cos(angle)), 540 + static_cast<int>(200 * std::sin(angle)));
 }
 
 double processSeconds() {
@@ -148,6 +172,53 @@ int main() {
     std::printf("%s: %s fps (n = %d pictures in 5 s, region %dx%d, calibration %d of 3)\n",
                 run == 1 ? "calibrate_1080p_first" : "calibrate_1080p", app.frmSettings().cboFrames->text().c_str(),
                 avi.calibrationFrames, r1080.width, r1080.height, run);
+    std::fflush(stdout);
+  }
+
+  // 1920x1080 at 30 fps over an editor's page with a line being typed and
+  // the pointer moving: a lossless movie against an uncompressed one of the
+  // same scene and length.
+  {
+    PROCESS_INFORMATION scene = startDesktopScene();
+    Sleep(1500);
+    placeRegion(app, 0, 0, 1920, 1080);
+    selectRate(app, "30");
+    struct Result {
+      int newPictures = 0, total = 0;
+      unsigned long long bytes = 0;
+    };
+    auto recordScene = [&](int format, const wchar_t* file) {
+      app.frmFile().cboFormat->setListIndex(format);
+      SetTimer(nullptr, 0, 5000, stopRecording);
+      const UINT_PTR pointer = SetTimer(nullptr, 0, 40, movePointer);
+      char path[64];
+      std::snprintf(path, sizeof path, "%ls", file);
+      avi.RecordMovie(path);
+      KillTimer(nullptr, pointer);
+      Result r;
+      r.newPictures = avi.newPictures;
+      r.total = avi.newPictures + avi.copies;
+      WIN32_FILE_ATTRIBUTE_DATA data{};
+      if (GetFileAttributesExW(file, GetFileExInfoStandard, &data))
+        r.bytes = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      DeleteFileW(file);
+      return r;
+    };
+    const Result lossless = recordScene(1, L"bench-1080p30-lossless.avi");
+    const Result plain = recordScene(0, L"bench-1080p30-uncompressed.avi");
+    app.frmFile().cboFormat->setListIndex(0);
+    TerminateProcess(scene.hProcess, 0);
+    CloseHandle(scene.hThread);
+    CloseHandle(scene.hProcess);
+    std::printf("record_1080p30_lossless_new_frames: %.1f %% (%d new pictures of %d frames) vs uncompressed %.1f %%\n",
+                lossless.total ? 100.0 * lossless.newPictures / lossless.total : 0.0, lossless.newPictures,
+                lossless.total, plain.total ? 100.0 * plain.newPictures / plain.total : 0.0);
+    // Bytes a frame, so that a different frame count does not skew it.
+    const double perLossless = lossless.total ? static_cast<double>(lossless.bytes) / lossless.total : 0;
+    const double perPlain = plain.total ? static_cast<double>(plain.bytes) / plain.total : 0;
+    std::printf("record_1080p30_lossless_bytes_per_frame: %.0f bytes vs uncompressed %.0f bytes = %.4fx (%.0f times smaller)\n",
+                perLossless, perPlain, perPlain > 0 ? perLossless / perPlain : 0.0,
+                perLossless > 0 ? perPlain / perLossless : 0.0);
     std::fflush(stdout);
   }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Recording journeys that go wrong, under Wine with real input:
+# Recording journeys that go wrong, under Wine with real input, for both
+# movie formats:
 #   full disk  a 2 MiB tmpfs as the movie folder: the recording ends by itself
-#              with one message, and the movie plays with what fitted;
+#              with one message, and the movie plays with what fitted (the
+#              lossless movie over random pixels, which do not shrink);
 #   kill -9    the program killed mid-recording: the movie plays with the
 #              frames written up to about a second before.
 source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" failures
@@ -27,49 +29,58 @@ start_recording() {
     xdotool mousemove $((cx + 200)) $((cy + 250)) click 1
 }
 
-# --- full disk ---------------------------------------------------------------
-small="$WINEPREFIX/drive_c/small"
-mkdir -p "$small"
-if [[ $(id -u) -eq 0 ]] && mount -t tmpfs -o size=2m tmpfs "$small"; then
-    setting folder 'C:\small'
-    start_recording full
-    sleep 6
-    ks_screenshot "$out/disk-full.png"
-    [[ "$(windows | grep -c ' kestrascope$')" -eq 2 ]] || fail "no message about the full disk"
-    xdotool key Return; sleep 1
-    [[ "$(windows | grep -c ' kestrascope$')" -eq 1 ]] || fail "the message did not go away"
-    n="$(frames_of "$small/full.avi")"
-    echo "full disk: the movie plays with $n frames ($(stat -c %s "$small/full.avi") bytes on a 2 MiB disk)"
-    [[ "$n" =~ ^[0-9]+$ && "$n" -ge 3 ]] || fail "the movie on the full disk does not play ($n)"
-    cp "$small/full.avi" "$out/" 2>/dev/null
-    # The controls are idle again: another Record opens the dialog.
-    xdotool mousemove $((BX + 64)) $((BY + 14)) click 1; sleep 2
-    windows | grep -q 'Create New Movie$' || fail "Record does not work after the full disk"
-    ks_wine_close kestrascope > /dev/null; ks_wine_wait "$JOB" > /dev/null
-    umount "$small" || umount -l "$small"
-else
-    echo "SKIP: full disk needs root to mount a small tmpfs"
-fi
+for format in None ZMBV; do
+    setting Compression "$format"
+    # --- full disk ---------------------------------------------------------------
+    small="$WINEPREFIX/drive_c/small"
+    mkdir -p "$small"
+    if [[ $(id -u) -eq 0 ]] && mount -t tmpfs -o size=2m tmpfs "$small"; then
+        setting folder 'C:\small'
+        if [[ $format == ZMBV ]]; then
+            ks_wine_start --timeout 120 "$pattern" noise 0 0 600 500 60; noise=$KS_WINE_JOB
+            sleep 1.5
+        fi
+        start_recording full
+        sleep 6
+        ks_screenshot "$out/disk-full-$format.png"
+        [[ "$(windows | grep -c ' kestrascope$')" -eq 2 ]] || fail "no message about the full disk"
+        xdotool key Return; sleep 1
+        [[ "$(windows | grep -c ' kestrascope$')" -eq 1 ]] || fail "the message did not go away"
+        n="$(frames_of "$small/full.avi")"
+        echo "full disk, $format: the movie plays with $n frames ($(stat -c %s "$small/full.avi") bytes on a 2 MiB disk)"
+        [[ "$n" =~ ^[0-9]+$ && "$n" -ge 3 ]] || fail "the movie on the full disk does not play ($n)"
+        cp "$small/full.avi" "$out/full-$format.avi" 2>/dev/null
+        # The controls are idle again: another Record opens the dialog.
+        xdotool mousemove $((BX + 64)) $((BY + 14)) click 1; sleep 2
+        windows | grep -q 'Create New Movie$' || fail "Record does not work after the full disk"
+        ks_wine_close kestrascope > /dev/null; ks_wine_wait "$JOB" > /dev/null
+        [[ $format == ZMBV ]] && { ks_wine_close pattern > /dev/null 2>&1; ks_wine_wait "$noise" > /dev/null; }
+        umount "$small" || umount -l "$small"
+    else
+        echo "SKIP: full disk needs root to mount a small tmpfs"
+    fi
 
-# --- kill -9 -------------------------------------------------------------------
-mkdir -p "$WINEPREFIX/drive_c/movies"
-setting folder 'C:\movies'
-start_recording killed
-sleep 5
-pid=""
-for p in $(pgrep -f 'kestrascope.exe'); do
-    if tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then pid=$p; fi
+    # --- kill -9 -------------------------------------------------------------------
+    mkdir -p "$WINEPREFIX/drive_c/movies"
+    setting folder 'C:\movies'
+    start_recording killed
+    sleep 5
+    pid=""
+    for p in $(pgrep -f 'kestrascope.exe'); do
+        if tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then pid=$p; fi
+    done
+    [[ -n "$pid" ]] || die "cannot find the program's process"
+    kill -9 "$pid"
+    sleep 1
+    movie="$WINEPREFIX/drive_c/movies/killed.avi"
+    cp "$movie" "$out/killed-$format.avi" 2>/dev/null
+    n="$(frames_of "$movie")"
+    echo "kill -9 after about 5 s at 10 fps, $format: the movie plays with $n frames"
+    [[ "$n" =~ ^[0-9]+$ && "$n" -ge 30 ]] || fail "the killed recording's movie has $n playable frames, expected 30 or more"
+    errors="$(ffmpeg -v error -i "$movie" -f null - 2>&1 | head -3)"
+    [[ -z "$errors" ]] || { echo "$errors"; [[ $format == ZMBV ]] && fail "the killed lossless movie does not decode cleanly"; }
+    ks_wine_wait "$JOB" > /dev/null 2>&1
 done
-[[ -n "$pid" ]] || die "cannot find the program's process"
-kill -9 "$pid"
-sleep 1
-movie="$WINEPREFIX/drive_c/movies/killed.avi"
-cp "$movie" "$out/" 2>/dev/null
-n="$(frames_of "$movie")"
-echo "kill -9 after about 5 s at 10 fps: the movie plays with $n frames"
-[[ "$n" =~ ^[0-9]+$ && "$n" -ge 30 ]] || fail "the killed recording's movie has $n playable frames, expected 30 or more"
-ffmpeg -v error -i "$movie" -f null - 2>&1 | head -3
-ks_wine_wait "$JOB" > /dev/null 2>&1
 
 [[ $failed -eq 0 ]] && echo "PASS: full disk and kill -9 journeys"
 exit $failed

@@ -8,20 +8,46 @@
 // millisecond, so a frame's time tells when it was grabbed to a millisecond.
 //
 //   pattern.exe desktop X Y W H SECONDS
-// paints what a desktop looks like: a text editor's page with lines of text,
-// one line being typed, and a pointer that moves over it.
+// paints what a desktop looks like: a text editor's page with lines of text
+// and one line being typed.
+//
+//   pattern.exe noise X Y W H SECONDS
+// paints new random pixels at every repaint: pictures that no lossless
+// coding makes smaller.
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
 ULONGLONG g_start = 0;
 ULONGLONG g_step = 10;
 bool g_desktop = false;
+bool g_noise = false;
+
+void paintNoise(HDC dc, const RECT& r) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  static std::uint32_t seed = 12345;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+  for (std::uint32_t& p : pixels) {
+    seed = seed * 1664525u + 1013904223u;
+    p = seed >> 8;
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  SetDIBitsToDevice(dc, r.left, r.top, static_cast<DWORD>(w), static_cast<DWORD>(h), 0, 0, 0, static_cast<UINT>(h),
+                    pixels.data(), &info, DIB_RGB_COLORS);
+}
 
 void paintTime(HDC dc, const RECT& r) {
   const ULONGLONG code = ((GetTickCount64() - g_start) / g_step) & 0xFFFF;
@@ -91,6 +117,7 @@ LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       RECT r;
       GetClientRect(hwnd, &r);
       if (g_desktop) paintDesktop(dc, r);
+      else if (g_noise) paintNoise(dc, r);
       else paintTime(dc, r);
       EndPaint(hwnd, &ps);
       return 0;
@@ -106,8 +133,9 @@ LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 int main(int argc, char** argv) {
   int at = 1;
-  if (argc > 1 && std::string(argv[1]) == "desktop") {
-    g_desktop = true;
+  if (argc > 1 && (std::string(argv[1]) == "desktop" || std::string(argv[1]) == "noise")) {
+    g_desktop = std::string(argv[1]) == "desktop";
+    g_noise = !g_desktop;
     ++at;
   }
   if (argc < at + 5) return 2;
@@ -115,7 +143,7 @@ int main(int argc, char** argv) {
   const int x = std::atoi(argv[at]), y = std::atoi(argv[at + 1]), w = std::atoi(argv[at + 2]),
             h = std::atoi(argv[at + 3]);
   const UINT seconds = static_cast<UINT>(std::atoi(argv[at + 4]));
-  if (!g_desktop && argc > at + 5) g_step = std::max(1, std::atoi(argv[at + 5]));
+  if (!g_desktop && !g_noise && argc > at + 5) g_step = std::max(1, std::atoi(argv[at + 5]));
   WNDCLASSW wc{};
   wc.lpfnWndProc = proc;
   wc.hInstance = GetModuleHandleW(nullptr);
@@ -126,7 +154,7 @@ int main(int argc, char** argv) {
   HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"pattern", WS_POPUP | WS_VISIBLE, x, y, w, h,
                               nullptr, nullptr, wc.hInstance, nullptr);
   SetTimer(hwnd, 2, seconds * 1000, [](HWND window, UINT, UINT_PTR, DWORD) { DestroyWindow(window); });
-  if (g_step >= 10 || g_desktop) {
+  if (g_step >= 10 || g_desktop || g_noise) {
     SetTimer(hwnd, 1, 10, nullptr);
     MSG m;
     while (GetMessageW(&m, nullptr, 0, 0) > 0) {
