@@ -17,6 +17,8 @@ namespace {
 constexpr double kCalibrationSeconds = 5.0;
 // Pause between retries of a failing write or capture.
 constexpr double kRetryPause = 0.01;
+// Longest sleep of a paused recording between events.
+constexpr double kPausedWait = 0.25;
 
 }  // namespace
 
@@ -152,15 +154,40 @@ RunEnd RecordingEngine::RecordMovie(const std::string& path) {
   return run(path, [this] { return schedule(); });
 }
 
-// Frame i shows the screen as close to i / r seconds after the start as the
-// machine allows. A pass takes at most one new picture and one copy; copies
-// keep the movie's length on the clock when grabbing falls behind.
+bool RecordingEngine::Pause() {
+  if (!scheduling_ || paused_) return false;
+  paused_ = true;
+  pausedAt_ = clock_.now();
+  return true;
+}
+
+// The schedule moves on by exactly the paused span: the frames after it fall
+// due when they would have without the pause, in recorded time.
+bool RecordingEngine::Resume() {
+  if (!scheduling_ || !paused_) return false;
+  paused_ = false;
+  StartTime += clock_.now() - pausedAt_;
+  return true;
+}
+
+// Frame i shows the screen as close to i / r seconds of recorded time after
+// the start as the machine allows. A pass takes at most one new picture and
+// one copy; copies keep the movie's length on the clock when grabbing falls
+// behind. A pause takes its span out of the recorded time.
 RunEnd RecordingEngine::schedule() {
   Recording = true;
   StartTime = clock_.now();
+  scheduling_ = true;
+  paused_ = false;
   std::int64_t i = 0;
   RunEnd end = RunEnd::Stopped;
   while (Recording && !host_.ended()) {
+    if (paused_) {
+      // Nothing is due: events run, and the loop sleeps until one comes.
+      host_.doEvents();
+      if (paused_ && Recording && !host_.ended()) host_.waitUntil(clock_.now() + kPausedWait);
+      continue;
+    }
     const double r = rate();
     const double t1 = static_cast<double>(i) / r;
     const double t2 = static_cast<double>(i + 1) / r;
@@ -191,6 +218,7 @@ RunEnd RecordingEngine::schedule() {
     if (due > clock_.now()) host_.waitUntil(due);
   }
   Recording = false;
+  scheduling_ = paused_ = false;
   return end;
 }
 

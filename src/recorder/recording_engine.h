@@ -87,9 +87,21 @@ class RecordingEngine {
   // calibration movie is removed.
   RunEnd MeasureFrameRate(const std::string& path);
 
+  // Pause and Resume of a running recording (a calibration cannot pause).
+  // A paused recording grabs and writes nothing; after Resume the schedule
+  // goes on as if the pause had not happened: no copies fill it, and the
+  // next frame is a new picture, grabbed as soon as it falls due.
+  // Both return whether they changed anything.
+  bool Pause();
+  bool Resume();
+  bool Paused() const { return paused_; }
+  // True from a recording's first frame to its end (not in a calibration).
+  bool RecordingRuns() const { return scheduling_; }
+
   // True while a calibration or recording is to go on; Stop clears it.
   bool Recording = false;
-  // When the running recording's schedule started (Clock seconds).
+  // When the running recording's schedule started (Clock seconds); moved on
+  // by every pause, so that now - StartTime is the time recorded.
   double StartTime = 0;
   // New pictures and copies written by the last recording.
   int newPictures = 0;
@@ -123,6 +135,9 @@ class RecordingEngine {
   Movie movie_;
   BitmapInfoHeader frameFormat_{};
   std::optional<PixelRect> openSize_;
+  bool scheduling_ = false;
+  bool paused_ = false;
+  double pausedAt_ = 0;
 };
 
 }  // namespace ks

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <deque>
 #include <functional>
@@ -58,15 +60,21 @@ class FakeHost final : public RecorderHost {
     ++waits;
     if (!precise) ++impreciseWaits;
     const double now = clock_.now();
-    const double until = stopPosted ? dueTime : std::min(dueTime, stopAt);
+    double until = stopPosted ? dueTime : std::min(dueTime, stopAt);
+    if (!timeline.empty()) until = std::min(until, timeline.front().first);
     if (until > now) clock_.advance(until - now);
     timePassed();
   }
   void setPreciseWaits(bool on) override { precise = on; }
   bool ended() const override { return programEnded; }
 
-  // Posts `stop` once the clock reaches stopAt.
+  // Posts `stop` once the clock reaches stopAt, and what the timeline holds
+  // once its time comes: the user's clicks as they arrive.
   void timePassed() {
+    while (!timeline.empty() && clock_.now() >= timeline.front().first) {
+      events.push_back(timeline.front().second);
+      timeline.pop_front();
+    }
     if (!stopPosted && clock_.now() >= stopAt) {
       stopPosted = true;
       events.push_back(stop);
@@ -89,6 +97,7 @@ class FakeHost final : public RecorderHost {
   bool stopPosted = false;
   std::function<void()> stop;
   bool programEnded = false;
+  std::deque<std::pair<double, std::function<void()>>> timeline;  // in time order
 
  private:
   FakeClock& clock_;
@@ -198,6 +207,95 @@ TEST_F(RecordingEngineTest, ALosslessMovieKeepsTheScheduleWithAKeyFrameEveryTwoS
   EXPECT_TRUE(checkIndexes(f, true, keys).empty()) << joined(checkIndexes(f, true, keys));
   EXPECT_EQ(engine.FrameNumber(), 46);
   expectReleased();
+}
+
+// A pause takes its span out of the movie: no frames and no copies while it
+// lasts, a new picture as the next frame, the frames on schedule in recorded
+// time, and exactly one jump in the pictures' times per pause.
+TEST(RecordingEnginePause, PausesLeaveTheirSpanOutOfTheMovie) {
+  struct Pause {
+    double at, resume;  // seconds after the start; resume < 0: Stop comes first
+  };
+  struct Case {
+    const char* what;
+    std::vector<Pause> pauses;
+    double stop;
+    const char* pausedLabel;  // shown while the first pause lasts
+    const char* finalLabel;
+  };
+  const Case cases[] = {
+      {"one pause", {{2.05, 5.05}}, 7.02, "00:02", "00:04"},
+      {"a pause longer than the recording so far", {{1.05, 9.05}}, 10.02, "00:01", "00:02"},
+      {"many pauses in a row", {{0.55, 1.05}, {1.55, 2.05}, {2.55, 3.05}, {3.55, 4.05}, {4.55, 5.05}}, 5.52, "00:00",
+       "00:03"},
+      {"a pause of a few milliseconds", {{1.05, 1.053}}, 3.02, "00:01", "00:03"},
+      {"Stop while paused", {{2.05, -1}}, 4.02, "", "00:02"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EngineRig t;
+    const double start = t.clock.now();
+    std::string pausedLabel;
+    int passesAtPause = -1, passesWhilePaused = -1;
+    for (const Pause& p : c.pauses) {
+      t.host.timeline.emplace_back(start + p.at, [&t, &passesAtPause] {
+        EXPECT_TRUE(t.engine.Pause());
+        if (passesAtPause < 0) passesAtPause = t.host.doEventsCalls;
+      });
+      if (p.resume >= 0)
+        t.host.timeline.emplace_back(start + p.resume, [&] {
+          if (pausedLabel.empty()) {
+            pausedLabel = t.host.label;
+            passesWhilePaused = t.host.doEventsCalls - passesAtPause;
+          }
+          EXPECT_TRUE(t.engine.Resume());
+        });
+    }
+    EXPECT_EQ(t.record("paused.avi", "10", c.stop), RunEnd::Stopped);
+    double recorded = c.stop;
+    for (const Pause& p : c.pauses) recorded -= (p.resume >= 0 ? p.resume : c.stop) - p.at;
+    const AviFile f = t.movie("paused.avi");
+    EXPECT_TRUE(checkIndexes(f, true).empty());
+    EXPECT_NEAR(static_cast<double>(f.frames.size()), 10 * recorded, 2.0);
+    EXPECT_EQ(t.engine.copies, 0) << "no copies fill a pause";
+    int jumps = 0;
+    for (std::size_t k = 1; k < f.frames.size(); ++k) {
+      const double gap = static_cast<double>(t.frameTime("paused.avi", static_cast<int>(k))) -
+                         static_cast<double>(t.frameTime("paused.avi", static_cast<int>(k - 1)));
+      if (std::fabs(gap - 100) < 0.5) continue;
+      ++jumps;
+      // The only other gap: one frame interval and the paused span, to the
+      // millisecond.
+      bool matches = false;
+      for (const Pause& p : c.pauses) matches |= p.resume >= 0 && std::fabs(gap - 100 - 1000 * (p.resume - p.at)) <= 1;
+      EXPECT_TRUE(matches) << "gap of " << gap << " ms after frame " << k - 1;
+    }
+    const auto resumed = std::count_if(c.pauses.begin(), c.pauses.end(), [](const Pause& p) { return p.resume >= 0; });
+    EXPECT_EQ(jumps, resumed);
+    EXPECT_EQ(pausedLabel, c.pausedLabel) << "the label shows the time recorded before the pause";
+    if (passesWhilePaused >= 0) {
+      // A paused loop sleeps until an event: a few passes a second.
+      const Pause& first = c.pauses.front();
+      EXPECT_LE(passesWhilePaused, static_cast<int>((first.resume - first.at) / 0.25) + 3);
+    }
+    EXPECT_EQ(t.host.label, c.finalLabel);
+    EXPECT_FALSE(t.engine.Paused());
+    t.expectReleased();
+  }
+}
+
+TEST_F(RecordingEngineTest, OnlyARunningRecordingPauses) {
+  EXPECT_FALSE(engine.Pause()) << "nothing runs";
+  EXPECT_FALSE(engine.Resume());
+  bool pausedDuringCalibration = false;
+  grabber.timePassed = [this, &pausedDuringCalibration] {
+    host.timePassed();
+    if (engine.Recording && !engine.RecordingRuns()) pausedDuringCalibration |= engine.Pause();
+  };
+  grabber.cost = 0.05;
+  EXPECT_EQ(calibrate("calibration.avi"), RunEnd::Completed);
+  EXPECT_FALSE(pausedDuringCalibration) << "a calibration does not pause";
+  EXPECT_FALSE(engine.Paused());
 }
 
 TEST_F(RecordingEngineTest, ASlowGrabberIsCoveredByCopiesSoTheMovieFollowsTheClock) {
