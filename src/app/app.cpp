@@ -17,6 +17,12 @@ App::App(const Platform& platform)
       modAvi_(std::make_unique<ModAvi>(platform_, *recorderHost_)) {}
 
 App::~App() {
+  // The global keys go with the bar that handles them.
+  windows().onHotkey = {};
+  if (frmbot_) {
+    windows().unregisterHotkey(FrmBot::kRecordKey);
+    windows().unregisterHotkey(FrmBot::kStopKey);
+  }
   // Handlers must not run while the forms are being torn down.
   for (Form* f : std::initializer_list<Form*>{frmAbout_.get(), frmFile_.get(), frmSettings_.get(), frmbot_.get(),
                                               frmright_.get(), frmleft_.get(), frmtop_.get()})

@@ -113,9 +113,47 @@ void FrmBot::load() {
     app_.windows().showModal(app_.frmSettings().window());
   };
   cmdExit->onClick = [this] { app_.endProgram(); };
-  cmdtest->onClick = [this] { record(); };
+  cmdtest->onClick = [this] {
+    if (busy_) pauseOrResume();
+    else record();
+  };
   cmdStop->onClick = [this] { app_.modAVI().Recording = false; };
   layout();
+  registerHotkeys();
+}
+
+void FrmBot::registerHotkeys() {
+  struct Setting {
+    HotkeyId id;
+    const char* key;
+    const char* standard;
+  };
+  const Setting settings[] = {{kRecordKey, "HotkeyRecord", "Ctrl+Shift+F9"}, {kStopKey, "HotkeyStop", "Ctrl+Shift+F10"}};
+  for (const Setting& s : settings) {
+    // A stored text that names no combination gives the standard one.
+    const std::string text = GetSetting(app_.platform().settings, kAppName, kSection, s.key, s.standard);
+    GlobalKey& k = keys_[s.id - 1];
+    k.key = parseHotkey(text).value_or(*parseHotkey(s.standard));
+    k.available = app_.windows().registerHotkey(s.id, k.key);
+  }
+  app_.windows().onHotkey = [this](int id) { hotkeyPressed(id); };
+}
+
+void FrmBot::hotkeyPressed(int id) {
+  // A dialog is open: the bar takes no input then, and neither do the keys.
+  if (!window_->enabled()) return;
+  ModAvi& avi = app_.modAVI();
+  if (id == kRecordKey) {
+    if (!busy_) record();
+    else if (avi.RecordingRuns()) pauseOrResume();
+  } else if (id == kStopKey && busy_) {
+    avi.Recording = false;
+  }
+}
+
+void FrmBot::pauseOrResume() {
+  ModAvi& avi = app_.modAVI();
+  if (avi.Paused() ? avi.Resume() : avi.Pause()) cmdtest->setCaption(avi.Paused() ? "Resume" : "Pause");
 }
 
 bool FrmBot::closeRequested() {
@@ -201,10 +239,15 @@ void FrmBot::record() {
       cmdSettings->setVisible(true);
     }
   }
-  if (avi.Recording && (end == RunEnd::Completed || end == RunEnd::NotStarted) && !app_.windows().ended())
+  if (avi.Recording && (end == RunEnd::Completed || end == RunEnd::NotStarted) && !app_.windows().ended()) {
+    // While the recording runs the button pauses and resumes it.
+    cmdtest->setCaption("Pause");
+    cmdtest->setEnabled(true);
     end = avi.RecordMovie(path);
+  }
   avi.Recording = false;
   if (app_.windows().ended()) return;
+  cmdtest->setCaption("Record");
   SetIdle(true);
   cmdtest->setEnabled(true);
   busy_ = false;

@@ -1,9 +1,12 @@
 // frmbot: the frame's bottom edge and the control bar.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
 
 #include "frame/form.h"
+#include "platform/hotkey.h"
 
 namespace ks {
 
@@ -44,11 +47,26 @@ class FrmBot final : public Form {
   // True while the record command runs (calibration or recording).
   bool busy() const { return busy_; }
 
+  // The global key combinations: one records, pauses and resumes, the other
+  // stops. Read from the store at Load ("HotkeyRecord", "HotkeyStop"); a key
+  // another program holds is unavailable for this run.
+  enum HotkeyId { kRecordKey = 1, kStopKey = 2 };
+  struct GlobalKey {
+    Hotkey key;
+    bool available = false;
+  };
+  const GlobalKey& globalKey(HotkeyId id) const { return keys_[id - 1]; }
+  // What a global key does in the state the program is in.
+  void hotkeyPressed(int id);
+
  private:
   void record();
+  void pauseOrResume();
+  void registerHotkeys();
   void gripPressed(const struct MouseEvent& e);
   void gripDragged(const struct MouseEvent& e);
   bool busy_ = false;
+  std::array<GlobalKey, 2> keys_{};
 };
 
 }  // namespace ks

@@ -1,9 +1,14 @@
 #include "frame/frmtop.h"
 
+#include <iterator>
+#include <string>
+
 #include "app/app.h"
 #include "frame/frmbot.h"
 #include "frame/frmsides.h"
 #include "frame/modgobal.h"
+#include "frame/region.h"
+#include "platform/hotkey.h"
 
 namespace ks {
 
@@ -36,6 +41,43 @@ void FrmTop::load() {
   e.onMouseMove = [this](const MouseEvent&) { fixborders(app_); };
   e.onMouseUp = [this](const MouseEvent&) { fixborders(app_); };
   e.onUnload = [this] { app_.endProgram(); };
+  e.onSystemMenuOpening = [this] { window_->setSystemMenu(systemMenuItems()); };
+  e.onSystemMenu = [this](int id) { systemMenuChosen(id); };
+}
+
+namespace {
+
+std::string times(std::int32_t width, std::int32_t height) {
+  return std::to_string(width) + " \xC3\x97 " + std::to_string(height);  // U+00D7, the multiplication sign
+}
+
+}  // namespace
+
+std::vector<MenuItem> FrmTop::systemMenuItems() {
+  MenuItem sizes{0, "Region size", true, {}};
+  for (std::size_t i = 0; i < std::size(kRegionSizes); ++i) {
+    const RegionSize& s = kRegionSizes[i];
+    sizes.items.push_back({kRegionSizeIds + static_cast<int>(i), times(s.width, s.height),
+                           regionPixelsFit(app_, s.width, s.height), {}});
+  }
+  const PixelRect now = regionPixels(app_);
+  std::vector<MenuItem> items{sizes, {0, "Region: " + times(now.width, now.height), false, {}}};
+  const FrmBot& bar = app_.frmbot();
+  const auto keyLine = [&bar](FrmBot::HotkeyId id, const char* what) {
+    const FrmBot::GlobalKey& k = bar.globalKey(id);
+    const std::string text = hotkeyText(k.key) + ": " + what;
+    return MenuItem{0, k.available ? text : text + " (unavailable: another program uses it)", false, {}};
+  };
+  items.push_back(keyLine(FrmBot::kRecordKey, "Record, Pause, Resume"));
+  items.push_back(keyLine(FrmBot::kStopKey, "Stop"));
+  return items;
+}
+
+void FrmTop::systemMenuChosen(int id) {
+  const int index = id - kRegionSizeIds;
+  if (index < 0 || index >= static_cast<int>(std::size(kRegionSizes))) return;
+  const RegionSize& s = kRegionSizes[static_cast<std::size_t>(index)];
+  if (regionPixelsFit(app_, s.width, s.height)) setRegionPixels(app_, s.width, s.height);
 }
 
 void FrmTop::onActivate() {

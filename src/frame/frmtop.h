@@ -1,7 +1,9 @@
 // frmtop: the frame's top edge and title bar, the master of the frame.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "frame/form.h"
 
@@ -19,9 +21,22 @@ class FrmTop final : public Form {
   // together updates it.
   std::optional<float> laidOutTop;
 
+  // The region sizes the system menu offers, in pixels, and the menu's ids
+  // for them (kRegionSizeIds + index).
+  struct RegionSize {
+    std::int32_t width, height;
+  };
+  static constexpr RegionSize kRegionSizes[] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}};
+  static constexpr int kRegionSizeIds = 16;
+  // The items above the system menu's own: the region sizes (greyed where
+  // the frame would leave the screen), the region's size now, and the
+  // global keys.
+  std::vector<MenuItem> systemMenuItems();
+
  private:
   void onActivate();
   void onResize();
+  void systemMenuChosen(int id);
 };
 
 }  // namespace ks

@@ -47,6 +47,11 @@ class InputSimulator {
   // and the cancel button.
   virtual void pressEnter(Window& window) = 0;
   virtual void pressEscape(Window& window) = 0;
+  // The user opens the window's system menu and chooses the item with this
+  // id (in a submenu too); a greyed item does nothing.
+  virtual void chooseSystemMenuItem(Window& window, int id) = 0;
+  // The user presses a global key combination, wherever the focus is.
+  virtual void pressHotkey(const Hotkey& hotkey) = 0;
 };
 
 }  // namespace ks

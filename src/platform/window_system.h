@@ -11,6 +11,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "base/geometry.h"
+#include "platform/hotkey.h"
 
 namespace ks {
 
@@ -66,6 +70,18 @@ struct WindowEvents {
   // an empty handler accepts. An accepted request unloads the window.
   std::function<bool()> onCloseRequest;
   std::function<void()> onUnload;
+  // The system menu (title-bar icon, Alt+Space) is about to open: the
+  // handler may set its items anew. Then the user chose one of them.
+  std::function<void()> onSystemMenuOpening;
+  std::function<void(int id)> onSystemMenu;
+};
+
+// An item of a window's system menu.
+struct MenuItem {
+  int id = 0;          // what onSystemMenu gets: 1 to 255; 0 for a line that does nothing
+  std::string text;    // empty: a separator
+  bool enabled = true; // a greyed item cannot be chosen
+  std::vector<MenuItem> items;  // a submenu's
 };
 
 enum class Border {
@@ -178,6 +194,10 @@ class Window : public Placed {
   // The control that has the keyboard focus, or nullptr.
   virtual Control* focusedControl() const = 0;
 
+  // Items shown above the window's usual system menu items, replacing those
+  // set before.
+  virtual void setSystemMenu(const std::vector<MenuItem>& items) = 0;
+
   WindowEvents events;
 };
 
@@ -192,6 +212,16 @@ class WindowSystem {
   // Twips per pixel of the screen, per axis (15 at 96 DPI).
   virtual float twipsPerPixelX() const = 0;
   virtual float twipsPerPixelY() const = 0;
+  // The part of the screen the window is on that windows may cover (no task
+  // bar), in pixels.
+  virtual PixelRect workArea(const Window& window) const = 0;
+
+  // A key combination that works while another program has the keyboard
+  // focus: pressing it raises onHotkey with the id. False when another
+  // program holds the combination.
+  [[nodiscard]] virtual bool registerHotkey(int id, const Hotkey& hotkey) = 0;
+  virtual void unregisterHotkey(int id) = 0;
+  std::function<void(int id)> onHotkey;
 
   // Shows a window modally, without an owner; returns when it is hidden or
   // unloaded. Other windows take no input meanwhile.

@@ -48,7 +48,8 @@ controls 'Create New Movie' > "$out/new-movie-controls.txt"
 grep -q '^  item\*: C:$' "$out/new-movie-controls.txt" || fail "drive list not on C:"
 grep -q '^  item\*: *movies$' "$out/new-movie-controls.txt" || fail "folder list not on C:\\movies"
 grep -q '^  item: *Holiday$' "$out/new-movie-controls.txt" || fail "subfolder not listed"
-files="$(awk '/^ListBox/ { n++ } n == 2 && /^  item/ { sub(/^  item\*?: /, ""); print }' "$out/new-movie-controls.txt" | paste -sd' ')"
+# The second list box's items; each control's line ends the list before it.
+files="$(awk '/^[A-Za-z]/ { list = $1 == "ListBox"; if (list) n++ } list && n == 2 && /^  item/ { sub(/^  item\*?: /, ""); print }' "$out/new-movie-controls.txt" | paste -sd' ')"
 [[ "$files" == "old.avi Other.AVI" ]] || fail "file list shows '$files', expected 'old.avi Other.AVI'"
 
 xdotool mousemove $((cx + 66)) $((cy + 218)) click 1; sleep 0.3

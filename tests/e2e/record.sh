@@ -94,10 +94,13 @@ for rate in 10 30; do
 done
 
 # 60 frames a second over a pattern that tells the millisecond: nearly every
-# frame a new picture, grabbed on time.
+# frame a new picture, and the grabs on time. A wait a timer tick late (15.6
+# ms on Windows by default) would put the median half a frame late; how close
+# to its time a grab comes is a figure of scripts/bench (record_60fps_*),
+# which measures it inside the program on a quiet machine.
 setting fps 60
 PATTERN_STEP=1 journey movie60 60 5
-check_movie movie60 60 --step 1 --min-new 95 --max-median-late 2
+check_movie movie60 60 --step 1 --min-new 95 --max-median-late 8
 
 # Lossless movies, the format picked in the dialog with the keyboard: every
 # frame's time reads back exactly.

@@ -2,7 +2,10 @@
 // platform lets a test choose the twips per pixel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "frame/frmbot.h"
@@ -82,6 +85,80 @@ TEST(FrameAtOtherDensities, MinimisedFrmtopLaysOutWithoutStayOnTop) {
   EXPECT_EQ(after.back(), &app.frmbot().window());
   EXPECT_EQ(after[after.size() - 2], &app.frmright().window());
   EXPECT_EQ(after[after.size() - 3], &app.frmleft().window());
+}
+
+// The system menu's region sizes give exactly that many pixels at any
+// density, with frmtop where it was; sizes that would leave the screen are
+// greyed, and the menu says the region's size now.
+TEST(FrameAtOtherDensities, RegionSizesFromTheSystemMenuAreExact) {
+  struct Case {
+    float tpp;
+    int screenWidth, screenHeight;
+    std::vector<int> fitting;  // indexes into 640x480 ... 1920x1080
+  };
+  const Case cases[] = {
+      // The region starts at (150, 171) at 96 DPI, (226, 255) at 144 DPI
+      // and (235, 265) at 150 DPI; the side windows and the bar are 7, 10 and
+      // 10 pixels wide and 29, 44 and 45 pixels high.
+      {15.0f, 2200, 1400, {0, 1, 2, 3, 4}},  // everything fits
+      {15.0f, 2077, 1280, {0, 1, 2, 3, 4}},  // 1920 x 1080 to the last pixel
+      {15.0f, 2076, 1280, {0, 1, 2, 3}},
+      {10.0f, 1600, 1100, {0, 1, 2, 3}},     // 1920 too wide
+      {10.0f, 1515, 1100, {0, 1, 2}},        // 1280 a pixel too wide
+      {9.6f, 1400, 1000, {0, 1}},            // 1024 too high
+  };
+  const char* const sizes[] = {"640 \xC3\x97 480", "800 \xC3\x97 600", "1024 \xC3\x97 768", "1280 \xC3\x97 720",
+                               "1920 \xC3\x97 1080"};
+  const int widths[] = {640, 800, 1024, 1280, 1920}, heights[] = {480, 600, 768, 720, 1080};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tpp);
+    HeadlessOptions options;
+    options.twipsPerPixelX = options.twipsPerPixelY = c.tpp;
+    options.screenWidth = c.screenWidth;
+    options.screenHeight = c.screenHeight;
+    HeadlessWindowSystem ws(options);
+    HeadlessInputSimulator input(ws);
+    test::TestServices services;
+    App app(services.platform(ws));
+    Main(app);
+    Window& top = app.frmtop().window();
+    const std::vector<MenuItem>& menu = ws.openSystemMenu(top);
+    ASSERT_GE(menu.size(), 2u);
+    EXPECT_EQ(menu[0].text, "Region size");
+    ASSERT_EQ(menu[0].items.size(), 5u);
+    const PixelRect start = regionPixels(app);
+    EXPECT_EQ(menu[1].text, "Region: " + std::to_string(start.width) + " \xC3\x97 " + std::to_string(start.height));
+    EXPECT_FALSE(menu[1].enabled);
+    for (int i = 0; i < 5; ++i) {
+      const bool fits = std::find(c.fitting.begin(), c.fitting.end(), i) != c.fitting.end();
+      EXPECT_EQ(menu[0].items[static_cast<std::size_t>(i)].text, sizes[i]);
+      EXPECT_EQ(menu[0].items[static_cast<std::size_t>(i)].enabled, fits) << sizes[i];
+    }
+    const float left = top.left(), topEdge = top.top();
+    for (int i = 4; i >= 0; --i) {
+      SCOPED_TRACE(sizes[i]);
+      const PixelRect before = regionPixels(app);
+      input.chooseSystemMenuItem(top, menu[0].items[static_cast<std::size_t>(i)].id);
+      const PixelRect r = regionPixels(app);
+      const bool fits = std::find(c.fitting.begin(), c.fitting.end(), i) != c.fitting.end();
+      if (!fits) {
+        EXPECT_EQ(r, before) << "a greyed size changes nothing";
+        continue;
+      }
+      EXPECT_EQ(r.width, widths[i]);
+      EXPECT_EQ(r.height, heights[i]);
+      EXPECT_EQ(r.x, start.x);
+      EXPECT_EQ(r.y, start.y);
+      EXPECT_EQ(top.left(), left);
+      EXPECT_EQ(top.top(), topEdge);
+      // Laid out as the grip lays it out: the bar as wide as frmtop, the
+      // sides closing the corners.
+      EXPECT_EQ(app.frmbot().window().width(), top.width());
+      EXPECT_EQ(app.frmbot().window().left(), left);
+      EXPECT_EQ(ws.openSystemMenu(top)[1].text,
+                "Region: " + std::to_string(widths[i]) + " \xC3\x97 " + std::to_string(heights[i]));
+    }
+  }
 }
 
 }  // namespace

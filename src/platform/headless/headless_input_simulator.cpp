@@ -107,6 +107,33 @@ void HeadlessInputSimulator::pressTab(Window& window, bool shift) {
   if (w.acceptsInput()) w.tabFocus(shift);
 }
 
+namespace {
+
+// The item with the id, when it and the submenus it is in can be chosen.
+const MenuItem* choosable(const std::vector<MenuItem>& items, int id) {
+  for (const MenuItem& item : items) {
+    if (!item.enabled) continue;
+    if (item.id == id && item.items.empty()) return &item;
+    if (const MenuItem* inner = choosable(item.items, id)) return inner;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void HeadlessInputSimulator::chooseSystemMenuItem(Window& window, int id) {
+  auto& w = static_cast<HeadlessWindow&>(window);
+  if (!w.acceptsInput() || id <= 0) return;
+  if (choosable(w.openSystemMenu(), id)) w.fire([&w, id] {
+      if (w.events.onSystemMenu) w.events.onSystemMenu(id);
+    });
+}
+
+void HeadlessInputSimulator::pressHotkey(const Hotkey& hotkey) {
+  const int id = system_.hotkeyId(hotkey);
+  if (id != 0 && system_.onHotkey && !system_.ended()) system_.onHotkey(id);
+}
+
 void HeadlessInputSimulator::pressEnter(Window& window) {
   auto& w = static_cast<HeadlessWindow&>(window);
   if (!w.acceptsInput()) return;

@@ -32,6 +32,8 @@ class HeadlessInputSimulator final : public InputSimulator {
   void pressTab(Window& window, bool shift) override;
   void pressEnter(Window& window) override;
   void pressEscape(Window& window) override;
+  void chooseSystemMenuItem(Window& window, int id) override;
+  void pressHotkey(const Hotkey& hotkey) override;
 
  private:
   HeadlessWindowSystem& system_;

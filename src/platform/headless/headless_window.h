@@ -51,6 +51,12 @@ class HeadlessWindow final : public Window {
   OptionButton& addOptionButton(const OptionButtonDesign& design) override;
   TextBox& addTextBox(const TextBoxDesign& design) override;
   Control* focusedControl() const override;
+  void setSystemMenu(const std::vector<MenuItem>& items) override { systemMenu_ = items; }
+  // Raises the opening, then gives the items as the user sees them.
+  const std::vector<MenuItem>& openSystemMenu() {
+    fire(events.onSystemMenuOpening);
+    return systemMenu_;
+  }
 
   // --- used by the controls, the system and the input simulator ---
   HeadlessWindowSystem& system() const { return system_; }
@@ -97,6 +103,7 @@ class HeadlessWindow final : public Window {
   std::vector<std::unique_ptr<HeadlessLine>> lines_;
   std::vector<std::unique_ptr<ControlState>> controls_;
   Navigator navigator_;
+  std::vector<MenuItem> systemMenu_;
 };
 
 }  // namespace ks

@@ -80,6 +80,29 @@ int HeadlessWindowSystem::run() {
   return 0;
 }
 
+bool HeadlessWindowSystem::registerHotkey(int id, const Hotkey& hotkey) {
+  if (std::find(taken_.begin(), taken_.end(), hotkey) != taken_.end()) return false;
+  for (const auto& [other, key] : hotkeys_)
+    if (key == hotkey && other != id) return false;
+  unregisterHotkey(id);
+  hotkeys_.emplace_back(id, hotkey);
+  return true;
+}
+
+void HeadlessWindowSystem::unregisterHotkey(int id) {
+  std::erase_if(hotkeys_, [id](const auto& entry) { return entry.first == id; });
+}
+
+int HeadlessWindowSystem::hotkeyId(const Hotkey& hotkey) const {
+  for (const auto& [id, key] : hotkeys_)
+    if (key == hotkey) return id;
+  return 0;
+}
+
+const std::vector<MenuItem>& HeadlessWindowSystem::openSystemMenu(Window& window) {
+  return static_cast<HeadlessWindow&>(window).openSystemMenu();
+}
+
 void HeadlessWindowSystem::queueModalAnswer(std::function<void(Window&)> answer) {
   modalAnswers_.push_back(std::move(answer));
 }

@@ -44,6 +44,9 @@ class HeadlessWindowSystem final : public WindowSystem {
   std::unique_ptr<Window> createWindow(const WindowDesign& design) override;
   float twipsPerPixelX() const override { return options_.twipsPerPixelX; }
   float twipsPerPixelY() const override { return options_.twipsPerPixelY; }
+  PixelRect workArea(const Window&) const override { return {0, 0, options_.screenWidth, options_.screenHeight}; }
+  bool registerHotkey(int id, const Hotkey& hotkey) override;
+  void unregisterHotkey(int id) override;
   void showModal(Window& window) override;
   MsgButton messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) override;
   void messageBoxWarning(const std::string& text) override { warnings_.push_back(text); }
@@ -64,6 +67,12 @@ class HeadlessWindowSystem final : public WindowSystem {
   void queueMessageBoxAnswer(MsgButton answer);
   // Work that arrives as a window event: runs at the next doEvents.
   void post(std::function<void()> event);
+  // Another program holds this combination: registering it fails.
+  void takeHotkey(const Hotkey& hotkey) { taken_.push_back(hotkey); }
+  // The id a combination is registered under, or 0.
+  int hotkeyId(const Hotkey& hotkey) const;
+  // The items of a window's system menu as the user sees them when it opens.
+  const std::vector<MenuItem>& openSystemMenu(Window& window);
 
   const std::vector<std::string>& messageBoxTexts() const { return messageBoxTexts_; }
   const std::vector<std::string>& warnings() const { return warnings_; }
@@ -89,6 +98,8 @@ class HeadlessWindowSystem final : public WindowSystem {
   HeadlessOptions options_;
   bool ended_ = false;
   bool preciseWaits_ = false;
+  std::vector<std::pair<int, Hotkey>> hotkeys_;
+  std::vector<Hotkey> taken_;
   std::vector<HeadlessWindow*> windows_;
   std::vector<HeadlessWindow*> topmost_;
   std::vector<HeadlessWindow*> pendingPaints_;

@@ -5,6 +5,7 @@
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_native.h"
+#include "platform/win32/win32_window.h"
 #include "platform/win32/win32_window_system.h"
 
 // After <windows.h>, which it needs.
@@ -144,10 +145,46 @@ class Win32InputSimulator final : public InputSimulator {
   void mouseUp(Image& image, const MouseEvent& e) override { sendImageMouse(image, upMessage(e.button), 0, e); }
 
   void pressTab(Window& window, bool shift) override { pressKey(window, VK_TAB, shift); }
+
+  void chooseSystemMenuItem(Window& window, int id) override {
+    HWND hwnd = takesInput(window);
+    if (!hwnd || id <= 0) return;
+    HMENU menu = GetSystemMenu(hwnd, FALSE);
+    if (!menu) return;
+    // As when the user opens it: the window sets its items first.
+    SendMessageW(hwnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
+    const UINT command = win32::kFirstMenuCommand + (static_cast<UINT>(id) << 4);
+    if (!choosable(menu, command)) return;
+    SendMessageW(hwnd, WM_SYSCOMMAND, command, 0);
+    windows_.doEvents();
+  }
+
+  void pressHotkey(const Hotkey& hotkey) override {
+    auto* system = dynamic_cast<win32::Win32WindowSystem*>(&windows_);
+    const int id = system ? system->hotkeyId(hotkey) : 0;
+    if (id == 0) return;
+    PostMessageW(system->hiddenOwner(), WM_HOTKEY, static_cast<WPARAM>(id), MAKELPARAM(0, hotkey.key));
+    windows_.doEvents();
+  }
   void pressEnter(Window& window) override { pressKey(window, VK_RETURN, false); }
   void pressEscape(Window& window) override { pressKey(window, VK_ESCAPE, false); }
 
  private:
+  // The command is on the menu, not greyed, nor in a greyed submenu.
+  static bool choosable(HMENU menu, UINT command) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+      const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+      if (state == static_cast<UINT>(-1) || (state & (MF_GRAYED | MF_DISABLED))) continue;
+      if (HMENU sub = GetSubMenu(menu, i)) {
+        if (choosable(sub, command)) return true;
+      } else if (GetMenuItemID(menu, i) == command) {
+        return true;
+      }
+    }
+    return false;
+  }
+
   // A key pressed and released in the window, with Shift held or not.
   void pressKey(Window& window, UINT key, bool shift) {
     HWND hwnd = takesInput(window);

@@ -34,6 +34,8 @@ Win32WindowSystem::Win32WindowSystem(const Win32Options& options) : options_(opt
 
 Win32WindowSystem::~Win32WindowSystem() {
   setPreciseWaits(false);
+  while (!hotkeys_.empty()) unregisterHotkey(hotkeys_.front().first);
+  if (owner_) RemovePropW(owner_.get(), kSystemProperty);
   // A quit message left behind would end the next loop on this thread.
   if (quitQueued_) {
     MSG message;
@@ -45,11 +47,59 @@ std::unique_ptr<Window> Win32WindowSystem::createWindow(const WindowDesign& desi
   return std::make_unique<Win32Window>(*this, design);
 }
 
+// The hidden owner also receives the global key combinations: a window of
+// our own, so that a combination pressed while a message box runs its own
+// loop still reaches our window procedure (and is ignored there) instead of
+// being lost as a thread message.
 HWND Win32WindowSystem::hiddenOwner() {
-  if (!owner_ && class_.atom())
+  if (!owner_ && class_.atom()) {
     owner_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, className(), L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                  instance_, nullptr));
+    if (owner_) SetPropW(owner_.get(), kSystemProperty, this);
+  }
   return owner_.get();
+}
+
+PixelRect Win32WindowSystem::workArea(const Window& window) const {
+  const auto* w = dynamic_cast<const Win32Window*>(&window);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  HMONITOR monitor = MonitorFromWindow(w ? w->handle() : nullptr, MONITOR_DEFAULTTOPRIMARY);
+  if (!monitor || !GetMonitorInfoW(monitor, &info)) return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const RECT& r = info.rcWork;
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+bool Win32WindowSystem::registerHotkey(int id, const Hotkey& hotkey) {
+  HWND owner = hiddenOwner();
+  if (!owner) return false;
+  unregisterHotkey(id);
+  UINT modifiers = (hotkey.ctrl ? MOD_CONTROL : 0u) | (hotkey.alt ? MOD_ALT : 0u) | (hotkey.shift ? MOD_SHIFT : 0u) |
+                   (hotkey.win ? MOD_WIN : 0u);
+  constexpr UINT kNoRepeat = 0x4000;  // MOD_NOREPEAT (Windows 7): one press, one message
+  if (!RegisterHotKey(owner, id, modifiers | kNoRepeat, static_cast<UINT>(hotkey.key)) &&
+      !RegisterHotKey(owner, id, modifiers, static_cast<UINT>(hotkey.key)))
+    return false;
+  hotkeys_.emplace_back(id, hotkey);
+  return true;
+}
+
+void Win32WindowSystem::unregisterHotkey(int id) {
+  const auto before = hotkeys_.size();
+  std::erase_if(hotkeys_, [id](const auto& entry) { return entry.first == id; });
+  if (hotkeys_.size() != before && owner_) UnregisterHotKey(owner_.get(), id);
+}
+
+int Win32WindowSystem::hotkeyId(const Hotkey& hotkey) const {
+  for (const auto& [id, key] : hotkeys_)
+    if (key == hotkey) return id;
+  return 0;
+}
+
+void Win32WindowSystem::hotkeyPressed(int id) {
+  if (ended_ || !onHotkey) return;
+  const auto handler = onHotkey;  // a handler may replace it
+  handler(id);
 }
 
 std::vector<HWND> Win32WindowSystem::ourTopLevelWindows() const {
@@ -240,6 +290,16 @@ void Win32WindowSystem::endProgram() {
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_HOTKEY) {
+    if (auto* system = static_cast<Win32WindowSystem*>(GetPropW(hwnd, kSystemProperty))) {
+      try {
+        system->hotkeyPressed(static_cast<int>(wParam));
+      } catch (...) {
+        // As for every event: dropped, and the program goes on.
+      }
+      return 0;
+    }
+  }
   if (message == WM_GETMINMAXINFO) {
     // Arrives before WM_NCCREATE. The program sizes its windows itself,
     // down to a caption strip a few pixels high; the default minimum

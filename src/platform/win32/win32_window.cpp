@@ -393,6 +393,66 @@ void Win32Window::sized(HWND hwnd, WPARAM kind) {
   fire(events.onResize);
 }
 
+namespace {
+
+// Appends the items to a menu; submenus are owned by it.
+void appendItems(HMENU menu, const std::vector<MenuItem>& items) {
+  for (const MenuItem& item : items) {
+    if (item.text.empty()) {
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    const std::wstring text = toWideShown(item.text);
+    const UINT state = item.enabled ? MF_ENABLED : MF_GRAYED;
+    if (!item.items.empty()) {
+      HMENU sub = CreatePopupMenu();
+      if (!sub) continue;
+      appendItems(sub, item.items);
+      AppendMenuW(menu, MF_POPUP | MF_STRING | state, reinterpret_cast<UINT_PTR>(sub), text.c_str());
+      continue;
+    }
+    const UINT command = item.id > 0 ? kFirstMenuCommand + (static_cast<UINT>(item.id) << 4) : 0;
+    AppendMenuW(menu, MF_STRING | state, command, text.c_str());
+  }
+}
+
+}  // namespace
+
+void Win32Window::setSystemMenu(const std::vector<MenuItem>& items) {
+  systemMenu_ = items;
+  buildSystemMenu();
+}
+
+void Win32Window::buildSystemMenu() {
+  if (!hwnd_) return;
+  HMENU menu = GetSystemMenu(hwnd_.get(), FALSE);
+  if (!menu) return;
+  for (; systemMenuEntries_ > 0; --systemMenuEntries_) DeleteMenu(menu, 0, MF_BYPOSITION);
+  if (systemMenu_.empty()) return;
+  // Built in a menu of its own, then moved to the top of the system menu
+  // with a separator below.
+  HMENU ours = CreatePopupMenu();
+  if (!ours) return;
+  appendItems(ours, systemMenu_);
+  AppendMenuW(ours, MF_SEPARATOR, 0, nullptr);
+  const int count = GetMenuItemCount(ours);
+  for (int i = count - 1; i >= 0; --i) {
+    wchar_t text[256] = {};
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
+    info.dwTypeData = text;
+    info.cch = 255;
+    if (!GetMenuItemInfoW(ours, static_cast<UINT>(i), TRUE, &info)) continue;
+    // The submenu moves with its item.
+    RemoveMenu(ours, static_cast<UINT>(i), MF_BYPOSITION);
+    info.dwTypeData = text;
+    if (InsertMenuItemW(menu, 0, TRUE, &info)) ++systemMenuEntries_;
+    else if (info.hSubMenu) DestroyMenu(info.hSubMenu);
+  }
+  DestroyMenu(ours);
+}
+
 void Win32Window::closeRequested() {
   bool accepted = true;
   if (events.onCloseRequest && !system_.ended()) {
@@ -470,6 +530,21 @@ bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_CLOSE:
       closeRequested();
       return true;
+    case WM_INITMENUPOPUP:
+      // The system menu is opening: its items may change first.
+      if (HIWORD(lParam) && shown_) {
+        fire(events.onSystemMenuOpening);
+        buildSystemMenu();
+      }
+      return false;
+    case WM_SYSCOMMAND: {
+      const auto command = static_cast<UINT>(wParam & 0xFFF0);
+      if (command >= kFirstMenuCommand && command < kFirstMenuCommand + (256u << 4)) {
+        fire(events.onSystemMenu, static_cast<int>((command - kFirstMenuCommand) >> 4));
+        return true;
+      }
+      return false;
+    }
     case kDpiChanged:
       // Geometry is kept in device pixels; the program places its windows
       // itself, so the suggested rectangle is not applied.

@@ -19,9 +19,15 @@
 namespace ks::win32 {
 
 constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED (Windows 8.1)
+// System-menu commands of the program's items: id << 4 above this, below
+// the system's own (0xF000 and up); the low four bits belong to the system.
+constexpr UINT kFirstMenuCommand = 0x1000;
 
 class Win32WindowSystem;
 class Win32Window;
+
+// The window property that leads from the hidden owner to its system.
+inline constexpr const wchar_t* kSystemProperty = L"kestrascope.system";
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -52,6 +58,12 @@ class Win32WindowSystem final : public WindowSystem {
   void doEvents() override;
   void waitForEvents(double maxSeconds) override;
   void setPreciseWaits(bool on) override;
+  PixelRect workArea(const Window& window) const override;
+  bool registerHotkey(int id, const Hotkey& hotkey) override;
+  void unregisterHotkey(int id) override;
+  void hotkeyPressed(int id);
+  // The id a combination is registered under, or 0.
+  int hotkeyId(const Hotkey& hotkey) const;
   int run() override;
   void endProgram() override;
   bool ended() const override { return ended_; }
@@ -96,6 +108,7 @@ class Win32WindowSystem final : public WindowSystem {
   std::vector<ModalFrame> modal_;
   // Precise waits: a high-resolution waitable timer where Windows offers one
   // (Windows 10 1803 and later), else the system timer raised to 1 ms.
+  std::vector<std::pair<int, Hotkey>> hotkeys_;
   UniqueKernelHandle preciseTimer_;
   bool raisedTimerResolution_ = false;
   bool ended_ = false;
@@ -163,6 +176,7 @@ class Win32Window final : public Window, private win32::ControlHost {
     ControlNode* node = nodeWithHandle(GetFocus());
     return node ? &node->control() : nullptr;
   }
+  void setSystemMenu(const std::vector<MenuItem>& items) override;
 
   HWND handle() const { return hwnd_.get(); }
   void attach(HWND hwnd) { hwnd_.reset(hwnd); }
@@ -247,6 +261,8 @@ class Win32Window final : public Window, private win32::ControlHost {
   void focusArrived();
   void drawLine(HDC dc, const LineDesign& line) const;
   void sized(HWND hwnd, WPARAM kind);
+  // Puts the program's items above the system menu's own.
+  void buildSystemMenu();
   void closeRequested();
   MouseEvent mouseEvent(int button, LPARAM position) const;
 
@@ -281,6 +297,8 @@ class Win32Window final : public Window, private win32::ControlHost {
   bool shown_ = false;    // events flow only after the first show
   bool showing_ = false;  // inside ShowWindow: activation arrives mid-show
   std::optional<SizeKey> lastSize_;
+  std::vector<MenuItem> systemMenu_;
+  int systemMenuEntries_ = 0;  // positions at the top of the system menu that are ours
   UniqueWindow hwnd_;
 };
 
