@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "app/app_fixture.h"
 #include "media/avi_reader.h"
@@ -94,13 +98,14 @@ TEST_F(RecordingTest, AFailedStartBringsTheIdleControlsBackSilently) {
   EXPECT_EQ(grabber->grabs, 1) << "the first capture, then the open failed";
 }
 
-TEST_F(RecordingTest, RecordingStateDisablesTheFrameAndTheRecordButton) {
+TEST_F(RecordingTest, RecordingStateDisablesTheFrameAndTheRecordButtonPauses) {
   userRate("5");
   start();
   bool checked = false;
   atStop = [&] {
     checked = true;
-    EXPECT_FALSE(bar().cmdtest->enabled());
+    EXPECT_TRUE(bar().cmdtest->enabled());
+    EXPECT_EQ(bar().cmdtest->caption(), "Pause");
     EXPECT_FALSE(bar().cmdAbout->enabled());
     EXPECT_FALSE(bar().cmdSettings->enabled());
     EXPECT_FALSE(bar().cmdExit->enabled());
@@ -115,13 +120,113 @@ TEST_F(RecordingTest, RecordingStateDisablesTheFrameAndTheRecordButton) {
     input.mouseMove(*bar().imgbotcorner, {kLeftButton, 1700, 200});
     input.mouseUp(*bar().imgbotcorner, {kLeftButton, 1700, 200});
     EXPECT_EQ(app->frmtop().window().width(), width);
-    // A second Record press starts nothing.
+    // The record button pauses and resumes; it starts no second recording.
     input.click(*bar().cmdtest);
+    EXPECT_TRUE(app->modAVI().Paused());
+    EXPECT_EQ(bar().cmdtest->caption(), "Resume");
+    input.click(*bar().cmdtest);
+    EXPECT_FALSE(app->modAVI().Paused());
+    EXPECT_EQ(bar().cmdtest->caption(), "Pause");
   };
   record("busy", 2.0);
   EXPECT_TRUE(checked);
   EXPECT_EQ(services.movies.created, 1);
+  EXPECT_EQ(bar().cmdtest->caption(), "Record");
   expectIdle();
+}
+
+// The record button through a run: disabled while the calibration runs,
+// Pause and Resume while the recording runs, Record again after; Stop ends
+// a paused recording with a complete movie. The global keys do what the
+// buttons do, and only where the buttons could.
+TEST_F(RecordingTest, TheRecordButtonAndTheGlobalKeysThroughARun) {
+  start();  // system-assigned rate: a calibration first
+  grabber->cost = 0.05;
+  const Hotkey recordKey{true, false, true, false, 0x78}, stopKey{true, false, true, false, 0x79};
+  ASSERT_TRUE(bar().globalKey(FrmBot::kRecordKey).available);
+  EXPECT_EQ(bar().globalKey(FrmBot::kRecordKey).key, recordKey);
+  EXPECT_EQ(bar().globalKey(FrmBot::kStopKey).key, stopKey);
+  std::vector<std::string> seen;  // caption, enabled, paused after each step
+  auto note = [&](const char* step) {
+    seen.push_back(std::string(step) + ": " + bar().cmdtest->caption() + (bar().cmdtest->enabled() ? " on" : " off") +
+                   (app->modAVI().Paused() ? " paused" : ""));
+  };
+  // Steps run as events arrive, one per pass of the running loop.
+  std::deque<std::function<void()>> steps = {
+      [&] { note("calibrating"); },
+      [&] {
+        input.pressHotkey(recordKey);  // ignored: a calibration cannot pause
+        note("calibrating, record key");
+      },
+  };
+  bool recording = false;
+  std::function<void()> watch = [&] {
+    if (!recording && app->modAVI().RecordingRuns()) {
+      recording = true;
+      steps.push_back([&] { note("recording"); });
+      steps.push_back([&] {
+        input.pressHotkey(recordKey);
+        note("record key");
+      });
+      steps.push_back([&] {
+        input.pressHotkey(recordKey);
+        note("record key again");
+      });
+      steps.push_back([&] {
+        input.click(*bar().cmdtest);
+        note("button");
+      });
+      steps.push_back([&] { input.pressHotkey(stopKey); });  // Stop while paused
+    }
+    if (!steps.empty() && (recording || app->modAVI().Recording)) {
+      auto step = std::move(steps.front());
+      steps.pop_front();
+      step();
+    }
+    if (app->modAVI().Recording) ws.post(watch);
+  };
+  ws.queueModalAnswer([this, &watch](Window&) {
+    input.typeText(*file().txtFileName, "keys");
+    input.click(*file().cmdOK);
+    ws.post(watch);
+  });
+  input.pressHotkey(stopKey);  // idle: nothing to stop
+  EXPECT_EQ(services.movies.created, 0);
+  input.pressHotkey(recordKey);  // idle: as the Record button
+  EXPECT_EQ(seen, (std::vector<std::string>{"calibrating: Record off", "calibrating, record key: Record off",
+                                            "recording: Pause on", "record key: Resume on paused",
+                                            "record key again: Pause on", "button: Resume on paused"}));
+  const AviFile f = movie("D:\\Movies\\keys.avi");
+  EXPECT_TRUE(checkIndexes(f, true).empty()) << "Stop while paused leaves a complete movie";
+  EXPECT_EQ(bar().cmdtest->caption(), "Record");
+  expectIdle();
+  // While a dialog is open the keys do nothing.
+  ws.queueModalAnswer([&](Window& box) {
+    input.pressHotkey(recordKey);
+    EXPECT_FALSE(file().window().visible()) << "no New movie dialog over the About box";
+    input.requestClose(box);
+  });
+  input.click(*bar().cmdAbout);
+  EXPECT_EQ(services.movies.created, 2) << "the calibration and the recording, nothing more";
+}
+
+// Keys from the store; one that cannot be read gives the standard one, and
+// one another program holds is unavailable, which the system menu says.
+TEST_F(RecordingTest, GlobalKeysFromTheStoreAndTheirLinesInTheSystemMenu) {
+  store("HotkeyRecord", "Alt+F9");
+  store("HotkeyStop", "F10");  // no modifier: not read
+  ws.takeHotkey(Hotkey{false, true, false, false, 0x78});
+  start();
+  EXPECT_EQ(bar().globalKey(FrmBot::kRecordKey).key, (Hotkey{false, true, false, false, 0x78}));
+  EXPECT_FALSE(bar().globalKey(FrmBot::kRecordKey).available);
+  EXPECT_EQ(bar().globalKey(FrmBot::kStopKey).key, (Hotkey{true, false, true, false, 0x79}));
+  EXPECT_TRUE(bar().globalKey(FrmBot::kStopKey).available);
+  const std::vector<MenuItem>& menu = ws.openSystemMenu(app->frmtop().window());
+  ASSERT_EQ(menu.size(), 4u);
+  EXPECT_EQ(menu[2].text, "Alt+F9: Record, Pause, Resume (unavailable: another program uses it)");
+  EXPECT_EQ(menu[3].text, "Ctrl+Shift+F10: Stop");
+  EXPECT_FALSE(menu[2].enabled);
+  EXPECT_FALSE(menu[3].enabled);
 }
 
 TEST_F(RecordingTest, CalibrationSelectsStoresAndIsReplacedByTheRecording) {

@@ -459,6 +459,47 @@ TEST_F(WindowSystemContract, MouseEventsCarryClientTwipsAndTheButtons) {
   }
 }
 
+// The program's system-menu items: the window sets them as the menu opens,
+// a chosen item raises its id once, a greyed one (or one in a greyed
+// submenu) nothing; a disabled window's menu cannot be used at all.
+TEST_F(WindowSystemContract, SystemMenuItemsRaiseTheirIdsUnlessGreyed) {
+  auto window = shown(Border::FixedSingle);
+  int openings = 0;
+  std::vector<int> chosen;
+  window->events.onSystemMenuOpening = [&] {
+    ++openings;
+    window->setSystemMenu({{0, "Sizes", true, {{3, "small", true, {}}, {4, "large", false, {}}}},
+                           {0, "Greyed sizes", false, {{6, "inside", true, {}}}},
+                           {5, "Top level", true, {}},
+                           {0, "A line", false, {}}});
+  };
+  window->events.onSystemMenu = [&](int id) { chosen.push_back(id); };
+  for (int id : {3, 4, 5, 6, 7}) input.chooseSystemMenuItem(*window, id);
+  EXPECT_EQ(chosen, (std::vector<int>{3, 5}));
+  EXPECT_GE(openings, 5) << "the menu is set anew each time it opens";
+  window->setEnabled(false);
+  input.chooseSystemMenuItem(*window, 3);
+  EXPECT_EQ(chosen.size(), 2u);
+}
+
+// A global key combination raises its id; one held elsewhere cannot be
+// had again, and a released one raises nothing.
+TEST_F(WindowSystemContract, GlobalKeysRaiseTheirIds) {
+  const Hotkey a{true, true, true, false, 'K'}, b{true, true, true, false, 'J'};
+  std::vector<int> pressed;
+  windows.onHotkey = [&](int id) { pressed.push_back(id); };
+  ASSERT_TRUE(windows.registerHotkey(7, a));
+  ASSERT_TRUE(windows.registerHotkey(8, b));
+  EXPECT_FALSE(windows.registerHotkey(9, a)) << "taken already";
+  input.pressHotkey(b);
+  input.pressHotkey(a);
+  windows.unregisterHotkey(7);
+  input.pressHotkey(a);
+  EXPECT_EQ(pressed, (std::vector<int>{8, 7}));
+  windows.unregisterHotkey(8);
+  windows.onHotkey = {};
+}
+
 TEST_F(WindowSystemContract, EndingTheProgramFromAHandlerEndsRunWithoutNotifyingWindows) {
   // Two windows, the last shown active; the program ends in its Paint.
   std::unique_ptr<Window> both[] = {shown(Border::FixedSingle), make(Border::FixedSingle)};
