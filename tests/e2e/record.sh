@@ -11,6 +11,20 @@ mkdir -p "$movies"
 line_of() { awk -v c="$1" 'substr($0, index($0, $11)) == c'; }   # a window by caption
 bar_line() { awk '$11 == "-" && $3 > $4' ; }
 
+# Pauses or resumes the recording: BX BY (the bar) RX RY RW RH (the region).
+toggle_pause() {
+    if [[ "$PAUSE_BY" == keys ]]; then
+        # Another program takes the focus first: a click on the pattern, far
+        # from the frame.
+        xdotool mousemove 900 700 click 1; sleep 0.3
+        xdotool key ctrl+shift+F9
+    else
+        xdotool mousemove $(($1 + 64)) $(($2 + 14)) click 1           # Pause / Resume
+    fi
+    sleep 0.2
+    xdotool mousemove $(($3 + $5 / 2)) $(($4 + $6 * 3 / 4))
+}
+
 # One journey: NAME RATE-TEXT SECONDS.
 journey() {
     local name="$1" seconds="$3" list bar dlg bx by cx cy
@@ -55,9 +69,26 @@ journey() {
     local started=$SECONDS
     sleep 0.5
     xdotool mousemove $((rx + rw / 2)) $((ry + rh * 3 / 4))
-    sleep "$seconds"
-    ks_screenshot "$out/$name-recording.png"
-    xdotool mousemove $((bx + 116)) $((by + 14)) click 1          # Stop
+    if [[ -n "${PAUSE_BY:-}" ]]; then
+        # About 2 s recorded, 3 s paused, 2 s more, then Stop: with the global
+        # keys while another program (the pattern) has the focus, or with
+        # the bar's buttons.
+        sleep 2
+        toggle_pause "$bx" "$by" "$rx" "$ry" "$rw" "$rh"
+        sleep 1.5; ks_screenshot "$out/$name-paused.png"; sleep 1.5
+        toggle_pause "$bx" "$by" "$rx" "$ry" "$rw" "$rh"
+        sleep 2
+        ks_screenshot "$out/$name-recording.png"
+        if [[ "$PAUSE_BY" == keys ]]; then
+            xdotool key ctrl+shift+F10                                # Stop
+        else
+            xdotool mousemove $((bx + 116)) $((by + 14)) click 1      # Stop
+        fi
+    else
+        sleep "$seconds"
+        ks_screenshot "$out/$name-recording.png"
+        xdotool mousemove $((bx + 116)) $((by + 14)) click 1          # Stop
+    fi
     sleep 2
     ks_screenshot "$out/$name-stopped.png"
     if [[ -n "${AFTER_STOP:-}" ]]; then
@@ -66,6 +97,10 @@ journey() {
         ks_screenshot "$out/$name-settings.png"
     fi
     JOURNEY_CURSOR="$((rw / 2)) $((rh * 3 / 4))"
+    # Clicked, the pattern is another program's active window: Wine's
+    # virtual desktop then lifts it over the topmost frame, so the pointer is
+    # over another program's window and is left out of the check.
+    [[ "${PAUSE_BY:-}" == keys ]] && JOURNEY_CURSOR=""
     JOURNEY_SPLIT=$((384 - ry))
     JOURNEY_SIZE="$rw $rh"
     ks_wine_close kestrascope
@@ -102,6 +137,14 @@ setting fps 60
 PATTERN_STEP=1 journey movie60 60 5
 check_movie movie60 60 --step 1 --min-new 95 --max-median-late 8
 
+# Pause and resume: about 4 s recorded of 7, with one jump of about 3 s in
+# the times, once with the global keys and once with the buttons.
+setting fps 10
+for by in keys button; do
+    PAUSE_BY=$by journey "paused-$by" 10 0
+    check_movie "paused-$by" 10 --pauses 1 --pause-seconds 3
+done
+
 # Lossless movies, the format picked in the dialog with the keyboard: every
 # frame's time reads back exactly.
 for rate in 10 30; do
@@ -110,6 +153,7 @@ for rate in 10 30; do
     [[ "$(stored Compression)" == ZMBV ]] || fail "lossless$rate: the choice was not stored (Compression=$(stored Compression))"
     check_movie "lossless$rate" "$rate" --lossless
 done
+setting fps 10
 PICK_FORMAT=uncompressed journey back10 10 2
 [[ "$(stored Compression)" == None ]] || fail "back to uncompressed: Compression=$(stored Compression)"
 check_movie back10 10

@@ -2,6 +2,7 @@
 """Checks a recorded movie against what the screen showed.
 
 Usage: movie_check.py [--loose] [--lossless] [--step MS] [--min-new PCT] [--max-median-late MS]
+                      [--pauses N [--pause-seconds S]]
                       MOVIE.avi RATE WIDTH HEIGHT SPLIT [CURSOR_X CURSOR_Y]
 
 The screen under the region showed the pattern tool: above row SPLIT of the
@@ -10,7 +11,9 @@ green with blue 0x40, below it is pure blue. --lossless expects a ZMBV movie (de
 pixels) instead of an uncompressed one. --min-new asks that at least
 that share of the frames be new pictures; --max-median-late that the new
 pictures be grabbed, at the median, within that many ms of their due time
-(frame k is due k / RATE seconds after the first). With --loose (rates the time pattern cannot resolve) only the order of the
+(frame k is due k / RATE seconds after the first). --pauses expects exactly
+N jumps in the times (of about S seconds each), and checks the schedule and
+the count on the time recorded, the jumps taken out. With --loose (rates the time pattern cannot resolve) only the order of the
 times is checked, not the schedule and count. Checks: ffprobe's stream parameters, that every frame is the
 right way up, that the times never go backwards and follow the schedule
 (frame k about k / RATE seconds after frame 0), that the frame count fits
@@ -37,6 +40,8 @@ def main():
     if lossless:
         sys.argv.remove("--lossless")
     step = option("--step", 10)
+    pauses = option("--pauses", None)
+    pause_seconds = option("--pause-seconds", None)
     min_new = option("--min-new", None)
     max_late = option("--max-median-late", None)
     movie, rate, width, height = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
@@ -81,6 +86,25 @@ def main():
             box = [px(x, y) for y in range(cy, min(cy + 16, height)) for x in range(cx, min(cx + 10, width))]
             if sum(1 for p in box if p in ((0, 0, 0), (255, 255, 255))) >= 15:
                 cursor_frames += 1
+    if len(times) == count and count > 1 and pauses is not None:
+        # A pause shows as one jump in the times; without the jumps the
+        # frames must follow the schedule of the time recorded.
+        interval = 1000.0 / rate
+        jumps = [(k, times[k] - times[k - 1]) for k in range(1, count) if times[k] - times[k - 1] > 2 * interval + 60]
+        print("pauses: %s" % ", ".join("%.2f s after frame %d" % ((g - interval) / 1000.0, k - 1) for k, g in jumps))
+        if len(jumps) != int(pauses):
+            failures.append("%d jumps in the times, expected %d" % (len(jumps), int(pauses)))
+        if pause_seconds is not None:
+            for k, g in jumps:
+                if abs((g - interval) / 1000.0 - pause_seconds) > 1.0:
+                    failures.append("a jump of %.2f s, expected about %g s" % ((g - interval) / 1000.0, pause_seconds))
+        shift = 0
+        adjusted = []
+        for k in range(count):
+            if k > 0 and times[k] - times[k - 1] > 2 * interval + 60:
+                shift += times[k] - times[k - 1] - interval
+            adjusted.append(times[k] - shift)
+        times = adjusted
     if len(times) == count and count > 1:
         interval = 1000.0 / rate
         back = [k for k in range(1, count) if times[k] < times[k - 1]]
