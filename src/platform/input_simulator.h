@@ -47,6 +47,10 @@ class InputSimulator {
   // and the cancel button.
   virtual void pressEnter(Window& window) = 0;
   virtual void pressEscape(Window& window) = 0;
+
+  // The system: it announces to every top-level window that a drive arrived
+  // (a stick plugged in, a disc inserted) or went.
+  virtual void announceDrivesChanged() = 0;
 };
 
 }  // namespace ks

@@ -32,6 +32,7 @@ class HeadlessInputSimulator final : public InputSimulator {
   void pressTab(Window& window, bool shift) override;
   void pressEnter(Window& window) override;
   void pressEscape(Window& window) override;
+  void announceDrivesChanged() override { system_.announceDrivesChanged(); }
 
  private:
   HeadlessWindowSystem& system_;

@@ -59,6 +59,9 @@ class HeadlessWindowSystem final : public WindowSystem {
   void queueMessageBoxAnswer(MsgButton answer);
   // Work that arrives as a window event: runs at the next doEvents.
   void post(std::function<void()> event);
+  // What Windows does when a drive arrives or goes: every window, shown or
+  // hidden, hears it at once.
+  void announceDrivesChanged();
 
   const std::vector<std::string>& messageBoxTexts() const { return messageBoxTexts_; }
   const std::vector<std::string>& warnings() const { return warnings_; }
