@@ -29,6 +29,12 @@ TEST(MemoryFileSystem, DrivesAreListedInLetterOrderWhateverTheirState) {
   for (const char* refused : {"\\\\SERVER\\Share", "\\\\server", "\\\\server\\", "\\\\server\\other\\", "D:", ""})
     EXPECT_FALSE(fs.addShare(refused)) << refused;
   EXPECT_EQ(fs.drives(), (std::vector<std::string>{"C:", "E:", "Z:"}));
+  // Unplugged, and plugged in again.
+  EXPECT_TRUE(fs.removeDrive("e:"));
+  for (const char* refused : {"E:", "Q:", "E:\\", ""}) EXPECT_FALSE(fs.removeDrive(refused)) << refused;
+  EXPECT_EQ(fs.drives(), (std::vector<std::string>{"C:", "Z:"}));
+  EXPECT_TRUE(fs.addDrive("E:", false));
+  EXPECT_EQ(fs.drives(), (std::vector<std::string>{"C:", "E:", "Z:"}));
   EXPECT_EQ(fs.volumeLabel("C:"), "System");
   EXPECT_EQ(fs.volumeLabel("Q:"), "");
 

@@ -39,7 +39,7 @@ struct MemoryFileSystem::Drive {
   bool ready = true;
   bool share = false;
   std::string label;
-  std::string rootPath;  // "D:\\" or "\\\\server\\share\\", as added
+  std::string rootPath;  // "D:\" or "\\server\share\", as added
   std::string current;   // empty: the root
   Node root;
 };
@@ -171,6 +171,10 @@ bool MemoryFileSystem::setDriveReady(const std::string& volume, bool ready) {
   if (!d) return false;
   d->ready = ready;
   return true;
+}
+
+bool MemoryFileSystem::removeDrive(const std::string& volume) {
+  return findVolume(volume) && volumes_.erase(nameKey(volumeOf(volume))) == 1;
 }
 
 bool MemoryFileSystem::setCurrentFolder(const std::string& drive, const std::string& path) {

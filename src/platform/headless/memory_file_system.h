@@ -31,6 +31,8 @@ class MemoryFileSystem final : public FileSystem {
   bool addShare(const std::string& share, bool reachable = true);
   // A drive's medium, or whether a share can be reached.
   bool setDriveReady(const std::string& volume, bool ready);
+  // A drive unplugged, or a share gone, with all it held.
+  bool removeDrive(const std::string& volume);
   // The folder that "D:" stands for; it must exist on that drive.
   bool setCurrentFolder(const std::string& drive, const std::string& path);
   // Creates the folder and any missing parents.
