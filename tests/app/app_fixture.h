@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "about/frmabout.h"
 #include "app/app.h"
 #include "frame/frmbot.h"
@@ -40,6 +43,12 @@ class AppTest : public ::testing::Test {
   }
   void store(const char* key, const std::string& value) { services.settings.write(kAppName, kSection, key, value); }
 
+  // The items of a list, in order.
+  static std::vector<std::string> items(const ItemList& list) {
+    std::vector<std::string> out;
+    for (int i = 0; i < list.listCount(); ++i) out.push_back(list.list(i));
+    return out;
+  }
   FrmBot& bar() { return app->frmbot(); }
   FrmSettings& settings() { return app->frmSettings(); }
   FrmFile& file() { return app->frmFile(); }

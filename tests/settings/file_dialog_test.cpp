@@ -80,7 +80,9 @@ TEST_F(FileDialogTest, ExistingFileAsksBeforeOverwriting) {
     const std::size_t before = ws.messageBoxTexts().size();
     EXPECT_EQ(accept(c.name, c.answer), c.fileName);
     EXPECT_EQ(ws.messageBoxTexts().size() - before, c.asked ? 1u : 0u);
-    if (c.asked) EXPECT_EQ(ws.messageBoxTexts().back(), kOverwriteQuestion);
+    if (c.asked) {
+      EXPECT_EQ(ws.messageBoxTexts().back(), kOverwriteQuestion);
+    }
     EXPECT_EQ(file().window().visible(), std::string(c.fileName).empty());
   }
 }
@@ -151,6 +153,37 @@ TEST_F(FileDialogTest, CancelAndCloseAfterAnAcceptedOkLeaveNoFile) {
   EXPECT_EQ(file().FileName, "") << "the next touch loads it afresh";
   EXPECT_EQ(file().txtFileName->text(), "");
   EXPECT_EQ(file().Dir->path(), "D:\\Movies");
+}
+
+// "Path" is read once, by the bar's Load: a folder that opens moves the
+// folder list (and only it), anything else leaves the stored folder.
+TEST_F(FileDialogTest, StoredPathMovesTheFolderListAtStartUp) {
+  services.files.addFolder("D:\\Movies\\Sub");
+  services.files.addFolder("C:\\Clips");
+  struct Case {
+    const char* path;
+    const char* folderList;
+  } cases[] = {
+      {"", "D:\\Movies"},
+      {"C:\\Clips", "C:\\Clips"},
+      {"d:\\movies\\sub\\", "D:\\Movies\\Sub"},
+      {"C:\\", "C:\\"},
+      {"Q:\\Gone", "D:\\Movies"},
+      {"D:\\Movies\\missing", "D:\\Movies"},
+      {"relative", "D:\\Movies"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    services.settings = MemorySettingsStore();
+    store("folder", "D:\\Movies");
+    store("Path", c.path);
+    start();
+    EXPECT_EQ(file().Dir->path(), c.folderList);
+    EXPECT_EQ(file().filList->path(), c.folderList);
+    EXPECT_EQ(file().Drv->control.text(), "D:") << "the drive list stays on the stored folder's drive";
+    EXPECT_EQ(stored("folder"), "D:\\Movies");
+    EXPECT_EQ(stored("Path"), c.path);
+  }
 }
 
 TEST_F(FileDialogTest, HiddenDialogKeepsFolderAndName) {

@@ -8,6 +8,10 @@ namespace {
 TEST_F(AppTest, FirstRunWithAnEmptyStore) {
   start();
   FrmSettings& s = settings();
+  EXPECT_EQ(s.window().caption(), "Settings");
+  EXPECT_EQ(file().window().caption(), "Create New Movie");
+  EXPECT_EQ(items(*s.cboFrames),
+            (std::vector<std::string>{"1", "2", "3", "4", "5", "10", "15", "20", "30", "40", "50", "60"}));
   EXPECT_TRUE(s.optSystem->value());
   EXPECT_FALSE(s.optUser->value());
   EXPECT_EQ(s.cboFrames->text(), "1");
