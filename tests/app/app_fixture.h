@@ -49,6 +49,13 @@ class AppTest : public ::testing::Test {
     for (int i = 0; i < list.listCount(); ++i) out.push_back(list.list(i));
     return out;
   }
+  // The user picks the drive list's entry that reads `entry`.
+  void pickDrive(DriveList& drives, const std::string& entry) {
+    for (int i = 0; i < drives.control.listCount(); ++i)
+      if (drives.control.list(i) == entry) return input.selectItem(drives.control, i);
+    ADD_FAILURE() << "no drive " << entry;
+  }
+
   FrmBot& bar() { return app->frmbot(); }
   FrmSettings& settings() { return app->frmSettings(); }
   FrmFile& file() { return app->frmFile(); }
