@@ -37,8 +37,8 @@ std::wstring rootOf(wchar_t letter) { return {letter, L':', L'\\'}; }
 std::string displayPath(std::wstring_view path) { return withoutLongPathForm(win32::fromWide(path)); }
 
 // An absolute, normalized path for the wide calls, without trailing
-// backslashes except a drive's or a share's root, in the "\\?\" form (or
-// "\\?\UNC\" for a share) when it is long.
+// backslashes except a drive's root ("\\server\share" names a share's root
+// as well), in the "\\?\" form (or "\\?\UNC\" for a share) when it is long.
 // GetFullPathNameW itself has no length limit.
 std::optional<std::wstring> systemPath(const std::string& path) {
   const std::optional<std::wstring> wide = win32::toWide(path);
@@ -54,7 +54,7 @@ std::optional<std::wstring> systemPath(const std::string& path) {
     }
     full.resize(length);  // the size needed, NUL included
   }
-  while (full.size() > 1 && full.back() == L'\\' && !isRoot(win32::fromWide(full))) full.pop_back();
+  while (full.size() > 1 && full.back() == L'\\' && !isDriveRoot(win32::fromWide(full))) full.pop_back();
   return win32::toWide(longPathForm(win32::fromWide(full)));
 }
 
