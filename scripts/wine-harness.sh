@@ -10,6 +10,7 @@
 #       trap that calls ks_harness_stop.
 #   ks_wine_run [--timeout S] [--cwd DIR] EXE [ARGS...]
 #       Runs EXE in the desktop, waits, returns its exit code (124: timed out).
+#       EXE is a Unix path, or a Windows network path (\\server\share\x.exe).
 #   ks_wine_start [--timeout S] [--cwd DIR] EXE [ARGS...]; ks_wine_wait [JOB]
 #       The same in two steps; ks_wine_start sets KS_WINE_JOB.
 #   ks_wine_close TITLE            post WM_CLOSE to the windows titled TITLE
@@ -443,12 +444,12 @@ ks_wine_start() {
         ks_log "ks_wine_start: call ks_harness_start first"
         return 1
     fi
-    if [[ $# -lt 1 || ! -f "$1" ]]; then
+    if [[ $# -lt 1 || ( ! -f "$1" && "$1" != '\\'* ) ]]; then
         ks_log "ks_wine_start: no such program: ${1:-}"
         return 1
     fi
-    local exe
-    exe="$(ks_winpath "$1")"
+    local exe="$1"
+    [[ "$exe" == '\\'* ]] || exe="$(ks_winpath "$1")"
     shift
     KS__JOBS=$((KS__JOBS + 1))
     KS_WINE_JOB=$KS__JOBS

@@ -19,28 +19,6 @@ std::size_t devicePrefixLength(std::string_view path) {
   return 0;
 }
 
-// Characters from the start that belong to the root: "D:\" 3, "D:" 2,
-// "\\server\share\" all of it, "\" 1, a relative path 0.
-std::size_t rootLength(std::string_view path) {
-  std::size_t at = devicePrefixLength(path);
-  const std::string_view rest = path.substr(at);
-  if (rest.size() >= 2 && isAsciiLetter(rest[0]) && rest[1] == ':')
-    return at + ((rest.size() >= 3 && isPathSeparator(rest[2])) ? 3 : 2);
-  const bool unc = at == 0 ? (rest.size() >= 2 && isPathSeparator(rest[0]) && isPathSeparator(rest[1]))
-                           : (rest.size() >= 4 && equalsIgnoreCase(rest.substr(0, 3), "UNC") &&
-                              isPathSeparator(rest[3]));
-  if (unc) {
-    at += at == 0 ? 2 : 4;
-    for (int part = 0; part < 2 && at < path.size(); ++part) {
-      while (at < path.size() && !isPathSeparator(path[at])) ++at;
-      if (at < path.size()) ++at;  // the separator after server and share
-    }
-    return at;
-  }
-  if (at == 0 && !path.empty() && isPathSeparator(path[0])) return 1;
-  return at;
-}
-
 // The end of a path once separators trailing after its root are dropped.
 std::size_t endWithoutTrailingSeparators(std::string_view path, std::size_t root) {
   std::size_t end = path.size();
@@ -88,9 +66,58 @@ std::string driveOf(std::string_view path) {
   return {};
 }
 
+std::string volumeOf(std::string_view path) {
+  std::string drive = driveOf(path);
+  if (!drive.empty()) return drive;
+  std::size_t at = 0;
+  if (devicePrefixLength(path) == 0) {
+    if (path.size() < 2 || !isPathSeparator(path[0]) || !isPathSeparator(path[1])) return {};
+    at = 2;
+  } else {
+    const std::string_view rest = path.substr(4);
+    if (path[2] != '?' || rest.size() < 4 || !equalsIgnoreCase(rest.substr(0, 3), "UNC") || !isPathSeparator(rest[3]))
+      return {};
+    at = 8;
+  }
+  std::string names[2];
+  for (std::string& name : names) {
+    while (at < path.size() && !isPathSeparator(path[at])) name += path[at++];
+    if (name.empty()) return {};
+    ++at;  // the separator after it
+  }
+  return "\\\\" + names[0] + "\\" + names[1];
+}
+
 bool isDriveRoot(std::string_view path) {
   return path.size() == 3 && isAsciiLetter(path[0]) && path[1] == ':' && isPathSeparator(path[2]);
 }
+
+bool isRoot(std::string_view path) {
+  if (isDriveRoot(path)) return true;
+  return !path.empty() && isPathSeparator(path.back()) && !volumeOf(path).empty() && devicePrefixLength(path) == 0 &&
+         rootLength(path) == path.size();
+}
+
+std::size_t rootLength(std::string_view path) {
+  std::size_t at = devicePrefixLength(path);
+  const std::string_view rest = path.substr(at);
+  if (rest.size() >= 2 && isAsciiLetter(rest[0]) && rest[1] == ':')
+    return at + ((rest.size() >= 3 && isPathSeparator(rest[2])) ? 3 : 2);
+  const bool unc = at == 0 ? (rest.size() >= 2 && isPathSeparator(rest[0]) && isPathSeparator(rest[1]))
+                           : (rest.size() >= 4 && equalsIgnoreCase(rest.substr(0, 3), "UNC") &&
+                              isPathSeparator(rest[3]));
+  if (unc) {
+    at += at == 0 ? 2 : 4;
+    for (int part = 0; part < 2 && at < path.size(); ++part) {
+      while (at < path.size() && !isPathSeparator(path[at])) ++at;
+      if (at < path.size()) ++at;  // the separator after server and share
+    }
+    return at;
+  }
+  if (at == 0 && !path.empty() && isPathSeparator(path[0])) return 1;
+  return at;
+}
+
 
 std::string withTrailingBackslash(std::string path) {
   if (path.empty() || path.back() != '\\') path += '\\';

@@ -17,9 +17,21 @@ bool isBadNameCharacter(char c);
 // The drive designator a path starts with, upper case ("D:" from "d:\x" or
 // "\\?\D:\x"); empty for UNC and relative paths.
 std::string driveOf(std::string_view path);
+// What a path is on: its drive designator as driveOf gives it, or the share
+// of a network path ("\\server\share" from "\\server\share\x" or
+// "\\?\UNC\server\share\x"); empty for relative paths and for a network
+// path that names no share.
+std::string volumeOf(std::string_view path);
 // "D:\" (or "D:/"), the root of a drive; not "D:", which names the drive's
 // current folder.
 bool isDriveRoot(std::string_view path);
+// A drive's root or a share's, "\\server\share\": the folders a folder list
+// shows with their trailing backslash.
+bool isRoot(std::string_view path);
+// Characters from the start that belong to the root: "D:\" 3, "D:" 2,
+// "\\server\share\" all of it ("\\?\" prefixes included), "\" 1, a
+// relative path 0.
+std::size_t rootLength(std::string_view path);
 // Appends "\" unless the text already ends in one, so that a root gets no
 // second backslash.
 std::string withTrailingBackslash(std::string path);

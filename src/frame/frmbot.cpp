@@ -109,6 +109,8 @@ void FrmBot::load() {
   imgbotcorner->onMouseUp = [this](const MouseEvent& e) { gripDragged(e); };
   cmdAbout->onClick = [this] { app_.windows().showModal(app_.frmAbout().window()); };
   cmdSettings->onClick = [this] {
+    // A stick plugged in since the last showing is there to pick.
+    app_.frmSettings().refreshDrives();
     app_.frmSettings().PutonTop();
     app_.windows().showModal(app_.frmSettings().window());
   };
@@ -210,6 +212,7 @@ void FrmBot::record() {
   ModAvi& avi = app_.modAVI();
   avi.Recording = true;
   FrmFile& file = app_.frmFile();
+  file.refreshDrives();
   stayOnTopInPlace(file.window());
   app_.windows().showModal(file.window());
   // A close request unloads the dialog; its FileName went with it.

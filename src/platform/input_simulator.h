@@ -52,6 +52,10 @@ class InputSimulator {
   virtual void chooseSystemMenuItem(Window& window, int id) = 0;
   // The user presses a global key combination, wherever the focus is.
   virtual void pressHotkey(const Hotkey& hotkey) = 0;
+
+  // The system: it announces to every top-level window that a drive arrived
+  // (a stick plugged in, a disc inserted) or went.
+  virtual void announceDrivesChanged() = 0;
 };
 
 }  // namespace ks

@@ -70,6 +70,10 @@ struct WindowEvents {
   // an empty handler accepts. An accepted request unloads the window.
   std::function<bool()> onCloseRequest;
   std::function<void()> onUnload;
+  // The system announced that a drive or medium arrived or went (a stick
+  // plugged in or pulled out, a disc inserted); every top-level window hears
+  // it, shown or hidden.
+  std::function<void()> onDrivesChanged;
   // The system menu (title-bar icon, Alt+Space) is about to open: the
   // handler may set its items anew. Then the user chose one of them.
   std::function<void()> onSystemMenuOpening;

@@ -16,11 +16,12 @@ std::string upperAscii(std::string s) {
   return s;
 }
 
-// Splits "D:\a\b" into "D:" and {"a", "b"}.
+// The names after the root: {"a", "b"} for "D:\a\b" and for
+// "\\server\share\a\b".
 std::vector<std::string> components(const std::string& path) {
   std::vector<std::string> parts;
   std::string part;
-  for (std::size_t i = 2; i < path.size(); ++i) {
+  for (std::size_t i = rootLength(path); i < path.size(); ++i) {
     if (isPathSeparator(path[i])) {
       if (!part.empty()) parts.push_back(part);
       part.clear();
@@ -56,21 +57,21 @@ bool matchFrom(const std::string& name, std::size_t n, const std::string& patter
 bool matchesPattern(const std::string& name, const std::string& pattern) { return matchFrom(name, 0, pattern, 0); }
 
 std::string canonicalFolder(const FileSystem& files, const std::string& path) {
-  const std::string drive = upperAscii(driveOf(path));
-  if (drive.size() != 2) return {};
-  std::string result = drive + "\\";
+  const std::string volume = volumeOf(path);
+  if (volume.empty()) return {};
+  std::string result = volume + "\\";
   if (!files.stat(result)) return {};
   for (const std::string& part : components(path)) {
     if (part == ".") continue;
     if (part == "..") {
-      if (!isDriveRoot(result)) result = withTrailingBackslash(parentFolder(result.substr(0, result.size() - 1)));
+      if (!isRoot(result)) result = withTrailingBackslash(parentFolder(result.substr(0, result.size() - 1)));
       continue;
     }
     const auto entry = files.stat(result + part);
     if (!entry || !entry->folder) return {};
     result += entry->name + "\\";
   }
-  return isDriveRoot(result) ? result : result.substr(0, result.size() - 1);
+  return isRoot(result) ? result : result.substr(0, result.size() - 1);
 }
 
 void openFolder(DriveList& drives, DirList& folders, const std::string& folder, const std::string& fallback) {
@@ -81,13 +82,21 @@ void openFolder(DriveList& drives, DirList& folders, const std::string& folder, 
   }
 }
 
-void followDrive(DriveList& drives, DirList& folders, std::string& lastGoodDrive, const std::string& fallbackDrive) {
-  if (folders.setPath(drives.drive())) {
-    lastGoodDrive = drives.drive();
-    return;
+void followDrive(DriveList& drives, DirList& folders, const std::string& fallbackDrive) {
+  if (folders.setPath(drives.drive())) return;
+  drives.showDrive(folders.path().empty() ? fallbackDrive : folders.path());
+}
+
+void refreshLists(DriveList& drives, DirList& folders, const std::vector<std::string>& fallbacks) {
+  drives.refreshDrives();
+  bool moved = false;
+  if (!folders.reachable()) {
+    for (const std::string& folder : fallbacks) {
+      moved = folders.setPath(folder);
+      if (moved) break;
+    }
   }
-  const std::string back = lastGoodDrive.empty() ? fallbackDrive : lastGoodDrive;
-  if (!equalsIgnoreCase(back, drives.drive())) drives.setDrive(back);
+  if (moved || drives.drive().empty()) drives.showDrive(folders.path());
 }
 
 // --- DriveList ---
@@ -98,29 +107,56 @@ DriveList::DriveList(ComboBox& list, const FileSystem& files) : control(list), f
 }
 
 void DriveList::refreshDrives() {
-  drives_ = files_.drives();
+  entries_.clear();
+  for (const std::string& d : files_.drives()) entries_.push_back(upperAscii(d));
+  entries_.insert(entries_.end(), shares_.begin(), shares_.end());
+  fill();
+}
+
+void DriveList::fill() {
   const MutedClick muted(control);
   control.clear();
-  for (const std::string& d : drives_) control.addItem(upperAscii(d));
-  for (std::size_t i = 0; i < drives_.size(); ++i)
-    if (equalsIgnoreCase(drives_[i], drive_)) control.setListIndex(static_cast<int>(i));
+  for (const std::string& entry : entries_) control.addItem(entry);
+  const auto selected = std::find_if(entries_.begin(), entries_.end(),
+                                     [this](const std::string& e) { return equalsIgnoreCase(e, drive_); });
+  if (selected == entries_.end()) {
+    drive_.clear();
+    return;
+  }
+  control.setListIndex(static_cast<int>(selected - entries_.begin()));
+}
+
+int DriveList::entryOf(const std::string& path) {
+  const std::string wanted = volumeOf(path);
+  if (wanted.empty()) return -1;
+  for (std::size_t i = 0; i < entries_.size(); ++i)
+    if (equalsIgnoreCase(entries_[i], wanted)) return static_cast<int>(i);
+  // A share is listed once it is known to be there.
+  if (!driveOf(wanted).empty() || !files_.stat(wanted + "\\")) return -1;
+  shares_.push_back(wanted);
+  entries_.push_back(wanted);
+  fill();
+  return static_cast<int>(entries_.size()) - 1;
 }
 
 void DriveList::setDrive(const std::string& path) {
-  const std::string wanted = driveOf(path);
-  for (std::size_t i = 0; i < drives_.size(); ++i) {
-    if (equalsIgnoreCase(drives_[i], wanted)) {
-      control.setListIndex(static_cast<int>(i));
-      return;
-    }
-  }
+  const int i = entryOf(path);
+  if (i >= 0) control.setListIndex(i);
+}
+
+void DriveList::showDrive(const std::string& path) {
+  const int i = entryOf(path);
+  if (i < 0) return;
+  const MutedClick muted(control);
+  control.setListIndex(i);
+  drive_ = entries_[static_cast<std::size_t>(i)];
 }
 
 void DriveList::picked() {
   const int i = control.listIndex();
-  if (i < 0 || i >= static_cast<int>(drives_.size())) return;
-  const std::string chosen = upperAscii(drives_[static_cast<std::size_t>(i)]);
-  if (chosen == drive_) return;
+  if (i < 0 || i >= static_cast<int>(entries_.size())) return;
+  const std::string& chosen = entries_[static_cast<std::size_t>(i)];
+  if (equalsIgnoreCase(chosen, drive_)) return;
   drive_ = chosen;
   if (onChange) onChange();
 }
@@ -147,11 +183,13 @@ bool DirList::setPath(const std::string& path) {
   return true;
 }
 
+bool DirList::reachable() const { return !path_.empty() && !canonicalFolder(files_, path_).empty(); }
+
 void DirList::fill() {
   itemPaths_.clear();
   const MutedClick muted(control);
   control.clear();
-  std::string at = path_.substr(0, 3);
+  std::string at = path_.substr(0, rootLength(path_));
   std::string indent;
   itemPaths_.push_back(at);
   control.addItem(at);

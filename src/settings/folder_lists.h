@@ -12,16 +12,23 @@ class ComboBox;
 class ListBox;
 class FileSystem;
 
-// The machine's drives in a drop-down list. Change runs whenever the
-// selected drive changes, by the user or by the program.
+// The machine's drives in a drop-down list, and the network shares it was
+// pointed at ("\\server\share"), which Windows lists under no letter.
+// Change runs whenever the selected drive changes, by the user or by
+// setDrive.
 class DriveList {
  public:
   DriveList(ComboBox& list, const FileSystem& files);
-  // The selected drive designator ("D:"), or "" with none.
+  // The selected drive designator ("D:") or share, or "" with none.
   std::string drive() const { return drive_; }
-  // Selects the drive a path names ("D:\Movies", "d:").
+  // Selects the drive or share a path names ("D:\Movies", "d:",
+  // "\\server\share\x"); a share that can be reached becomes an entry.
   void setDrive(const std::string& path);
-  // Reads the drives again (a medium was inserted, a stick plugged in).
+  // The same without Change: the list goes back to where the folder list is.
+  void showDrive(const std::string& path);
+  // Reads the drives again (a medium was inserted, a stick plugged in),
+  // keeping the shares and the selection, without Change; with the selected
+  // drive gone nothing is selected.
   void refreshDrives();
 
   std::function<void()> onChange;
@@ -29,8 +36,12 @@ class DriveList {
 
  private:
   void picked();
+  void fill();
+  // The entry of the path's drive or share, -1 when there is none.
+  int entryOf(const std::string& path);
   const FileSystem& files_;
-  std::vector<std::string> drives_;
+  std::vector<std::string> entries_;  // the file system's drives, then the shares
+  std::vector<std::string> shares_;
   std::string drive_;
 };
 
@@ -41,11 +52,16 @@ class DirList {
  public:
   DirList(ListBox& list, const FileSystem& files);
   // The current folder's full path: no trailing backslash, except a drive's
-  // root ("D:\").
+  // root ("D:\") or a share's ("\\server\share\"); "" before any folder
+  // could be opened.
   std::string path() const { return path_; }
   // Opens a folder; a bare drive designator opens that drive's current
-  // folder. False, with nothing changed, when it cannot be opened.
+  // folder, a bare share its root. False, with nothing changed, when it
+  // cannot be opened.
   [[nodiscard]] bool setPath(const std::string& path);
+  // False once the current folder cannot be opened any more (its drive or
+  // share went, or the medium), and before any folder was.
+  bool reachable() const;
 
   std::function<void()> onChange;
   ListBox& control;
@@ -83,14 +99,21 @@ void openFolder(DriveList& drives, DirList& folders, const std::string& folder, 
 
 // What a dialog does when its drive list changes: the folder list moves to
 // that drive, or, when the drive is not ready, the drive list goes back to
-// the last drive that worked (`fallbackDrive` before any did).
-void followDrive(DriveList& drives, DirList& folders, std::string& lastGoodDrive, const std::string& fallbackDrive);
+// the folder list's drive (to `fallbackDrive` before any folder was open)
+// and the folder list stays where it was.
+void followDrive(DriveList& drives, DirList& folders, const std::string& fallbackDrive);
+
+// Reads the drives again. When the folder list's folder cannot be opened
+// any more, the folder list moves to the first of `fallbacks` that opens;
+// the drive list follows it without a Change.
+void refreshLists(DriveList& drives, DirList& folders, const std::vector<std::string>& fallbacks);
 
 // Windows-style wildcard match (* and ?), letter case ignored.
 bool matchesPattern(const std::string& name, const std::string& pattern);
 
 // A folder path in the form the folder list reports: names as stored, no
-// trailing backslash except for a root. Empty when it is not a folder.
+// trailing backslash except for a drive's or a share's root. Empty when it
+// is not a folder.
 std::string canonicalFolder(const FileSystem& files, const std::string& path);
 
 }  // namespace ks

@@ -95,6 +95,7 @@ void FrmFile::load() {
     cboFormat->setListIndex(stored == kCompressionValues[1] ? 1 : 0);
   }
   cboFormat->onClick = [this] { formatSelected(); };
+  window_->events.onDrivesChanged = [this] { refreshDrives(); };
   fixpaths();
 }
 
@@ -119,12 +120,16 @@ void FrmFile::fixpaths() {
   openFolder(*Drv, *Dir, folder, programFolder);
 }
 
-void FrmFile::driveChanged() {
-  followDrive(*Drv, *Dir, lastGoodDrive_, driveOf(app_.platform().files.programFolder()));
+void FrmFile::refreshDrives() {
+  const FileSystem& files = app_.platform().files;
+  const std::string programFolder = files.programFolder();
+  refreshLists(*Drv, *Dir,
+               {GetSetting(app_.platform().settings, kAppName, kSection, "folder", programFolder), programFolder});
 }
 
+void FrmFile::driveChanged() { followDrive(*Drv, *Dir, volumeOf(app_.platform().files.programFolder())); }
+
 void FrmFile::folderChanged() {
-  lastGoodDrive_ = driveOf(Dir->path());
   txtFileName->setText("");
   filList->setPath(Dir->path());
 }
@@ -133,6 +138,10 @@ void FrmFile::ok() {
   const std::string name = txtFileName->text();
   if (name.empty()) return;
   FileName.clear();
+  if (Dir->path().empty()) {
+    app_.windows().messageBoxWarning(kNoFolder);
+    return;
+  }
   const std::string path = moviePath(Dir->path(), name);
   // Names the file system would reject never reach the recording.
   const std::string fileName = path.substr(withTrailingBackslash(Dir->path()).size());

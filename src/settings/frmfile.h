@@ -21,6 +21,9 @@ inline constexpr const char* kCompressionValues[] = {"None", "ZMBV"};
 
 inline constexpr const char* kOverwriteQuestion =
     "This file already exists.  Are you sure you want to over-write this file?";
+inline constexpr const char* kNoFolder =
+    "No folder can be opened for the movie. Insert the disk or connect to the network, then choose a folder in "
+    "the lists above.";
 
 class FrmFile final : public Form {
  public:
@@ -28,6 +31,9 @@ class FrmFile final : public Form {
   void load();
   // Moves the drive and folder lists to the stored default movie folder.
   void fixpaths();
+  // Reads the drives again before the dialog is shown and when the system
+  // announces a change of drives.
+  void refreshDrives();
 
   // The accepted movie path, or empty when none was chosen.
   std::string FileName;
@@ -48,7 +54,6 @@ class FrmFile final : public Form {
   void ok();
   void cancel();
   void formatSelected();
-  std::string lastGoodDrive_;
 };
 
 // True when an ordinary file (not a folder, not hidden, not system) is at

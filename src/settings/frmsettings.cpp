@@ -82,6 +82,7 @@ void FrmSettings::load() {
     window_->hide();
     return false;
   };
+  window_->events.onDrivesChanged = [this] { refreshDrives(); };
 
   PutonTop();
 
@@ -121,12 +122,18 @@ void FrmSettings::rateSelected() {
   if (cboFrames->listIndex() >= 0) save("fps", cboFrames->text());
 }
 
-void FrmSettings::driveChanged() {
-  followDrive(*Drv, *Dir, lastGoodDrive_, driveOf(app_.platform().files.programFolder()));
+void FrmSettings::refreshDrives() {
+  // The default folder's drive may have gone only for now (a stick pulled
+  // out): the lists show another folder, and the stored one stays.
+  keepStoredFolder_ = true;
+  refreshLists(*Drv, *Dir, {app_.platform().files.programFolder()});
+  keepStoredFolder_ = false;
 }
 
+void FrmSettings::driveChanged() { followDrive(*Drv, *Dir, volumeOf(app_.platform().files.programFolder())); }
+
 void FrmSettings::folderChanged() {
-  lastGoodDrive_ = driveOf(Dir->path());
+  if (keepStoredFolder_) return;
   save("folder", Dir->path());
   app_.frmFile().fixpaths();
 }

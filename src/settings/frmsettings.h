@@ -25,6 +25,9 @@ class FrmSettings final : public Form {
   void load();
   // Makes the dialog topmost where it stands.
   void PutonTop();
+  // Reads the drives again before the dialog is shown and when the system
+  // announces a change of drives.
+  void refreshDrives();
 
   Label* Label1 = nullptr;
   OptionButton* optSystem = nullptr;
@@ -43,7 +46,8 @@ class FrmSettings final : public Form {
   void folderChanged();
   std::string get(const char* key, const std::string& defaultText) const;
   void save(const char* key, const std::string& text);
-  std::string lastGoodDrive_;
+  // While the lists give way to a fallback, "folder" keeps its value.
+  bool keepStoredFolder_ = false;
 };
 
 // "True"/"False" in any letter case; anything else gives the default.

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "about/frmabout.h"
 #include "app/app.h"
 #include "frame/frmbot.h"
@@ -39,6 +42,19 @@ class AppTest : public ::testing::Test {
     return services.settings.read(kAppName, kSection, key).value_or("<absent>");
   }
   void store(const char* key, const std::string& value) { services.settings.write(kAppName, kSection, key, value); }
+
+  // The items of a list, in order.
+  static std::vector<std::string> items(const ItemList& list) {
+    std::vector<std::string> out;
+    for (int i = 0; i < list.listCount(); ++i) out.push_back(list.list(i));
+    return out;
+  }
+  // The user picks the drive list's entry that reads `entry`.
+  void pickDrive(DriveList& drives, const std::string& entry) {
+    for (int i = 0; i < drives.control.listCount(); ++i)
+      if (drives.control.list(i) == entry) return input.selectItem(drives.control, i);
+    ADD_FAILURE() << "no drive " << entry;
+  }
 
   FrmBot& bar() { return app->frmbot(); }
   FrmSettings& settings() { return app->frmSettings(); }

@@ -16,35 +16,46 @@ struct PieceCase {
   bool root;
   const char* parent;
   const char* name;
+  const char* volume;
+  bool anyRoot;  // a drive's or a share's
 };
 
 TEST(PathRules, SplitsPathsIntoDriveParentAndName) {
   const PieceCase cases[] = {
-      {"D:\\Movies\\clip.avi", "D:", false, "D:\\Movies", "clip.avi"},
-      {"D:\\Movies", "D:", false, "D:\\", "Movies"},
-      {"D:\\Movies\\", "D:", false, "D:\\", "Movies"},
-      {"D:\\Movies\\\\clip.avi", "D:", false, "D:\\Movies", "clip.avi"},
-      {"d:/Movies/clip.avi", "D:", false, "d:/Movies", "clip.avi"},
-      {"D:\\", "D:", true, "", ""},
-      {"d:/", "D:", true, "", ""},
-      {"D:", "D:", false, "", ""},
-      {"D:clip.avi", "D:", false, "D:", "clip.avi"},
-      {"C:\\clip.avi", "C:", false, "C:\\", "clip.avi"},
-      {"\\\\?\\D:\\Movies\\clip.avi", "D:", false, "\\\\?\\D:\\Movies", "clip.avi"},
-      {"\\\\server\\share\\clip.avi", "", false, "\\\\server\\share\\", "clip.avi"},
-      {"\\\\server\\share\\", "", false, "", ""},
-      {"\\\\?\\UNC\\server\\share\\x\\clip.avi", "", false, "\\\\?\\UNC\\server\\share\\x", "clip.avi"},
-      {"\\Movies\\clip.avi", "", false, "\\Movies", "clip.avi"},
-      {"clip.avi", "", false, "", "clip.avi"},
-      {"1:\\clip.avi", "", false, "1:", "clip.avi"},
-      {"", "", false, "", ""},
-      {"D:\\Filme\\Überblick\\映画 😀.avi", "D:", false, "D:\\Filme\\Überblick", "映画 😀.avi"},
+      {"D:\\Movies\\clip.avi", "D:", false, "D:\\Movies", "clip.avi", "D:", false},
+      {"D:\\Movies", "D:", false, "D:\\", "Movies", "D:", false},
+      {"D:\\Movies\\", "D:", false, "D:\\", "Movies", "D:", false},
+      {"D:\\Movies\\\\clip.avi", "D:", false, "D:\\Movies", "clip.avi", "D:", false},
+      {"d:/Movies/clip.avi", "D:", false, "d:/Movies", "clip.avi", "D:", false},
+      {"D:\\", "D:", true, "", "", "D:", true},
+      {"d:/", "D:", true, "", "", "D:", true},
+      {"D:", "D:", false, "", "", "D:", false},
+      {"D:clip.avi", "D:", false, "D:", "clip.avi", "D:", false},
+      {"C:\\clip.avi", "C:", false, "C:\\", "clip.avi", "C:", false},
+      {"\\\\?\\D:\\Movies\\clip.avi", "D:", false, "\\\\?\\D:\\Movies", "clip.avi", "D:", false},
+      {"\\\\server\\share\\clip.avi", "", false, "\\\\server\\share\\", "clip.avi", "\\\\server\\share", false},
+      {"\\\\server\\share\\", "", false, "", "", "\\\\server\\share", true},
+      {"\\\\?\\UNC\\server\\share\\x\\clip.avi", "", false, "\\\\?\\UNC\\server\\share\\x", "clip.avi", "\\\\server\\share", false},
+      {"\\Movies\\clip.avi", "", false, "\\Movies", "clip.avi", "", false},
+      {"clip.avi", "", false, "", "clip.avi", "", false},
+      {"1:\\clip.avi", "", false, "1:", "clip.avi", "", false},
+      {"", "", false, "", "", "", false},
+      {"D:\\Filme\\Überblick\\映画 😀.avi", "D:", false, "D:\\Filme\\Überblick", "映画 😀.avi", "D:", false},
+      {"\\\\server\\share", "", false, "", "", "\\\\server\\share", false},
+      {"\\\\Server\\Share\\tools", "", false, "\\\\Server\\Share\\", "tools", "\\\\Server\\Share", false},
+      {"//server/share/tools", "", false, "//server/share/", "tools", "\\\\server\\share", false},
+      {"\\\\?\\UNC\\server\\share\\", "", false, "", "", "\\\\server\\share", false},
+      {"\\\\server", "", false, "", "", "", false},
+      {"\\\\server\\", "", false, "", "", "", false},
+      {"\\\\?\\D:\\", "D:", false, "", "", "D:", false},
   };
   for (const PieceCase& c : cases) {
     EXPECT_EQ(driveOf(c.path), c.drive) << c.path;
     EXPECT_EQ(isDriveRoot(c.path), c.root) << c.path;
     EXPECT_EQ(parentFolder(c.path), c.parent) << c.path;
     EXPECT_EQ(fileNameOf(c.path), c.name) << c.path;
+    EXPECT_EQ(volumeOf(c.path), c.volume) << c.path;
+    EXPECT_EQ(isRoot(c.path), c.anyRoot) << c.path;
   }
 }
 

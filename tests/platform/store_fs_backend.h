@@ -15,6 +15,9 @@ class FsBackend {
   virtual FileSystem& fs() = 0;
   // A full path to an empty folder on a ready drive, owned by one test.
   virtual std::string base() const = 0;
+  // The same on a network share ("\\server\share\..."), or "" when the
+  // platform offers no share to write to.
+  virtual std::string shareBase() const = 0;
   // Both create missing parents, like the tests' "mkdir -p".
   virtual bool makeFolder(const std::string& path) = 0;
   virtual bool makeFile(const std::string& path, bool hidden = false, bool system = false) = 0;

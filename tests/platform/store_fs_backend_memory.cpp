@@ -10,9 +10,12 @@ class MemoryBackend final : public FsBackend {
     fs_.addDrive("C:");
     fs_.addDrive("D:");
     fs_.addFolder("D:\\Movies");
+    fs_.addShare("\\\\server\\share");
+    fs_.addFolder("\\\\server\\share\\Movies");
   }
   FileSystem& fs() override { return fs_; }
   std::string base() const override { return "D:\\Movies"; }
+  std::string shareBase() const override { return "\\\\server\\share\\Movies"; }
   bool makeFolder(const std::string& path) override { return fs_.addFolder(path); }
   bool makeFile(const std::string& path, bool hidden, bool system) override {
     return fs_.addFile(path, hidden, system);

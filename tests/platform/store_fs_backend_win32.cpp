@@ -17,7 +17,46 @@ struct FileDeleter {
 };
 
 // The "\\?\" form, so that the helpers reach past MAX_PATH on their own.
-std::wstring longForm(const std::string& path) { return L"\\\\?\\" + win32::toWide(path).value_or(L""); }
+std::wstring longForm(const std::string& path) {
+  const std::wstring wide = win32::toWide(path).value_or(L"");
+  if (wide.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
+  return L"\\\\?\\" + wide;
+}
+
+std::string uniqueName(const char* stem) {
+  std::random_device random;
+  return std::string(stem) + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(random());
+}
+
+// Wine serves "\\localhost\NAME" from the folder dosdevices\unc\localhost\NAME
+// of its prefix: makes that folder's parent, and gives its Windows path.
+std::string wineLocalhostFolder() {
+  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  using ToUnix = char*(CDECL*)(LPCWSTR);
+  using ToDos = WCHAR*(CDECL*)(LPCSTR);
+  const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")));
+  const auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_dos_file_name")));
+  if (!toUnix || !toDos) return {};
+  char* drive = toUnix(L"C:\\");  // ".../dosdevices/c:/"
+  if (!drive) return {};
+  std::string unix = drive;
+  HeapFree(GetProcessHeap(), 0, drive);
+  while (!unix.empty() && unix.back() == '/') unix.pop_back();
+  const std::size_t cut = unix.rfind('/');
+  if (cut == std::string::npos) return {};
+  WCHAR* dos = toDos((unix.substr(0, cut) + "/unc/localhost").c_str());
+  if (!dos) return {};
+  const std::string folder = win32::fromWide(dos);
+  HeapFree(GetProcessHeap(), 0, dos);
+  CreateDirectoryW(win32::toWide(parentFolder(folder)).value_or(L"").c_str(), nullptr);
+  CreateDirectoryW(win32::toWide(folder).value_or(L"").c_str(), nullptr);
+  return folder;
+}
+
+bool underWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
 
 void removeTree(const std::wstring& path) {
   WIN32_FIND_DATAW data{};
@@ -44,16 +83,19 @@ class Win32Backend final : public FsBackend {
   Win32Backend() {
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, temp);
-    std::random_device random;
-    base_ = joinPath(win32::fromWide(temp), "ks-store-fs-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                                std::to_string(random()));
+    base_ = joinPath(win32::fromWide(temp), uniqueName("ks-store-fs-"));
     if (!base_.empty() && base_.back() == '\\') base_.pop_back();
     makeFolder(base_);
+    makeShareBase(win32::fromWide(temp));
   }
-  ~Win32Backend() override { removeTree(longForm(base_)); }
+  ~Win32Backend() override {
+    removeTree(longForm(base_));
+    if (!shareOwned_.empty()) removeTree(longForm(shareOwned_));
+  }
 
   FileSystem& fs() override { return fs_; }
   std::string base() const override { return base_; }
+  std::string shareBase() const override { return shareBase_; }
 
   bool makeFolder(const std::string& path) override {
     const DWORD attributes = GetFileAttributesW(longForm(path).c_str());
@@ -80,8 +122,27 @@ class Win32Backend final : public FsBackend {
   }
 
  private:
+  // Under Wine a share of our own under \\localhost; on Windows the
+  // administrative share of the temporary folder's drive, where it is on.
+  void makeShareBase(const std::string& temp) {
+    if (underWine()) {
+      if (wineLocalhostFolder().empty()) return;
+      shareOwned_ = "\\\\localhost\\" + uniqueName("ks-share-");
+      shareBase_ = shareOwned_ + "\\Movies";
+    } else {
+      const std::string drive = driveOf(temp);
+      if (drive.empty()) return;
+      shareOwned_ = joinPath("\\\\localhost\\" + drive.substr(0, 1) + "$" + temp.substr(2), uniqueName("ks-store-fs-share-"));
+      shareBase_ = shareOwned_;
+    }
+    if (!makeFolder(shareBase_)) shareOwned_ = shareBase_ = {};
+  }
+
+
   Win32FileSystem fs_;
   std::string base_;
+  std::string shareOwned_;  // removed with all it holds
+  std::string shareBase_;
 };
 
 }  // namespace

@@ -22,13 +22,25 @@ TEST(MemoryFileSystem, DrivesAreListedInLetterOrderWhateverTheirState) {
   EXPECT_TRUE(fs.addDrive("Z:", true, "root"));
   EXPECT_TRUE(fs.addDrive("c:", true, "System"));
   EXPECT_TRUE(fs.addDrive("E:", false));
-  for (const char* refused : {"C:", "z:", "CD", "C:\\", "", "1:"}) EXPECT_FALSE(fs.addDrive(refused)) << refused;
+  for (const char* refused : {"C:", "z:", "CD", "C:\\", "", "1:", "\\\\server\\share"})
+    EXPECT_FALSE(fs.addDrive(refused)) << refused;
+  // A share has no letter: it is no drive.
+  EXPECT_TRUE(fs.addShare("\\\\server\\share"));
+  for (const char* refused : {"\\\\SERVER\\Share", "\\\\server", "\\\\server\\", "\\\\server\\other\\", "D:", ""})
+    EXPECT_FALSE(fs.addShare(refused)) << refused;
+  EXPECT_EQ(fs.drives(), (std::vector<std::string>{"C:", "E:", "Z:"}));
+  // Unplugged, and plugged in again.
+  EXPECT_TRUE(fs.removeDrive("e:"));
+  for (const char* refused : {"E:", "Q:", "E:\\", ""}) EXPECT_FALSE(fs.removeDrive(refused)) << refused;
+  EXPECT_EQ(fs.drives(), (std::vector<std::string>{"C:", "Z:"}));
+  EXPECT_TRUE(fs.addDrive("E:", false));
   EXPECT_EQ(fs.drives(), (std::vector<std::string>{"C:", "E:", "Z:"}));
   EXPECT_EQ(fs.volumeLabel("C:"), "System");
   EXPECT_EQ(fs.volumeLabel("Q:"), "");
 
   const std::pair<const char*, bool> ready[] = {{"C:", true}, {"c:", true}, {"E:", false}, {"Q:", false},
-                                                {"C:\\", false}, {"", false}};
+                                                {"C:\\", false}, {"", false},
+                                                {"\\\\server\\share", false}};
   for (const auto& [drive, expected] : ready) EXPECT_EQ(fs.driveReady(drive), expected) << drive;
 }
 
@@ -49,6 +61,17 @@ TEST(MemoryFileSystem, ADriveWithoutAMediumShowsNothingUntilItIsBack) {
   ASSERT_TRUE(fs.setDriveReady("E:", true));
   EXPECT_EQ(fs.currentFolder("E:"), "E:\\Clips");
   EXPECT_EQ(names(fs.list("E:\\Clips")), (std::vector<std::string>{"one.avi"}));
+
+  // A share out of reach, and back.
+  ASSERT_TRUE(fs.addShare("\\\\server\\share"));
+  ASSERT_TRUE(fs.addFile("\\\\server\\share\\Clips\\two.avi"));
+  ASSERT_TRUE(fs.setDriveReady("\\\\server\\share", false));
+  EXPECT_FALSE(fs.stat("\\\\server\\share\\").has_value());
+  EXPECT_FALSE(fs.list("\\\\SERVER\\share\\Clips").has_value());
+  ASSERT_TRUE(fs.setDriveReady("\\\\Server\\Share", true));
+  EXPECT_EQ(names(fs.list("\\\\SERVER\\share\\Clips")), (std::vector<std::string>{"two.avi"}));
+  EXPECT_EQ(fs.currentFolder("\\\\server\\share"), "") << "a share has no current folder";
+  EXPECT_FALSE(fs.setCurrentFolder("\\\\server\\share", "\\\\server\\share\\Clips"));
 }
 
 TEST(MemoryFileSystem, EachDriveHasItsOwnCurrentFolder) {

@@ -288,6 +288,29 @@ TEST_F(WindowSystemContract, CloseRequestCanBeRefusedAndAnAcceptedOneUnloads) {
   }
 }
 
+// The system's word that a drive arrived or went reaches every window once,
+// whether shown, hidden or disabled.
+TEST_F(WindowSystemContract, EveryWindowHearsThatTheDrivesChanged) {
+  auto visible = shown(Border::FixedSingle);
+  auto disabled = shown(Border::None);
+  disabled->setEnabled(false);
+  auto hidden = shown(Border::Sizable);
+  hidden->hide();
+  auto neverShown = make(Border::FixedDialog);
+  auto withoutHandler = shown(Border::FixedSingle);
+  const struct {
+    const char* name;
+    Window& window;
+  } hearing[] = {{"shown", *visible}, {"disabled", *disabled}, {"hidden", *hidden}, {"never shown", *neverShown}};
+  int heard[4] = {};
+  for (int i = 0; i < 4; ++i) hearing[i].window.events.onDrivesChanged = [&heard, i] { ++heard[i]; };
+
+  input.announceDrivesChanged();
+  windows.doEvents();
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(heard[i], 1) << hearing[i].name;
+  EXPECT_TRUE(withoutHandler->visible());
+}
+
 TEST_F(WindowSystemContract, ShowModalReturnsWhenTheDialogHidesItself) {
   enum class HideOn { Activate, Paint };
   struct Case {

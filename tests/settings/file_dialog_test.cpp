@@ -24,6 +24,8 @@ class FileDialogTest : public AppTest {
 
 TEST_F(FileDialogTest, OkBuildsThePathFromFolderAndName) {
   services.files.addFolder("D:\\Movies\\folder.avi");
+  services.files.addShare("\\\\server\\share");
+  services.files.addFolder("\\\\server\\share\\Movies");
   start();
   struct Case {
     const char* folder;
@@ -37,6 +39,8 @@ TEST_F(FileDialogTest, OkBuildsThePathFromFolderAndName) {
       {"D:\\Movies", "clip.avi ", "D:\\Movies\\clip.avi .avi"},
       {"D:\\Movies", "  ", "D:\\Movies\\  .avi"},
       {"D:\\", "clip", "D:\\clip.avi"},
+      {"\\\\server\\share\\movies", "clip", "\\\\server\\share\\Movies\\clip.avi"},
+      {"\\\\server\\share", "clip", "\\\\server\\share\\clip.avi"},
       {"D:\\Movies", "folder.avi", "D:\\Movies\\folder.avi"},  // a folder is no existing file
       {"D:\\Movies", "r\xC3\xA9sum\xC3\xA9 \xE5\xBD\x95\xE7\x94\xBB", "D:\\Movies\\r\xC3\xA9sum\xC3\xA9 \xE5\xBD\x95\xE7\x94\xBB.avi"},
   };
@@ -48,6 +52,23 @@ TEST_F(FileDialogTest, OkBuildsThePathFromFolderAndName) {
   }
   EXPECT_TRUE(ws.messageBoxTexts().empty());
   EXPECT_TRUE(ws.warnings().empty());
+}
+
+// No folder at all can be opened (the program's share is out of reach and
+// nothing else is stored): OK says so and builds no path.
+TEST_F(FileDialogTest, WithoutAnyFolderOkSaysSoAndAcceptsNothing) {
+  services.files.addShare("\\\\server\\share", false);
+  services.files.setProgramFolder("\\\\server\\share\\tools");
+  services.settings = MemorySettingsStore();
+  start();
+  ASSERT_EQ(file().Dir->path(), "");
+  EXPECT_EQ(stored("folder"), "<absent>");
+  file().FileName = "D:\\Movies\\earlier.avi";
+  EXPECT_EQ(accept("clip"), "");
+  EXPECT_TRUE(file().window().visible()) << "stays in the dialog";
+  ASSERT_EQ(ws.warnings().size(), 1u);
+  EXPECT_EQ(ws.warnings().back(), kNoFolder);
+  EXPECT_TRUE(ws.messageBoxTexts().empty());
 }
 
 TEST_F(FileDialogTest, EmptyNameDoesNothing) {
@@ -151,6 +172,40 @@ TEST_F(FileDialogTest, CancelAndCloseAfterAnAcceptedOkLeaveNoFile) {
   EXPECT_EQ(file().FileName, "") << "the next touch loads it afresh";
   EXPECT_EQ(file().txtFileName->text(), "");
   EXPECT_EQ(file().Dir->path(), "D:\\Movies");
+}
+
+// "Path" is read once, by the bar's Load: a folder that opens moves the
+// folder list (and only it), anything else leaves the stored folder.
+TEST_F(FileDialogTest, StoredPathMovesTheFolderListAtStartUp) {
+  services.files.addFolder("D:\\Movies\\Sub");
+  services.files.addFolder("C:\\Clips");
+  services.files.addShare("\\\\server\\share");
+  services.files.addFolder("\\\\server\\share\\Clips");
+  struct Case {
+    const char* path;
+    const char* folderList;
+  } cases[] = {
+      {"", "D:\\Movies"},
+      {"C:\\Clips", "C:\\Clips"},
+      {"d:\\movies\\sub\\", "D:\\Movies\\Sub"},
+      {"C:\\", "C:\\"},
+      {"\\\\server\\share\\clips", "\\\\server\\share\\Clips"},
+      {"Q:\\Gone", "D:\\Movies"},
+      {"D:\\Movies\\missing", "D:\\Movies"},
+      {"relative", "D:\\Movies"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    services.settings = MemorySettingsStore();
+    store("folder", "D:\\Movies");
+    store("Path", c.path);
+    start();
+    EXPECT_EQ(file().Dir->path(), c.folderList);
+    EXPECT_EQ(file().filList->path(), c.folderList);
+    EXPECT_EQ(file().Drv->control.text(), "D:") << "the drive list stays on the stored folder's drive";
+    EXPECT_EQ(stored("folder"), "D:\\Movies");
+    EXPECT_EQ(stored("Path"), c.path);
+  }
 }
 
 TEST_F(FileDialogTest, HiddenDialogKeepsFolderAndName) {

@@ -8,6 +8,10 @@ namespace {
 TEST_F(AppTest, FirstRunWithAnEmptyStore) {
   start();
   FrmSettings& s = settings();
+  EXPECT_EQ(s.window().caption(), "Settings");
+  EXPECT_EQ(file().window().caption(), "Create New Movie");
+  EXPECT_EQ(items(*s.cboFrames),
+            (std::vector<std::string>{"1", "2", "3", "4", "5", "10", "15", "20", "30", "40", "50", "60"}));
   EXPECT_TRUE(s.optSystem->value());
   EXPECT_FALSE(s.optUser->value());
   EXPECT_EQ(s.cboFrames->text(), "1");
@@ -101,6 +105,7 @@ TEST_F(AppTest, ClosingKeepsTheDialogAndItsStateWithoutRereading) {
 TEST_F(AppTest, BadStoredFolderFallsBackToTheProgramFolder) {
   services.files.addFile("D:\\Movies\\notes.txt");
   services.files.addDrive("E:", false);
+  services.files.addShare("\\\\server\\share");
   struct Case {
     const char* what;
     const char* folder;
@@ -110,6 +115,9 @@ TEST_F(AppTest, BadStoredFolderFallsBackToTheProgramFolder) {
       {"a file, not a folder", "D:\\Movies\\notes.txt"},
       {"no such drive", "Q:\\x"},
       {"not a path", "garbage"},
+      {"a share out of reach", "\\\\gone\\share\\Movies"},
+      {"a server without a share", "\\\\server"},
+      {"a share without that folder", "\\\\server\\share\\Gone"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -125,19 +133,187 @@ TEST_F(AppTest, BadStoredFolderFallsBackToTheProgramFolder) {
 TEST_F(AppTest, PickingADriveThatIsNotReadyGoesBackToThePreviousDrive) {
   services.files.addDrive("E:", false);
   services.files.setCurrentFolder("D:", "D:\\Movies");
+  services.files.addFolder("D:\\Movies\\Holiday");
   start();
   FrmSettings& s = settings();
   s.window().show();
-  const auto pick = [&](const char* drive) {
-    for (int i = 0; i < s.Drv->control.listCount(); ++i)
-      if (s.Drv->control.list(i) == drive) input.selectItem(s.Drv->control, i);
-  };
-  pick("D:");
+  pickDrive(*s.Drv, "D:");
   EXPECT_EQ(s.Dir->path(), "D:\\Movies") << "a drive opens at its current folder";
   EXPECT_EQ(stored("folder"), "D:\\Movies");
   EXPECT_EQ(file().Dir->path(), "D:\\Movies") << "the movie dialog follows";
-  pick("E:");
+  pickDrive(*s.Drv, "E:");
   EXPECT_EQ(s.Drv->drive(), "D:");
+  EXPECT_EQ(s.Dir->path(), "D:\\Movies");
+  EXPECT_EQ(stored("folder"), "D:\\Movies");
+
+  // Away from the drive's current folder, the folder list stays where it
+  // was, and nothing is stored.
+  input.doubleClickItem(s.Dir->control, 2);
+  ASSERT_EQ(s.Dir->path(), "D:\\Movies\\Holiday");
+  int writes = services.settings.writes();
+  pickDrive(*s.Drv, "E:");
+  EXPECT_EQ(s.Drv->drive(), "D:");
+  EXPECT_EQ(s.Drv->control.text(), "D:");
+  EXPECT_EQ(s.Dir->path(), "D:\\Movies\\Holiday");
+  EXPECT_EQ(stored("folder"), "D:\\Movies\\Holiday");
+  EXPECT_EQ(services.settings.writes(), writes);
+  EXPECT_EQ(file().Dir->path(), "D:\\Movies\\Holiday");
+  input.click(*s.cmdClose);
+
+  // The same in the New movie dialog, whose name box keeps the name.
+  FrmFile& f = file();
+  f.window().show();
+  input.typeText(*f.txtFileName, "clip");
+  writes = services.settings.writes();
+  pickDrive(*f.Drv, "E:");
+  EXPECT_EQ(f.Drv->drive(), "D:");
+  EXPECT_EQ(f.Drv->control.text(), "D:");
+  EXPECT_EQ(f.Dir->path(), "D:\\Movies\\Holiday");
+  EXPECT_EQ(f.txtFileName->text(), "clip");
+  EXPECT_EQ(services.settings.writes(), writes);
+  EXPECT_EQ(settings().Dir->path(), "D:\\Movies\\Holiday");
+  // A ready drive still moves both lists to its current folder.
+  pickDrive(*f.Drv, "C:");
+  EXPECT_EQ(f.Dir->path(), "C:\\");
+  EXPECT_EQ(f.txtFileName->text(), "");
+}
+
+// A stick plugged in while the program runs can be picked: the Settings
+// button and Record read the drives again, and so does the system's
+// announcement, without moving a list or storing anything.
+TEST_F(AppTest, DrivesThatComeLaterCanBePicked) {
+  services.files.addFolder("D:\\Movies\\Holiday");
+  store("folder", "D:\\Movies\\Holiday");
+  start();
+  FrmSettings& s = settings();
+  FrmFile& f = file();
+  const auto expectUnmoved = [&](int writes) {
+    for (DriveList* drives : {s.Drv.get(), f.Drv.get()}) {
+      EXPECT_EQ(drives->drive(), "D:");
+      EXPECT_EQ(drives->control.text(), "D:");
+    }
+    EXPECT_EQ(s.Dir->path(), "D:\\Movies\\Holiday");
+    EXPECT_EQ(f.Dir->path(), "D:\\Movies\\Holiday");
+    EXPECT_EQ(f.txtFileName->text(), "clip");
+    EXPECT_EQ(services.settings.writes(), writes);
+  };
+  f.window().show();
+  input.typeText(*f.txtFileName, "clip");
+  input.click(*f.cmdCancel);
+
+  services.files.addDrive("F:");
+  int writes = services.settings.writes();
+  std::vector<std::string> seen;
+  ws.queueModalAnswer([&](Window&) {
+    seen = items(s.Drv->control);
+    input.click(*s.cmdClose);
+  });
+  input.click(*bar().cmdSettings);
+  EXPECT_EQ(seen, (std::vector<std::string>{"C:", "D:", "F:"})) << "shown by the Settings button";
+  expectUnmoved(writes);
+
+  services.files.addDrive("G:");
+  ws.queueModalAnswer([&](Window&) {
+    seen = items(f.Drv->control);
+    input.click(*f.cmdCancel);
+  });
+  input.click(*bar().cmdtest);
+  EXPECT_EQ(seen, (std::vector<std::string>{"C:", "D:", "F:", "G:"})) << "shown by Record";
+  expectUnmoved(writes);
+
+  services.files.addDrive("H:");
+  services.files.removeDrive("F:");
+  input.announceDrivesChanged();
+  for (DriveList* drives : {s.Drv.get(), f.Drv.get()})
+    EXPECT_EQ(items(drives->control), (std::vector<std::string>{"C:", "D:", "G:", "H:"})) << "announced";
+  expectUnmoved(writes);
+  s.window().show();
+  pickDrive(*s.Drv, "H:");
+  EXPECT_EQ(s.Dir->path(), "H:\\");
+  EXPECT_EQ(stored("folder"), "H:\\");
+  EXPECT_EQ(f.Dir->path(), "H:\\");
+}
+
+// The drive of the default folder goes (the stick pulled out, the card
+// taken out of its reader): the lists give way to the program's folder, and
+// the stored folder stays for when the drive is back.
+TEST_F(AppTest, ADriveThatGoesWithTheFolderLeavesTheStoredFolderAsItWas) {
+  struct Case {
+    const char* what;
+    bool unplugged;  // else only its medium goes
+    std::vector<std::string> drives;
+  } cases[] = {
+      {"stick pulled out", true, {"C:", "D:"}},
+      {"card taken out", false, {"C:", "D:", "F:"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    services.files.removeDrive("F:");
+    services.files.addDrive("F:");
+    services.files.addFolder("F:\\Clips");
+    services.settings = MemorySettingsStore();
+    store("folder", "F:\\Clips");
+    start();
+    ASSERT_EQ(settings().Dir->path(), "F:\\Clips");
+    ASSERT_EQ(file().Dir->path(), "F:\\Clips");
+    if (c.unplugged) {
+      services.files.removeDrive("F:");
+    } else {
+      services.files.setDriveReady("F:", false);
+    }
+    input.announceDrivesChanged();
+    const struct {
+      const char* dialog;
+      DriveList& drives;
+      DirList& folders;
+    } lists[] = {{"Settings", *settings().Drv, *settings().Dir}, {"New movie", *file().Drv, *file().Dir}};
+    for (const auto& l : lists) {
+      EXPECT_EQ(l.folders.path(), kProgramFolder) << l.dialog;
+      EXPECT_EQ(l.drives.drive(), "C:") << l.dialog;
+      EXPECT_EQ(l.drives.control.text(), "C:") << l.dialog;
+      EXPECT_EQ(items(l.drives.control), c.drives) << l.dialog;
+    }
+    EXPECT_EQ(stored("folder"), "F:\\Clips");
+  }
+}
+
+// Run from a network folder, the program's folder is the default one, and
+// the share works as a drive does.
+TEST_F(AppTest, ANetworkFolderWorksAsADriveFolderDoes) {
+  services.files.addShare("\\\\server\\share");
+  services.files.addFolder("\\\\server\\share\\tools\\Clips");
+  services.files.setProgramFolder("\\\\server\\share\\tools");
+  services.files.setCurrentFolder("D:", "D:\\Movies");
+  start();
+  FrmSettings& s = settings();
+  EXPECT_EQ(s.Dir->path(), "\\\\server\\share\\tools");
+  EXPECT_EQ(stored("folder"), "\\\\server\\share\\tools");
+  EXPECT_EQ(items(s.Dir->control), (std::vector<std::string>{"\\\\server\\share\\", "  tools", "    Clips"}));
+  EXPECT_EQ(s.Dir->control.listIndex(), 1);
+  for (DriveList* drives : {s.Drv.get(), file().Drv.get()}) {
+    EXPECT_EQ(items(drives->control), (std::vector<std::string>{"C:", "D:", "\\\\server\\share"}));
+    EXPECT_EQ(drives->control.text(), "\\\\server\\share");
+  }
+  EXPECT_EQ(file().Dir->path(), "\\\\server\\share\\tools");
+
+  s.window().show();
+  input.doubleClickItem(s.Dir->control, 2);
+  EXPECT_EQ(stored("folder"), "\\\\server\\share\\tools\\Clips");
+  input.doubleClickItem(s.Dir->control, 0);
+  EXPECT_EQ(s.Dir->path(), "\\\\server\\share\\") << "a share's root keeps its backslash";
+  EXPECT_EQ(stored("folder"), "\\\\server\\share\\");
+  EXPECT_EQ(file().Dir->path(), "\\\\server\\share\\");
+  pickDrive(*s.Drv, "D:");
+  EXPECT_EQ(stored("folder"), "D:\\Movies");
+  pickDrive(*s.Drv, "\\\\server\\share");
+  EXPECT_EQ(s.Dir->path(), "\\\\server\\share\\") << "a share opens at its root";
+  EXPECT_EQ(stored("folder"), "\\\\server\\share\\");
+
+  // Out of reach, the share is picked in vain, as a drive without a medium.
+  pickDrive(*s.Drv, "D:");
+  services.files.setDriveReady("\\\\server\\share", false);
+  pickDrive(*s.Drv, "\\\\server\\share");
+  EXPECT_EQ(s.Drv->control.text(), "D:");
   EXPECT_EQ(s.Dir->path(), "D:\\Movies");
   EXPECT_EQ(stored("folder"), "D:\\Movies");
 }

@@ -34,6 +34,7 @@ class HeadlessInputSimulator final : public InputSimulator {
   void pressEscape(Window& window) override;
   void chooseSystemMenuItem(Window& window, int id) override;
   void pressHotkey(const Hotkey& hotkey) override;
+  void announceDrivesChanged() override { system_.announceDrivesChanged(); }
 
  private:
   HeadlessWindowSystem& system_;

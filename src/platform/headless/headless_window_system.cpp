@@ -109,6 +109,15 @@ void HeadlessWindowSystem::queueModalAnswer(std::function<void(Window&)> answer)
 void HeadlessWindowSystem::queueMessageBoxAnswer(MsgButton answer) { messageBoxAnswers_.push_back(answer); }
 void HeadlessWindowSystem::post(std::function<void()> event) { posted_.push_back(std::move(event)); }
 
+void HeadlessWindowSystem::announceDrivesChanged() {
+  // A handler may create or destroy windows; those created meanwhile did
+  // not hear the announcement.
+  const std::vector<HeadlessWindow*> hearing = windows_;
+  for (HeadlessWindow* w : hearing)
+    if (std::find(windows_.begin(), windows_.end(), w) != windows_.end() && !w->destroyed())
+      w->fire(w->events.onDrivesChanged);
+}
+
 Window* HeadlessWindowSystem::activeWindow() const { return active_; }
 
 std::vector<Window*> HeadlessWindowSystem::topmostOrder() const {

@@ -73,6 +73,9 @@ class HeadlessWindowSystem final : public WindowSystem {
   int hotkeyId(const Hotkey& hotkey) const;
   // The items of a window's system menu as the user sees them when it opens.
   const std::vector<MenuItem>& openSystemMenu(Window& window);
+  // What Windows does when a drive arrives or goes: every window, shown or
+  // hidden, hears it at once.
+  void announceDrivesChanged();
 
   const std::vector<std::string>& messageBoxTexts() const { return messageBoxTexts_; }
   const std::vector<std::string>& warnings() const { return warnings_; }

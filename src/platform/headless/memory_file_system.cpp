@@ -23,8 +23,6 @@ bool creatableName(const std::string& name) {
          std::none_of(name.begin(), name.end(), isBadNameCharacter) && !isReservedDeviceName(name);
 }
 
-std::string rootOf(char drive) { return {drive, ':', '\\'}; }
-
 }  // namespace
 
 struct MemoryFileSystem::Node {
@@ -39,23 +37,35 @@ struct MemoryFileSystem::Node {
 
 struct MemoryFileSystem::Drive {
   bool ready = true;
+  bool share = false;
   std::string label;
-  std::string current;  // empty: the root
+  std::string rootPath;  // "D:\" or "\\server\share\", as added
+  std::string current;   // empty: the root
   Node root;
 };
 
 MemoryFileSystem::MemoryFileSystem() = default;
 MemoryFileSystem::~MemoryFileSystem() = default;
 
-const MemoryFileSystem::Drive* MemoryFileSystem::findDrive(const std::string& drive) const {
-  const std::string designator = driveOf(drive);
-  if (designator.empty() || drive.size() != 2) return nullptr;
-  auto it = drives_.find(designator[0]);
-  return it == drives_.end() ? nullptr : it->second.get();
+const MemoryFileSystem::Drive* MemoryFileSystem::findVolume(const std::string& volume) const {
+  const std::string name = volumeOf(volume);
+  if (name.empty() || name.size() != volume.size()) return nullptr;
+  auto it = volumes_.find(nameKey(name));
+  return it == volumes_.end() ? nullptr : it->second.get();
 }
 
-MemoryFileSystem::Drive* MemoryFileSystem::findDrive(const std::string& drive) {
-  return const_cast<Drive*>(std::as_const(*this).findDrive(drive));
+MemoryFileSystem::Drive* MemoryFileSystem::findVolume(const std::string& volume) {
+  return const_cast<Drive*>(std::as_const(*this).findVolume(volume));
+}
+
+const MemoryFileSystem::Drive* MemoryFileSystem::findDrive(const std::string& drive) const {
+  const Drive* d = findVolume(drive);
+  return d && !d->share ? d : nullptr;
+}
+
+const MemoryFileSystem::Drive* MemoryFileSystem::volumeAt(const Location& at) const {
+  auto it = volumes_.find(at.volume);
+  return it == volumes_.end() ? nullptr : it->second.get();
 }
 
 // Resolves a path as GetFullPathNameW would: "/" as "\", empty and "."
@@ -63,13 +73,14 @@ MemoryFileSystem::Drive* MemoryFileSystem::findDrive(const std::string& drive) {
 // dots and blanks of the last component dropped, and "D:x" taken from D's
 // current folder.
 std::optional<MemoryFileSystem::Location> MemoryFileSystem::locate(const std::string& path) const {
-  const std::string drive = driveOf(path);
-  if (drive.empty() || !utf8ToUtf16(path)) return std::nullopt;
-  std::size_t at = path.find(':') + 1;
-  Location where{drive[0], {}};
+  const std::string volume = volumeOf(path);
+  if (volume.empty() || !utf8ToUtf16(path)) return std::nullopt;
+  std::size_t at = rootLength(path);
+  Location where{nameKey(volume), {}};
   std::vector<std::string> raw;
-  if (at >= path.size() || !isPathSeparator(path[at])) {
-    const Drive* d = findDrive(drive);
+  const bool drive = !driveOf(path).empty();
+  if (drive && !isPathSeparator(path[at - 1])) {
+    const Drive* d = findDrive(volume);
     if (d && !d->current.empty()) {
       std::optional<Location> base = locate(d->current);
       if (base) raw = std::move(base->parts);
@@ -101,9 +112,9 @@ std::optional<MemoryFileSystem::Location> MemoryFileSystem::locate(const std::st
 }
 
 const MemoryFileSystem::Node* MemoryFileSystem::find(const Location& at) const {
-  auto it = drives_.find(at.drive);
-  if (it == drives_.end()) return nullptr;
-  const Node* node = &it->second->root;
+  const Drive* d = volumeAt(at);
+  if (!d) return nullptr;
+  const Node* node = &d->root;
   for (const std::string& part : at.parts) {
     if (!node->folder) return nullptr;
     auto child = node->children.find(nameKey(part));
@@ -115,8 +126,8 @@ const MemoryFileSystem::Node* MemoryFileSystem::find(const Location& at) const {
 
 // The folder that the first `count` parts name, created where missing.
 MemoryFileSystem::Node* MemoryFileSystem::makeFolders(const Location& at, std::size_t count) {
-  auto it = drives_.find(at.drive);
-  if (it == drives_.end()) return nullptr;
+  auto it = volumes_.find(at.volume);
+  if (it == volumes_.end()) return nullptr;
   Node* node = &it->second->root;
   for (std::size_t i = 0; i < count; ++i) {
     const std::string& part = at.parts[i];
@@ -135,30 +146,44 @@ MemoryFileSystem::Node* MemoryFileSystem::makeFolders(const Location& at, std::s
   return node;
 }
 
-bool MemoryFileSystem::addDrive(const std::string& drive, bool ready, const std::string& label) {
-  const std::string designator = driveOf(drive);
-  if (designator.empty() || drive.size() != 2 || drives_.count(designator[0])) return false;
+bool MemoryFileSystem::addVolume(const std::string& volume, bool ready, const std::string& label) {
+  const std::string name = volumeOf(volume);
+  if (name.empty() || name.size() != volume.size() || findVolume(volume)) return false;
   auto d = std::make_unique<Drive>();
   d->ready = ready;
+  d->share = driveOf(volume).empty();
   d->label = label;
-  drives_.emplace(designator[0], std::move(d));
+  d->rootPath = (d->share ? volume : name) + "\\";
+  volumes_.emplace(nameKey(name), std::move(d));
   return true;
 }
 
-bool MemoryFileSystem::setDriveReady(const std::string& drive, bool ready) {
-  Drive* d = findDrive(drive);
+bool MemoryFileSystem::addDrive(const std::string& drive, bool ready, const std::string& label) {
+  return !driveOf(drive).empty() && addVolume(drive, ready, label);
+}
+
+bool MemoryFileSystem::addShare(const std::string& share, bool reachable) {
+  return driveOf(share).empty() && addVolume(share, reachable, {});
+}
+
+bool MemoryFileSystem::setDriveReady(const std::string& volume, bool ready) {
+  Drive* d = findVolume(volume);
   if (!d) return false;
   d->ready = ready;
   return true;
 }
 
+bool MemoryFileSystem::removeDrive(const std::string& volume) {
+  return findVolume(volume) && volumes_.erase(nameKey(volumeOf(volume))) == 1;
+}
+
 bool MemoryFileSystem::setCurrentFolder(const std::string& drive, const std::string& path) {
-  Drive* d = findDrive(drive);
+  Drive* d = findVolume(drive);
   const std::optional<Location> at = locate(path);
-  if (!d || !at || at->drive != driveOf(drive)[0]) return false;
+  if (!d || d->share || !at || volumeAt(*at) != d) return false;
   const Node* node = find(*at);
   if (!node || !node->folder) return false;
-  std::string full = rootOf(at->drive);
+  std::string full = d->rootPath;
   for (const std::string& part : at->parts) full = joinPath(full, part);
   d->current = at->parts.empty() ? std::string{} : full;
   return true;
@@ -202,7 +227,8 @@ std::string MemoryFileSystem::volumeLabel(const std::string& drive) const {
 
 std::vector<std::string> MemoryFileSystem::drives() const {
   std::vector<std::string> out;
-  for (const auto& [letter, drive] : drives_) out.push_back({letter, ':'});
+  for (const auto& [key, volume] : volumes_)
+    if (!volume->share) out.push_back(volume->rootPath.substr(0, 2));
   return out;
 }
 
@@ -215,14 +241,14 @@ std::string MemoryFileSystem::currentFolder(const std::string& drive) const {
   const std::string designator = driveOf(drive);
   if (designator.empty() || drive.size() != 2) return {};
   const Drive* d = findDrive(drive);
-  if (!d || !d->ready || d->current.empty()) return rootOf(designator[0]);
+  if (!d || !d->ready || d->current.empty()) return designator + "\\";
   return d->current;
 }
 
 std::optional<FileEntry> MemoryFileSystem::stat(const std::string& path) const {
   const std::optional<Location> at = locate(path);
   if (!at) return std::nullopt;
-  const Drive* d = drives_.count(at->drive) ? drives_.at(at->drive).get() : nullptr;
+  const Drive* d = volumeAt(*at);
   if (!d || !d->ready) return std::nullopt;
   const Node* node = find(*at);
   if (!node) return std::nullopt;
@@ -232,7 +258,7 @@ std::optional<FileEntry> MemoryFileSystem::stat(const std::string& path) const {
 std::optional<std::vector<FileEntry>> MemoryFileSystem::list(const std::string& folder) const {
   const std::optional<Location> at = locate(folder);
   if (!at) return std::nullopt;
-  const Drive* d = drives_.count(at->drive) ? drives_.at(at->drive).get() : nullptr;
+  const Drive* d = volumeAt(*at);
   if (!d || !d->ready) return std::nullopt;
   const Node* node = find(*at);
   if (!node || !node->folder) return std::nullopt;

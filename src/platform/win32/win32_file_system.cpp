@@ -37,7 +37,8 @@ std::wstring rootOf(wchar_t letter) { return {letter, L':', L'\\'}; }
 std::string displayPath(std::wstring_view path) { return withoutLongPathForm(win32::fromWide(path)); }
 
 // An absolute, normalized path for the wide calls, without trailing
-// backslashes except a root's, in the "\\?\" form when it is long.
+// backslashes except a drive's root ("\\server\share" names a share's root
+// as well), in the "\\?\" form (or "\\?\UNC\" for a share) when it is long.
 // GetFullPathNameW itself has no length limit.
 std::optional<std::wstring> systemPath(const std::string& path) {
   const std::optional<std::wstring> wide = win32::toWide(path);
@@ -169,6 +170,8 @@ std::string Win32FileSystem::programFolder() const {
     if (path.size() >= 32768) return {};
     path.resize(path.size() * 2);
   }
+  // Wine reports a program started from a share as "UNC\server\share\...".
+  if (path.rfind(L"UNC\\", 0) == 0) path = L"\\" + path.substr(3);
   return parentFolder(displayPath(path));
 }
 

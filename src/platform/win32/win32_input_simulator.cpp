@@ -8,8 +8,11 @@
 #include "platform/win32/win32_window.h"
 #include "platform/win32/win32_window_system.h"
 
-// After <windows.h>, which it needs.
+// After <windows.h>, which they need.
 #include <commctrl.h>
+#include <dbt.h>
+
+#include <vector>
 
 namespace ks {
 namespace {
@@ -168,6 +171,24 @@ class Win32InputSimulator final : public InputSimulator {
   }
   void pressEnter(Window& window) override { pressKey(window, VK_RETURN, false); }
   void pressEscape(Window& window) override { pressKey(window, VK_ESCAPE, false); }
+
+  // As the system sends it to the top-level windows: a volume arrived.
+  void announceDrivesChanged() override {
+    DEV_BROADCAST_VOLUME volume{};
+    volume.dbcv_size = sizeof volume;
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << ('E' - 'A');
+    std::vector<HWND> windows;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM found) -> BOOL {
+          reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    for (HWND hwnd : windows)
+      if (IsWindow(hwnd)) SendMessageW(hwnd, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume));
+  }
 
  private:
   // The command is on the menu, not greyed, nor in a greyed submenu.

@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cmath>
 
+// After <windows.h>, which it needs.
+#include <dbt.h>
+
 namespace ks::win32 {
 namespace {
 
@@ -545,6 +548,16 @@ bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       }
       return false;
     }
+    case WM_DEVICECHANGE:
+      // Sent to every top-level window when a volume (a drive letter, or a
+      // medium in one) arrives or goes.
+      if ((wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) && lParam &&
+          reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam)->dbch_devicetype == DBT_DEVTYP_VOLUME) {
+        fire(events.onDrivesChanged);
+        result = TRUE;
+        return true;
+      }
+      return false;
     case kDpiChanged:
       // Geometry is kept in device pixels; the program places its windows
       // itself, so the suggested rectangle is not applied.

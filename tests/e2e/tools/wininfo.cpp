@@ -12,10 +12,17 @@
 //                            items ("  item: ...") for list and combo boxes
 //   wininfo.exe focus TITLE  the keyboard focus of the thread that owns the
 //                            window titled TITLE: "ACTIVE-CAPTION|CLASS|TEXT"
+//   wininfo.exe define D: TARGET
+//                            makes drive D: stand for the folder TARGET, as a
+//                            stick plugged in makes a drive, without a word
+//   wininfo.exe announce D:  tells every top-level window that volume D:
+//                            arrived (WM_DEVICECHANGE), as the system does
 #include <windows.h>
+#include <dbt.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwctype>
 #include <string>
 
 namespace {
@@ -86,7 +93,7 @@ std::wstring widen(const char* s) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: wininfo list|wait|controls|focus TITLE [SECONDS]\n");
+    std::fprintf(stderr, "usage: wininfo list|wait|controls|focus TITLE [SECONDS] | define D: TARGET | announce D:\n");
     return 2;
   }
   SetProcessDPIAware();  // report physical pixels, as the program sees them
@@ -121,6 +128,25 @@ int main(int argc, char** argv) {
     }
     std::printf("%s|%s|%s\n", narrow(active).c_str(), narrow(cls).c_str(), narrow(text).c_str());
     std::fflush(stdout);
+    return 0;
+  }
+  if (verb == "define" && argc > 3) return DefineDosDeviceW(0, title.c_str(), widen(argv[3]).c_str()) ? 0 : 1;
+  if (verb == "announce") {
+    if (title.size() != 2 || title[1] != L':') return 2;
+    static DEV_BROADCAST_VOLUME volume{};
+    volume.dbcv_size = sizeof volume;
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << (towupper(title[0]) - L'A');
+    // Sent to each top-level window, as the system sends it; Wine's
+    // BroadcastSystemMessage does not reach the windows of a named desktop.
+    EnumWindows(
+        [](HWND hwnd, LPARAM) -> BOOL {
+          DWORD_PTR result = 0;
+          SendMessageTimeoutW(hwnd, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume),
+                              SMTO_ABORTIFHUNG, 5000, &result);
+          return TRUE;
+        },
+        0);
     return 0;
   }
   if (verb == "list") {
