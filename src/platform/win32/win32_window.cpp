@@ -421,6 +421,12 @@ void appendItems(HMENU menu, const std::vector<MenuItem>& items) {
 
 }  // namespace
 
+bool Win32Window::systemMenuCommand(UINT command) {
+  if (command < kFirstMenuCommand || command >= kFirstMenuCommand + (256u << 4) || (command & 0xF)) return false;
+  fire(events.onSystemMenu, static_cast<int>((command - kFirstMenuCommand) >> 4));
+  return true;
+}
+
 void Win32Window::setSystemMenu(const std::vector<MenuItem>& items) {
   systemMenu_ = items;
   buildSystemMenu();
@@ -514,6 +520,9 @@ bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         node->command(HIWORD(wParam));  // may unload this window
         return true;
       }
+      // Wine sends the items of a submenu of the system menu as menu
+      // commands rather than system commands.
+      if (lParam == 0 && HIWORD(wParam) == 0) return systemMenuCommand(LOWORD(wParam));
       return false;
     case WM_DRAWITEM: {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
@@ -540,14 +549,8 @@ bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         buildSystemMenu();
       }
       return false;
-    case WM_SYSCOMMAND: {
-      const auto command = static_cast<UINT>(wParam & 0xFFF0);
-      if (command >= kFirstMenuCommand && command < kFirstMenuCommand + (256u << 4)) {
-        fire(events.onSystemMenu, static_cast<int>((command - kFirstMenuCommand) >> 4));
-        return true;
-      }
-      return false;
-    }
+    case WM_SYSCOMMAND:
+      return systemMenuCommand(static_cast<UINT>(wParam & 0xFFF0));
     case WM_DEVICECHANGE:
       // Sent to every top-level window when a volume (a drive letter, or a
       // medium in one) arrives or goes.

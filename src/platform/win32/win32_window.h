@@ -263,6 +263,9 @@ class Win32Window final : public Window, private win32::ControlHost {
   void sized(HWND hwnd, WPARAM kind);
   // Puts the program's items above the system menu's own.
   void buildSystemMenu();
+  // One of the program's items was chosen: raises its id; false for any
+  // other command.
+  bool systemMenuCommand(UINT command);
   void closeRequested();
   MouseEvent mouseEvent(int button, LPARAM position) const;
 
