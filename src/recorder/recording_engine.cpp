@@ -220,7 +220,12 @@ RunEnd RecordingEngine::measure(int& n) {
     if (!captureUntilDone()) return RunEnd::CaptureFailed;
     if (!writeUntilDone()) return RunEnd::WriteFailed;
     ++n;
-    host_.showProgress("-" + formatElapsed(end - clock_.now()) + " " + std::to_string(n), true);
+    // Appended, not prefixed: GCC 12 warns (-Wrestrict) about inserting in front.
+    std::string countdown = "-";
+    countdown += formatElapsed(end - clock_.now());
+    countdown += ' ';
+    countdown += std::to_string(n);
+    host_.showProgress(countdown, true);
     host_.doEvents();
     if (!Recording || host_.ended()) return RunEnd::Stopped;
     now = clock_.now();

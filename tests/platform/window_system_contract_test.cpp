@@ -56,6 +56,8 @@ const char* borderName(Border border) {
       return "FixedSingle";
     case Border::FixedDialog:
       return "FixedDialog";
+    case Border::Sizable:
+      return "Sizable";
   }
   return "?";
 }
