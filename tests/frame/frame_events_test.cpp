@@ -15,15 +15,15 @@ namespace {
 
 // Activation and a width change also put the other three on top of the
 // topmost band: frmleft, frmright, then the bar. Under Wine a window that
-// StayOnTop activates is raised once more when events are next delivered,
-// as a user's activation delivers them; so on Win32 the order is checked
+// StayOnTop activates is raised again when events are next delivered, and
+// the simulated activation delivers them; so on Win32 the order is checked
 // after the width change only.
 TEST_F(FrameTest, EveryFrmtopEventReattachesTheFrame) {
   Main(app);
   struct Case {
     const char* what;
     std::function<void(FrameTest&)> event;
-    bool raises;  // and the order is the program's to check
+    bool checkOrder;  // the event puts the three on top in order
   } cases[] = {
       {"mouse move", [](FrameTest& t) { t.input().mouseMove(t.top(), {0, 150, 30}); }, false},
       {"mouse down", [](FrameTest& t) { t.input().mouseDown(t.top(), {kLeftButton, 150, 30}); }, false},
@@ -47,7 +47,7 @@ TEST_F(FrameTest, EveryFrmtopEventReattachesTheFrame) {
     input().dragWindowTo(top(), top().left() + 300, top().top() + 150);
     c.event(*this);
     expectAttached(c.what);
-    if (c.raises) {
+    if (c.checkOrder) {
       EXPECT_EQ(topmostOrder(ws(), {&top(), &left(), &right(), &bot()}),
                 (std::vector<Window*>{&top(), &left(), &right(), &bot()}))
           << c.what;
