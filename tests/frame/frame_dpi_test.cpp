@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,90 @@ TEST(FrameAtOtherDensities, GapOfExactly100TwipsStaysAndLessIsPushedDown) {
       bot.setTop(edge + c.gap);
       input.mouseMove(top, {0, 100, 20});
       EXPECT_EQ(bot.top() - edge, c.expected) << "tpp " << tpp << " gap " << c.gap;
+    }
+  }
+}
+
+// The four windows as numbers (left, top, width, height in twips) after
+// start-up and after frmtop is moved, widened and the bar dragged too close,
+// at 96 and 144 DPI. frmtop's frame here is 3 pixels wide with a 20-pixel
+// title bar.
+TEST(FrameAtOtherDensities, TheFrameAsNumbers) {
+  struct Box {
+    float left, top, width, height;
+  };
+  struct Step {
+    const char* what;
+    std::function<void(App&, HeadlessInputSimulator&)> change;
+    Box top, left, right, bot;
+  };
+  auto moveTo = [](float l, float t) {
+    return [l, t](App& app, HeadlessInputSimulator& input) { input.dragWindowTo(app.frmtop().window(), l, t); };
+  };
+  auto widen = [](App& app, HeadlessInputSimulator& input) {
+    input.dragWindowTo(app.frmtop().window(), 3000, 3300);
+    app.frmtop().window().setWidth(6000);
+  };
+  // 30 twips below frmtop's bottom edge.
+  auto barTooClose = [](App& app, HeadlessInputSimulator&) {
+    Window& top = app.frmtop().window();
+    app.frmbot().window().setTop(top.top() + top.height() + 30);
+  };
+  struct Density {
+    float tpp;
+    std::vector<Step> steps;
+  };
+  const Density densities[] = {
+      {15,
+       {{"start-up", nullptr, {2145, 2085, 4830, 480}, {2145, 2445, 105, 3975}, {6870, 2445, 105, 3975},
+         {2145, 6405, 4830, 435}},
+        {"moved", moveTo(3000, 3300), {3000, 3300, 4830, 480}, {3000, 3660, 105, 3975}, {7725, 3660, 105, 3975},
+         {3000, 7620, 4830, 435}},
+        {"beyond 16-bit twips", moveTo(45000, 34500), {45000, 34500, 4830, 480}, {45000, 34860, 105, 3975},
+         {49725, 34860, 105, 3975}, {45000, 38820, 4830, 435}},
+        {"back and widened", widen, {3000, 3300, 6000, 480}, {3000, 3660, 105, 3975}, {8895, 3660, 105, 3975},
+         {3000, 7620, 6000, 435}},
+        {"bar too close", barTooClose, {3000, 3300, 6000, 480}, {3000, 3660, 105, 240}, {8895, 3660, 105, 240},
+         {3000, 3885, 6000, 435}}}},
+      {10,
+       {{"start-up", nullptr, {2160, 2200, 4800, 350}, {2160, 2430, 100, 3990}, {6860, 2430, 100, 3990},
+         {2160, 6400, 4800, 440}},
+        {"moved", moveTo(3000, 3300), {3000, 3300, 4800, 350}, {3000, 3530, 100, 3990}, {7700, 3530, 100, 3990},
+         {3000, 7500, 4800, 440}},
+        {"beyond 16-bit twips", moveTo(45000, 34500), {45000, 34500, 4800, 350}, {45000, 34730, 100, 3990},
+         {49700, 34730, 100, 3990}, {45000, 38700, 4800, 440}},
+        {"back and widened", widen, {3000, 3300, 6000, 350}, {3000, 3530, 100, 3990}, {8900, 3530, 100, 3990},
+         {3000, 7500, 6000, 440}},
+        {"bar too close", barTooClose, {3000, 3300, 6000, 350}, {3000, 3530, 100, 240}, {8900, 3530, 100, 240},
+         {3000, 3750, 6000, 440}}}},
+  };
+  for (const Density& d : densities) {
+    HeadlessWindowSystem ws({d.tpp, d.tpp});
+    HeadlessInputSimulator input(ws);
+    test::TestServices services;
+    App app(services.platform(ws));
+    Main(app);
+    for (const Step& s : d.steps) {
+      SCOPED_TRACE(std::to_string(d.tpp) + " twips per pixel, " + s.what);
+      if (s.change) {
+        s.change(app, input);
+        input.mouseMove(app.frmtop().window(), {0, 300, 30});
+      }
+      const struct {
+        const char* name;
+        Window* window;
+        Box box;
+      } windows[] = {{"frmtop", &app.frmtop().window(), s.top},
+                     {"frmleft", &app.frmleft().window(), s.left},
+                     {"frmright", &app.frmright().window(), s.right},
+                     {"frmbot", &app.frmbot().window(), s.bot}};
+      for (const auto& [name, w, box] : windows) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(w->left(), box.left);
+        EXPECT_EQ(w->top(), box.top);
+        EXPECT_EQ(w->width(), box.width);
+        EXPECT_EQ(w->height(), box.height);
+      }
     }
   }
 }

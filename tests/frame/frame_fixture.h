@@ -17,7 +17,10 @@ namespace ks::test {
 
 class FrameTest : public ::testing::Test {
  public:
-  TestPlatform platform = makeTestPlatform();
+  // twipsPerPixel: the screen density to ask for, 0 for the backend's own.
+  explicit FrameTest(float twipsPerPixel = 0) : platform(makeTestPlatform(twipsPerPixel)) {}
+
+  TestPlatform platform;
   TestServices services;
   App app{services.platform(*platform.windows)};
 
@@ -38,24 +41,57 @@ class FrameTest : public ::testing::Test {
   // dragging the title bar.
   void hoverTop() { input().mouseMove(top(), MouseEvent{0, 300, 30}); }
 
-  // The layout fixborders must leave, checked from values read back.
+  // The frame around frmtop as it must stand after any of frmtop's events.
+  // At 96 and 144 DPI, the densities whose numbers the tests state, the side
+  // windows start 120 twips above frmtop's bottom edge and reach just past
+  // the bar's top edge in whole pixels: at 96 DPI they are 7 pixels wide
+  // (105 twips) and end 15 twips past the bar. Elsewhere they start 30
+  // twips above frmtop's client area and end 20 below the bar's top edge,
+  // to the pixel.
   void expectAttached(const char* when) {
     SCOPED_TRACE(when);
-    const float T = top().top(), L = top().left(), W = top().width(), H = top().height();
-    const float S = top().scaleHeight(), B = bot().top();
-    EXPECT_GE(B, T + H + 100 - tppY() / 2) << "bar too close to frmtop";
-    EXPECT_EQ(bot().left(), L);
-    EXPECT_EQ(bot().width(), W);
-    EXPECT_EQ(left().left(), L);
-    EXPECT_EQ(right().left(), snapX(L + W - right().width()));
-    EXPECT_EQ(left().top(), snapY(T + H - S - 30));
+    const float edge = top().top() + top().height();
+    EXPECT_EQ(bot().left(), top().left());
+    EXPECT_EQ(bot().width(), top().width());
+    EXPECT_EQ(left().left(), top().left());
+    EXPECT_EQ(right().left() + right().width(), top().left() + top().width());
     EXPECT_EQ(right().top(), left().top());
-    EXPECT_EQ(left().height(), snapY(B - T - H + S + 50));
     EXPECT_EQ(right().height(), left().height());
-    // The side windows close the corners: they end 20 twips below the
-    // bar's top edge, to the pixel.
-    EXPECT_LE(std::fabs(left().top() + left().height() - (B + 20)), tppY());
+    struct Numbers {
+      float tpp, side, minimumGap, pastBar, barHeight;
+    };
+    static constexpr Numbers kDensities[] = {{15, 105, 105, 15, 435}, {10, 100, 100, 20, 440}};
+    const Numbers* n = nullptr;
+    for (const Numbers& d : kDensities)
+      if (d.tpp == tppX() && d.tpp == tppY()) n = &d;
+    if (!n) {
+      EXPECT_GE(bot().top() - edge, 100 - tppY() / 2) << "bar too close to frmtop";
+      EXPECT_LE(std::fabs(left().top() - (edge - top().scaleHeight() - 30)), tppY() / 2);
+      EXPECT_LE(std::fabs(left().top() + left().height() - (bot().top() + 20)), tppY());
+      return;
+    }
+    EXPECT_GE(bot().top() - edge, n->minimumGap) << "bar too close to frmtop";
+    EXPECT_EQ(bot().height(), n->barHeight);
+    for (Window* w : {&left(), &right()}) {
+      EXPECT_EQ(w->width(), n->side);
+      EXPECT_EQ(w->top(), edge - 120);
+      EXPECT_EQ(w->top() + w->height(), bot().top() + n->pastBar);
+    }
   }
+};
+
+// The frame at each of the two densities whose numbers the tests state:
+// 96 DPI (15 twips per pixel) and 144 DPI (10). The headless backend runs
+// both; Win32 runs the one the system has and skips the other.
+class FrameAtDensity : public FrameTest, public ::testing::WithParamInterface<float> {
+ public:
+  FrameAtDensity() : FrameTest(GetParam()) {}
+  void SetUp() override {
+    if (tppX() != GetParam() || tppY() != GetParam()) GTEST_SKIP() << "the screen has " << tppX() << " twips per pixel";
+  }
+  // The number stated for this density.
+  float at(float at96dpi, float at144dpi) const { return GetParam() == 15 ? at96dpi : at144dpi; }
+  static std::string name(const ::testing::TestParamInfo<float>& info) { return info.param == 15 ? "dpi96" : "dpi144"; }
 };
 
 }  // namespace ks::test

@@ -3,6 +3,8 @@
 
 #include "frame/frame_fixture.h"
 #include "frame/region.h"
+#include "platform/controls.h"
+#include "platform/headless/headless_window_system.h"
 #include "settings/frmfile.h"
 
 namespace ks::test {
@@ -38,10 +40,74 @@ TEST_F(FrameTest, InnerLinesOfTheSideWindowsStartBelowFrmtop) {
   EXPECT_EQ(app.frmleft().Lineleft->y1(), 0);
   EXPECT_EQ(app.frmright().Line2->widthPixels(), 2);
   EXPECT_EQ(app.frmright().Line1->widthPixels(), 1);
-  // The bar's edge line runs between the side windows' inner edges.
-  EXPECT_EQ(app.frmbot().Line1->x1(), left().width());
-  EXPECT_EQ(app.frmbot().Line1->x2(), bot().width() - right().width());
 }
+
+// The bar's controls as designed and as its layout places them for two
+// widths of the frame, in twips read back. At 144 DPI the window system
+// keeps whole pixels, so 735 twips (73.5 pixels) read back as 740, and the
+// grip's left edge, width - 405, lands on the even pixel: 5600 for 6000 but
+// 4400 for 4810.
+using BarAtDensity = FrameAtDensity;
+
+TEST_P(BarAtDensity, ControlsAndLayoutAsNumbers) {
+  Main(app);
+  FrmBot& b = app.frmbot();
+  struct Case {
+    const char* name;
+    Control* control;
+    const char* caption;  // nullptr: no caption (images)
+    float left, top, width, height;
+    int tab;
+    int pictureWidth, pictureHeight;  // 0: none
+  };
+  const float buttonWidth = at(735, 740), buttonHeight = at(315, 320), barHeight = at(435, 440);
+  struct Frame {
+    float width, gripLeft;
+  } frames[] = {{6000, at(5595, 5600)}, {at(4815, 4810), at(4410, 4400)}};
+  for (const Frame& f : frames) {
+    SCOPED_TRACE(f.width);
+    top().setWidth(f.width);
+    ASSERT_EQ(bot().width(), f.width);
+    EXPECT_EQ(bot().height(), barHeight);
+    const Case cases[] = {
+        {"cmdExit", b.cmdExit, "Exit", 3600, 60, buttonWidth, buttonHeight, 0, 0, 0},
+        {"cmdStop", b.cmdStop, "Stop", 1380, 60, buttonWidth, buttonHeight, 1, 0, 0},
+        {"cmdtest", b.cmdtest, "Record", 600, 60, buttonWidth, buttonHeight, 2, 0, 0},
+        {"cmdAbout", b.cmdAbout, "", 120, 60, at(375, 380), buttonHeight, 3, 16, 16},
+        {"cmdSettings", b.cmdSettings, "Settings", 2820, 60, buttonWidth, buttonHeight, 4, 0, 0},
+        {"lblUpto", b.lblUpto, "00:00", 2220, 120, at(855, 860), at(195, 200), 5, 0, 0},
+        {"Image1", b.Image1, nullptr, 0, 0, 30, barHeight, -1, 2, 29},
+        // 10 twips are two thirds of a pixel at 96 DPI: one pixel.
+        {"imgbotline", b.imgbotline, nullptr, at(15, 10), barHeight - 30, f.gripLeft, 30, -1, 8, 2},
+        {"imgbotcorner", b.imgbotcorner, nullptr, f.gripLeft, at(-15, -10), at(405, 400), 450, -1, 27, 30},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      EXPECT_EQ(c.control->left(), c.left);
+      EXPECT_EQ(c.control->top(), c.top);
+      EXPECT_EQ(c.control->width(), c.width);
+      EXPECT_EQ(c.control->height(), c.height);
+      EXPECT_EQ(c.control->tabIndex(), c.tab);
+      if (auto* button = dynamic_cast<Button*>(c.control)) {
+        EXPECT_EQ(button->caption(), c.caption);
+      } else if (auto* label = dynamic_cast<Label*>(c.control)) {
+        EXPECT_EQ(label->caption(), c.caption);
+      }
+      if (isHeadless()) {
+        const Picture picture = headlessPicture(*c.control);
+        EXPECT_EQ(picture.width, c.pictureWidth);
+        EXPECT_EQ(picture.height, c.pictureHeight);
+      }
+    }
+    // The region's bottom edge runs between the side windows' inner edges.
+    EXPECT_EQ(b.Line1->x1(), at(105, 100));
+    EXPECT_EQ(b.Line1->x2(), f.width - at(105, 100));
+    EXPECT_EQ(b.Line1->y1(), 0);
+    EXPECT_EQ(b.Line1->y2(), 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(, BarAtDensity, ::testing::Values(15.0f, 10.0f), FrameAtDensity::name);
 
 TEST_F(FrameTest, BarIsKeptAtLeast100TwipsBelowFrmtop) {
   if (tppY() != 15.0f) GTEST_SKIP() << "table written for 96 DPI";

@@ -46,6 +46,7 @@ class FakeHost final : public RecorderHost {
   PixelRect captureRect() const override { return region; }
   MovieFormat movieFormat() const override { return format; }
   void showProgress(const std::string& text, bool repaintNow) override {
+    ++progressCalls;
     if (text != label) shown.push_back(text);
     label = text;
     if (repaintNow) ++repaints;
@@ -87,6 +88,7 @@ class FakeHost final : public RecorderHost {
   MovieFormat format = MovieFormat::Uncompressed;
   std::string label = "00:00";
   std::vector<std::string> shown;
+  int progressCalls = 0;
   int repaints = 0;
   int doEventsCalls = 0;
   int waits = 0;
@@ -298,17 +300,98 @@ TEST_F(RecordingEngineTest, OnlyARunningRecordingPauses) {
   EXPECT_FALSE(engine.Paused());
 }
 
-TEST_F(RecordingEngineTest, ASlowGrabberIsCoveredByCopiesSoTheMovieFollowsTheClock) {
-  grabber.cost = 0.15;  // each picture takes one and a half frame intervals
-  record("slow.avi", "10", 6.0);
-  const AviFile f = movie("slow.avi");
-  EXPECT_GT(engine.copies, 0);
-  EXPECT_EQ(static_cast<int>(f.frames.size()), engine.newPictures + engine.copies);
-  // Frames due by the last pass: about r x the recording's length.
-  EXPECT_NEAR(static_cast<double>(f.frames.size()), 10 * 6.0, 2.0);
-  // Never two copies in a row: a pass adds at most one.
-  EXPECT_LE(engine.copies, engine.newPictures);
-  EXPECT_GT(engine.grabDelays.median(), 0.0) << "late grabs show as such";
+// Frames that fall due while a picture is grabbed are filled with copies of
+// it, at most one a pass. A grab of one and a half frame intervals is
+// covered so the movie follows the clock; one of three and a half is not:
+// each pass writes one new picture and one copy, and the movie falls behind
+// the clock rather than repeat a picture three times. The label shows the
+// time after new pictures only.
+TEST(RecordingEngineSchedule, ASlowGrabberIsCoveredByOneCopyAPass) {
+  struct Case {
+    const char* what;
+    double cost;     // seconds a grab takes, at 10 frames per second
+    double seconds;  // from Record to Stop
+    int frames, newPictures;  // frames -1: about the clock's 60
+  };
+  const Case cases[] = {
+      {"1.5 intervals", 0.15, 6.0, -1, -1},
+      // 19 passes from the first grab's end (0.35 s) to Stop; the clock
+      // would have asked for 66 frames.
+      {"3.5 intervals", 0.35, 6.9, 37, 19},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EngineRig t;
+    t.grabber.cost = c.cost;
+    EXPECT_EQ(t.record("slow.avi", "10", c.seconds), RunEnd::Stopped);
+    const AviFile f = t.movie("slow.avi");
+    const int frames = static_cast<int>(f.frames.size());
+    EXPECT_EQ(frames, t.engine.newPictures + t.engine.copies);
+    EXPECT_GT(t.engine.copies, 0);
+    EXPECT_GT(t.engine.grabDelays.median(), 0.0) << "late grabs show as such";
+    if (c.frames < 0) {
+      EXPECT_NEAR(frames, 60, 2) << "frames due by the last pass: about r x the recording's length";
+    } else {
+      EXPECT_EQ(frames, c.frames);
+      EXPECT_EQ(t.engine.newPictures, c.newPictures);
+      // New pictures 350 ms apart, each written twice.
+      const std::uint32_t t0 = t.frameTime("slow.avi", 0);
+      for (int k = 0; k < frames; ++k)
+        EXPECT_EQ(t.frameTime("slow.avi", k), t0 + 350u * static_cast<std::uint32_t>((k + 1) / 2)) << "frame " << k;
+    }
+    for (int k = 2; k < frames; ++k) {
+      const std::uint32_t a = t.frameTime("slow.avi", k - 2), b = t.frameTime("slow.avi", k - 1);
+      EXPECT_FALSE(a == b && b == t.frameTime("slow.avi", k)) << "two copies in a row at frame " << k;
+    }
+    EXPECT_EQ(t.host.progressCalls, t.engine.newPictures) << "the label changes after new pictures only";
+    EXPECT_GT(t.engine.grabDelays.median(), 0.0) << "late grabs show as such";
+  }
+}
+
+// A capture that fails during the recording leaves the previous picture in
+// the buffer: its frames repeat that picture, and the recording goes on.
+TEST_F(RecordingEngineTest, ACaptureFailingMidRecordingRepeatsThePreviousPicture) {
+  // Grab 1 fixes the frame size; frame k is grab k + 2: frames 5 to 7 fail.
+  grabber.failFrom = 7;
+  grabber.failTo = 9;
+  EXPECT_EQ(record("blink.avi", "10", 2.05), RunEnd::Stopped);
+  const AviFile f = movie("blink.avi");
+  ASSERT_EQ(f.frames.size(), 21u);
+  const std::uint32_t t0 = frameTime("blink.avi", 0);
+  for (std::uint32_t k = 0; k < 21; ++k)
+    EXPECT_EQ(frameTime("blink.avi", static_cast<int>(k)), t0 + (k >= 5 && k <= 7 ? 400u : 100u * k)) << "frame " << k;
+  EXPECT_EQ(engine.copies, 0);
+  EXPECT_EQ(host.label, "00:02");
+  expectReleased();
+}
+
+// Every frame keeps the size the movie was opened with, whatever the region
+// does meanwhile: a DPI change scales it, the grip could resize it.
+TEST(RecordingEngineSchedule, EveryFrameKeepsTheSizeOfTheOpen) {
+  struct Case {
+    const char* what;
+    PixelRect region;
+  };
+  const Case cases[] = {
+      {"larger: 96 to 144 DPI", {225, 256, 462, 384}},
+      {"smaller", {150, 171, 200, 100}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EngineRig t;
+    t.grabber.timePassed = [&] {
+      t.host.timePassed();
+      if (t.grabber.grabs == 5) t.host.region = c.region;
+    };
+    EXPECT_EQ(t.record("resized.avi", "10", 1.05), RunEnd::Stopped);
+    const AviFile f = t.movie("resized.avi");
+    EXPECT_TRUE(f.problems.empty());
+    EXPECT_EQ(f.strf.biWidth, 308);
+    EXPECT_EQ(f.strf.biHeight, 256);
+    ASSERT_EQ(f.frames.size(), 11u);
+    for (const auto& frame : f.frames) EXPECT_EQ(frame.size, 308u * 3 * 256);
+    EXPECT_GT(t.grabber.grabs, 5);
+  }
 }
 
 TEST_F(RecordingEngineTest, TheLoopWaitsInsteadOfSpinning) {

@@ -102,7 +102,9 @@ TEST_F(FileDialogTest, ExistingFileAsksBeforeOverwriting) {
     EXPECT_EQ(accept(c.name, c.answer), c.fileName);
     EXPECT_EQ(ws.messageBoxTexts().size() - before, c.asked ? 1u : 0u);
     if (c.asked) {
-      EXPECT_EQ(ws.messageBoxTexts().back(), kOverwriteQuestion);
+      EXPECT_EQ(ws.messageBoxTexts().back(),
+                "This file already exists.  Are you sure you want to over-write this file?");
+      EXPECT_EQ(ws.messageBoxDefaults().back(), MsgButton::Cancel);
     }
     EXPECT_EQ(file().window().visible(), std::string(c.fileName).empty());
   }

@@ -20,7 +20,7 @@ class TimedGrabber final : public ScreenGrabber {
       : screen_(screen), clock_(clock), inner_(makeHeadlessGrabber(screen)) {}
   bool grabRect(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y) override {
     ++grabs;
-    if (failFrom > 0 && grabs >= failFrom) return false;
+    if (failFrom > 0 && grabs >= failFrom && (failTo == 0 || grabs <= failTo)) return false;
     const auto ms = static_cast<std::uint32_t>(std::lround((clock_.now() - 1000.0) * 1000));
     screen_.fill(Rgb{static_cast<std::uint8_t>(ms >> 16), static_cast<std::uint8_t>(ms >> 8),
                      static_cast<std::uint8_t>(ms)});
@@ -36,7 +36,8 @@ class TimedGrabber final : public ScreenGrabber {
   double cost = 0;
   int grabs = 0;
   std::function<void()> timePassed;
-  int failFrom = 0;  // the grab from which every grab fails; 0 never
+  int failFrom = 0;  // the grab from which grabs fail; 0 never
+  int failTo = 0;    // the last grab that fails; 0 every one from failFrom
 
  private:
   HeadlessScreen& screen_;

@@ -67,16 +67,18 @@ class HeadlessControl : public I, public ControlState {
 class HeadlessButton final : public HeadlessControl<Button> {
  public:
   HeadlessButton(HeadlessWindow& owner, const ButtonDesign& design)
-      : HeadlessControl(owner, design), caption_(design.caption), isDefault_(design.isDefault),
-        isCancel_(design.isCancel) {}
+      : HeadlessControl(owner, design), caption_(design.caption), picture_(design.picture),
+        isDefault_(design.isDefault), isCancel_(design.isCancel) {}
   std::string caption() const override { return caption_; }
   void setCaption(const std::string& c) override { caption_ = c; }
   bool isButton() const override { return true; }
   bool isDefault() const override { return isDefault_; }
   bool isCancel() const override { return isCancel_; }
+  const Picture& picture() const { return picture_; }
 
  private:
   std::string caption_;
+  Picture picture_;
   bool isDefault_;
   bool isCancel_;
 };
@@ -101,6 +103,7 @@ class HeadlessImage final : public HeadlessControl<Image> {
  public:
   HeadlessImage(HeadlessWindow& owner, const ImageDesign& design) : HeadlessControl(owner, design), picture_(design.picture) {}
   void setPicture(const Picture& p) override { picture_ = p; }
+  const Picture& picture() const { return picture_; }
 
  protected:
   bool focusKind() const override { return false; }
@@ -211,6 +214,12 @@ std::optional<LabelDesign> headlessLabelDesign(const Control& control) {
   const auto* label = dynamic_cast<const HeadlessLabel*>(&control);
   if (!label) return std::nullopt;
   return label->design();
+}
+
+Picture headlessPicture(const Control& control) {
+  if (const auto* button = dynamic_cast<const HeadlessButton*>(&control)) return button->picture();
+  if (const auto* image = dynamic_cast<const HeadlessImage*>(&control)) return image->picture();
+  return {};
 }
 
 int headlessRefreshCount(const Control& control) {

@@ -46,6 +46,7 @@ void HeadlessWindowSystem::showModal(Window& window) {
 
 MsgButton HeadlessWindowSystem::messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) {
   messageBoxTexts_.push_back(text);
+  messageBoxDefaults_.push_back(defaultButton);
   if (messageBoxAnswers_.empty()) return defaultButton;
   MsgButton answer = messageBoxAnswers_.front();
   messageBoxAnswers_.pop_front();

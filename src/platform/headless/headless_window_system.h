@@ -35,6 +35,8 @@ int headlessRefreshCount(const Control& control);
 // How a label was designed (its font and colours), for tests of the forms'
 // looks; nothing for a control that is no label of this backend.
 std::optional<LabelDesign> headlessLabelDesign(const Control& control);
+// The picture a button or image shows; empty for none or another control.
+Picture headlessPicture(const Control& control);
 
 class HeadlessWindowSystem final : public WindowSystem {
  public:
@@ -78,6 +80,8 @@ class HeadlessWindowSystem final : public WindowSystem {
   void announceDrivesChanged();
 
   const std::vector<std::string>& messageBoxTexts() const { return messageBoxTexts_; }
+  // The default button of each of those message boxes.
+  const std::vector<MsgButton>& messageBoxDefaults() const { return messageBoxDefaults_; }
   const std::vector<std::string>& warnings() const { return warnings_; }
   // What waiting for events does here: a test advances its fake clock.
   void setIdleWait(std::function<void(double maxSeconds)> wait) { idleWait_ = std::move(wait); }
@@ -112,6 +116,7 @@ class HeadlessWindowSystem final : public WindowSystem {
   std::deque<MsgButton> messageBoxAnswers_;
   std::deque<std::function<void()>> posted_;
   std::vector<std::string> messageBoxTexts_;
+  std::vector<MsgButton> messageBoxDefaults_;
   std::vector<std::string> warnings_;
   std::function<void(double)> idleWait_;
   int waitCalls_ = 0;
