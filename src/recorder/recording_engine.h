@@ -34,7 +34,10 @@ int calibratedRateIndex(int n, const std::vector<double>& rates);
 // tell a wait that ends on time from one that ends a timer tick late.
 class GrabDelays {
  public:
-  void clear() { buckets_.fill(0), count_ = 0; }
+  void clear() {
+    buckets_.fill(0);
+    count_ = 0;
+  }
   void add(double seconds);
   std::uint32_t count() const { return count_; }
   // The median delay in seconds (to a tenth of a millisecond); 0 without

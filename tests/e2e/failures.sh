@@ -19,10 +19,16 @@ start_recording() {
     ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || die "no frame"
     sleep 1
     read -r BX BY _ <<< "$(windows | awk '$11 == "-" && $3 > $4')"
-    xdotool mousemove $((BX + 64)) $((BY + 14)) click 1
-    sleep 2
-    local dlg cx cy
-    dlg="$(windows | grep 'Create New Movie$')" || die "no New movie dialog"
+    local dlg="" cx cy try
+    # xdotool gives up on a click when an X window it asks about goes away
+    # meanwhile (Wine makes and drops some of its own): the click is tried
+    # again then.
+    for try in 1 2 3; do
+        xdotool mousemove $((BX + 64)) $((BY + 14)) click 1
+        sleep 2
+        dlg="$(windows | grep 'Create New Movie$')" && break
+    done
+    [[ -n "$dlg" ]] || die "no New movie dialog"
     read -r _ _ _ _ cx cy _ <<< "$dlg"
     xdotool mousemove $((cx + 66)) $((cy + 218)) click 1; sleep 0.3
     xdotool type --delay 30 "$1"; sleep 0.3
