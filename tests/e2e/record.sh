@@ -39,13 +39,8 @@ journey() {
     sleep 1
     list="$(windows)"
     bar="$(bar_line <<< "$list")"; read -r bx by _ <<< "$bar"
-    local top left right; top="$(line_of kestrascope <<< "$list")"
-    left="$(awk '$11 == "-" && $4 > $3' <<< "$list" | sort -n | head -1)"
-    right="$(awk '$11 == "-" && $4 > $3' <<< "$list" | sort -n | tail -1)"
     local rx ry rw rh
-    rx=$(( $(cut -d' ' -f1 <<< "$left") + $(cut -d' ' -f3 <<< "$left") ))
-    ry=$(( $(cut -d' ' -f2 <<< "$top") + $(cut -d' ' -f4 <<< "$top") ))
-    rw=$(( $(cut -d' ' -f1 <<< "$right") - rx )); rh=$(( by - ry ))
+    read -r rx ry rw rh <<< "$(region)"
     echo "$name: region $rx $ry ${rw}x$rh"
     xdotool mousemove $((bx + 64)) $((by + 14)) click 1          # Record
     sleep 1; ks_screenshot "$out/$name-after-record.png"

@@ -49,15 +49,8 @@ check_layout() { # TITLE NAME
 # the region's, read from the real windows, and a frame in the middle of it
 # holds no pixel of the frame's red.
 check_movie_region() { # MOVIE
-    local list bar top left right rx ry rw rh size red
-    list="$(windows)"
-    bar="$(awk '$11 == "-" && $3 > $4' <<< "$list")"
-    top="$(awk 'substr($0, index($0, $11)) == "kestrascope"' <<< "$list")"
-    left="$(awk '$11 == "-" && $4 > $3' <<< "$list" | sort -n | head -1)"
-    right="$(awk '$11 == "-" && $4 > $3' <<< "$list" | sort -n | tail -1)"
-    rx=$(( $(cut -d' ' -f1 <<< "$left") + $(cut -d' ' -f3 <<< "$left") ))
-    ry=$(( $(cut -d' ' -f2 <<< "$top") + $(cut -d' ' -f4 <<< "$top") ))
-    rw=$(( $(cut -d' ' -f1 <<< "$right") - rx )); rh=$(( $(cut -d' ' -f2 <<< "$bar") - ry ))
+    local rx ry rw rh size red
+    read -r rx ry rw rh <<< "$(region)"
     size="$(ffprobe -v error -show_entries stream=width,height -of csv=p=0:s=x "$1" | tr -d '\r')"
     echo "$dpi DPI: region ${rw}x$rh at $rx,$ry; movie ${size}"
     [[ "$size" == "${rw}x$rh" ]] || fail "$dpi DPI: the movie is $size, the region ${rw}x$rh"

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "avi_reader.h"
+#include "command_output.h"
 #include "media/avi_writer.h"
 #include "memory_sink.h"
 #include "test_files.h"
@@ -28,6 +29,8 @@ extern char** environ;
 
 namespace ks {
 namespace {
+
+using test::commandOutput;
 
 using test::makePicture;
 using test::parseAvi;
@@ -46,20 +49,10 @@ std::string shellQuoted(const std::string& s) {
   return q + "'";
 }
 
-std::string capture(const std::string& command) {
-  std::string out;
-  FILE* p = ::popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  ::pclose(p);
-  return out;
-}
 
 // ffprobe's view of the first video stream, frames counted by decoding.
 std::map<std::string, std::string> probe(const std::string& path) {
-  const std::string out = capture(
+  const std::string out = commandOutput(
       "ffprobe -v error -select_streams v:0 -count_frames -show_entries "
       "stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames "
       "-of default=noprint_wrappers=1 " + shellQuoted(path) + " 2>/dev/null");
@@ -86,7 +79,7 @@ int framesReadBack(const std::string& path) {
 std::map<std::string, int> framesReadBack(const std::vector<std::string>& paths) {
   std::string list;
   for (const std::string& p : paths) list += p + '\n';
-  const std::string out = capture(
+  const std::string out = commandOutput(
       "printf '%s' " + shellQuoted(list) +
       " | xargs -d '\\n' -P 4 -I{} sh -c 'echo \"$(ffprobe -v error -select_streams v:0 "
       "-count_frames -show_entries stream=nb_read_frames -of csv=p=0 \"$1\" 2>/dev/null) $1\"' _ {}");
@@ -104,7 +97,7 @@ std::map<std::string, int> framesReadBack(const std::vector<std::string>& paths)
 
 // ffmpeg's decoded pictures, top row first, no row padding.
 std::string decode(const std::string& path) {
-  return capture("ffmpeg -v error -i " + shellQuoted(path) + " -f rawvideo -pix_fmt bgr24 - 2>/dev/null");
+  return commandOutput("ffmpeg -v error -i " + shellQuoted(path) + " -f rawvideo -pix_fmt bgr24 - 2>/dev/null");
 }
 
 // Our picture as ffmpeg hands it back: rows flipped, padding dropped.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "avi_reader.h"
+#include "command_output.h"
 #include "media/avi_writer.h"
 #include "media/zmbv_encoder.h"
 #include "screen_clips.h"
@@ -17,6 +18,8 @@
 
 namespace ks {
 namespace {
+
+using test::commandOutput;
 
 using clips::Clip;
 
@@ -30,16 +33,6 @@ bool haveFfmpeg() {
   return std::system("command -v ffprobe >/dev/null 2>&1 && command -v ffmpeg >/dev/null 2>&1") == 0;
 }
 
-std::string capture(const std::string& command) {
-  std::string out;
-  FILE* p = ::popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  ::pclose(p);
-  return out;
-}
 
 // The picture as ffmpeg's bgr0 output has it: top row first, 4 bytes a pixel.
 std::string asBgr0(const std::vector<std::uint8_t>& bits, std::int32_t w, std::int32_t h) {
@@ -128,7 +121,7 @@ TEST_P(ZmbvMovieTest, FfmpegDecodesEveryFrameToThePictureFedIn) {
   }
 
   const std::string decoded =
-      capture("ffmpeg -v error -nostdin -i '" + path + "' -f rawvideo -pix_fmt bgr0 - 2>/dev/null");
+      commandOutput("ffmpeg -v error -nostdin -i '" + path + "' -f rawvideo -pix_fmt bgr0 - 2>/dev/null");
   const std::size_t frameBytes = 4 * std::size_t(c.width) * c.height;
   ASSERT_EQ(decoded.size(), frameBytes * expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {

@@ -24,3 +24,15 @@ stored() {
 # The program's visible windows, one line each (see tools/wininfo.cpp).
 windows() { ks_wine_run --timeout 30 "$wininfo" list kestrascope | tr -d '\r'; }
 controls() { ks_wine_run --timeout 30 "$wininfo" controls "$1" | tr -d '\r'; }
+# The capture region, in pixels, from the real windows: "X Y W H".
+region() {
+    local list bar top left right rx ry
+    list="$(windows)"
+    bar="$(awk '$11 == "-" && $3 > $4' <<< "$list")"
+    top="$(awk 'substr($0, index($0, $11)) == "kestrascope"' <<< "$list")"
+    left="$(awk '$11 == "-" && $4 > $3' <<< "$list" | sort -n | head -1)"
+    right="$(awk '$11 == "-" && $4 > $3' <<< "$list" | sort -n | tail -1)"
+    rx=$(( $(cut -d' ' -f1 <<< "$left") + $(cut -d' ' -f3 <<< "$left") ))
+    ry=$(( $(cut -d' ' -f2 <<< "$top") + $(cut -d' ' -f4 <<< "$top") ))
+    echo "$rx $ry $(( $(cut -d' ' -f1 <<< "$right") - rx )) $(( $(cut -d' ' -f2 <<< "$bar") - ry ))"
+}
