@@ -30,10 +30,6 @@ bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& fr
       format == MovieFormat::Zmbv ? zmbvFrameFormat(frameFormat.biWidth, frameFormat.biHeight) : frameFormat;
   if (!writer_.open(std::move(sink), stored, r)) return false;
   format_ = format;
-  return opened(frameFormat, r);
-}
-
-bool Movie::opened(const BitmapInfoHeader& frameFormat, std::uint32_t rate) {
   streamInfo_ = writer_.streamInfo();
   frameNumber_ = 0;
   frameBytes_ = frameFormat.biSizeImage;
@@ -45,7 +41,7 @@ bool Movie::opened(const BitmapInfoHeader& frameFormat, std::uint32_t rate) {
     for (Slot& slot : slots_) slot.picture.resize(frameFormat.biSizeImage);
     if (compressed) {
       ZmbvOptions options;
-      options.keyInterval = 2 * rate;
+      options.keyInterval = 2 * r;
       encoder_ = std::make_unique<ZmbvEncoder>(frameFormat.biWidth, frameFormat.biHeight, options);
       encoderThread_ = std::thread([this] { encoderLoop(); });
     }
@@ -123,15 +119,9 @@ bool Movie::Flush() {
 
 void Movie::CloseMovie() {
   if (!writer_.isOpen()) return;
-  {
-    std::unique_lock lock(mutex_);
-    // One last try for a refused frame and the ones behind it; the file is
-    // whole without them.
-    for (;;) {
-      wake_.wait(lock, [this] { return failed_ || drained(); });
-      if (!failed_ || !repeatFailed(lock)) break;
-    }
-  }
+  // One last try for a refused frame and the ones behind it; the file is
+  // whole without them.
+  static_cast<void>(Flush());
   stopThreads();
   // The count follows the file.
   frameNumber_ -= static_cast<std::int32_t>(

@@ -72,7 +72,6 @@ class Movie {
     State state = State::Free;
   };
 
-  bool opened(const BitmapInfoHeader& frameFormat, std::uint32_t rate);
   std::size_t after(std::size_t slot) const { return (slot + 1) % slots_.size(); }
   bool drained() const;
   // The refused frame, written again on the caller's thread while the
