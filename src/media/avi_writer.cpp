@@ -150,8 +150,8 @@ bool AviWriter::open(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& for
 
 void AviWriter::writeMainHeader(ByteWriter& w) const {
   const double usPerFrame = 1e6 * info_.dwScale / info_.dwRate;
-  // A compressed stream's rate is that of its largest chunk so far.
-  const std::uint32_t frameBytes = isCompressed(format_) ? info_.dwSuggestedBufferSize : format_.biSizeImage;
+  // A frame's size; for a compressed stream, that of its largest chunk so far.
+  const std::uint32_t frameBytes = info_.dwSuggestedBufferSize;
   const std::uint64_t bytesPerSec =
       std::uint64_t{frameBytes} * info_.dwRate / std::max<std::uint32_t>(info_.dwScale, 1);
   w.u32(static_cast<std::uint32_t>(std::lrint(usPerFrame)));  // dwMicroSecPerFrame
