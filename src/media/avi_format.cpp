@@ -2,14 +2,6 @@
 
 namespace ks {
 
-BitmapInfoHeader makeFrameFormat(std::int32_t width, std::int32_t height) {
-  BitmapInfoHeader h;
-  h.biWidth = width;
-  h.biHeight = height;
-  h.biSizeImage = dibStride(width) * static_cast<std::uint32_t>(height);
-  return h;
-}
-
 AviStreamInfo makeStreamInfo(const BitmapInfoHeader& format, std::uint32_t rate) {
   AviStreamInfo s;
   s.fccType = kStreamTypeVideo;

@@ -47,7 +47,13 @@ struct BitmapInfoHeader {
 inline constexpr std::size_t kBitmapInfoHeaderSize = 40;
 
 // The format of a w x h bottom-up 24-bit uncompressed frame.
-BitmapInfoHeader makeFrameFormat(std::int32_t width, std::int32_t height);
+constexpr BitmapInfoHeader makeFrameFormat(std::int32_t width, std::int32_t height) {
+  BitmapInfoHeader h;
+  h.biWidth = width;
+  h.biHeight = height;
+  h.biSizeImage = dibStride(width) * static_cast<std::uint32_t>(height);
+  return h;
+}
 
 // A format with a compression fourcc has chunks of any size, not all of them
 // key frames.

@@ -123,7 +123,7 @@ ZmbvChunk ZmbvEncoder::encode(const std::uint8_t* bits) {
   if (!zlibReady_ || bits == nullptr) return {};
   cur_ = bits;
   const bool key = framesToKey_ == 0;
-  const bool ok = key ? encodeKey(bits) : encodeInter(bits);
+  const bool ok = key ? encodeKey() : encodeInter();
   cur_ = nullptr;
   if (!ok) {
     framesToKey_ = 0;
@@ -158,7 +158,7 @@ bool ZmbvEncoder::deflateInto(int level, int strategy, std::size_t headerBytes) 
   return true;
 }
 
-bool ZmbvEncoder::encodeKey(const std::uint8_t* bits) {
+bool ZmbvEncoder::encodeKey() {
   if (deflateReset(&zlib_->z) != Z_OK) return false;
   std::uint8_t* out = payload_.data();
   const std::size_t rowBytes = 4 * std::size_t(width_);
@@ -173,7 +173,7 @@ bool ZmbvEncoder::encodeKey(const std::uint8_t* bits) {
   zlib_->z.next_in = payload_.data();
   zlib_->z.avail_in = static_cast<uInt>(rowBytes * height_);
   if (!deflateInto(options_.keyLevel, Z_DEFAULT_STRATEGY, kKeyHeaderBytes)) return false;
-  keepPicture(bits, true);
+  keepPicture(true);
   std::fill(prevVectors_.begin(), prevVectors_.end(), Vector{});
   std::fill(prevKinds_.begin(), prevKinds_.end(), BlockKind::Same);
   lastFrameVector_ = Vector{};
@@ -234,7 +234,7 @@ std::int32_t ZmbvEncoder::samePixels(std::int32_t bx, std::int32_t by, std::int3
   return same;
 }
 
-bool ZmbvEncoder::encodeInter(const std::uint8_t* bits) {
+bool ZmbvEncoder::encodeInter() {
   findChangedRows();
   const std::int32_t bwFull = options_.blockWidth, bhFull = options_.blockHeight;
   const std::size_t blocks = vectors_.size();
@@ -348,21 +348,21 @@ bool ZmbvEncoder::encodeInter(const std::uint8_t* bits) {
                                        Z_DEFAULT_STRATEGY, kInterHeaderBytes);
   if (!ok) return false;
   noisy_ = double(outSize_ - kInterHeaderBytes) > options_.noisyShare * double(payloadBytes);
-  keepPicture(bits, false);
+  keepPicture(false);
   std::swap(vectors_, prevVectors_);
   std::swap(kinds_, prevKinds_);
   return true;
 }
 
-void ZmbvEncoder::keepPicture(const std::uint8_t* bits, bool whole) {
+void ZmbvEncoder::keepPicture(bool whole) {
   if (whole) {
-    std::memcpy(prev_.data(), bits, prev_.size());
+    std::memcpy(prev_.data(), cur_, prev_.size());
     return;
   }
   for (std::int32_t y = 0; y < height_; ++y) {
     if (rowSpans_[static_cast<std::size_t>(y)].empty()) continue;
     const std::size_t at = std::size_t{stride_} * static_cast<std::uint32_t>(height_ - 1 - y);
-    std::memcpy(prev_.data() + at, bits + at, 3 * std::size_t(width_));
+    std::memcpy(prev_.data() + at, cur_ + at, 3 * std::size_t(width_));
   }
 }
 

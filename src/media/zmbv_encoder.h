@@ -15,8 +15,8 @@
 #include <span>
 #include <vector>
 
-#include "base/pixels.h"  // dibStride
-#include "media/avi_format.h"      // BitmapInfoHeader, fourCC
+#include "base/pixels.h"        // dibStride
+#include "media/avi_format.h"  // BitmapInfoHeader, fourCC, makeFrameFormat
 
 namespace ks {
 
@@ -25,12 +25,8 @@ inline constexpr std::uint32_t kZmbvFourCC = fourCC('Z', 'M', 'B', 'V');
 // The AVI stream format of a w x h ZMBV movie: the 24-bit picture it decodes
 // to, compressed. The stream header takes 'ZMBV' as its handler from it.
 constexpr BitmapInfoHeader zmbvFrameFormat(std::int32_t width, std::int32_t height) {
-  BitmapInfoHeader h;
-  h.biWidth = width;
-  h.biHeight = height;
-  h.biBitCount = 24;
+  BitmapInfoHeader h = makeFrameFormat(width, height);
   h.biCompression = kZmbvFourCC;
-  h.biSizeImage = dibStride(width) * static_cast<std::uint32_t>(height);
   return h;
 }
 
@@ -80,9 +76,6 @@ class ZmbvEncoder {
   // Makes the next picture a key frame, which depends on nothing before it.
   void restart() { framesToKey_ = 0; }
 
-  std::int32_t width() const { return width_; }
-  std::int32_t height() const { return height_; }
-
  private:
   struct Vector {
     std::int8_t dx = 0, dy = 0;
@@ -96,14 +89,15 @@ class ZmbvEncoder {
 
   const std::uint8_t* curRow(std::int32_t y) const;
   const std::uint8_t* prevRow(std::int32_t y) const;
-  bool encodeKey(const std::uint8_t* bits);
-  bool encodeInter(const std::uint8_t* bits);
+  bool encodeKey();
+  bool encodeInter();
   void findChangedRows();
   bool blockChanged(std::int32_t bx, std::int32_t by, std::int32_t bw, std::int32_t bh) const;
   bool matches(std::int32_t bx, std::int32_t by, std::int32_t bw, std::int32_t bh, Vector v) const;
   std::int32_t samePixels(std::int32_t bx, std::int32_t by, std::int32_t bw, std::int32_t bh, Vector v) const;
   bool deflateInto(int level, int strategy, std::size_t headerBytes);
-  void keepPicture(const std::uint8_t* bits, bool whole);
+  // Keeps the picture being encoded as the one the next frame is told from.
+  void keepPicture(bool whole);
 
   std::int32_t width_, height_;
   std::uint32_t stride_;
