@@ -12,34 +12,15 @@
 #include <utility>
 #include <vector>
 
+#include "base/unique_descriptor.h"
+
 namespace ks {
 namespace {
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(Descriptor&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
-  Descriptor& operator=(Descriptor&& o) noexcept {
-    if (this != &o) {
-      reset();
-      fd_ = std::exchange(o.fd_, -1);
-    }
-    return *this;
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() { reset(); }
-
-  int get() const { return fd_; }
-  bool reset() {
-    if (fd_ < 0) return true;
-    const bool ok = ::close(std::exchange(fd_, -1)) == 0;
-    return ok;
-  }
-
- private:
-  int fd_ = -1;
+struct CloseDescriptor {
+  int operator()(int fd) const { return ::close(fd); }
 };
+using Descriptor = UniqueDescriptor<CloseDescriptor>;
 
 class PosixFileSink final : public FileSink {
  public:

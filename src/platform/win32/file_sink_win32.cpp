@@ -13,34 +13,15 @@
 #include <utility>
 
 #include "base/text.h"
+#include "base/unique_descriptor.h"
 
 namespace ks {
 namespace {
 
-class CrtFile {
- public:
-  explicit CrtFile(int fd) : fd_(fd) {}
-  CrtFile(CrtFile&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
-  CrtFile& operator=(CrtFile&& o) noexcept {
-    if (this != &o) {
-      reset();
-      fd_ = std::exchange(o.fd_, -1);
-    }
-    return *this;
-  }
-  CrtFile(const CrtFile&) = delete;
-  CrtFile& operator=(const CrtFile&) = delete;
-  ~CrtFile() { reset(); }
-
-  int get() const { return fd_; }
-  bool reset() {
-    if (fd_ < 0) return true;
-    return ::_close(std::exchange(fd_, -1)) == 0;
-  }
-
- private:
-  int fd_ = -1;
+struct CloseCrtFile {
+  int operator()(int fd) const { return ::_close(fd); }
 };
+using CrtFile = UniqueDescriptor<CloseCrtFile>;
 
 class CrtFileSink final : public FileSink {
  public:
