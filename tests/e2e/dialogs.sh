@@ -9,10 +9,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" dialogs
 
 # First run, nothing stored: the New movie dialog opens on the program's
 # own folder.
-ks_wine_start --timeout 300 "$exe"; job=$KS_WINE_JOB
-ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || die "no frame"
-sleep 1
-read -r bx by _ <<< "$(windows | awk '$11 == "-" && $3 > $4')"
+start_program || die "no frame"
 xdotool mousemove $((bx + 64)) $((by + 14)) click 1
 sleep 2
 controls 'Create New Movie' > "$out/first-run-controls.txt"
@@ -34,10 +31,7 @@ setting UserSetting True
 setting SysSetting False
 setting fps 15
 
-ks_wine_start --timeout 300 "$exe"; job=$KS_WINE_JOB
-ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || die "no frame"
-sleep 1
-read -r bx by _ <<< "$(windows | awk '$11 == "-" && $3 > $4')"
+start_program || die "no frame"
 
 # New movie dialog.
 xdotool mousemove $((bx + 64)) $((by + 14)) click 1
@@ -118,10 +112,7 @@ ks_wine_wait "$job" > /dev/null
 share="$WINEPREFIX/dosdevices/unc/localhost/ks"
 mkdir -p "$share/movies" "$share/tools"
 setting folder '\\localhost\ks\movies'
-ks_wine_start --timeout 300 "$exe"; job=$KS_WINE_JOB
-ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || die "no frame"
-sleep 1
-read -r bx by _ <<< "$(windows | awk '$11 == "-" && $3 > $4')"
+start_program || die "no frame"
 xdotool mousemove $((bx + 64)) $((by + 14)) click 1
 sleep 2
 dlg="$(windows | grep 'Create New Movie$')"
@@ -147,10 +138,7 @@ ks_wine_wait "$job" > /dev/null
 # Run from a network folder with nothing stored: that folder is the default.
 reg delete 'HKCU\Software\QVkestrascope\Movie' /v folder /f
 cp "$exe" "$share/tools/kestrascope.exe"
-ks_wine_start --timeout 300 '\\localhost\ks\tools\kestrascope.exe'; job=$KS_WINE_JOB
-ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || die "no frame when run from the share"
-sleep 1
-read -r bx by _ <<< "$(windows | awk '$11 == "-" && $3 > $4')"
+start_program '\\localhost\ks\tools\kestrascope.exe' || die "no frame when run from the share"
 xdotool mousemove $((bx + 212)) $((by + 14)) click 1
 sleep 2
 controls Settings > "$out/run-from-share-controls.txt"

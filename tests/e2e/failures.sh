@@ -13,22 +13,23 @@ setting UserSetting True
 setting SysSetting False
 setting fps 10
 
-# Starts the program and a recording named NAME; sets BX BY and JOB.
+# Starts the program and a recording named NAME; sets bx by and job.
 start_recording() {
-    ks_wine_start --timeout 300 "$exe"; JOB=$KS_WINE_JOB
-    ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || die "no frame"
-    sleep 1
-    read -r BX BY _ <<< "$(windows | awk '$11 == "-" && $3 > $4')"
+    start_program || die "no frame"
     local dlg="" cx cy try
     # xdotool gives up on a click when an X window it asks about goes away
     # meanwhile (Wine makes and drops some of its own): the click is tried
     # again then.
     for try in 1 2 3; do
-        xdotool mousemove $((BX + 64)) $((BY + 14)) click 1
+        xdotool mousemove $((bx + 64)) $((by + 14)) click 1
         sleep 2
         dlg="$(windows | grep 'Create New Movie$')" && break
     done
-    [[ -n "$dlg" ]] || die "no New movie dialog"
+    if [[ -z "$dlg" ]]; then
+        windows
+        ks_screenshot "$out/no-dialog-$1.png"
+        die "no New movie dialog"
+    fi
     read -r _ _ _ _ cx cy _ <<< "$dlg"
     xdotool mousemove $((cx + 66)) $((cy + 218)) click 1; sleep 0.3
     xdotool type --delay 30 "$1"; sleep 0.3
@@ -57,9 +58,9 @@ for format in None ZMBV; do
         [[ "$n" =~ ^[0-9]+$ && "$n" -ge 3 ]] || fail "the movie on the full disk does not play ($n)"
         cp "$small/full.avi" "$out/full-$format.avi" 2>/dev/null
         # The controls are idle again: another Record opens the dialog.
-        xdotool mousemove $((BX + 64)) $((BY + 14)) click 1; sleep 2
+        xdotool mousemove $((bx + 64)) $((by + 14)) click 1; sleep 2
         windows | grep -q 'Create New Movie$' || fail "Record does not work after the full disk"
-        ks_wine_close kestrascope > /dev/null; ks_wine_wait "$JOB" > /dev/null
+        ks_wine_close kestrascope > /dev/null; ks_wine_wait "$job" > /dev/null
         [[ $format == ZMBV ]] && { ks_wine_close pattern > /dev/null 2>&1; ks_wine_wait "$noise" > /dev/null; }
         umount "$small" || umount -l "$small"
     else
@@ -85,7 +86,7 @@ for format in None ZMBV; do
     [[ "$n" =~ ^[0-9]+$ && "$n" -ge 30 ]] || fail "the killed recording's movie has $n playable frames, expected 30 or more"
     errors="$(ffmpeg -v error -i "$movie" -f null - 2>&1 | head -3)"
     [[ -z "$errors" ]] || { echo "$errors"; [[ $format == ZMBV ]] && fail "the killed lossless movie does not decode cleanly"; }
-    ks_wine_wait "$JOB" > /dev/null 2>&1
+    ks_wine_wait "$job" > /dev/null 2>&1
 done
 
 [[ $failed -eq 0 ]] && echo "PASS: full disk and kill -9 journeys"

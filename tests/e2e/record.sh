@@ -8,8 +8,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" record
 
 movies="$WINEPREFIX/drive_c/movies"
 mkdir -p "$movies"
-line_of() { awk -v c="$1" 'substr($0, index($0, $11)) == c'; }   # a window by caption
-bar_line() { awk '$11 == "-" && $3 > $4' ; }
 
 # Pauses or resumes the recording: BX BY (the bar) RX RY RW RH (the region).
 toggle_pause() {
@@ -27,18 +25,15 @@ toggle_pause() {
 
 # One journey: NAME RATE-TEXT SECONDS.
 journey() {
-    local name="$1" seconds="$3" list bar dlg bx by cx cy
+    local name="$1" seconds="$3" list dlg bx by cx cy
     # The pattern fills the desktop and starts first: Wine's virtual desktop
     # shows a window that appears later above topmost ones, which Windows
     # does not.
     ks_wine_start --timeout 120 "$pattern" 0 0 1024 768 100 ${PATTERN_STEP:-}
     local pjob=$KS_WINE_JOB
     sleep 1.5
-    ks_wine_start --timeout 300 "$exe"; local job=$KS_WINE_JOB
-    ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || { fail "$name: no frame"; return; }
-    sleep 1
-    list="$(windows)"
-    bar="$(bar_line <<< "$list")"; read -r bx by _ <<< "$bar"
+    local job
+    start_program || { fail "$name: no frame"; return; }
     local rx ry rw rh
     read -r rx ry rw rh <<< "$(region)"
     echo "$name: region $rx $ry ${rw}x$rh"

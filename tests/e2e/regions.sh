@@ -22,11 +22,10 @@ run_at() {
     setting SysSetting False
     setting fps 10
 
-    ks_wine_start --timeout 300 "$exe"; local job=$KS_WINE_JOB
-    ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || { fail "$dpi DPI: no frame"; ks_harness_stop; return; }
-    sleep 1
+    local job bx by
+    start_program || { fail "$dpi DPI: no frame"; ks_harness_stop; return; }
     local top tx ty cx cy
-    top="$(windows | awk 'substr($0, index($0, $11)) == "kestrascope"')"
+    top="$(windows | line_of kestrascope)"
     read -r tx ty _ _ cx cy _ <<< "$top"
     echo "$dpi DPI: region before: $(region)"
     # The icon sits at the left end of the title bar, as high as it is wide.
@@ -47,8 +46,8 @@ run_at() {
     [[ "${rw}x$rh" == 1280x720 ]] || fail "$dpi DPI: the region is ${rw}x$rh, not 1280x720"
 
     # Record two seconds of it.
-    local bar bx by dlg cx cy2
-    bar="$(windows | awk '$11 == "-" && $3 > $4')"; read -r bx by _ <<< "$bar"
+    local bar dlg cx cy2
+    bar="$(windows | bar_line)"; read -r bx by _ <<< "$bar"
     xdotool mousemove $((bx + 64 * dpi / 96)) $((by + 14 * dpi / 96)) click 1; sleep 2   # Record
     dlg="$(windows | grep 'Create New Movie$')" || { fail "$dpi DPI: no New movie dialog"; ks_harness_stop; return; }
     read -r _ _ _ _ cx cy2 _ <<< "$dlg"

@@ -40,7 +40,7 @@ check_layout() { # TITLE NAME
     local list
     list="$(windows)"
     controls "$1" > "$out/$2-controls.txt"
-    awk -v c="$1" 'substr($0, index($0, $11)) == c' <<< "$list" > "$out/$2-window.txt"
+    line_of "$1" <<< "$list" > "$out/$2-window.txt"
     python3 "$layout_check" "$out/$2-window.txt" "$out/$2-controls.txt" ||
         fail "$dpi DPI: $1: controls cut off or overlapping (see $out/$2-controls.txt)"
 }

@@ -24,12 +24,35 @@ stored() {
 # The program's visible windows, one line each (see tools/wininfo.cpp).
 windows() { ks_wine_run --timeout 30 "$wininfo" list kestrascope | tr -d '\r'; }
 controls() { ks_wine_run --timeout 30 "$wininfo" controls "$1" | tr -d '\r'; }
+# Filters of those lines: a window by its caption; the control bar.
+line_of() { awk -v c="$1" 'substr($0, index($0, $11)) == c'; }
+bar_line() { awk '$11 == "-" && $3 > $4'; }
+# Waits up to 20 s for the control bar to be on screen; sets bx by (its
+# corner). The frame's windows exist a while before they show, the more so
+# on a busy machine.
+wait_bar() {
+    local try
+    for try in $(seq 40); do
+        read -r bx by _ <<< "$(windows | bar_line)"
+        [[ -n "${by:-}" ]] && return 0
+        sleep 0.5
+    done
+    return 1
+}
+# Starts the program (EXE, the built one by default) and waits for its frame;
+# sets job and bx by. Fails without a frame.
+start_program() {
+    ks_wine_start --timeout 300 "${1:-$exe}"; job=$KS_WINE_JOB
+    ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || return 1
+    sleep 1
+    wait_bar
+}
 # The capture region, in pixels, from the real windows: "X Y W H".
 region() {
     local list bar top left right rx ry
     list="$(windows)"
-    bar="$(awk '$11 == "-" && $3 > $4' <<< "$list")"
-    top="$(awk 'substr($0, index($0, $11)) == "kestrascope"' <<< "$list")"
+    bar="$(bar_line <<< "$list")"
+    top="$(line_of kestrascope <<< "$list")"
     left="$(awk '$11 == "-" && $4 > $3' <<< "$list" | sort -n | head -1)"
     right="$(awk '$11 == "-" && $4 > $3' <<< "$list" | sort -n | tail -1)"
     rx=$(( $(cut -d' ' -f1 <<< "$left") + $(cut -d' ' -f3 <<< "$left") ))
