@@ -359,8 +359,10 @@ ks__start_session() { # SIZE DPI NAME USE_CURRENT_DISPLAY
     KS_DESKTOP_SIZE="$size"
     # One long-lived desktop per session: programs started later join it, so
     # there is no race with a desktop that is still closing from a last run.
+    # Wine closes a desktop about a second after its last program ends: the
+    # launcher stays on it (--keep) until the session ends.
     (cd "$KS_SESSION_DIR" && exec timeout -k 5 "${KS_SESSION_TIMEOUT:-7200}" \
-        wine explorer "/desktop=$name,$size") >"$KS_SESSION_DIR/desktop.log" 2>&1 &
+        wine explorer "/desktop=$name,$size" 'C:\ks\ks_launch.exe' --keep) >"$KS_SESSION_DIR/desktop.log" 2>&1 &
     KS_DESKTOP_PID=$!
     if ! ks_wait_window --timeout 90 --any "^$(ks__regex_quote "$name") - Wine desktop\$" >/dev/null; then
         ks_log "the Wine desktop did not appear; see $KS_SESSION_DIR/desktop.log"
@@ -513,6 +515,8 @@ ks_wine_close() {
     KS__JOBS=$((KS__JOBS + 1))
     id=$KS__JOBS
     file="$WINEPREFIX/drive_c/ks/exit-$id"
+    # A job started in a subshell, $(...), may have used this id already.
+    rm -f "$file"
     KS__JOB_DEADLINE[$id]=$(($(ks__now_ms) + 60000))
     ks__launch "$id" "$KS_SESSION_DIR" --close "$title" >/dev/null 2>&1
     deadline=${KS__JOB_DEADLINE[$id]}

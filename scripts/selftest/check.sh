@@ -81,6 +81,11 @@ session_96() {
     ks_wait_window_gone --timeout 10 '^harness-check$'
     check "timed-out program's window is gone" $?
 
+    # No program runs now: the desktop stays for the next one.
+    sleep 3
+    ks_wait_window --timeout 1 --any '^selftest - Wine desktop$' >/dev/null
+    check "the desktop outlives its last program" $?
+
     pids="$(ks_wine_pids | tr '\n' ' ')"
     echo "  session processes before stop: $pids"
     echo "$WINEPREFIX" >"$out/last-prefix"

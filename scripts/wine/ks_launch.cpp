@@ -8,6 +8,12 @@
 //   ks_launch.exe --exit-file C:\path --close TITLE
 //       Posts WM_CLOSE to every top-level window titled TITLE on this desktop;
 //       the exit file says how many windows got it.
+//   ks_launch.exe --keep
+//       Stays on the desktop, windowless, until it is ended. Wine closes a
+//       virtual desktop a moment after its last program ends, and a program
+//       that starts just then dies on the closing desktop's X window
+//       (BadWindow); the harness starts its desktop with this as its first
+//       program, so that the desktop lives as long as the session.
 //
 // The exit file is written under a temporary name and renamed, so the harness
 // never reads half a number.
@@ -109,7 +115,8 @@ BOOL CALLBACK closeIfTitled(HWND hwnd, LPARAM param)
 int usage()
 {
     std::fprintf(stderr, "usage: ks_launch.exe --exit-file PATH [--timeout-ms N] PROGRAM [ARGS...]\n"
-                         "       ks_launch.exe --exit-file PATH --close TITLE\n");
+                         "       ks_launch.exe --exit-file PATH --close TITLE\n"
+                         "       ks_launch.exe --keep\n");
     return 2;
 }
 
@@ -117,6 +124,11 @@ int usage()
 
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc == 2 && std::wcscmp(argv[1], L"--keep") == 0) {
+        GetDesktopWindow();  // the process joins the desktop
+        Sleep(INFINITE);
+        return 0;
+    }
     std::wstring exitFile;
     DWORD timeoutMs = INFINITE;
     int i = 1;
