@@ -10,8 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" dialogs
 # First run, nothing stored: the New movie dialog opens on the program's
 # own folder.
 start_program || die "no frame"
-xdotool mousemove $((bx + 64)) $((by + 14)) click 1
-sleep 2
+open_new_movie || die "first run: the New movie dialog did not open"
 controls 'Create New Movie' > "$out/first-run-controls.txt"
 ks_screenshot "$out/first-run.png"
 grep -q '^  item\*: *app$' "$out/first-run-controls.txt" || fail "first run: the folder list is not on the program's folder"
@@ -34,11 +33,7 @@ setting fps 15
 start_program || die "no frame"
 
 # New movie dialog.
-xdotool mousemove $((bx + 64)) $((by + 14)) click 1
-sleep 2
-dlg="$(windows | grep 'Create New Movie$')"
-[[ -n "$dlg" ]] || die "the New movie dialog did not open"
-read -r _ _ _ _ cx cy _ <<< "$dlg"
+open_new_movie || die "the New movie dialog did not open"
 ks_screenshot "$out/new-movie.png"
 controls 'Create New Movie' > "$out/new-movie-controls.txt"
 grep -q '^  item\*: C:$' "$out/new-movie-controls.txt" || fail "drive list not on C:"
@@ -97,8 +92,7 @@ controls Settings > "$out/settings-new-drive.txt"
 grep -q '^  item: L:$' "$out/settings-new-drive.txt" || fail "Settings does not list the drive that came later"
 ks_wine_close Settings > /dev/null 2>&1
 sleep 1
-xdotool mousemove $((bx + 64)) $((by + 14)) click 1
-sleep 2
+open_new_movie || fail "the New movie dialog did not open again"
 controls 'Create New Movie' > "$out/new-movie-new-drive.txt"
 grep -q '^  item: L:$' "$out/new-movie-new-drive.txt" || fail "the New movie dialog does not list the drive that came later"
 grep -q '^  item\*: *movies$' "$out/new-movie-new-drive.txt" || fail "the New movie dialog left its folder on reading the drives"
@@ -113,11 +107,7 @@ share="$WINEPREFIX/dosdevices/unc/localhost/ks"
 mkdir -p "$share/movies" "$share/tools"
 setting folder '\\localhost\ks\movies'
 start_program || die "no frame"
-xdotool mousemove $((bx + 64)) $((by + 14)) click 1
-sleep 2
-dlg="$(windows | grep 'Create New Movie$')"
-[[ -n "$dlg" ]] || die "the New movie dialog did not open on the network folder"
-read -r _ _ _ _ cx cy _ <<< "$dlg"
+open_new_movie || die "the New movie dialog did not open on the network folder"
 ks_screenshot "$out/network-folder.png"
 controls 'Create New Movie' > "$out/network-folder-controls.txt"
 grep -q '^  item\*: \\\\localhost\\ks$' "$out/network-folder-controls.txt" || fail "drive list not on the share"

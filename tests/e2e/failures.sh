@@ -16,21 +16,8 @@ setting fps 10
 # Starts the program and a recording named NAME; sets bx by and job.
 start_recording() {
     start_program || die "no frame"
-    local dlg="" cx cy try
-    # xdotool gives up on a click when an X window it asks about goes away
-    # meanwhile (Wine makes and drops some of its own): the click is tried
-    # again then.
-    for try in 1 2 3; do
-        xdotool mousemove $((bx + 64)) $((by + 14)) click 1
-        sleep 2
-        dlg="$(windows | grep 'Create New Movie$')" && break
-    done
-    if [[ -z "$dlg" ]]; then
-        windows
-        ks_screenshot "$out/no-dialog-$1.png"
-        die "no New movie dialog"
-    fi
-    read -r _ _ _ _ cx cy _ <<< "$dlg"
+    local cx cy
+    open_new_movie || die "no New movie dialog"
     xdotool mousemove $((cx + 66)) $((cy + 218)) click 1; sleep 0.3
     xdotool type --delay 30 "$1"; sleep 0.3
     xdotool mousemove $((cx + 200)) $((cy + 250)) click 1
@@ -58,8 +45,7 @@ for format in None ZMBV; do
         [[ "$n" =~ ^[0-9]+$ && "$n" -ge 3 ]] || fail "the movie on the full disk does not play ($n)"
         cp "$small/full.avi" "$out/full-$format.avi" 2>/dev/null
         # The controls are idle again: another Record opens the dialog.
-        xdotool mousemove $((bx + 64)) $((by + 14)) click 1; sleep 2
-        windows | grep -q 'Create New Movie$' || fail "Record does not work after the full disk"
+        open_new_movie || fail "Record does not work after the full disk"
         ks_wine_close kestrascope > /dev/null; ks_wine_wait "$job" > /dev/null
         [[ $format == ZMBV ]] && { ks_wine_close pattern > /dev/null 2>&1; ks_wine_wait "$noise" > /dev/null; }
         umount "$small" || umount -l "$small"

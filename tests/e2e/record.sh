@@ -25,7 +25,7 @@ toggle_pause() {
 
 # One journey: NAME RATE-TEXT SECONDS.
 journey() {
-    local name="$1" seconds="$3" list dlg bx by cx cy
+    local name="$1" seconds="$3" bx by cx cy
     # The pattern fills the desktop and starts first: Wine's virtual desktop
     # shows a window that appears later above topmost ones, which Windows
     # does not.
@@ -37,13 +37,7 @@ journey() {
     local rx ry rw rh
     read -r rx ry rw rh <<< "$(region)"
     echo "$name: region $rx $ry ${rw}x$rh"
-    xdotool mousemove $((bx + 64)) $((by + 14)) click 1          # Record
-    sleep 1; ks_screenshot "$out/$name-after-record.png"
-    sleep 1.5
-    list="$(windows)"
-    dlg="$(line_of 'Create New Movie' <<< "$list")"
-    [[ -n "$dlg" ]] || { fail "$name: the New movie dialog did not open"; ks_wine_close kestrascope; return; }
-    read -r _ _ _ _ cx cy _ <<< "$dlg"
+    open_new_movie || { fail "$name: the New movie dialog did not open"; ks_wine_close kestrascope; return; }
     xdotool mousemove $((cx + 66)) $((cy + 218)) click 1; sleep 0.3   # the name box
     xdotool type --delay 30 "$name"; sleep 0.3
     if [[ -n "${PICK_FORMAT:-}" ]]; then

@@ -46,14 +46,11 @@ run_at() {
     [[ "${rw}x$rh" == 1280x720 ]] || fail "$dpi DPI: the region is ${rw}x$rh, not 1280x720"
 
     # Record two seconds of it.
-    local bar dlg cx cy2
-    bar="$(windows | bar_line)"; read -r bx by _ <<< "$bar"
-    xdotool mousemove $((bx + 64 * dpi / 96)) $((by + 14 * dpi / 96)) click 1; sleep 2   # Record
-    dlg="$(windows | grep 'Create New Movie$')" || { fail "$dpi DPI: no New movie dialog"; ks_harness_stop; return; }
-    read -r _ _ _ _ cx cy2 _ <<< "$dlg"
-    xdotool mousemove $((cx + 66 * dpi / 96)) $((cy2 + 218 * dpi / 96)) click 1; sleep 0.3
+    wait_bar || { fail "$dpi DPI: no bar after the resize"; ks_harness_stop; return; }
+    open_new_movie "$dpi" || { fail "$dpi DPI: no New movie dialog"; ks_harness_stop; return; }
+    xdotool mousemove $((cx + 66 * dpi / 96)) $((cy + 218 * dpi / 96)) click 1; sleep 0.3
     xdotool type --delay 30 preset; sleep 0.3
-    xdotool mousemove $((cx + 200 * dpi / 96)) $((cy2 + 250 * dpi / 96)) click 1         # OK
+    xdotool mousemove $((cx + 200 * dpi / 96)) $((cy + 250 * dpi / 96)) click 1         # OK
     sleep 2.5
     xdotool mousemove $((bx + 116 * dpi / 96)) $((by + 14 * dpi / 96)) click 1; sleep 1.5  # Stop
     local size

@@ -47,6 +47,25 @@ start_program() {
     sleep 1
     wait_bar
 }
+# Clicks Record (at DPI, 96 by default) until the New movie dialog opens,
+# up to three times: xdotool gives up on a click when an X window it asks
+# about goes away meanwhile (Wine makes and drops some of its own). Sets cx
+# cy, the dialog's client corner. Without a dialog it prints the windows,
+# keeps a screenshot and fails.
+open_new_movie() {
+    local dpi="${1:-96}" dlg="" try
+    for try in 1 2 3; do
+        xdotool mousemove $((bx + 64 * dpi / 96)) $((by + 14 * dpi / 96)) click 1
+        sleep 2
+        dlg="$(windows | line_of 'Create New Movie')" && [[ -n "$dlg" ]] && break
+    done
+    if [[ -z "$dlg" ]]; then
+        windows
+        ks_screenshot "$out/no-new-movie-dialog.png"
+        return 1
+    fi
+    read -r _ _ _ _ cx cy _ <<< "$dlg"
+}
 # The capture region, in pixels, from the real windows: "X Y W H".
 region() {
     local list bar top left right rx ry
