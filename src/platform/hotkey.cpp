@@ -3,6 +3,8 @@
 #include <array>
 #include <cctype>
 
+#include "base/path_rules.h"  // equalsIgnoreCase
+
 namespace ks {
 
 namespace {
@@ -27,13 +29,6 @@ constexpr std::array<KeyName, 11> kNamedKeys{{{"Space", 0x20},
                                                {"Right", 0x27}}};
 constexpr int kF1 = 0x70;
 
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-
 std::string_view trimmed(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -56,7 +51,7 @@ std::optional<int> keyOf(std::string_view name) {
     return std::nullopt;
   }
   for (const KeyName& k : kNamedKeys)
-    if (sameName(name, k.name)) return k.key;
+    if (equalsIgnoreCase(name, k.name)) return k.key;
   return std::nullopt;
 }
 
@@ -70,11 +65,11 @@ std::optional<Hotkey> parseHotkey(std::string_view text) {
     const std::size_t plus = text.find('+', at);
     const std::string_view part = trimmed(text.substr(at, plus == std::string_view::npos ? text.size() - at : plus - at));
     if (part.empty() || haveKey) return std::nullopt;  // "Ctrl++F9", or something after the key
-    bool* modifier = sameName(part, "Ctrl")    ? &hotkey.ctrl
-                     : sameName(part, "Alt")   ? &hotkey.alt
-                     : sameName(part, "Shift") ? &hotkey.shift
-                     : sameName(part, "Win")   ? &hotkey.win
-                                               : nullptr;
+    bool* modifier = equalsIgnoreCase(part, "Ctrl")    ? &hotkey.ctrl
+                     : equalsIgnoreCase(part, "Alt")   ? &hotkey.alt
+                     : equalsIgnoreCase(part, "Shift") ? &hotkey.shift
+                     : equalsIgnoreCase(part, "Win")   ? &hotkey.win
+                                                       : nullptr;
     if (modifier) {
       if (*modifier) return std::nullopt;
       *modifier = true;
