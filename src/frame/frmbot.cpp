@@ -115,10 +115,7 @@ void FrmBot::load() {
     app_.windows().showModal(app_.frmSettings().window());
   };
   cmdExit->onClick = [this] { app_.endProgram(); };
-  cmdtest->onClick = [this] {
-    if (busy_) pauseOrResume();
-    else record();
-  };
+  cmdtest->onClick = [this] { recordPressed(); };
   cmdStop->onClick = [this] { app_.modAVI().Recording = false; };
   layout();
   registerHotkeys();
@@ -144,13 +141,13 @@ void FrmBot::registerHotkeys() {
 void FrmBot::hotkeyPressed(int id) {
   // A dialog is open: the bar takes no input then, and neither do the keys.
   if (!window_->enabled()) return;
-  ModAvi& avi = app_.modAVI();
-  if (id == kRecordKey) {
-    if (!busy_) record();
-    else if (avi.RecordingRuns()) pauseOrResume();
-  } else if (id == kStopKey && busy_) {
-    avi.Recording = false;
-  }
+  if (id == kRecordKey) recordPressed();
+  else if (id == kStopKey && busy_) app_.modAVI().Recording = false;
+}
+
+void FrmBot::recordPressed() {
+  if (!busy_) record();
+  else if (app_.modAVI().RecordingRuns()) pauseOrResume();
 }
 
 void FrmBot::pauseOrResume() {

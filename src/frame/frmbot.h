@@ -61,6 +61,9 @@ class FrmBot final : public Form {
 
  private:
   void record();
+  // The Record button or key: records when idle, pauses or resumes a
+  // recording that runs, and does nothing during a calibration.
+  void recordPressed();
   void pauseOrResume();
   void registerHotkeys();
   void gripPressed(const struct MouseEvent& e);
