@@ -156,7 +156,7 @@ class Win32InputSimulator final : public InputSimulator {
     if (!menu) return;
     // As when the user opens it: the window sets its items first.
     SendMessageW(hwnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
-    const UINT command = win32::kFirstMenuCommand + (static_cast<UINT>(id) << 4);
+    const UINT command = win32::menuCommandOf(id);
     if (!choosable(menu, command)) return;
     SendMessageW(hwnd, WM_SYSCOMMAND, command, 0);
     windows_.doEvents();

@@ -398,31 +398,37 @@ void Win32Window::sized(HWND hwnd, WPARAM kind) {
 
 namespace {
 
-// Appends the items to a menu; submenus are owned by it.
-void appendItems(HMENU menu, const std::vector<MenuItem>& items) {
+// Inserts the items into the menu from position `at` on; submenus are owned
+// by it. Returns how many went in.
+int insertItems(HMENU menu, int at, const std::vector<MenuItem>& items) {
+  int n = 0;
   for (const MenuItem& item : items) {
+    const auto position = static_cast<UINT>(at + n);
+    BOOL inserted = FALSE;
     if (item.text.empty()) {
-      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-      continue;
+      inserted = InsertMenuW(menu, position, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    } else {
+      const std::wstring text = toWideShown(item.text);
+      const UINT flags = MF_BYPOSITION | MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED);
+      if (!item.items.empty()) {
+        HMENU sub = CreatePopupMenu();
+        if (!sub) continue;
+        insertItems(sub, 0, item.items);
+        inserted = InsertMenuW(menu, position, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(sub), text.c_str());
+        if (!inserted) DestroyMenu(sub);
+      } else {
+        inserted = InsertMenuW(menu, position, flags, item.id > 0 ? menuCommandOf(item.id) : 0, text.c_str());
+      }
     }
-    const std::wstring text = toWideShown(item.text);
-    const UINT state = item.enabled ? MF_ENABLED : MF_GRAYED;
-    if (!item.items.empty()) {
-      HMENU sub = CreatePopupMenu();
-      if (!sub) continue;
-      appendItems(sub, item.items);
-      AppendMenuW(menu, MF_POPUP | MF_STRING | state, reinterpret_cast<UINT_PTR>(sub), text.c_str());
-      continue;
-    }
-    const UINT command = item.id > 0 ? kFirstMenuCommand + (static_cast<UINT>(item.id) << 4) : 0;
-    AppendMenuW(menu, MF_STRING | state, command, text.c_str());
+    if (inserted) ++n;
   }
+  return n;
 }
 
 }  // namespace
 
 bool Win32Window::systemMenuCommand(UINT command) {
-  if (command < kFirstMenuCommand || command >= kFirstMenuCommand + (256u << 4) || (command & 0xF)) return false;
+  if (command < menuCommandOf(0) || command >= menuCommandOf(256) || (command & 0xF)) return false;
   fire(events.onSystemMenu, static_cast<int>((command - kFirstMenuCommand) >> 4));
   return true;
 }
@@ -438,28 +444,10 @@ void Win32Window::buildSystemMenu() {
   if (!menu) return;
   for (; systemMenuEntries_ > 0; --systemMenuEntries_) DeleteMenu(menu, 0, MF_BYPOSITION);
   if (systemMenu_.empty()) return;
-  // Built in a menu of its own, then moved to the top of the system menu
-  // with a separator below.
-  HMENU ours = CreatePopupMenu();
-  if (!ours) return;
-  appendItems(ours, systemMenu_);
-  AppendMenuW(ours, MF_SEPARATOR, 0, nullptr);
-  const int count = GetMenuItemCount(ours);
-  for (int i = count - 1; i >= 0; --i) {
-    wchar_t text[256] = {};
-    MENUITEMINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
-    info.dwTypeData = text;
-    info.cch = 255;
-    if (!GetMenuItemInfoW(ours, static_cast<UINT>(i), TRUE, &info)) continue;
-    // The submenu moves with its item.
-    RemoveMenu(ours, static_cast<UINT>(i), MF_BYPOSITION);
-    info.dwTypeData = text;
-    if (InsertMenuItemW(menu, 0, TRUE, &info)) ++systemMenuEntries_;
-    else if (info.hSubMenu) DestroyMenu(info.hSubMenu);
-  }
-  DestroyMenu(ours);
+  // At the top of the system menu, with a separator below.
+  systemMenuEntries_ = insertItems(menu, 0, systemMenu_);
+  if (InsertMenuW(menu, static_cast<UINT>(systemMenuEntries_), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr))
+    ++systemMenuEntries_;
 }
 
 void Win32Window::closeRequested() {

@@ -19,9 +19,11 @@
 namespace ks::win32 {
 
 constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED (Windows 8.1)
-// System-menu commands of the program's items: id << 4 above this, below
-// the system's own (0xF000 and up); the low four bits belong to the system.
+// System-menu commands of the program's items (menuCommandOf): id << 4
+// above this, below the system's own (0xF000 and up); the low four bits
+// belong to the system.
 constexpr UINT kFirstMenuCommand = 0x1000;
+constexpr UINT menuCommandOf(int id) { return kFirstMenuCommand + (static_cast<UINT>(id) << 4); }
 
 class Win32WindowSystem;
 class Win32Window;
@@ -106,9 +108,9 @@ class Win32WindowSystem final : public WindowSystem {
   WindowClass class_;
   UniqueWindow owner_;
   std::vector<ModalFrame> modal_;
+  std::vector<std::pair<int, Hotkey>> hotkeys_;
   // Precise waits: a high-resolution waitable timer where Windows offers one
   // (Windows 10 1803 and later), else the system timer raised to 1 ms.
-  std::vector<std::pair<int, Hotkey>> hotkeys_;
   UniqueKernelHandle preciseTimer_;
   bool raisedTimerResolution_ = false;
   bool ended_ = false;
