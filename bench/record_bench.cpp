@@ -27,6 +27,8 @@
 #include "platform/headless/memory_settings_store.h"
 #include "platform/win32/win32_platform.h"
 #include "recorder/mod_avi.h"
+#include "recorder/recorder_host.h"
+#include "recorder/recording_engine.h"
 #include "settings/frmfile.h"
 #include "settings/frmsettings.h"
 #include "settings/settings_keys.h"
@@ -37,8 +39,24 @@ thread_local ks::ModAvi* t_stopTarget = nullptr;
 
 void CALLBACK stopRecording(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
-  if (t_stopTarget) t_stopTarget->Recording = false;
+  if (t_stopTarget) t_stopTarget->stop();
 }
+
+// The recording the bar would start into `path`, without its dialog.
+void recordInto(ks::App& app, const char* path) {
+  ks::RecordingSettings settings = app.frmbot().recordingSettings(path);
+  settings.calibrate = false;
+  app.modAVI().start(settings);
+}
+
+// A host for timing the steps of a run apart: no events, no waits.
+class StepHost final : public ks::RecorderHost {
+ public:
+  void doEvents() override {}
+  void waitUntil(double) override {}
+  void setPreciseWaits(bool) override {}
+  bool ended() const override { return false; }
+};
 
 // The journeys' pattern tool painting an editor's page over the screen.
 PROCESS_INFORMATION startDesktopScene() {
@@ -108,10 +126,11 @@ int main() {
   const ks::PixelRect r720 = ks::regionPixels(app);
   selectRate(app, "30");
   SetTimer(nullptr, 0, 10000, stopRecording);
-  avi.RecordMovie("bench-720p30.avi");
-  const int total = avi.newPictures + avi.copies;
+  recordInto(app, "bench-720p30.avi");
+  const ks::RunFigures& figures = avi.figures();
+  const int total = figures.newPictures + figures.copies;
   std::printf("record_720p30_new_frames: %.1f %% (%d new pictures of %d frames, region %dx%d)\n",
-              total ? 100.0 * avi.newPictures / total : 0.0, avi.newPictures, total, r720.width, r720.height);
+              total ? 100.0 * figures.newPictures / total : 0.0, figures.newPictures, total, r720.width, r720.height);
   std::fflush(stdout);
 
   // 308x256, the first frame's region, at 60 fps for 5 seconds: new
@@ -119,12 +138,12 @@ int main() {
   placeRegion(app, 150, 171, 308, 256);
   selectRate(app, "60");
   SetTimer(nullptr, 0, 5000, stopRecording);
-  avi.RecordMovie("bench-60fps.avi");
-  const int total60 = avi.newPictures + avi.copies;
+  recordInto(app, "bench-60fps.avi");
+  const int total60 = figures.newPictures + figures.copies;
   std::printf("record_60fps_new_frames: %.1f %% (%d new pictures of %d frames)\n",
-              total60 ? 100.0 * avi.newPictures / total60 : 0.0, avi.newPictures, total60);
+              total60 ? 100.0 * figures.newPictures / total60 : 0.0, figures.newPictures, total60);
   std::printf("record_60fps_grab_delay: %.1f ms (median, after the frame fell due)\n",
-              avi.grabDelays.median() * 1000);
+              figures.grabDelays.median() * 1000);
   std::fflush(stdout);
 
   // Calibration at 1920x1080, writing to the page cache.
@@ -136,15 +155,19 @@ int main() {
       for (int i = 0; i < 50; ++i) failed += step() ? 0 : 1;
       std::printf("part %s: %.2f ms (%d of 50 failed)\n", what, (clock.now() - t0) * 1000 / 50, failed);
     };
-    if (avi.CaptureFrame()) {
-      app.platform().grabber.prepare(1920, 1080, 0, 0);
-      time("capture", [&] { return avi.CaptureFrame(); });
-      if (avi.OpenMovie("bench-parts.avi")) {
-        time("write", [&] { return avi.WriteFrame(); });
-        avi.CloseMovie();
+    StepHost stepHost;
+    ks::RecordingEngine steps(clock, app.platform().grabber, app.platform().movies, stepHost);
+    const ks::PixelRect region = ks::regionPixels(app);
+    if (steps.CaptureFrame(region)) {
+      app.platform().grabber.prepare(region.width, region.height, region.x, region.y);
+      time("capture", [&] { return steps.CaptureFrame(region); });
+      if (steps.OpenMovie("bench-parts.avi", 30, ks::MovieFormat::Uncompressed)) {
+        time("write", [&] { return steps.WriteFrame(); });
+        steps.CloseMovie();
       } else {
         std::printf("part write: the movie could not be opened\n");
       }
+      steps.FreeCapture();
     } else {
       std::printf("part capture: the screen could not be grabbed\n");
     }
@@ -163,15 +186,24 @@ int main() {
   // first writes into memory the system has never used since it started,
   // which on this virtual machine costs several times more per frame than
   // writing into page-cache memory used before; the last is the steady case.
+  int calibrationFrames = 0;
   for (int run = 1; run <= 3; ++run) {
-    avi.Recording = true;
-    avi.MeasureFrameRate("bench-1080p-calibration.avi");
-    avi.Recording = false;
+    // The bar's own calibration, stopped once it has chosen the rate.
+    ks::RecordingSettings calibration = app.frmbot().recordingSettings("bench-1080p-calibration.avi");
+    calibration.calibrate = true;
+    const ks::SessionEvents barEvents = avi.events;
+    avi.events.onRateCalibrated = [&](int rateIndex) {
+      if (barEvents.onRateCalibrated) barEvents.onRateCalibrated(rateIndex);
+      avi.stop();
+    };
+    avi.start(calibration);
+    avi.events = barEvents;
+    calibrationFrames = avi.figures().calibrationFrames;
     DeleteFileW(L"bench-1080p-calibration.avi");
     if (run == 2) continue;
     std::printf("%s: %s fps (n = %d pictures in 5 s, region %dx%d, calibration %d of 3)\n",
                 run == 1 ? "calibrate_1080p_first" : "calibrate_1080p", app.frmSettings().cboFrames->text().c_str(),
-                avi.calibrationFrames, r1080.width, r1080.height, run);
+                calibrationFrames, r1080.width, r1080.height, run);
     std::fflush(stdout);
   }
 
@@ -193,11 +225,11 @@ int main() {
       const UINT_PTR pointer = SetTimer(nullptr, 0, 40, movePointer);
       char path[64];
       std::snprintf(path, sizeof path, "%ls", file);
-      avi.RecordMovie(path);
+      recordInto(app, path);
       KillTimer(nullptr, pointer);
       Result r;
-      r.newPictures = avi.newPictures;
-      r.total = avi.newPictures + avi.copies;
+      r.newPictures = figures.newPictures;
+      r.total = figures.newPictures + figures.copies;
       WIN32_FILE_ATTRIBUTE_DATA data{};
       if (GetFileAttributesExW(file, GetFileExInfoStandard, &data))
         r.bytes = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -227,7 +259,7 @@ int main() {
   selectRate(app, "1");
   const double cpu0 = processSeconds(), wall0 = clock.now();
   SetTimer(nullptr, 0, 10000, stopRecording);
-  avi.RecordMovie("bench-1fps.avi");
+  recordInto(app, "bench-1fps.avi");
   const double cpu = processSeconds() - cpu0, wall = clock.now() - wall0;
   // Baseline: a loop that only delivers events over the same time.
   const double spin0 = processSeconds(), spinWall0 = clock.now();

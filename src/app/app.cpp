@@ -5,6 +5,7 @@
 #include "frame/frmbot.h"
 #include "frame/frmsides.h"
 #include "frame/frmtop.h"
+#include "frame/global_keys.h"
 #include "recorder/mod_avi.h"
 #include "settings/frmfile.h"
 #include "settings/frmsettings.h"
@@ -14,15 +15,13 @@ namespace ks {
 App::App(const Platform& platform)
     : platform_(platform),
       recorderHost_(std::make_unique<FormsRecorderHost>(*this)),
-      modAvi_(std::make_unique<ModAvi>(platform_, *recorderHost_)) {}
+      modAvi_(std::make_unique<ModAvi>(platform_, *recorderHost_)),
+      globalKeys_(std::make_unique<GlobalKeys>(platform_.windows, platform_.settings)) {}
 
 App::~App() {
-  // The global keys go with the bar that handles them.
-  windows().onHotkey = {};
-  if (frmbot_) {
-    windows().unregisterHotkey(FrmBot::kRecordKey);
-    windows().unregisterHotkey(FrmBot::kStopKey);
-  }
+  // The keys and the session's events lead into the forms.
+  globalKeys_.reset();
+  modAvi_->events = {};
   // Handlers must not run while the forms are being torn down.
   for (Form* f : std::initializer_list<Form*>{frmAbout_.get(), frmFile_.get(), frmSettings_.get(), frmbot_.get(),
                                               frmright_.get(), frmleft_.get(), frmtop_.get()})
@@ -62,8 +61,7 @@ void App::unloadFrmFile() { unload(frmFile_); }
 void App::unloadFrmAbout() { unload(frmAbout_); }
 
 void App::endProgram() {
-  if (modAvi_->MovieOpen()) modAvi_->CloseMovie();
-  modAvi_->Recording = false;
+  modAvi_->programEnding();
   windows().endProgram();
 }
 

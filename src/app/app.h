@@ -21,6 +21,7 @@ class FrmFile;
 class FrmAbout;
 class ModAvi;
 class FormsRecorderHost;
+class GlobalKeys;
 
 class App {
  public:
@@ -40,6 +41,7 @@ class App {
   FrmFile& frmFile();
   FrmAbout& frmAbout();
   ModAvi& modAVI() { return *modAvi_; }
+  GlobalKeys& globalKeys() { return *globalKeys_; }
 
   bool frmFileLoaded() const { return frmFile_ != nullptr; }
   bool frmAboutLoaded() const { return frmAbout_ != nullptr; }
@@ -64,6 +66,7 @@ class App {
   std::vector<std::string> creationOrder_;
   std::unique_ptr<FormsRecorderHost> recorderHost_;
   std::unique_ptr<ModAvi> modAvi_;
+  std::unique_ptr<GlobalKeys> globalKeys_;
   std::unique_ptr<FrmTop> frmtop_;
   std::unique_ptr<FrmLeft> frmleft_;
   std::unique_ptr<FrmRight> frmright_;

@@ -1,11 +1,15 @@
 #include "frame/frmbot.h"
 
+#include <cstdlib>
+
 #include "about/frmabout.h"
 #include "app/app.h"
 #include "frame/frmsides.h"
 #include "frame/frmtop.h"
+#include "frame/global_keys.h"
 #include "frame/modgobal.h"
 #include "frame/pictures.h"
+#include "frame/region.h"
 #include "platform/controls.h"
 #include "platform/settings_store.h"
 #include "recorder/mod_avi.h"
@@ -40,23 +44,68 @@ ImageDesign image(Picture picture, float left, float top, float width, float hei
   return s;
 }
 
-// What the user is told when a run ended early for a reason they can act on.
-const char* problemText(RunEnd end, bool calibrating) {
-  if (calibrating) {
-    switch (end) {
+const char* createProblemText(FileProblem problem) {
+  switch (problem) {
+    case FileProblem::NoFolder:
+      return "Its folder does not exist (any more). Choose another folder and record again.";
+    case FileProblem::IsFolder:
+      return "A folder of that name is in the way. Choose another name and record again.";
+    case FileProblem::AccessDenied:
+      return "There is no right to write there, or the disk is read-only. Choose another folder and record again.";
+    case FileProblem::InUse:
+      return "Another program is using the file. Close it there, or choose another name, and record again.";
+    case FileProblem::DiskFull:
+      return "The disk is full. Make room on the disk, or choose another folder, and record again.";
+    case FileProblem::None:
+    case FileProblem::Other:
+      break;
+  }
+  return "The system would not create it. Choose another folder or name and record again.";
+}
+
+// What the user is told when a run ended early for a reason they can act on;
+// empty when there is nothing to tell.
+std::string problemText(const SessionOutcome& outcome) {
+  if (outcome.calibrating) {
+    switch (outcome.end) {
       case RunEnd::WriteFailed:
         return "The calibration could not be completed: the disk could not take the calibration movie.\n\n"
                "Nothing was recorded. Make room on the disk, or choose another folder, and record again.";
       case RunEnd::CaptureFailed:
         return "The calibration could not be completed: the screen could not be read.\n\n"
                "Nothing was recorded.";
+      case RunEnd::EncodeFailed:
+        return "The calibration could not be completed: a frame could not be compressed.\n\nNothing was recorded.";
+      case RunEnd::OutOfMemory:
+        return "The calibration could not be completed: the computer ran out of memory.\n\nNothing was recorded.";
       default:
-        return nullptr;
+        return {};
     }
   }
-  return end == RunEnd::WriteFailed ? "The disk could not take any more of the movie, so the recording stopped.\n\n"
-                                      "The frames recorded until then are saved and play."
-                                    : nullptr;
+  switch (outcome.end) {
+    case RunEnd::WriteFailed:
+      return "The disk could not take any more of the movie, so the recording stopped.\n\n"
+             "The frames recorded until then are saved and play.";
+    case RunEnd::CreateFailed:
+      return "The movie could not be created:\n\n" + outcome.path + "\n\n" + createProblemText(outcome.fileProblem);
+    case RunEnd::EncodeFailed:
+      return "A frame could not be compressed, so the recording stopped.\n\n"
+             "The frames recorded until then are saved and play.";
+    case RunEnd::OutOfMemory:
+      return "The computer ran out of memory, so the recording stopped.\n\n"
+             "The frames recorded until then are saved and play.";
+    case RunEnd::CloseFailed:
+      return "The end of the movie could not be written to the disk:\n\n" + outcome.path +
+             "\n\nThe frames recorded are in the file, but without its index some players may not play it.";
+    default:
+      return {};
+  }
+}
+
+// The list's numbers: the rate list holds whole frames per second as text.
+double rateOf(const std::string& text) {
+  const double r = std::strtod(text.c_str(), nullptr);
+  return r > 0 ? r : 1.0;
 }
 
 }  // namespace
@@ -116,43 +165,35 @@ void FrmBot::load() {
   };
   cmdExit->onClick = [this] { app_.endProgram(); };
   cmdtest->onClick = [this] { recordPressed(); };
-  cmdStop->onClick = [this] { app_.modAVI().Recording = false; };
+  cmdStop->onClick = [this] { static_cast<void>(app_.modAVI().stop()); };  // nothing to stop when idle
   layout();
-  registerHotkeys();
-}
 
-void FrmBot::registerHotkeys() {
-  struct Setting {
-    HotkeyId id;
-    const char* key;
-    const char* standard;
+  ModAvi& avi = app_.modAVI();
+  avi.events.onProgress = [this](const std::string& text, bool repaintNow) {
+    if (lblUpto->caption() != text) lblUpto->setCaption(text);
+    if (repaintNow) lblUpto->refresh();
   };
-  const Setting settings[] = {{kRecordKey, "HotkeyRecord", "Ctrl+Shift+F9"}, {kStopKey, "HotkeyStop", "Ctrl+Shift+F10"}};
-  for (const Setting& s : settings) {
-    // A stored text that names no combination gives the standard one.
-    const std::string text = GetSetting(app_.platform().settings, kAppName, kSection, s.key, s.standard);
-    GlobalKey& k = keys_[s.id - 1];
-    k.key = parseHotkey(text).value_or(*parseHotkey(s.standard));
-    k.available = app_.windows().registerHotkey(s.id, k.key);
-  }
-  app_.windows().onHotkey = [this](int id) { hotkeyPressed(id); };
+  // Selected as a click on the list would: the Settings dialog stores it.
+  avi.events.onRateCalibrated = [this](int index) { app_.frmSettings().cboFrames->setListIndex(index); };
+  avi.events.onStateChanged = [this](SessionState state) { follow(state); };
+  avi.events.onEnded = [this](const SessionOutcome& outcome) { ended(outcome); };
+
+  // A dialog is open while the bar is disabled: the keys do nothing then.
+  GlobalKeys& keys = app_.globalKeys();
+  keys.onRecord = [this] {
+    if (window_->enabled()) recordPressed();
+  };
+  keys.onStop = [this] {
+    if (window_->enabled()) static_cast<void>(app_.modAVI().stop());
+  };
+  keys.registerKeys();
 }
 
-void FrmBot::hotkeyPressed(int id) {
-  // A dialog is open: the bar takes no input then, and neither do the keys.
-  if (!window_->enabled()) return;
-  if (id == kRecordKey) recordPressed();
-  else if (id == kStopKey && busy_) app_.modAVI().Recording = false;
-}
+bool FrmBot::busy() const { return app_.modAVI().state() != SessionState::Idle; }
 
 void FrmBot::recordPressed() {
-  if (!busy_) record();
-  else if (app_.modAVI().RecordingRuns()) pauseOrResume();
-}
-
-void FrmBot::pauseOrResume() {
-  ModAvi& avi = app_.modAVI();
-  if (avi.Paused() ? avi.Resume() : avi.Pause()) cmdtest->setCaption(avi.Paused() ? "Resume" : "Pause");
+  if (!busy()) record();
+  else static_cast<void>(app_.modAVI().togglePause());  // refused during a calibration
 }
 
 bool FrmBot::closeRequested() {
@@ -180,7 +221,7 @@ void FrmBot::SetIdle(bool idle) {
 }
 
 void FrmBot::gripPressed(const MouseEvent& e) {
-  if (e.button != kLeftButton || busy_) return;
+  if (e.button != kLeftButton || busy()) return;
   gripdy = roundToInt16(e.y);
   gripdx = roundToInt16(window_->width() - (imgbotcorner->left() + e.x));
 }
@@ -188,7 +229,7 @@ void FrmBot::gripPressed(const MouseEvent& e) {
 // Every frame of a movie keeps the size it was opened with, so the grip does
 // nothing while a calibration or recording runs.
 void FrmBot::gripDragged(const MouseEvent& e) {
-  if (e.button != kLeftButton || busy_) return;
+  if (e.button != kLeftButton || busy()) return;
   Window& top = app_.frmtop().window();
   window_->setTop(e.y - gripdy + window_->top());
   const float width = imgbotcorner->left() + e.x + gripdx;
@@ -205,53 +246,71 @@ void FrmBot::gripDragged(const MouseEvent& e) {
 }
 
 void FrmBot::record() {
-  if (busy_) return;
-  ModAvi& avi = app_.modAVI();
-  avi.Recording = true;
+  if (busy()) return;
   FrmFile& file = app_.frmFile();
   file.refreshDrives();
   stayOnTopInPlace(file.window());
   app_.windows().showModal(file.window());
   // A close request unloads the dialog; its FileName went with it.
   const std::string path = app_.frmFileLoaded() ? app_.frmFile().FileName : std::string();
-  if (path.empty() || app_.windows().ended()) {
-    avi.Recording = false;
-    return;
-  }
+  if (path.empty() || app_.windows().ended()) return;
 
-  busy_ = true;
-  cmdtest->setEnabled(false);
-  SetIdle(false);
-  RunEnd end = RunEnd::Completed;
-  bool calibrationFailed = false;
-  if (app_.frmSettings().optSystem->value()) {
-    // The countdown with its frame count is wider than lblUpto, whose right
-    // part lies under the Settings button besides. That button is disabled
-    // now anyway, so it steps aside and the label reaches up to Exit while
-    // the calibration runs.
-    const float labelWidth = lblUpto->width();
+  static_cast<void>(app_.modAVI().start(recordingSettings(path)));  // idle, as checked above
+}
+
+RecordingSettings FrmBot::recordingSettings(const std::string& path) const {
+  const FrmSettings& settings = app_.frmSettings();
+  RecordingSettings recording;
+  recording.path = path;
+  recording.rate = rateOf(settings.cboFrames->text());
+  recording.format = app_.frmFile().movieFormat();
+  recording.calibrate = settings.optSystem->value();
+  for (int k = 0; k < settings.cboFrames->listCount(); ++k) recording.rates.push_back(rateOf(settings.cboFrames->list(k)));
+  recording.region = regionPixels(app_);
+  return recording;
+}
+
+void FrmBot::follow(SessionState state) {
+  if (app_.windows().ended()) return;
+  // The countdown with its frame count is wider than lblUpto, whose right
+  // part lies under the Settings button besides. That button is disabled
+  // while the calibration runs anyway, so it steps aside and the label
+  // reaches up to Exit meanwhile.
+  const SessionState was = shown_;
+  shown_ = state;
+  const bool calibrating = state == SessionState::Calibrating;
+  if (calibrating && cmdSettings->visible()) {
+    idleLabelWidth_ = lblUpto->width();
     cmdSettings->setVisible(false);
     lblUpto->setWidth(cmdExit->left() - lblUpto->left());
-    end = avi.MeasureFrameRate(path);
-    calibrationFailed = end == RunEnd::WriteFailed || end == RunEnd::CaptureFailed;
-    if (!app_.windows().ended()) {
-      lblUpto->setWidth(labelWidth);
-      cmdSettings->setVisible(true);
-    }
+  } else if (!calibrating && !cmdSettings->visible()) {
+    lblUpto->setWidth(idleLabelWidth_);
+    cmdSettings->setVisible(true);
   }
-  if (avi.Recording && (end == RunEnd::Completed || end == RunEnd::NotStarted) && !app_.windows().ended()) {
-    // While the recording runs the button pauses and resumes it.
-    cmdtest->setCaption("Pause");
-    cmdtest->setEnabled(true);
-    end = avi.RecordMovie(path);
+  switch (state) {
+    case SessionState::Idle:
+      cmdtest->setCaption("Record");
+      SetIdle(true);
+      cmdtest->setEnabled(true);
+      break;
+    case SessionState::Calibrating:
+      cmdtest->setEnabled(false);
+      SetIdle(false);
+      break;
+    case SessionState::Recording:
+    case SessionState::Paused:
+      // While the recording runs the button pauses and resumes it.
+      cmdtest->setCaption(state == SessionState::Paused ? "Resume" : "Pause");
+      cmdtest->setEnabled(true);
+      if (was == SessionState::Idle) SetIdle(false);
+      break;
   }
-  avi.Recording = false;
+}
+
+void FrmBot::ended(const SessionOutcome& outcome) {
   if (app_.windows().ended()) return;
-  cmdtest->setCaption("Record");
-  SetIdle(true);
-  cmdtest->setEnabled(true);
-  busy_ = false;
-  if (const char* problem = problemText(end, calibrationFailed)) app_.windows().messageBoxWarning(problem);
+  const std::string problem = problemText(outcome);
+  if (!problem.empty()) app_.windows().messageBoxWarning(problem);
 }
 
 }  // namespace ks

@@ -1,12 +1,11 @@
 // frmbot: the frame's bottom edge and the control bar.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 
 #include "frame/form.h"
-#include "platform/hotkey.h"
+#include "recorder/recording_session.h"
 
 namespace ks {
 
@@ -44,32 +43,24 @@ class FrmBot final : public Form {
   std::int16_t gripdx = 0;
   std::int16_t gripdy = 0;
 
-  // True while the record command runs (calibration or recording).
-  bool busy() const { return busy_; }
-
-  // The global key combinations: one records, pauses and resumes, the other
-  // stops. Read from the store at Load ("HotkeyRecord", "HotkeyStop"); a key
-  // another program holds is unavailable for this run.
-  enum HotkeyId { kRecordKey = 1, kStopKey = 2 };
-  struct GlobalKey {
-    Hotkey key;
-    bool available = false;
-  };
-  const GlobalKey& globalKey(HotkeyId id) const { return keys_[id - 1]; }
-  // What a global key does in the state the program is in.
-  void hotkeyPressed(int id);
+  // True while a calibration or recording runs.
+  bool busy() const;
+  // The recording the dialogs and the frame describe now, into `path`.
+  RecordingSettings recordingSettings(const std::string& path) const;
 
  private:
   void record();
   // The Record button or key: records when idle, pauses or resumes a
   // recording that runs, and does nothing during a calibration.
   void recordPressed();
-  void pauseOrResume();
-  void registerHotkeys();
+  // The bar as the recording session stands: captions, enabled controls,
+  // the label's room during a calibration.
+  void follow(SessionState state);
+  void ended(const SessionOutcome& outcome);
   void gripPressed(const struct MouseEvent& e);
   void gripDragged(const struct MouseEvent& e);
-  bool busy_ = false;
-  std::array<GlobalKey, 2> keys_{};
+  SessionState shown_ = SessionState::Idle;
+  float idleLabelWidth_ = 0;
 };
 
 }  // namespace ks

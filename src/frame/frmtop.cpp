@@ -2,13 +2,14 @@
 
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "app/app.h"
 #include "frame/frmbot.h"
 #include "frame/frmsides.h"
+#include "frame/global_keys.h"
 #include "frame/modgobal.h"
 #include "frame/region.h"
-#include "platform/hotkey.h"
 
 namespace ks {
 
@@ -62,14 +63,7 @@ std::vector<MenuItem> FrmTop::systemMenuItems() {
   }
   const PixelRect now = regionPixels(app_);
   std::vector<MenuItem> items{sizes, {0, "Region: " + times(now.width, now.height), false, {}}};
-  const FrmBot& bar = app_.frmbot();
-  const auto keyLine = [&bar](FrmBot::HotkeyId id, const char* what) {
-    const FrmBot::GlobalKey& k = bar.globalKey(id);
-    const std::string text = hotkeyText(k.key) + ": " + what;
-    return MenuItem{0, k.available ? text : text + " (unavailable: another program uses it)", false, {}};
-  };
-  items.push_back(keyLine(FrmBot::kRecordKey, "Record, Pause, Resume"));
-  items.push_back(keyLine(FrmBot::kStopKey, "Stop"));
+  for (MenuItem& line : app_.globalKeys().menuLines()) items.push_back(std::move(line));
   return items;
 }
 

@@ -439,7 +439,14 @@ bool AviWriter::writeFrame(const void* bits, std::uint32_t size, bool keyFrame) 
                                   static_cast<std::uint8_t>(size >> 24)};
   static constexpr std::uint8_t kPad = 0;
   const ConstBuffer parts[3] = {{header, 8}, {bits, size}, {&kPad, size & 1u}};
-  if (!sink_->seek(end_) || !sink_->write(parts)) {
+  bool written = false;
+  try {
+    written = sink_->seek(end_) && sink_->write(parts);
+  } catch (...) {
+    entries_.pop_back();  // the index lists only frames in the file, whatever the sink throws
+    throw;
+  }
+  if (!written) {
     entries_.pop_back();
     static_cast<void>(sink_->truncate(end_));  // gives back what a partial write took, if it can
     return false;

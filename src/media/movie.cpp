@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <new>
 
 #include "media/zmbv_encoder.h"
 
@@ -15,15 +16,21 @@ namespace {
 constexpr std::size_t kUncompressedSlots = 2;
 constexpr std::size_t kCompressedSlots = 3;
 
+std::unique_ptr<FrameEncoder> makeZmbvEncoder(const BitmapInfoHeader& frameFormat, std::uint32_t rate) {
+  ZmbvOptions options;
+  options.keyInterval = 2 * rate;
+  return std::make_unique<ZmbvEncoder>(frameFormat.biWidth, frameFormat.biHeight, options);
+}
+
 }  // namespace
 
 Movie::Movie(AviWriterOptions options) : writer_(std::move(options)) {}
 
-Movie::~Movie() { CloseMovie(); }
+Movie::~Movie() { static_cast<void>(CloseMovie()); }  // the file is valid however the close went
 
 bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate,
                       MovieFormat format) {
-  CloseMovie();
+  static_cast<void>(CloseMovie());  // the previous movie is valid however its close went
   if (rate <= 0 || !sink) return false;
   const auto r = static_cast<std::uint32_t>(rate);
   const BitmapInfoHeader stored =
@@ -35,14 +42,13 @@ bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& fr
   frameBytes_ = frameFormat.biSizeImage;
   fill_ = encode_ = write_ = 0;
   failed_ = quit_ = false;
+  fault_ = MovieFault::None;
   try {
     const bool compressed = format_ == MovieFormat::Zmbv;
     slots_ = std::vector<Slot>(compressed ? kCompressedSlots : kUncompressedSlots);
     for (Slot& slot : slots_) slot.picture.resize(frameFormat.biSizeImage);
     if (compressed) {
-      ZmbvOptions options;
-      options.keyInterval = 2 * r;
-      encoder_ = std::make_unique<ZmbvEncoder>(frameFormat.biWidth, frameFormat.biHeight, options);
+      encoder_ = encoderFactory_ ? encoderFactory_(frameFormat, r) : makeZmbvEncoder(frameFormat, r);
       encoderThread_ = std::thread([this] { encoderLoop(); });
     }
     writerThread_ = std::thread([this] { writerLoop(); });
@@ -57,6 +63,11 @@ bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& fr
   return true;
 }
 
+MovieFault Movie::Fault() const {
+  std::lock_guard lock(mutex_);
+  return fault_;
+}
+
 bool Movie::drained() const {
   return std::all_of(slots_.begin(), slots_.end(), [](const Slot& s) { return s.state == Slot::State::Free; });
 }
@@ -64,15 +75,20 @@ bool Movie::drained() const {
 bool Movie::write(const Slot& slot) {
   if (format_ == MovieFormat::Uncompressed)
     return writer_.writeFrame(slot.picture.data(), static_cast<std::uint32_t>(slot.picture.size()));
-  // An empty chunk means the encoder failed; it cannot be stored.
-  return !slot.chunk.empty() &&
-         writer_.writeFrame(slot.chunk.data(), static_cast<std::uint32_t>(slot.chunk.size()), slot.keyFrame);
+  return writer_.writeFrame(slot.chunk.data(), static_cast<std::uint32_t>(slot.chunk.size()), slot.keyFrame);
 }
 
 bool Movie::repeatFailed(std::unique_lock<std::mutex>& lock) {
   Slot& slot = slots_[write_];
   lock.unlock();
-  const bool ok = write(slot);
+  bool ok = false;
+  try {
+    ok = write(slot);
+  } catch (const std::bad_alloc&) {
+    lock.lock();
+    fault_ = MovieFault::Memory;
+    return false;
+  }
   lock.lock();
   if (!ok) return false;
   slot.state = Slot::State::Free;
@@ -87,6 +103,7 @@ bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
   if (!writer_.isOpen() || !pBits || frameFormat.biSizeImage != frameBytes_) return false;
   std::unique_lock lock(mutex_);
   for (;;) {
+    if (fault_ != MovieFault::None) return false;
     if (failed_) {
       if (!repeatFailed(lock)) return false;
       continue;
@@ -111,25 +128,44 @@ bool Movie::Flush() {
   if (!writer_.isOpen()) return false;
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return failed_ || drained(); });
+    wake_.wait(lock, [this] { return failed_ || fault_ != MovieFault::None || drained(); });
+    if (fault_ != MovieFault::None) return false;
     if (!failed_) return true;
     if (!repeatFailed(lock)) return false;
   }
 }
 
-void Movie::CloseMovie() {
-  if (!writer_.isOpen()) return;
+bool Movie::Checkpoint() {
+  if (!Flush()) return false;
+  // The pipeline is idle and only this thread gives it frames: the writing
+  // thread waits, and the writer is ours until the next frame.
+  std::lock_guard lock(mutex_);
+  try {
+    return writer_.checkpoint();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool Movie::CloseMovie() {
+  if (!writer_.isOpen()) return true;
   // One last try for a refused frame and the ones behind it; the file is
   // whole without them.
   static_cast<void>(Flush());
   stopThreads();
   // The count follows the file.
-  frameNumber_ -= static_cast<std::int32_t>(
+  const auto missing = static_cast<std::int32_t>(
       std::count_if(slots_.begin(), slots_.end(), [](const Slot& s) { return s.state != Slot::State::Free; }));
-  // The file is valid with every frame written, however the close went.
-  static_cast<void>(writer_.close());
+  frameNumber_ -= missing;
+  bool closed = false;
+  try {
+    closed = writer_.close();
+  } catch (const std::bad_alloc&) {
+    // The writer's destructor closes the file with what it holds.
+  }
   slots_.clear();
   encoder_.reset();
+  return closed;
 }
 
 void Movie::stopThreads() {
@@ -142,21 +178,47 @@ void Movie::stopThreads() {
   if (writerThread_.joinable()) writerThread_.join();
 }
 
+// Runs on the encoder thread without the lock; the chunk stays empty when the
+// frame cannot be made.
+void Movie::encodeSlot(Slot& slot) {
+  EncodedFrame frame = encoder_->encode(slot.picture.data());
+  if (frame.bytes.empty()) {
+    // Once more from a key frame, which depends on nothing the failure broke.
+    encoder_->restart();
+    frame = encoder_->encode(slot.picture.data());
+  }
+  slot.chunk.assign(frame.bytes.begin(), frame.bytes.end());
+  slot.keyFrame = frame.keyFrame;
+}
+
 void Movie::encoderLoop() {
   std::unique_lock lock(mutex_);
   for (;;) {
     // Pictures already taken are encoded even when the movie is closing, so
     // the encoder never stops half-way through one.
-    wake_.wait(lock, [this] { return quit_ || slots_[encode_].state == Slot::State::Taken; });
-    if (slots_[encode_].state != Slot::State::Taken) return;
+    wake_.wait(lock, [this] {
+      return quit_ || fault_ != MovieFault::None || slots_[encode_].state == Slot::State::Taken;
+    });
+    if (fault_ != MovieFault::None || slots_[encode_].state != Slot::State::Taken) return;
     Slot& slot = slots_[encode_];
     lock.unlock();
-    ZmbvChunk chunk = encoder_->encode(slot.picture.data());
-    // zlib failed: the encoder starts over with a key frame of the same picture.
-    if (chunk.bytes.empty()) chunk = encoder_->encode(slot.picture.data());
-    slot.chunk.assign(chunk.bytes.begin(), chunk.bytes.end());
-    slot.keyFrame = chunk.keyFrame;
+    MovieFault fault = MovieFault::None;
+    try {
+      encodeSlot(slot);
+      if (slot.chunk.empty()) fault = MovieFault::Encoder;
+    } catch (const std::bad_alloc&) {
+      fault = MovieFault::Memory;
+    } catch (const std::exception&) {
+      fault = MovieFault::Encoder;
+    }
     lock.lock();
+    if (fault != MovieFault::None) {
+      // The slot stays taken: the frame never reaches the file, and the
+      // close counts it out.
+      fault_ = fault;
+      wake_.notify_all();
+      return;
+    }
     slot.state = Slot::State::Encoded;
     encode_ = after(encode_);
     wake_.notify_all();
@@ -170,8 +232,19 @@ void Movie::writerLoop() {
     if (failed_ || slots_[write_].state != Slot::State::Encoded) return;
     Slot& slot = slots_[write_];
     lock.unlock();
-    const bool ok = write(slot);
+    bool ok = false, memory = false;
+    try {
+      ok = write(slot);
+    } catch (const std::exception&) {
+      // The writer's containers throw nothing but std::bad_alloc.
+      memory = true;
+    }
     lock.lock();
+    if (memory) {
+      fault_ = MovieFault::Memory;
+      wake_.notify_all();
+      return;
+    }
     if (ok) {
       slot.state = Slot::State::Free;
       write_ = after(write_);

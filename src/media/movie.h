@@ -9,10 +9,14 @@
 // by the next WriteFrame, which repeats that frame before it takes a new
 // one; until it goes through, WriteFrame returns false and takes nothing.
 // Frames reach the file in the order they were given, each exactly once.
+// A frame the encoder cannot make, or memory that runs out on either
+// thread, ends the movie for good: Fault() then says which, and the file
+// keeps the frames before.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -20,15 +24,17 @@
 
 #include "media/avi_format.h"
 #include "media/avi_writer.h"
+#include "media/frame_encoder.h"
+#include "media/movie_format.h"
 
 namespace ks {
 
-class ZmbvEncoder;
-
-// How the frames are stored.
-enum class MovieFormat {
-  Uncompressed,  // 24-bit, byte for byte as grabbed
-  Zmbv,          // lossless ZMBV, 32-bit, key frames at least every 2 seconds
+// What ended a movie before its close; a disk that refuses a write is not
+// one of them, since the write is repeated.
+enum class MovieFault {
+  None,
+  Encoder,  // a frame could not be compressed
+  Memory,   // memory ran out in the pipeline
 };
 
 class Movie {
@@ -52,10 +58,25 @@ class Movie {
   // once more. False when one still cannot be written; a caller retries
   // while the disk is full, with the same limit as any other write.
   [[nodiscard]] bool Flush();
+  // Brings the file's headers up to date with every frame taken, once the
+  // pipeline has written them: for a caller with no frames to give for a
+  // while (a pause), so a file cut off meanwhile keeps them all. False when
+  // the file would not take it.
+  [[nodiscard]] bool Checkpoint();
   // Waits for the frames in the pipeline, then writes the indexes. Frames
   // that could not be written are left out, and FrameNumber then counts
-  // only the frames the file holds.
-  void CloseMovie();
+  // only the frames the file holds. False when the indexes or the final
+  // headers could not be written: the file plays with the frames it holds,
+  // without an index where it has none.
+  bool CloseMovie();
+
+  // Set once the movie cannot go on; WriteFrame and Flush then fail at once.
+  MovieFault Fault() const;
+
+  // Compressed movies get their encoder from here instead of making their
+  // own: tests give encoders that fail.
+  using EncoderFactory = std::function<std::unique_ptr<FrameEncoder>(const BitmapInfoHeader&, std::uint32_t rate)>;
+  void setEncoderFactory(EncoderFactory factory) { encoderFactory_ = std::move(factory); }
 
   bool IsOpen() const { return writer_.isOpen(); }
   MovieFormat Format() const { return format_; }
@@ -78,6 +99,7 @@ class Movie {
   // writing thread waits; false when it is refused again.
   bool repeatFailed(std::unique_lock<std::mutex>& lock);
   bool write(const Slot& slot);
+  void encodeSlot(Slot& slot);
   void encoderLoop();
   void writerLoop();
   void stopThreads();
@@ -86,16 +108,18 @@ class Movie {
   MovieFormat format_ = MovieFormat::Uncompressed;
   std::int32_t frameNumber_ = 0;
   std::uint32_t frameBytes_ = 0;
-  AviWriter writer_;  // the writing thread's, except while a refused frame is repeated
-  std::unique_ptr<ZmbvEncoder> encoder_;  // the encoder thread's
+  AviWriter writer_;  // the writing thread's, except while the pipeline is idle or stopped
+  EncoderFactory encoderFactory_;
+  std::unique_ptr<FrameEncoder> encoder_;  // the encoder thread's
 
   std::vector<Slot> slots_;
   std::size_t fill_ = 0;    // where the caller puts the next picture
   std::size_t encode_ = 0;  // what the encoder takes next
   std::size_t write_ = 0;   // what the writing thread takes next
   bool failed_ = false;     // slots_[write_] was refused and waits to be repeated
+  MovieFault fault_ = MovieFault::None;
   bool quit_ = false;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::thread encoderThread_;
   std::thread writerThread_;

@@ -15,8 +15,9 @@
 #include <span>
 #include <vector>
 
-#include "base/pixels.h"        // dibStride
-#include "media/avi_format.h"  // BitmapInfoHeader, fourCC, makeFrameFormat
+#include "base/pixels.h"           // dibStride
+#include "media/avi_format.h"     // BitmapInfoHeader, fourCC, makeFrameFormat
+#include "media/frame_encoder.h"
 
 namespace ks {
 
@@ -53,28 +54,26 @@ struct ZmbvOptions {
   double noisyShare = 0.4;
 };
 
-struct ZmbvChunk {
-  std::span<const std::uint8_t> bytes;  // empty when encoding failed
-  bool keyFrame = false;
-};
+using ZmbvChunk = EncodedFrame;
 
-class ZmbvEncoder {
+class ZmbvEncoder final : public FrameEncoder {
  public:
   // Pictures are w x h; width and height 1 to 32767.
   ZmbvEncoder(std::int32_t width, std::int32_t height, ZmbvOptions options = {});
-  ~ZmbvEncoder();
+  ~ZmbvEncoder() override;
   ZmbvEncoder(const ZmbvEncoder&) = delete;
   ZmbvEncoder& operator=(const ZmbvEncoder&) = delete;
 
   // Encodes the next picture: rows of dibStride(width) bytes, blue, green,
   // red per pixel, the bottom row first (as the grabber delivers it). The
-  // chunk stays valid until the next call; it is empty when zlib failed,
-  // and the next picture is then a key frame. Each chunk must reach the
-  // movie before the next: when one cannot be written, call restart().
-  ZmbvChunk encode(const std::uint8_t* bits);
+  // chunk stays valid until the next call; it is empty when zlib failed.
+  // Every chunk made must reach the movie, in order, for the next inter
+  // frame to decode: a caller repeats a refused write until it goes through,
+  // and calls restart() after a chunk it could not use.
+  ZmbvChunk encode(const std::uint8_t* bits) override;
 
   // Makes the next picture a key frame, which depends on nothing before it.
-  void restart() { framesToKey_ = 0; }
+  void restart() override { framesToKey_ = 0; }
 
  private:
   struct Vector {

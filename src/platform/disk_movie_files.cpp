@@ -5,7 +5,9 @@
 
 namespace ks {
 
-std::unique_ptr<FileSink> DiskMovieFiles::create(const std::string& path) { return openFileSink(path); }
+std::unique_ptr<FileSink> DiskMovieFiles::create(const std::string& path, FileProblem& problem) {
+  return openFileSink(path, problem);
+}
 
 bool DiskMovieFiles::remove(const std::string& path) {
   std::error_code error;

@@ -37,8 +37,24 @@ class FileSink {
   [[nodiscard]] virtual bool close() = 0;
 };
 
+// Why a file could not be created.
+enum class FileProblem {
+  None,
+  NoFolder,      // its folder does not exist (any more)
+  IsFolder,      // a folder has the file's name
+  AccessDenied,  // no right to write there, or a medium that is read-only
+  InUse,         // another program holds the file
+  DiskFull,
+  Other,
+};
+
 // Creates the file at a UTF-8 path, replacing an existing one. Null when the
-// file cannot be created. Each backend with a disk (POSIX, Win32) defines it.
-std::unique_ptr<FileSink> openFileSink(const std::string& utf8Path);
+// file cannot be created, with the reason in `problem`. Each backend with a
+// disk (POSIX, Win32) defines it.
+std::unique_ptr<FileSink> openFileSink(const std::string& utf8Path, FileProblem& problem);
+inline std::unique_ptr<FileSink> openFileSink(const std::string& utf8Path) {
+  FileProblem ignored = FileProblem::None;
+  return openFileSink(utf8Path, ignored);
+}
 
 }  // namespace ks

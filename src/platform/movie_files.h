@@ -12,15 +12,16 @@ namespace ks {
 class MovieFiles {
  public:
   virtual ~MovieFiles() = default;
-  // Creates the file, replacing an existing one; null when it cannot.
-  virtual std::unique_ptr<FileSink> create(const std::string& path) = 0;
+  // Creates the file, replacing an existing one; null when it cannot, with
+  // the reason in `problem`.
+  virtual std::unique_ptr<FileSink> create(const std::string& path, FileProblem& problem) = 0;
   [[nodiscard]] virtual bool remove(const std::string& path) = 0;
 };
 
 // Movies on the disk, through the backend's file sink.
 class DiskMovieFiles final : public MovieFiles {
  public:
-  std::unique_ptr<FileSink> create(const std::string& path) override;
+  std::unique_ptr<FileSink> create(const std::string& path, FileProblem& problem) override;
   bool remove(const std::string& path) override;
 };
 

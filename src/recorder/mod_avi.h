@@ -1,17 +1,17 @@
-// modAVI, the program's recording module: the recording engine bound to the
-// platform's clock, grabber and movie files, and to the forms through their
-// host.
+// modAVI, the program's recording module: the recording session bound to
+// the platform's clock, grabber and movie files, and to the program's events
+// through its host.
 #pragma once
 
 #include "platform/platform.h"
-#include "recorder/recording_engine.h"
+#include "recorder/recording_session.h"
 
 namespace ks {
 
-class ModAvi final : public RecordingEngine {
+class ModAvi final : public RecordingSession {
  public:
   ModAvi(const Platform& platform, RecorderHost& host)
-      : RecordingEngine(platform.clock, platform.grabber, platform.movies, host) {}
+      : RecordingSession(platform.clock, platform.grabber, platform.movies, host) {}
 };
 
 }  // namespace ks

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "platform/clock.h"
 #include "platform/movie_files.h"
@@ -19,6 +18,8 @@ constexpr double kCalibrationSeconds = 5.0;
 constexpr double kRetryPause = 0.01;
 // Longest sleep of a paused recording between events.
 constexpr double kPausedWait = 0.25;
+// How often a paused recording brings the file's headers up to date.
+constexpr double kPausedCheckpoint = 1.0;
 
 }  // namespace
 
@@ -56,22 +57,12 @@ double GrabDelays::median() const {
 RecordingEngine::RecordingEngine(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host)
     : clock_(clock), grabber_(grabber), movies_(movies), host_(host) {}
 
-PixelRect RecordingEngine::captureRect() const {
-  PixelRect r = host_.captureRect();
-  if (openSize_) {
-    r.width = openSize_->width;
-    r.height = openSize_->height;
-  }
-  return r;
+void RecordingEngine::progress(const std::string& text, bool repaintNow) {
+  if (onProgress) onProgress(text, repaintNow);
 }
 
-bool RecordingEngine::CaptureFrame() {
-  const PixelRect r = captureRect();
-  return GrabRect(r.width, r.height, r.x, r.y);
-}
-
-bool RecordingEngine::GrabRect(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y) {
-  if (!grabber_.grabRect(w, h, x, y)) return false;
+bool RecordingEngine::CaptureFrame(const PixelRect& region) {
+  if (!grabber_.grabRect(region.width, region.height, region.x, region.y)) return false;
   const CapturedPicture p = grabber_.picture();
   frameFormat_ = makeFrameFormat(p.width, p.height);
   return true;
@@ -79,17 +70,13 @@ bool RecordingEngine::GrabRect(std::int32_t w, std::int32_t h, std::int32_t x, s
 
 void RecordingEngine::FreeCapture() { grabber_.freeCapture(); }
 
-double RecordingEngine::rate() const {
-  const double r = std::strtod(host_.rateText().c_str(), nullptr);
-  return r > 0 ? r : 1.0;
-}
-
-bool RecordingEngine::OpenMovie(const std::string& path) {
+bool RecordingEngine::OpenMovie(const std::string& path, double rate, MovieFormat format) {
   const CapturedPicture p = grabber_.picture();
   if (!p.bits) return false;
-  if (!movie_.OpenMovie(movies_.create(path), frameFormat_, roundToInt32(rate()), host_.movieFormat())) return false;
-  openSize_ = PixelRect{0, 0, p.width, p.height};
-  return true;
+  figures_.createProblem = FileProblem::None;
+  std::unique_ptr<FileSink> sink = movies_.create(path, figures_.createProblem);
+  if (!sink) return false;
+  return movie_.OpenMovie(std::move(sink), frameFormat_, roundToInt32(rate), format);
 }
 
 bool RecordingEngine::WriteFrame() {
@@ -98,19 +85,28 @@ bool RecordingEngine::WriteFrame() {
   return movie_.WriteFrame(p.bits, frameFormat_);
 }
 
-void RecordingEngine::CloseMovie() {
-  movie_.CloseMovie();
-  openSize_.reset();
+bool RecordingEngine::CloseMovie() {
+  const bool closed = movie_.CloseMovie();
+  figures_.framesInMovie = movie_.FrameNumber();
+  return closed;
 }
+
+void RecordingEngine::closeNow() {
+  stopping_ = true;
+  if (movie_.IsOpen()) static_cast<void>(CloseMovie());  // the program ends: nobody is left to tell
+}
+
+bool RecordingEngine::goOn() const { return !stopping_ && !host_.ended(); }
 
 // A failing write or capture is repeated until it goes through; a disk that
 // stays full or a screen that cannot be read ends the run after about a
-// second instead of hanging it.
+// second instead of hanging it. A movie that cannot go on at all (its
+// encoder failed, memory ran out) ends it at once.
 template <class Step>
 bool RecordingEngine::retry(Step step) {
   const double giveUp = clock_.now() + kGiveUpSeconds;
   while (!step()) {
-    if (clock_.now() >= giveUp || host_.ended()) return false;
+    if (movie_.Fault() != MovieFault::None || clock_.now() >= giveUp || host_.ended()) return false;
     host_.waitUntil(clock_.now() + kRetryPause);
   }
   return true;
@@ -121,18 +117,35 @@ bool RecordingEngine::writeUntilDone() {
 }
 
 bool RecordingEngine::captureUntilDone() {
-  return retry([this] { return CaptureFrame(); });
+  return retry([this] { return CaptureFrame(region_); });
+}
+
+RunEnd RecordingEngine::writeEnd() const {
+  switch (movie_.Fault()) {
+    case MovieFault::Encoder:
+      return RunEnd::EncodeFailed;
+    case MovieFault::Memory:
+      return RunEnd::OutOfMemory;
+    case MovieFault::None:
+      break;
+  }
+  return RunEnd::WriteFailed;
 }
 
 template <class Body>
-RunEnd RecordingEngine::run(const std::string& path, Body body) {
-  if (!CaptureFrame()) return RunEnd::NotStarted;
+RunEnd RecordingEngine::run(const RecordingSettings& settings, double rate, Body body) {
+  figures_.framesInMovie = 0;
+  region_ = settings.region;
+  if (!CaptureFrame(region_)) return RunEnd::NotStarted;
+  // The first picture fixes the frame size; every frame keeps it.
+  const CapturedPicture first = grabber_.picture();
+  region_.width = first.width;
+  region_.height = first.height;
   // Lets the grabber get ready for the region before anything is timed.
-  const PixelRect r = captureRect();
-  grabber_.prepare(r.width, r.height, r.x, r.y);
-  if (!OpenMovie(path)) {
+  grabber_.prepare(region_.width, region_.height, region_.x, region_.y);
+  if (!OpenMovie(settings.path, rate, settings.format)) {
     FreeCapture();
-    return RunEnd::NotStarted;
+    return figures_.createProblem == FileProblem::None ? RunEnd::NotStarted : RunEnd::CreateFailed;
   }
   // Precise waits for the run only: on Windows they can cost power.
   struct PreciseWaits {
@@ -141,20 +154,24 @@ RunEnd RecordingEngine::run(const std::string& path, Body body) {
     ~PreciseWaits() { host.setPreciseWaits(false); }
   } precise(host_);
   RunEnd end = body();
-  // The last frame gets the same patience as every other write.
-  if (end != RunEnd::WriteFailed && !retry([this] { return movie_.Flush(); })) end = RunEnd::WriteFailed;
-  CloseMovie();
+  // The last frame gets the same patience as every other write; a movie the
+  // program's end closed already has nothing left to write.
+  const bool writing = end != RunEnd::WriteFailed && end != RunEnd::EncodeFailed && end != RunEnd::OutOfMemory;
+  if (writing && movie_.IsOpen() && !retry([this] { return movie_.Flush(); })) end = writeEnd();
+  if (movie_.IsOpen() && !CloseMovie() && (end == RunEnd::Stopped || end == RunEnd::Completed))
+    end = RunEnd::CloseFailed;
   FreeCapture();
   return end;
 }
 
-RunEnd RecordingEngine::RecordMovie(const std::string& path) {
-  newPictures = copies = 0;
-  grabDelays.clear();
-  return run(path, [this] { return schedule(); });
+RunEnd RecordingEngine::record(const RecordingSettings& settings) {
+  figures_.newPictures = figures_.copies = 0;
+  figures_.grabDelays.clear();
+  const double rate = settings.rate > 0 ? settings.rate : 1.0;
+  return run(settings, rate, [this, rate] { return schedule(rate); });
 }
 
-bool RecordingEngine::Pause() {
+bool RecordingEngine::pause() {
   if (!scheduling_ || paused_) return false;
   paused_ = true;
   pausedAt_ = clock_.now();
@@ -163,10 +180,10 @@ bool RecordingEngine::Pause() {
 
 // The schedule moves on by exactly the paused span: the frames after it fall
 // due when they would have without the pause, in recorded time.
-bool RecordingEngine::Resume() {
+bool RecordingEngine::resume() {
   if (!scheduling_ || !paused_) return false;
   paused_ = false;
-  StartTime += clock_.now() - pausedAt_;
+  startTime_ += clock_.now() - pausedAt_;
   return true;
 }
 
@@ -174,69 +191,76 @@ bool RecordingEngine::Resume() {
 // the start as the machine allows. A pass takes at most one new picture and
 // one copy; copies keep the movie's length on the clock when grabbing falls
 // behind. A pause takes its span out of the recorded time.
-RunEnd RecordingEngine::schedule() {
-  Recording = true;
-  StartTime = clock_.now();
+RunEnd RecordingEngine::schedule(double r) {
+  startTime_ = clock_.now();
   scheduling_ = true;
   paused_ = false;
   std::int64_t i = 0;
   RunEnd end = RunEnd::Stopped;
-  while (Recording && !host_.ended()) {
+  // When a paused loop last brought the headers up to date; none yet.
+  std::optional<double> savedAt;
+  while (goOn()) {
     if (paused_) {
-      // Nothing is due: events run, and the loop sleeps until one comes.
+      // Nothing is due: the file's headers catch up with the frames so far,
+      // events run, and the loop sleeps until one comes.
+      if (!savedAt || clock_.now() - *savedAt >= kPausedCheckpoint) {
+        static_cast<void>(movie_.Checkpoint());  // tried again a second later
+        savedAt = clock_.now();
+      }
       host_.doEvents();
-      if (paused_ && Recording && !host_.ended()) host_.waitUntil(clock_.now() + kPausedWait);
+      if (paused_ && goOn()) host_.waitUntil(clock_.now() + kPausedWait);
       continue;
     }
-    const double r = rate();
     const double t1 = static_cast<double>(i) / r;
     const double t2 = static_cast<double>(i + 1) / r;
     const double now = clock_.now();
-    if (now >= StartTime + t1) {
-      grabDelays.add(now - (StartTime + t1));
-      static_cast<void>(CaptureFrame());  // on failure the buffer still holds the last picture
+    if (now >= startTime_ + t1) {
+      figures_.grabDelays.add(now - (startTime_ + t1));
+      static_cast<void>(CaptureFrame(region_));  // on failure the buffer still holds the last picture
       if (!writeUntilDone()) {
-        end = RunEnd::WriteFailed;
+        end = writeEnd();
         break;
       }
-      ++newPictures;
-      host_.showProgress(formatElapsed(clock_.now() - StartTime), false);
+      ++figures_.newPictures;
+      progress(formatElapsed(clock_.now() - startTime_), false);
       ++i;
     }
-    if (now >= StartTime + t2) {
+    if (now >= startTime_ + t2) {
       if (!writeUntilDone()) {
-        end = RunEnd::WriteFailed;
+        end = writeEnd();
         break;
       }
-      ++copies;
+      ++figures_.copies;
       ++i;
     }
+    savedAt.reset();
     host_.doEvents();
-    if (!Recording || host_.ended()) break;
+    if (!goOn()) break;
     // Nothing to do until the next frame falls due or an event arrives.
-    const double due = StartTime + static_cast<double>(i) / rate();
+    const double due = startTime_ + static_cast<double>(i) / r;
     if (due > clock_.now()) host_.waitUntil(due);
   }
-  Recording = false;
   scheduling_ = paused_ = false;
   return end;
 }
 
-RunEnd RecordingEngine::MeasureFrameRate(const std::string& path) {
+RunEnd RecordingEngine::calibrate(const RecordingSettings& settings, std::optional<int>& rateIndex) {
+  rateIndex.reset();
   int n = 0;
-  const RunEnd result = run(path, [this, &n] { return measure(n); });
-  if (result == RunEnd::NotStarted) return result;
-  calibrationFrames = n;
+  const double rate = settings.rate > 0 ? settings.rate : 1.0;
+  RunEnd result = run(settings, rate, [this, &n] { return measure(n); });
+  if (result == RunEnd::NotStarted || result == RunEnd::CreateFailed) return result;
+  figures_.calibrationFrames = n;
+  // Its count is what matters; a calibration movie that did not close well
+  // goes like any other.
+  if (result == RunEnd::CloseFailed) result = RunEnd::Completed;
   // A calibration that did not run its course leaves no movie behind and
-  // the list as it was.
+  // no rate chosen.
   if (result != RunEnd::Completed) {
-    static_cast<void>(movies_.remove(path));  // nothing more to do if it stays
+    static_cast<void>(movies_.remove(settings.path));  // nothing more to do if it stays
     return result;
   }
-
-  std::vector<double> rates;
-  for (int k = 0; k < host_.rateCount(); ++k) rates.push_back(std::strtod(host_.rateItem(k).c_str(), nullptr));
-  if (!rates.empty()) host_.selectRate(calibratedRateIndex(n, rates));
+  if (!settings.rates.empty()) rateIndex = calibratedRateIndex(n, settings.rates);
   return result;
 }
 
@@ -246,17 +270,17 @@ RunEnd RecordingEngine::measure(int& n) {
   double now = start;
   while (end > now) {
     if (!captureUntilDone()) return RunEnd::CaptureFailed;
-    if (!writeUntilDone()) return RunEnd::WriteFailed;
+    if (!writeUntilDone()) return writeEnd();
     ++n;
     // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about the
     // inlined copy in "-" + std::string.
-    std::string progress = "-";
-    progress += formatElapsed(end - clock_.now());
-    progress += ' ';
-    progress += std::to_string(n);
-    host_.showProgress(progress, true);
+    std::string text = "-";
+    text += formatElapsed(end - clock_.now());
+    text += ' ';
+    text += std::to_string(n);
+    progress(text, true);
     host_.doEvents();
-    if (!Recording || host_.ended()) return RunEnd::Stopped;
+    if (!goOn()) return RunEnd::Stopped;
     now = clock_.now();
   }
   return RunEnd::Completed;

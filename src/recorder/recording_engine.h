@@ -1,17 +1,22 @@
 // The recording engine: the one capture buffer, the one open movie, the
 // recording schedule and the frame-rate calibration, over a clock, a screen
-// grabber, movie files and the host that stands for the forms.
+// grabber, movie files and a host that runs the program's events. The
+// recording session owns it and is the only one to drive it.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/geometry.h"
 #include "media/avi_format.h"
 #include "media/movie.h"
+#include "platform/file_sink.h"
+#include "recorder/recording_settings.h"
 
 namespace ks {
 
@@ -53,10 +58,24 @@ class GrabDelays {
 // How a calibration or recording ended.
 enum class RunEnd {
   Completed,      // ran to its end (a calibration's five seconds)
-  NotStarted,     // first capture or open failed; nothing written
+  NotStarted,     // the first capture failed; nothing written
+  CreateFailed,   // the movie could not be created; nothing written
   Stopped,        // Stop, or the program ending
   WriteFailed,    // writes kept failing (disk full); movie closed
   CaptureFailed,  // captures kept failing; movie closed
+  EncodeFailed,   // a frame could not be compressed; movie closed
+  OutOfMemory,    // memory ran out while recording; movie closed
+  CloseFailed,    // the frames are in, the final headers or indexes not
+};
+
+// What the last run did.
+struct RunFigures {
+  int newPictures = 0;  // new pictures and copies written by a recording
+  int copies = 0;
+  GrabDelays grabDelays;
+  int calibrationFrames = 0;  // pictures a calibration managed in its five seconds
+  std::int32_t framesInMovie = 0;  // frames the closed movie holds
+  FileProblem createProblem = FileProblem::None;  // why the movie could not be created
 };
 
 class RecordingEngine {
@@ -65,71 +84,72 @@ class RecordingEngine {
   RecordingEngine(const RecordingEngine&) = delete;
   RecordingEngine& operator=(const RecordingEngine&) = delete;
 
-  // Grabs the capture region into the capture buffer. While a movie is open
-  // the size stays the one it was opened with, so every frame fits.
-  [[nodiscard]] bool CaptureFrame();
-  [[nodiscard]] bool GrabRect(std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y);
-  void FreeCapture();
-  const BitmapInfoHeader& FrameFormat() const { return frameFormat_; }
+  // Shows the progress: the elapsed time, or the calibration's countdown;
+  // repaintNow asks for it at once instead of when the events next run.
+  std::function<void(const std::string& text, bool repaintNow)> onProgress;
 
-  // The rate is the text of the host's rate list, the format the host's
-  // choice.
-  [[nodiscard]] bool OpenMovie(const std::string& path);
-  [[nodiscard]] bool WriteFrame();
-  void CloseMovie();
-  bool MovieOpen() const { return movie_.IsOpen(); }
-  std::int32_t FrameNumber() const { return movie_.FrameNumber(); }
-  const AviStreamInfo& StreamInfo() const { return movie_.StreamInfo(); }
+  // A whole recording of the settings' region and format at their rate:
+  // first capture, open, the schedule loop until stop, close.
+  RunEnd record(const RecordingSettings& settings);
+  // Five seconds of frames as fast as they come into the settings' path,
+  // then the index of the rate the machine sustained, from settings.rates.
+  // Stop, or captures or writes that keep failing, end it early: no rate is
+  // chosen and the calibration movie is removed.
+  RunEnd calibrate(const RecordingSettings& settings, std::optional<int>& rateIndex);
 
-  // A whole recording: first capture, open, the schedule loop until Stop,
-  // close.
-  RunEnd RecordMovie(const std::string& path);
-  // Five seconds of frames as fast as they come, then selects the rate the
-  // machine sustained in the rate list. Stop, or captures or writes that
-  // keep failing, end it early: the list keeps its selection and the
-  // calibration movie is removed.
-  RunEnd MeasureFrameRate(const std::string& path);
-
+  // Seen at the next pass of the running loop, which then ends, and by the
+  // runs after it until clearStop().
+  void stop() { stopping_ = true; }
+  void clearStop() { stopping_ = false; }
+  bool stopping() const { return stopping_; }
   // Pause and Resume of a running recording (a calibration cannot pause).
   // A paused recording grabs and writes nothing; after Resume the schedule
   // goes on as if the pause had not happened: no copies fill it, and the
   // next frame is a new picture, grabbed as soon as it falls due.
   // Both return whether they changed anything.
-  bool Pause();
-  bool Resume();
-  bool Paused() const { return paused_; }
+  bool pause();
+  bool resume();
+  bool paused() const { return paused_; }
   // True from a recording's first frame to its end (not in a calibration).
-  bool RecordingRuns() const { return scheduling_; }
-
-  // True while a calibration or recording is to go on; Stop clears it.
-  bool Recording = false;
+  bool scheduling() const { return scheduling_; }
   // When the running recording's schedule started (Clock seconds); moved on
-  // by every pause, so that now - StartTime is the time recorded.
-  double StartTime = 0;
-  // New pictures and copies written by the last recording.
-  int newPictures = 0;
-  int copies = 0;
-  GrabDelays grabDelays;
-  // Pictures the last calibration managed in its five seconds.
-  int calibrationFrames = 0;
+  // by every pause, so that now - startTime() is the time recorded.
+  double startTime() const { return startTime_; }
+  // The program is ending: an open movie is closed at once, so what was
+  // recorded stays playable, and the run ends at its next pass.
+  void closeNow();
+
+  bool movieOpen() const { return movie_.IsOpen(); }
+  const RunFigures& figures() const { return figures_; }
+  // Compressed movies take their encoder from here: tests give failing ones.
+  void setEncoderFactory(Movie::EncoderFactory factory) { movie_.setEncoderFactory(std::move(factory)); }
+
+  // The steps a run is made of, for a benchmark that times them apart.
+  [[nodiscard]] bool CaptureFrame(const PixelRect& region);
+  void FreeCapture();
+  [[nodiscard]] bool OpenMovie(const std::string& path, double rate, MovieFormat format);
+  [[nodiscard]] bool WriteFrame();
+  bool CloseMovie();
 
   // How long a failing write or capture is retried before the run ends.
   static constexpr double kGiveUpSeconds = 1.0;
 
  private:
-  double rate() const;
-  PixelRect captureRect() const;
   // What record and calibrate share: the first capture, which fixes the
   // frame size, getting the grabber ready, the open; then `body`; then the
   // close and the capture buffer's release.
   template <class Body>
-  RunEnd run(const std::string& path, Body body);
+  RunEnd run(const RecordingSettings& settings, double rate, Body body);
   template <class Step>
   bool retry(Step step);
   bool writeUntilDone();
   bool captureUntilDone();
-  RunEnd schedule();
+  // The end a write that did not go through gives the run.
+  RunEnd writeEnd() const;
+  bool goOn() const;
+  RunEnd schedule(double rate);
   RunEnd measure(int& n);
+  void progress(const std::string& text, bool repaintNow);
 
   Clock& clock_;
   ScreenGrabber& grabber_;
@@ -137,10 +157,13 @@ class RecordingEngine {
   RecorderHost& host_;
   Movie movie_;
   BitmapInfoHeader frameFormat_{};
-  std::optional<PixelRect> openSize_;
+  PixelRect region_{};  // of the run: every frame has its size
+  RunFigures figures_;
+  bool stopping_ = false;
   bool scheduling_ = false;
   bool paused_ = false;
   double pausedAt_ = 0;
+  double startTime_ = 0;
 };
 
 }  // namespace ks

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "frame/form.h"
-#include "media/movie.h"
+#include "media/movie_format.h"
 #include "settings/folder_lists.h"
 
 namespace ks {

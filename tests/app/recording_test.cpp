@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "app/app_fixture.h"
+#include "frame/global_keys.h"
 #include "media/avi_reader.h"
+#include "support/failing_encoder.h"
 #include "support/timed_grabber.h"
+#include "support/watchdog.h"
 
 namespace ks::test {
 namespace {
@@ -84,18 +87,59 @@ TEST_F(RecordingTest, CancelLeavesEverythingIdleAndWritesNothing) {
   ws.queueModalAnswer([this](Window&) { input.click(*file().cmdCancel); });
   input.click(*bar().cmdtest);
   EXPECT_EQ(services.movies.created, 0);
-  EXPECT_FALSE(app->modAVI().Recording);
+  EXPECT_FALSE(app->modAVI().Recording());
   expectIdle();
 }
 
-TEST_F(RecordingTest, AFailedStartBringsTheIdleControlsBackSilently) {
+// A recording that cannot start: a screen that cannot be read goes back to
+// idle without a word, as before; a movie that cannot be created says which
+// file and why.
+TEST_F(RecordingTest, AFailedStartSaysWhyUnlessTheScreenCouldNotBeRead) {
+  struct Case {
+    const char* what;
+    bool captureFails;
+    FileProblem refusal;
+    const char* message;  // nullptr: no message
+  };
+  const Case cases[] = {
+      {"the first capture fails", true, FileProblem::None, nullptr},
+      {"a folder has the movie's name", false, FileProblem::IsFolder,
+       "The movie could not be created:\n\nD:\\Movies\\nope.avi\n\n"
+       "A folder of that name is in the way. Choose another name and record again."},
+      {"the folder went away", false, FileProblem::NoFolder,
+       "The movie could not be created:\n\nD:\\Movies\\nope.avi\n\n"
+       "Its folder does not exist (any more). Choose another folder and record again."},
+      {"no right to write", false, FileProblem::AccessDenied,
+       "The movie could not be created:\n\nD:\\Movies\\nope.avi\n\n"
+       "There is no right to write there, or the disk is read-only. Choose another folder and record again."},
+      {"another program holds the file", false, FileProblem::InUse,
+       "The movie could not be created:\n\nD:\\Movies\\nope.avi\n\n"
+       "Another program is using the file. Close it there, or choose another name, and record again."},
+      {"the system refuses for another reason", false, FileProblem::Other,
+       "The movie could not be created:\n\nD:\\Movies\\nope.avi\n\n"
+       "The system would not create it. Choose another folder or name and record again."},
+  };
   userRate("10");
   start();
-  services.movies.refuseCreate = true;
-  record("nope", 2);
-  expectIdle();
-  EXPECT_TRUE(ws.warnings().empty());
-  EXPECT_EQ(grabber->grabs, 1) << "the first capture, then the open failed";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Watchdog bound(c.what, 30);
+    const int grabs = grabber->grabs;
+    grabber->failFrom = c.captureFails ? grabs + 1 : 0;
+    services.movies.refuseCreate = !c.captureFails;
+    services.movies.refusal = c.refusal;
+    const std::size_t warnings = ws.warnings().size();
+    record("nope", 2);
+    expectIdle();
+    EXPECT_EQ(services.movies.files.count("D:\\Movies\\nope.avi"), 0u);
+    EXPECT_EQ(grabber->grabs, grabs + 1) << "the first capture, then nothing more";
+    if (!c.message) {
+      EXPECT_EQ(ws.warnings().size(), warnings);
+    } else {
+      ASSERT_EQ(ws.warnings().size(), warnings + 1);
+      EXPECT_EQ(ws.warnings().back(), c.message);
+    }
+  }
 }
 
 TEST_F(RecordingTest, RecordingStateDisablesTheFrameAndTheRecordButtonPauses) {
@@ -143,9 +187,9 @@ TEST_F(RecordingTest, TheRecordButtonAndTheGlobalKeysThroughARun) {
   start();  // system-assigned rate: a calibration first
   grabber->cost = 0.05;
   const Hotkey recordKey{true, false, true, false, 0x78}, stopKey{true, false, true, false, 0x79};
-  ASSERT_TRUE(bar().globalKey(FrmBot::kRecordKey).available);
-  EXPECT_EQ(bar().globalKey(FrmBot::kRecordKey).key, recordKey);
-  EXPECT_EQ(bar().globalKey(FrmBot::kStopKey).key, stopKey);
+  ASSERT_TRUE(app->globalKeys().key(GlobalKeys::kRecord).available);
+  EXPECT_EQ(app->globalKeys().key(GlobalKeys::kRecord).key, recordKey);
+  EXPECT_EQ(app->globalKeys().key(GlobalKeys::kStop).key, stopKey);
   std::vector<std::string> seen;  // caption, enabled, paused after each step
   auto note = [&](const char* step) {
     seen.push_back(std::string(step) + ": " + bar().cmdtest->caption() + (bar().cmdtest->enabled() ? " on" : " off") +
@@ -178,12 +222,12 @@ TEST_F(RecordingTest, TheRecordButtonAndTheGlobalKeysThroughARun) {
       });
       steps.push_back([&] { input.pressHotkey(stopKey); });  // Stop while paused
     }
-    if (!steps.empty() && (recording || app->modAVI().Recording)) {
+    if (!steps.empty() && (recording || app->modAVI().Recording())) {
       auto step = std::move(steps.front());
       steps.pop_front();
       step();
     }
-    if (app->modAVI().Recording) ws.post(watch);
+    if (app->modAVI().Recording()) ws.post(watch);
   };
   ws.queueModalAnswer([this, &watch](Window&) {
     input.typeText(*file().txtFileName, "keys");
@@ -217,10 +261,10 @@ TEST_F(RecordingTest, GlobalKeysFromTheStoreAndTheirLinesInTheSystemMenu) {
   store("HotkeyStop", "F10");  // no modifier: not read
   ws.takeHotkey(Hotkey{false, true, false, false, 0x78});
   start();
-  EXPECT_EQ(bar().globalKey(FrmBot::kRecordKey).key, (Hotkey{false, true, false, false, 0x78}));
-  EXPECT_FALSE(bar().globalKey(FrmBot::kRecordKey).available);
-  EXPECT_EQ(bar().globalKey(FrmBot::kStopKey).key, (Hotkey{true, false, true, false, 0x79}));
-  EXPECT_TRUE(bar().globalKey(FrmBot::kStopKey).available);
+  EXPECT_EQ(app->globalKeys().key(GlobalKeys::kRecord).key, (Hotkey{false, true, false, false, 0x78}));
+  EXPECT_FALSE(app->globalKeys().key(GlobalKeys::kRecord).available);
+  EXPECT_EQ(app->globalKeys().key(GlobalKeys::kStop).key, (Hotkey{true, false, true, false, 0x79}));
+  EXPECT_TRUE(app->globalKeys().key(GlobalKeys::kStop).available);
   const std::vector<MenuItem>& menu = ws.openSystemMenu(app->frmtop().window());
   ASSERT_EQ(menu.size(), 4u);
   EXPECT_EQ(menu[2].text, "Alt+F9: Record, Pause, Resume (unavailable: another program uses it)");
@@ -294,17 +338,54 @@ TEST_F(RecordingTest, StopDuringTheCalibrationCancelsTheWholeCommand) {
   expectIdle();
 }
 
-TEST_F(RecordingTest, AFullDiskEndsTheRecordingWithOneMessage) {
-  userRate("10");
-  start();
-  services.movies.capacity = 12 * 1024 * 1024;  // a few dozen frames of this region
-  record("full", 1e6);
-  EXPECT_GT(movie("D:\\Movies\\full.avi").frames.size(), 10u);
-  ASSERT_EQ(ws.warnings().size(), 1u);
-  EXPECT_EQ(ws.warnings()[0],
-            "The disk could not take any more of the movie, so the recording stopped.\n\n"
-            "The frames recorded until then are saved and play.");
-  expectIdle();
+// A recording that cannot go on ends with one message naming its cause,
+// and what was recorded until then plays.
+TEST_F(RecordingTest, ARecordingThatCannotGoOnEndsWithOneMessage) {
+  struct Case {
+    const char* what;
+    const char* format;  // stored "Compression"
+    std::function<void(RecordingTest&)> fault;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"the disk is full", "None", [](RecordingTest& t) { t.services.movies.capacity = 12 * 1024 * 1024; },
+       "The disk could not take any more of the movie, so the recording stopped.\n\n"
+       "The frames recorded until then are saved and play."},
+      {"the encoder cannot compress a frame", "ZMBV",
+       [](RecordingTest& t) {
+         t.app->modAVI().setEncoderFactory(failingEncoders(12, EncoderFailure::ForGood));
+       },
+       "A frame could not be compressed, so the recording stopped.\n\n"
+       "The frames recorded until then are saved and play."},
+      {"memory runs out in the encoder", "ZMBV",
+       [](RecordingTest& t) {
+         t.app->modAVI().setEncoderFactory(failingEncoders(12, EncoderFailure::OutOfMemory));
+       },
+       "The computer ran out of memory, so the recording stopped.\n\n"
+       "The frames recorded until then are saved and play."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Watchdog bound(c.what, 60);
+    app.reset();
+    services.movies.files.clear();
+    services.movies.capacity = UINT64_MAX;
+    userRate("10");
+    store("Compression", c.format);
+    start();
+    c.fault(*this);
+    const std::size_t warnings = ws.warnings().size();
+    record("full", 1e6);
+    const AviFile f = movie("D:\\Movies\\full.avi");
+    EXPECT_GE(f.frames.size(), 10u);
+    std::vector<bool> keys;  // empty: every frame is one
+    if (std::string(c.format) == "ZMBV")
+      for (std::size_t k = 0; k < f.frames.size(); ++k) keys.push_back(k % 20 == 0);  // two seconds at 10 fps
+    EXPECT_TRUE(checkIndexes(f, true, keys).empty());
+    ASSERT_EQ(ws.warnings().size(), warnings + 1);
+    EXPECT_EQ(ws.warnings().back(), c.message);
+    expectIdle();
+  }
 }
 
 // A calibration that cannot finish says so and why, records nothing, and

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace ks::test {
 
@@ -9,6 +10,7 @@ bool MemorySink::write(std::span<const ConstBuffer> parts) {
   MemoryFile& f = *file_;
   const int number = ++f.writes;
   if (f.closed) return false;
+  if (number == f.throwWrite) throw std::bad_alloc();
   if (number == f.failWrite) {
     // A failing write may still have put part of its bytes down.
     if (!parts.empty() && parts[0].size > 1) {

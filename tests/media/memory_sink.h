@@ -21,6 +21,7 @@ struct MemoryFile {
   int failWrite = 0;                        // 1-based number of the write that fails; 0 none
   std::uint64_t capacity = UINT64_MAX;      // the file cannot grow past this
   bool failSync = false;
+  int throwWrite = 0;  // 1-based number of the write that throws std::bad_alloc; 0 none
 };
 
 class MemorySink final : public FileSink {

@@ -1,6 +1,7 @@
-// The recording schedule and the calibration on their own: a fake clock, a
-// painted screen, movies in memory and a host that stands for the forms.
-#include "recorder/recording_engine.h"
+// The recording session, its schedule and its calibration on their own: a
+// fake clock, a painted screen, movies in memory and a host that stands for
+// the program around it.
+#include "recorder/recording_session.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,10 @@
 
 #include "media/avi_reader.h"
 #include "recorder/recorder_host.h"
+#include "support/failing_encoder.h"
 #include "support/memory_movie_files.h"
 #include "support/timed_grabber.h"
+#include "support/watchdog.h"
 
 namespace ks::test {
 namespace {
@@ -30,27 +33,12 @@ int rateIndex(const std::string& rate) {
   return -1;
 }
 
-// The forms as the engine sees them. Waiting lets the fake time pass, up to
+// The program around the session: waiting lets the fake time pass, up to
 // the moment Stop arrives; events are work posted for the next doEvents.
 class FakeHost final : public RecorderHost {
  public:
   explicit FakeHost(FakeClock& clock) : clock_(clock) {}
 
-  std::string rateText() const override { return selected >= 0 ? kRates[static_cast<std::size_t>(selected)] : ""; }
-  int rateCount() const override { return static_cast<int>(kRates.size()); }
-  std::string rateItem(int index) const override { return kRates.at(static_cast<std::size_t>(index)); }
-  void selectRate(int index) override {
-    selected = index;
-    ++selections;
-  }
-  PixelRect captureRect() const override { return region; }
-  MovieFormat movieFormat() const override { return format; }
-  void showProgress(const std::string& text, bool repaintNow) override {
-    ++progressCalls;
-    if (text != label) shown.push_back(text);
-    label = text;
-    if (repaintNow) ++repaints;
-  }
   void doEvents() override {
     ++doEventsCalls;
     std::deque<std::function<void()>> batch;
@@ -82,14 +70,6 @@ class FakeHost final : public RecorderHost {
     }
   }
 
-  int selected = 0;
-  int selections = 0;
-  PixelRect region{150, 171, 308, 256};
-  MovieFormat format = MovieFormat::Uncompressed;
-  std::string label = "00:00";
-  std::vector<std::string> shown;
-  int progressCalls = 0;
-  int repaints = 0;
   int doEventsCalls = 0;
   int waits = 0;
   int impreciseWaits = 0;
@@ -105,43 +85,81 @@ class FakeHost final : public RecorderHost {
   FakeClock& clock_;
 };
 
-// The engine with everything it runs on.
+// The session with everything it runs on, and what its events told the
+// forms: the label, the rate list's selection.
 struct EngineRig {
   FakeClock clock;
   HeadlessScreen screen;
   TimedGrabber grabber{screen, clock};
   MemoryMovieFiles movies;
   FakeHost host{clock};
-  RecordingEngine engine{clock, grabber, movies, host};
+  RecordingSession session{clock, grabber, movies, host};
+  RecordingSettings settings;
+  int selected = 0;  // the rate list's selection
+  int selections = 0;
+  std::string label = "00:00";
+  std::vector<std::string> shown;
+  int progressCalls = 0;
+  int repaints = 0;
+  // Stops the session as soon as the calibration has chosen, so that only
+  // the calibration runs.
+  bool calibrationOnly = false;
+  Watchdog watchdog{"the recording session", 60};
 
   EngineRig() {
     screen.setCursorVisible(false);
     grabber.timePassed = [this] { host.timePassed(); };
-    host.stop = [this] { engine.Recording = false; };
+    host.stop = [this] { session.stop(); };
+    settings.region = {150, 171, 308, 256};
+    for (const std::string& r : kRates) settings.rates.push_back(std::atof(r.c_str()));
+    session.events.onProgress = [this](const std::string& text, bool repaintNow) {
+      ++progressCalls;
+      if (text != label) shown.push_back(text);
+      label = text;
+      if (repaintNow) ++repaints;
+    };
+    session.events.onRateCalibrated = [this](int index) {
+      selected = index;
+      ++selections;
+      if (calibrationOnly) session.stop();
+    };
   }
+  std::string rateText() const { return kRates.at(static_cast<std::size_t>(selected)); }
   void stopAfter(double seconds) {
     host.stopAt = clock.now() + seconds;
     host.stopPosted = false;
   }
+  // Records at the list's selection, as the bar starts the session.
+  RunEnd start(const std::string& path, bool calibrate) {
+    settings.path = path;
+    settings.rate = settings.rates.at(static_cast<std::size_t>(selected));
+    settings.calibrate = calibrate;
+    EXPECT_TRUE(session.start(settings));
+    return session.lastOutcome().end;
+  }
   RunEnd record(const std::string& path, const std::string& rate, double seconds) {
-    host.selected = rateIndex(rate);
+    selected = rateIndex(rate);
     stopAfter(seconds);
-    return engine.RecordMovie(path);
+    return start(path, false);
   }
-  // As the record command runs it: Recording is set, Stop clears it.
+  // The calibration alone: Stop comes once it has chosen, or earlier.
   RunEnd calibrate(const std::string& path, double stopAfterSeconds = 1e9) {
-    engine.Recording = true;
+    calibrationOnly = true;
     stopAfter(stopAfterSeconds);
-    return engine.MeasureFrameRate(path);
+    const RunEnd end = start(path, true);
+    calibrationOnly = false;
+    return end;
   }
+  const RunFigures& figures() const { return session.figures(); }
   AviFile movie(const std::string& path) { return parseAvi(movies.files.at(path)->bytes); }
   std::uint32_t frameTime(const std::string& path, int k) {
     const auto& bytes = movies.files.at(path)->bytes;
     return paintedTime(bytes.data() + movie(path).frames.at(static_cast<std::size_t>(k)).offset + 8);
   }
   void expectReleased() {
-    EXPECT_FALSE(engine.MovieOpen());
+    EXPECT_FALSE(session.MovieOpen());
     EXPECT_EQ(grabber.buffersHeld(), 0);
+    EXPECT_EQ(session.state(), SessionState::Idle);
   }
 };
 
@@ -177,11 +195,11 @@ TEST_F(RecordingEngineTest, RateOneWritesOneNewPictureEachSecondAndNoCopies) {
   ASSERT_EQ(f.frames.size(), 6u);
   EXPECT_EQ(f.strh.rate, 1u);
   EXPECT_EQ(f.strh.scale, 1u);
-  EXPECT_EQ(engine.copies, 0);
+  EXPECT_EQ(figures().copies, 0);
   const std::uint32_t t0 = frameTime("one.avi", 0);
   for (int k = 0; k < 6; ++k) EXPECT_EQ(frameTime("one.avi", k), t0 + 1000u * k) << "frame " << k << " shows its second";
-  EXPECT_EQ(host.label, "00:05");
-  EXPECT_FALSE(engine.Recording);
+  EXPECT_EQ(label, "00:05");
+  EXPECT_FALSE(session.Recording());
   expectReleased();
 }
 
@@ -191,13 +209,13 @@ TEST_F(RecordingEngineTest, FramesShowTheScreenAtTheirOwnTimeAtTenPerSecond) {
   ASSERT_EQ(f.frames.size(), 31u);
   const std::uint32_t t0 = frameTime("ten.avi", 0);
   for (int k = 0; k < 31; ++k) EXPECT_EQ(frameTime("ten.avi", k), t0 + 100u * k) << "frame " << k;
-  EXPECT_EQ(engine.copies, 0);
+  EXPECT_EQ(figures().copies, 0);
 }
 
 // A lossless movie follows the same schedule; its key frames come every two
 // seconds of movie, and only they are marked as such.
 TEST_F(RecordingEngineTest, ALosslessMovieKeepsTheScheduleWithAKeyFrameEveryTwoSeconds) {
-  host.format = MovieFormat::Zmbv;
+  settings.format = MovieFormat::Zmbv;
   EXPECT_EQ(record("lossless.avi", "10", 4.55), RunEnd::Stopped);
   const AviFile f = movie("lossless.avi");
   EXPECT_TRUE(f.problems.empty()) << joined(f.problems);
@@ -207,7 +225,7 @@ TEST_F(RecordingEngineTest, ALosslessMovieKeepsTheScheduleWithAKeyFrameEveryTwoS
   std::vector<bool> keys(46, false);
   keys[0] = keys[20] = keys[40] = true;
   EXPECT_TRUE(checkIndexes(f, true, keys).empty()) << joined(checkIndexes(f, true, keys));
-  EXPECT_EQ(engine.FrameNumber(), 46);
+  EXPECT_EQ(session.lastOutcome().frames, 46);
   expectReleased();
 }
 
@@ -241,16 +259,26 @@ TEST(RecordingEnginePause, PausesLeaveTheirSpanOutOfTheMovie) {
     int passesAtPause = -1, passesWhilePaused = -1;
     for (const Pause& p : c.pauses) {
       t.host.timeline.emplace_back(start + p.at, [&t, &passesAtPause] {
-        EXPECT_TRUE(t.engine.Pause());
+        EXPECT_TRUE(t.session.togglePause());
         if (passesAtPause < 0) passesAtPause = t.host.doEventsCalls;
       });
       if (p.resume >= 0)
-        t.host.timeline.emplace_back(start + p.resume, [&] {
+        t.host.timeline.emplace_back(start + p.resume, [&t, &pausedLabel, &passesWhilePaused, &passesAtPause, p] {
+          if (p.resume - p.at >= 0.5) {
+            // A program killed now leaves the file as it stands: its headers
+            // and indexes hold every frame recorded before the pause.
+            const AviFile f = parseAvi(t.movies.files.at("paused.avi")->bytes);
+            const std::uint32_t recorded = static_cast<std::uint32_t>(t.figures().newPictures + t.figures().copies);
+            EXPECT_TRUE(f.problems.empty()) << "paused at " << p.at;
+            EXPECT_TRUE(checkIndexes(f, false).empty()) << "paused at " << p.at;
+            EXPECT_EQ(f.frames.size(), recorded) << "paused at " << p.at;
+            EXPECT_EQ(f.dmlhTotalFrames, recorded) << "paused at " << p.at;
+          }
           if (pausedLabel.empty()) {
-            pausedLabel = t.host.label;
+            pausedLabel = t.label;
             passesWhilePaused = t.host.doEventsCalls - passesAtPause;
           }
-          EXPECT_TRUE(t.engine.Resume());
+          EXPECT_TRUE(t.session.togglePause());
         });
     }
     EXPECT_EQ(t.record("paused.avi", "10", c.stop), RunEnd::Stopped);
@@ -259,7 +287,7 @@ TEST(RecordingEnginePause, PausesLeaveTheirSpanOutOfTheMovie) {
     const AviFile f = t.movie("paused.avi");
     EXPECT_TRUE(checkIndexes(f, true).empty());
     EXPECT_NEAR(static_cast<double>(f.frames.size()), 10 * recorded, 2.0);
-    EXPECT_EQ(t.engine.copies, 0) << "no copies fill a pause";
+    EXPECT_EQ(t.figures().copies, 0) << "no copies fill a pause";
     int jumps = 0;
     for (std::size_t k = 1; k < f.frames.size(); ++k) {
       const double gap = static_cast<double>(t.frameTime("paused.avi", static_cast<int>(k))) -
@@ -280,24 +308,24 @@ TEST(RecordingEnginePause, PausesLeaveTheirSpanOutOfTheMovie) {
       const Pause& first = c.pauses.front();
       EXPECT_LE(passesWhilePaused, static_cast<int>((first.resume - first.at) / 0.25) + 3);
     }
-    EXPECT_EQ(t.host.label, c.finalLabel);
-    EXPECT_FALSE(t.engine.Paused());
+    EXPECT_EQ(t.label, c.finalLabel);
+    EXPECT_FALSE(t.session.Paused());
     t.expectReleased();
   }
 }
 
 TEST_F(RecordingEngineTest, OnlyARunningRecordingPauses) {
-  EXPECT_FALSE(engine.Pause()) << "nothing runs";
-  EXPECT_FALSE(engine.Resume());
+  EXPECT_FALSE(session.togglePause()) << "nothing runs";
+  EXPECT_FALSE(session.togglePause());
   bool pausedDuringCalibration = false;
   grabber.timePassed = [this, &pausedDuringCalibration] {
     host.timePassed();
-    if (engine.Recording && !engine.RecordingRuns()) pausedDuringCalibration |= engine.Pause();
+    if (session.Recording() && !session.RecordingRuns()) pausedDuringCalibration |= session.togglePause();
   };
   grabber.cost = 0.05;
   EXPECT_EQ(calibrate("calibration.avi"), RunEnd::Completed);
   EXPECT_FALSE(pausedDuringCalibration) << "a calibration does not pause";
-  EXPECT_FALSE(engine.Paused());
+  EXPECT_FALSE(session.Paused());
 }
 
 // Frames that fall due while a picture is grabbed are filled with copies of
@@ -326,14 +354,14 @@ TEST(RecordingEngineSchedule, ASlowGrabberIsCoveredByOneCopyAPass) {
     EXPECT_EQ(t.record("slow.avi", "10", c.seconds), RunEnd::Stopped);
     const AviFile f = t.movie("slow.avi");
     const int frames = static_cast<int>(f.frames.size());
-    EXPECT_EQ(frames, t.engine.newPictures + t.engine.copies);
-    EXPECT_GT(t.engine.copies, 0);
-    EXPECT_GT(t.engine.grabDelays.median(), 0.0) << "late grabs show as such";
+    EXPECT_EQ(frames, t.figures().newPictures + t.figures().copies);
+    EXPECT_GT(t.figures().copies, 0);
+    EXPECT_GT(t.figures().grabDelays.median(), 0.0) << "late grabs show as such";
     if (c.frames < 0) {
       EXPECT_NEAR(frames, 60, 2) << "frames due by the last pass: about r x the recording's length";
     } else {
       EXPECT_EQ(frames, c.frames);
-      EXPECT_EQ(t.engine.newPictures, c.newPictures);
+      EXPECT_EQ(t.figures().newPictures, c.newPictures);
       // New pictures 350 ms apart, each written twice.
       const std::uint32_t t0 = t.frameTime("slow.avi", 0);
       for (int k = 0; k < frames; ++k)
@@ -343,8 +371,8 @@ TEST(RecordingEngineSchedule, ASlowGrabberIsCoveredByOneCopyAPass) {
       const std::uint32_t a = t.frameTime("slow.avi", k - 2), b = t.frameTime("slow.avi", k - 1);
       EXPECT_FALSE(a == b && b == t.frameTime("slow.avi", k)) << "two copies in a row at frame " << k;
     }
-    EXPECT_EQ(t.host.progressCalls, t.engine.newPictures) << "the label changes after new pictures only";
-    EXPECT_GT(t.engine.grabDelays.median(), 0.0) << "late grabs show as such";
+    EXPECT_EQ(t.progressCalls, t.figures().newPictures) << "the label changes after new pictures only";
+    EXPECT_GT(t.figures().grabDelays.median(), 0.0) << "late grabs show as such";
   }
 }
 
@@ -360,8 +388,8 @@ TEST_F(RecordingEngineTest, ACaptureFailingMidRecordingRepeatsThePreviousPicture
   const std::uint32_t t0 = frameTime("blink.avi", 0);
   for (std::uint32_t k = 0; k < 21; ++k)
     EXPECT_EQ(frameTime("blink.avi", static_cast<int>(k)), t0 + (k >= 5 && k <= 7 ? 400u : 100u * k)) << "frame " << k;
-  EXPECT_EQ(engine.copies, 0);
-  EXPECT_EQ(host.label, "00:02");
+  EXPECT_EQ(figures().copies, 0);
+  EXPECT_EQ(label, "00:02");
   expectReleased();
 }
 
@@ -381,7 +409,7 @@ TEST(RecordingEngineSchedule, EveryFrameKeepsTheSizeOfTheOpen) {
     EngineRig t;
     t.grabber.timePassed = [&] {
       t.host.timePassed();
-      if (t.grabber.grabs == 5) t.host.region = c.region;
+      if (t.grabber.grabs == 5) t.settings.region = c.region;
     };
     EXPECT_EQ(t.record("resized.avi", "10", 1.05), RunEnd::Stopped);
     const AviFile f = t.movie("resized.avi");
@@ -403,13 +431,13 @@ TEST_F(RecordingEngineTest, TheLoopWaitsInsteadOfSpinning) {
   EXPECT_GT(host.waits, 0);
   EXPECT_EQ(host.impreciseWaits, 0);
   EXPECT_FALSE(host.precise);
-  EXPECT_EQ(engine.grabDelays.count(), 11u);
-  EXPECT_EQ(engine.grabDelays.median(), 0.0) << "each picture grabbed when it fell due";
+  EXPECT_EQ(figures().grabDelays.count(), 11u);
+  EXPECT_EQ(figures().grabDelays.median(), 0.0) << "each picture grabbed when it fell due";
 }
 
 TEST_F(RecordingEngineTest, AFailedOpenWritesNothingAndReleasesTheCapture) {
   movies.refuseCreate = true;
-  EXPECT_EQ(record("nope.avi", "10", 2), RunEnd::NotStarted);
+  EXPECT_EQ(record("nope.avi", "10", 2), RunEnd::CreateFailed);
   EXPECT_EQ(grabber.grabs, 1) << "the first capture, then the open failed";
   EXPECT_TRUE(movies.files.empty());
   expectReleased();
@@ -418,11 +446,11 @@ TEST_F(RecordingEngineTest, AFailedOpenWritesNothingAndReleasesTheCapture) {
 TEST_F(RecordingEngineTest, CalibrationSelectsTheRateAndTheRecordingReplacesItsMovie) {
   grabber.cost = 0.05;  // 100 pictures in five seconds: m = 18.8
   EXPECT_EQ(calibrate("calibrated.avi"), RunEnd::Completed);
-  EXPECT_EQ(host.rateText(), "15");
-  EXPECT_EQ(host.selections, 1);
+  EXPECT_EQ(rateText(), "15");
+  EXPECT_EQ(selections, 1);
   EXPECT_EQ(movie("calibrated.avi").strh.rate, 1u) << "the calibration movie takes the list's rate at its start";
   stopAfter(3.0);
-  EXPECT_EQ(engine.RecordMovie("calibrated.avi"), RunEnd::Stopped);
+  EXPECT_EQ(start("calibrated.avi", false), RunEnd::Stopped);
   const AviFile f = movie("calibrated.avi");
   EXPECT_EQ(f.strh.rate, 15u) << "the movie at the path is the recording, not the calibration";
   EXPECT_EQ(movies.created, 2);
@@ -433,19 +461,19 @@ TEST_F(RecordingEngineTest, CalibrationSelectsTheRateAndTheRecordingReplacesItsM
 TEST_F(RecordingEngineTest, CalibrationCountsDownWithTheFrameCount) {
   grabber.cost = 0.5;
   calibrate("count.avi");
-  ASSERT_FALSE(host.shown.empty());
-  EXPECT_EQ(host.shown.front(), "-00:04 1");
-  EXPECT_EQ(host.shown.back(), "-00:00 10");
-  EXPECT_EQ(host.shown.size(), 10u);
-  EXPECT_EQ(host.repaints, 10) << "the label is repainted at once each pass";
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.front(), "-00:04 1");
+  EXPECT_EQ(shown.back(), "-00:00 10");
+  EXPECT_EQ(shown.size(), 10u);
+  EXPECT_EQ(repaints, 10) << "the label is repainted at once each pass";
 }
 
 TEST_F(RecordingEngineTest, StopDuringTheCalibrationKeepsTheSelectionAndRemovesItsMovie) {
-  host.selected = rateIndex("30");
+  selected = rateIndex("30");
   grabber.cost = 0.05;
   EXPECT_EQ(calibrate("cancelled.avi", 2.0), RunEnd::Stopped);
-  EXPECT_EQ(host.rateText(), "30") << "the rate list keeps its selection";
-  EXPECT_EQ(host.selections, 0);
+  EXPECT_EQ(rateText(), "30") << "the rate list keeps its selection";
+  EXPECT_EQ(selections, 0);
   EXPECT_EQ(movies.files.count("cancelled.avi"), 0u) << "no calibration movie is left";
   EXPECT_EQ(movies.created, 1);
   expectReleased();
@@ -459,7 +487,7 @@ TEST_F(RecordingEngineTest, AFullDiskEndsTheRecordingWithAPlayableMovie) {
   EXPECT_TRUE(checkIndexes(f, false).empty());
   EXPECT_GT(f.frames.size(), 10u);
   EXPECT_EQ(f.dmlhTotalFrames, f.frames.size());
-  EXPECT_EQ(engine.FrameNumber(), static_cast<std::int32_t>(f.frames.size())) << "the count follows the file";
+  EXPECT_EQ(session.lastOutcome().frames, static_cast<std::int32_t>(f.frames.size())) << "the count follows the file";
   expectReleased();
 }
 
@@ -481,11 +509,11 @@ TEST(RecordingEngineCalibration, ACalibrationThatCannotFinishLeavesNoMovieAndThe
     EngineRig t;
     t.grabber.failFrom = c.failFrom;
     t.movies.capacity = c.capacity;
-    t.host.selected = rateIndex("30");
+    t.selected = rateIndex("30");
     EXPECT_EQ(t.calibrate("failed.avi"), c.end);
     EXPECT_EQ(t.movies.files.count("failed.avi"), 0u) << "the calibration movie is removed";
-    EXPECT_EQ(t.host.rateText(), "30");
-    EXPECT_EQ(t.host.selections, 0);
+    EXPECT_EQ(t.rateText(), "30");
+    EXPECT_EQ(t.selections, 0);
     t.expectReleased();
   }
 }
@@ -502,7 +530,7 @@ TEST_F(RecordingEngineTest, TheLastFrameGetsTheSameRetriesAndTheCountFollowsTheF
   EXPECT_EQ(record("last.avi", "1", 5.5), RunEnd::WriteFailed);
   const AviFile f = movie("last.avi");
   EXPECT_EQ(f.frames.size(), 5u);
-  EXPECT_EQ(engine.FrameNumber(), 5);
+  EXPECT_EQ(session.lastOutcome().frames, 5);
   expectReleased();
 }
 
@@ -514,6 +542,76 @@ TEST_F(RecordingEngineTest, TheProgramEndingMidRecordingLeavesAPlayableMovie) {
   EXPECT_TRUE(checkIndexes(f, true).empty());
   EXPECT_GE(f.frames.size(), 20u);
   expectReleased();
+}
+
+// A movie that cannot go on ends the recording with its own cause, and the
+// file keeps, playable, every frame written before.
+TEST(RecordingEngineFaults, ARunThatCannotGoOnEndsWithItsCause) {
+  struct Case {
+    const char* what;
+    MovieFormat format;
+    std::function<void(EngineRig&)> fault;
+    RunEnd end;
+    int frames;  // in the file; -1: all 21 of two seconds at 10 per second
+  };
+  const Case cases[] = {
+      {"the encoder fails from the sixth picture on", MovieFormat::Zmbv,
+       [](EngineRig& t) { t.session.setEncoderFactory(failingEncoders(6, EncoderFailure::ForGood)); },
+       RunEnd::EncodeFailed, 5},
+      {"the encoder fails once", MovieFormat::Zmbv,
+       [](EngineRig& t) { t.session.setEncoderFactory(failingEncoders(6, EncoderFailure::Once)); }, RunEnd::Stopped,
+       -1},
+      {"memory runs out in the encoder", MovieFormat::Zmbv,
+       [](EngineRig& t) { t.session.setEncoderFactory(failingEncoders(6, EncoderFailure::OutOfMemory)); },
+       RunEnd::OutOfMemory, 5},
+      // Write 1 is the header; the frames follow it one write each.
+      {"memory runs out in the writer", MovieFormat::Uncompressed, [](EngineRig& t) { t.movies.throwWrite = 7; },
+       RunEnd::OutOfMemory, 5},
+      {"the final index does not fit on the disk", MovieFormat::Uncompressed,
+       [](EngineRig& t) {
+         // Room for exactly the frames of the same recording, without its index.
+         t.record("probe.avi", "10", 2.05);
+         const AviFile probe = t.movie("probe.avi");
+         t.movies.capacity = probe.frames.back().offset + 8 + probe.frames.back().size;
+       },
+       RunEnd::CloseFailed, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EngineRig t;
+    t.settings.format = c.format;
+    c.fault(t);
+    EXPECT_EQ(t.record("fault.avi", "10", 2.05), c.end);
+    const int frames = c.frames < 0 ? 21 : c.frames;
+    EXPECT_EQ(t.session.lastOutcome().frames, frames) << "the count follows the file";
+    const AviFile f = t.movie("fault.avi");
+    EXPECT_TRUE(f.problems.empty()) << joined(f.problems);
+    EXPECT_EQ(f.frames.size(), static_cast<std::size_t>(frames));
+    EXPECT_EQ(f.dmlhTotalFrames, static_cast<std::uint32_t>(frames));
+    t.expectReleased();
+  }
+}
+
+// A movie that cannot be created ends the command before anything is
+// written, saying why; the calibration's failure to create it leaves the
+// same question to the recording.
+TEST(RecordingEngineFaults, AMovieThatCannotBeCreatedSaysWhy) {
+  for (const bool calibrate : {false, true}) {
+    for (const FileProblem problem : {FileProblem::NoFolder, FileProblem::IsFolder, FileProblem::AccessDenied}) {
+      SCOPED_TRACE(std::string(calibrate ? "calibrating, " : "") + std::to_string(static_cast<int>(problem)));
+      EngineRig t;
+      t.movies.refuseCreate = true;
+      t.movies.refusal = problem;
+      t.stopAfter(2);
+      EXPECT_EQ(t.start("nope.avi", calibrate), RunEnd::CreateFailed);
+      EXPECT_EQ(t.session.lastOutcome().fileProblem, problem);
+      EXPECT_EQ(t.session.lastOutcome().path, "nope.avi");
+      EXPECT_FALSE(t.session.lastOutcome().calibrating);
+      EXPECT_EQ(t.grabber.grabs, calibrate ? 2 : 1) << "the first capture of each run, then the create failed";
+      EXPECT_EQ(t.selections, 0);
+      t.expectReleased();
+    }
+  }
 }
 
 }  // namespace

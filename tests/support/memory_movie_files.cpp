@@ -2,10 +2,15 @@
 
 namespace ks::test {
 
-std::unique_ptr<FileSink> MemoryMovieFiles::create(const std::string& path) {
-  if (refuseCreate) return nullptr;
+std::unique_ptr<FileSink> MemoryMovieFiles::create(const std::string& path, FileProblem& problem) {
+  if (refuseCreate) {
+    problem = refusal;
+    return nullptr;
+  }
+  problem = FileProblem::None;
   auto file = std::make_shared<MemoryFile>();
   file->capacity = capacity;
+  file->throwWrite = throwWrite;
   files[path] = file;
   ++created;
   return memorySink(file);

@@ -13,11 +13,13 @@ namespace ks::test {
 
 class MemoryMovieFiles final : public MovieFiles {
  public:
-  std::unique_ptr<FileSink> create(const std::string& path) override;
+  std::unique_ptr<FileSink> create(const std::string& path, FileProblem& problem) override;
   bool remove(const std::string& path) override { return files.erase(path) > 0; }
   // Faults for files created from now on.
   std::uint64_t capacity = UINT64_MAX;
+  int throwWrite = 0;  // the write that throws std::bad_alloc, as MemoryFile
   bool refuseCreate = false;
+  FileProblem refusal = FileProblem::AccessDenied;  // the reason a refused create gives
   std::map<std::string, std::shared_ptr<MemoryFile>> files;
   int created = 0;
 };

@@ -82,14 +82,39 @@ class PosixFileSink final : public FileSink {
   std::vector<iovec> iov_;
 };
 
+FileProblem problemOf(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return FileProblem::NoFolder;
+    case EISDIR:
+      return FileProblem::IsFolder;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return FileProblem::AccessDenied;
+    case ETXTBSY:
+      return FileProblem::InUse;
+    case ENOSPC:
+    case EDQUOT:
+      return FileProblem::DiskFull;
+    default:
+      return FileProblem::Other;
+  }
+}
+
 }  // namespace
 
-std::unique_ptr<FileSink> openFileSink(const std::string& utf8Path) {
+std::unique_ptr<FileSink> openFileSink(const std::string& utf8Path, FileProblem& problem) {
   int fd;
   do {
     fd = ::open(utf8Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    problem = problemOf(errno);
+    return nullptr;
+  }
+  problem = FileProblem::None;
   return std::make_unique<PosixFileSink>(Descriptor(fd));
 }
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <optional>
 #include <utility>
@@ -70,16 +71,39 @@ class CrtFileSink final : public FileSink {
   bool placed_ = true;  // the descriptor's offset equals pos_
 };
 
+// The C runtime folds several system errors into EACCES: the system's own
+// error code (winerror.h's values) and the path tell them apart.
+FileProblem problemOf(errno_t error, const std::wstring& path) {
+  constexpr unsigned long kPathNotFound = 3, kAccessDenied = 5, kWriteProtect = 19, kSharingViolation = 32,
+                          kLockViolation = 33, kHandleDiskFull = 39, kDiskFull = 112;
+  // The system's own code for the failed call (msvcrt keeps it beside errno).
+  const unsigned long system = _doserrno;
+  if (system == kSharingViolation || system == kLockViolation) return FileProblem::InUse;
+  if (system == kDiskFull || system == kHandleDiskFull || error == ENOSPC) return FileProblem::DiskFull;
+  if (system == kPathNotFound || error == ENOENT) return FileProblem::NoFolder;
+  struct _stat64 entry {};
+  if (::_wstat64(path.c_str(), &entry) == 0 && (entry.st_mode & _S_IFDIR)) return FileProblem::IsFolder;
+  if (system == kAccessDenied || system == kWriteProtect || error == EACCES) return FileProblem::AccessDenied;
+  return FileProblem::Other;
+}
+
 }  // namespace
 
-std::unique_ptr<FileSink> openFileSink(const std::string& utf8Path) {
+std::unique_ptr<FileSink> openFileSink(const std::string& utf8Path, FileProblem& problem) {
   const std::optional<std::u16string> wide = utf8ToUtf16(utf8Path);
-  if (!wide) return nullptr;
+  if (!wide) {
+    problem = FileProblem::Other;
+    return nullptr;
+  }
   const std::wstring path(wide->begin(), wide->end());
   int fd = -1;
-  if (::_wsopen_s(&fd, path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_SEQUENTIAL,
-                  _SH_DENYWR, _S_IREAD | _S_IWRITE) != 0)
+  const errno_t error = ::_wsopen_s(&fd, path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_SEQUENTIAL,
+                                    _SH_DENYWR, _S_IREAD | _S_IWRITE);
+  if (error != 0) {
+    problem = problemOf(error, path);
     return nullptr;
+  }
+  problem = FileProblem::None;
   return std::make_unique<CrtFileSink>(CrtFile(fd));
 }
 

@@ -1,0 +1,12 @@
+// How a movie stores its frames: what the user chooses in the New movie
+// dialog and the recorder hands to the movie.
+#pragma once
+
+namespace ks {
+
+enum class MovieFormat {
+  Uncompressed,  // 24-bit, byte for byte as grabbed
+  Zmbv,          // lossless ZMBV, 32-bit, key frames at least every 2 seconds
+};
+
+}  // namespace ks

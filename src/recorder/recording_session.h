@@ -1,0 +1,89 @@
+// The recording session: the one owner of a recording. The forms hand it a
+// settings value when Record is confirmed and follow its events; only its
+// commands change its state.
+//
+//   Idle -> Calibrating -> Recording <-> Paused -> Idle
+//
+// start() runs the whole command, calibration first when the settings ask
+// for it, inside the caller's event handler; the program's events run from
+// the loop, and the commands arrive through them.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "platform/file_sink.h"
+#include "recorder/recording_engine.h"
+#include "recorder/recording_settings.h"
+
+namespace ks {
+
+enum class SessionState { Idle, Calibrating, Recording, Paused };
+
+// How a start() ended.
+struct SessionOutcome {
+  RunEnd end = RunEnd::Completed;
+  // It ended in the calibration: no recording followed.
+  bool calibrating = false;
+  std::string path;
+  FileProblem fileProblem = FileProblem::None;  // why the movie could not be created
+  std::int32_t frames = 0;                      // frames the movie holds
+};
+
+struct SessionEvents {
+  std::function<void(const std::string& text, bool repaintNow)> onProgress;
+  // The calibration chose the rate at this index of the settings' rates; the
+  // recording that follows runs at it.
+  std::function<void(int rateIndex)> onRateCalibrated;
+  std::function<void(SessionState state)> onStateChanged;
+  // After the session went back to Idle.
+  std::function<void(const SessionOutcome& outcome)> onEnded;
+};
+
+class RecordingSession {
+ public:
+  RecordingSession(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host);
+  RecordingSession(const RecordingSession&) = delete;
+  RecordingSession& operator=(const RecordingSession&) = delete;
+
+  SessionEvents events;
+
+  // Runs the recording `settings` describe until Stop or a fault, and
+  // returns once it has ended (after onEnded). False, doing nothing, unless
+  // Idle.
+  bool start(const RecordingSettings& settings);
+  // Ends the calibration or recording at its next pass. False when Idle.
+  bool stop();
+  // Pauses a running recording or resumes a paused one. False otherwise: a
+  // calibration does not pause.
+  bool togglePause();
+  // The program is ending: an open movie is closed at once, so that what
+  // was recorded stays playable, and the run stops.
+  void programEnding();
+
+  SessionState state() const { return state_; }
+  // True from start() until Stop or the end.
+  bool Recording() const { return state_ != SessionState::Idle && !engine_.stopping(); }
+  bool Paused() const { return state_ == SessionState::Paused; }
+  // A recording runs, paused or not (not a calibration).
+  bool RecordingRuns() const { return state_ == SessionState::Recording || state_ == SessionState::Paused; }
+  // When the running recording's schedule started, moved on by its pauses.
+  double StartTime() const { return engine_.startTime(); }
+  bool MovieOpen() const { return engine_.movieOpen(); }
+  const RunFigures& figures() const { return engine_.figures(); }
+  const SessionOutcome& lastOutcome() const { return outcome_; }
+  // Compressed movies take their encoder from here: tests give failing ones.
+  void setEncoderFactory(Movie::EncoderFactory factory) { engine_.setEncoderFactory(std::move(factory)); }
+
+ private:
+  void enter(SessionState state);
+  RunEnd calibrateThenRecord(const RecordingSettings& settings);
+
+  RecordingEngine engine_;
+  SessionState state_ = SessionState::Idle;
+  SessionOutcome outcome_;
+};
+
+}  // namespace ks

@@ -1,0 +1,26 @@
+// What a recording is to be, taken once when Record is confirmed: the forms
+// build it from their controls, and the session never asks them again.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/geometry.h"
+#include "media/movie_format.h"
+
+namespace ks {
+
+struct RecordingSettings {
+  std::string path;
+  // Frames per second.
+  double rate = 1;
+  MovieFormat format = MovieFormat::Uncompressed;
+  // Measure the rate the machine sustains first, and record at that.
+  bool calibrate = false;
+  // The rates a calibration chooses from, ascending (the rate list's items).
+  std::vector<double> rates;
+  // The capture region in screen pixels; its size is every frame's.
+  PixelRect region;
+};
+
+}  // namespace ks
