@@ -234,6 +234,96 @@ std::int32_t ZmbvEncoder::samePixels(std::int32_t bx, std::int32_t by, std::int3
   return same;
 }
 
+// The source a changed block is told from: a copy vector that matches it
+// whole (tried among the neighbours', last frame's and this frame's found
+// vectors, then searched for while `searches` last), else the candidate that
+// leaves the most zero pixels to XOR.
+ZmbvEncoder::Choice ZmbvEncoder::chooseSource(std::size_t b, std::int32_t bx, std::int32_t by, std::int32_t bw,
+                                              std::int32_t bh, std::size_t& searches) {
+  const std::int32_t c = bx / options_.blockWidth, r = by / options_.blockHeight;
+  // Vectors that moved neighbouring content, or this block last frame.
+  std::array<Vector, 8> tries{};
+  std::size_t n = 0;
+  auto offer = [&](Vector v) {
+    if (v == Vector{}) return;
+    for (std::size_t i = 0; i < n; ++i)
+      if (tries[i] == v) return;
+    if (n < tries.size()) tries[n++] = v;
+  };
+  if (c > 0) offer(vectors_[b - 1]);
+  if (r > 0) offer(vectors_[b - blocksX_]);
+  offer(prevVectors_[b]);
+  for (const Vector v : found_) offer(v);
+  offer(lastFrameVector_);
+  for (std::size_t i = 0; i < n; ++i)
+    if (matches(bx, by, bw, bh, tries[i])) return {tries[i], true};
+  if (searches > 0 && prevKinds_[b] != BlockKind::Residue) {
+    --searches;
+    for (int d = 1; d <= kSearchRange; ++d) {
+      const Vector line[4] = {{0, static_cast<std::int8_t>(d)}, {0, static_cast<std::int8_t>(-d)},
+                              {static_cast<std::int8_t>(d), 0}, {static_cast<std::int8_t>(-d), 0}};
+      for (const Vector v : line)
+        if (matches(bx, by, bw, bh, v)) {
+          if (found_.size() == kFoundVectors) found_.erase(found_.begin());
+          found_.push_back(v);
+          return {v, true};
+        }
+    }
+  }
+  Vector chosen{};
+  if (n > 0) {
+    std::int32_t best = samePixels(bx, by, bw, bh, Vector{});
+    for (std::size_t i = 0; i < n && i < 3; ++i) {
+      const std::int32_t same = samePixels(bx, by, bw, bh, tries[i]);
+      if (same > best) best = same, chosen = tries[i];
+    }
+  }
+  return {chosen, false};
+}
+
+// The block's pixels XORed with their source, stored row by row; pixels
+// whose source lies off the picture are stored as they are.
+std::uint8_t* ZmbvEncoder::putResidue(std::int32_t bx, std::int32_t by, std::int32_t bw, std::int32_t bh, Vector v,
+                                      std::uint8_t* residue) const {
+  const std::int32_t sx = bx + v.dx;
+  const std::int32_t a = std::clamp(-sx, 0, bw), e = std::clamp(width_ - sx, a, bw);
+  for (std::int32_t i = 0; i < bh; ++i) {
+    const std::uint8_t* cur = curRow(by + i) + 3 * bx;
+    std::uint8_t* out = residue + 4 * std::size_t(bw) * i;
+    const std::int32_t sy = by + i + v.dy;
+    if (sy < 0 || sy >= height_) {
+      toStored(cur, bw, out);
+      continue;
+    }
+    toStored(cur, a, out);
+    xorStored(cur + 3 * a, prevRow(sy) + 3 * (sx + a), e - a, out + 4 * a);
+    toStored(cur + 3 * e, bw - e, out + 4 * e);
+  }
+  return residue + 4 * std::size_t(bw) * bh;
+}
+
+// The commonest copy vector of this frame, which carries a scroll over to
+// the next one (among the first eight distinct vectors).
+ZmbvEncoder::Vector ZmbvEncoder::commonestCopyVector() const {
+  std::array<std::pair<Vector, int>, 8> counts{};
+  std::size_t distinct = 0;
+  for (std::size_t b = 0; b < vectors_.size(); ++b) {
+    if (kinds_[b] != BlockKind::Copied) continue;
+    std::size_t i = 0;
+    while (i < distinct && counts[i].first != vectors_[b]) ++i;
+    if (i == distinct) {
+      if (distinct == counts.size()) continue;
+      counts[distinct++] = {vectors_[b], 0};
+    }
+    ++counts[i].second;
+  }
+  Vector commonest{};
+  int most = 0;
+  for (std::size_t i = 0; i < distinct; ++i)
+    if (counts[i].second > most) most = counts[i].second, commonest = counts[i].first;
+  return commonest;
+}
+
 bool ZmbvEncoder::encodeInter() {
   findChangedRows();
   const std::int32_t bwFull = options_.blockWidth, bhFull = options_.blockHeight;
@@ -257,87 +347,15 @@ bool ZmbvEncoder::encodeInter() {
         kinds_[b] = BlockKind::Same;
         continue;
       }
-      // Vectors that moved neighbouring content, or this block last frame.
-      std::array<Vector, 8> tries{};
-      std::size_t n = 0;
-      auto offer = [&](Vector v) {
-        if (v == Vector{}) return;
-        for (std::size_t i = 0; i < n; ++i)
-          if (tries[i] == v) return;
-        if (n < tries.size()) tries[n++] = v;
-      };
-      if (c > 0) offer(vectors_[b - 1]);
-      if (r > 0) offer(vectors_[b - blocksX_]);
-      offer(prevVectors_[b]);
-      for (const Vector v : found_) offer(v);
-      offer(lastFrameVector_);
-      Vector chosen{};
-      bool copied = false;
-      for (std::size_t i = 0; i < n && !copied; ++i)
-        if (matches(bx, by, bw, bh, tries[i])) chosen = tries[i], copied = true;
-      if (!copied && searches > 0 && prevKinds_[b] != BlockKind::Residue) {
-        --searches;
-        for (int d = 1; d <= kSearchRange && !copied; ++d) {
-          const Vector line[4] = {{0, static_cast<std::int8_t>(d)}, {0, static_cast<std::int8_t>(-d)},
-                                  {static_cast<std::int8_t>(d), 0}, {static_cast<std::int8_t>(-d), 0}};
-          for (const Vector v : line)
-            if (matches(bx, by, bw, bh, v)) {
-              chosen = v, copied = true;
-              if (found_.size() == kFoundVectors) found_.erase(found_.begin());
-              found_.push_back(v);
-              break;
-            }
-        }
-      }
-      if (!copied && n > 0) {
-        // XOR against the source that leaves the most zero pixels.
-        std::int32_t best = samePixels(bx, by, bw, bh, Vector{});
-        for (std::size_t i = 0; i < n && i < 3; ++i) {
-          const std::int32_t same = samePixels(bx, by, bw, bh, tries[i]);
-          if (same > best) best = same, chosen = tries[i];
-        }
-      }
-      vectors_[b] = chosen;
-      kinds_[b] = copied ? BlockKind::Copied : BlockKind::Residue;
-      info[2 * b] = static_cast<std::uint8_t>((chosen.dx * 2) | (copied ? 0 : kXorFlag));
-      info[2 * b + 1] = static_cast<std::uint8_t>(chosen.dy * 2);
-      if (!copied) {
-        const std::int32_t sx = bx + chosen.dx;
-        const std::int32_t a = std::clamp(-sx, 0, bw), e = std::clamp(width_ - sx, a, bw);
-        for (std::int32_t i = 0; i < bh; ++i) {
-          const std::uint8_t* cur = curRow(by + i) + 3 * bx;
-          std::uint8_t* out = residue + 4 * std::size_t(bw) * i;
-          const std::int32_t sy = by + i + chosen.dy;
-          if (sy < 0 || sy >= height_) {
-            toStored(cur, bw, out);
-            continue;
-          }
-          toStored(cur, a, out);
-          xorStored(cur + 3 * a, prevRow(sy) + 3 * (sx + a), e - a, out + 4 * a);
-          toStored(cur + 3 * e, bw - e, out + 4 * e);
-        }
-        residue += 4 * std::size_t(bw) * bh;
-      }
+      const Choice source = chooseSource(b, bx, by, bw, bh, searches);
+      vectors_[b] = source.vector;
+      kinds_[b] = source.copied ? BlockKind::Copied : BlockKind::Residue;
+      info[2 * b] = static_cast<std::uint8_t>((source.vector.dx * 2) | (source.copied ? 0 : kXorFlag));
+      info[2 * b + 1] = static_cast<std::uint8_t>(source.vector.dy * 2);
+      if (!source.copied) residue = putResidue(bx, by, bw, bh, source.vector, residue);
     }
   }
-
-  // The commonest copy vector carries a scroll over to the next frame.
-  std::array<std::pair<Vector, int>, 8> counts{};
-  std::size_t distinct = 0;
-  for (std::size_t b = 0; b < blocks; ++b) {
-    if (kinds_[b] != BlockKind::Copied) continue;
-    std::size_t i = 0;
-    while (i < distinct && counts[i].first != vectors_[b]) ++i;
-    if (i == distinct) {
-      if (distinct == counts.size()) continue;
-      counts[distinct++] = {vectors_[b], 0};
-    }
-    ++counts[i].second;
-  }
-  lastFrameVector_ = Vector{};
-  int most = 0;
-  for (std::size_t i = 0; i < distinct; ++i)
-    if (counts[i].second > most) most = counts[i].second, lastFrameVector_ = counts[i].first;
+  lastFrameVector_ = commonestCopyVector();
 
   out_[0] = 0;
   const std::size_t payloadBytes = static_cast<std::size_t>(residue - payload_.data());

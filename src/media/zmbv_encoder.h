@@ -90,6 +90,15 @@ class ZmbvEncoder final : public FrameEncoder {
   const std::uint8_t* prevRow(std::int32_t y) const;
   bool encodeKey();
   bool encodeInter();
+  struct Choice {
+    Vector vector;
+    bool copied = false;  // the source matches the block whole
+  };
+  Choice chooseSource(std::size_t b, std::int32_t bx, std::int32_t by, std::int32_t bw, std::int32_t bh,
+                      std::size_t& searches);
+  std::uint8_t* putResidue(std::int32_t bx, std::int32_t by, std::int32_t bw, std::int32_t bh, Vector v,
+                           std::uint8_t* residue) const;
+  Vector commonestCopyVector() const;
   void findChangedRows();
   bool blockChanged(std::int32_t bx, std::int32_t by, std::int32_t bw, std::int32_t bh) const;
   bool matches(std::int32_t bx, std::int32_t by, std::int32_t bw, std::int32_t bh, Vector v) const;
