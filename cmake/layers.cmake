@@ -5,11 +5,36 @@
 
 set(KS_LAYER_INCLUDE_ROOT ${CMAKE_BINARY_DIR}/layers)
 
+option(KS_LAYER_FORWARDING "Forwarding headers instead of links in the layers' include roots" OFF)
+
+# A header in an include root that includes its source by absolute path,
+# where links cannot be made: an edit to the source is seen at once.
+function(_ks_forward from to)
+  file(CONFIGURE OUTPUT ${to} CONTENT "// Forwards to the layer's source header.\n#include \"${from}\"\n")
+endfunction()
+
+# Makes `to` show `from` (a folder or a header): a symbolic link, or where
+# the host makes none (or KS_LAYER_FORWARDING asks), a forwarding header for
+# each header below it. Copies would go stale.
 function(_ks_link_into from to)
   get_filename_component(parent ${to} DIRECTORY)
   file(MAKE_DIRECTORY ${parent})
-  if(NOT IS_SYMLINK ${to})
-    file(CREATE_LINK ${from} ${to} SYMBOLIC COPY_ON_ERROR)
+  if(IS_SYMLINK ${to})
+    return()
+  endif()
+  if(NOT KS_LAYER_FORWARDING AND NOT EXISTS ${to})
+    file(CREATE_LINK ${from} ${to} RESULT linked SYMBOLIC)
+    if(linked EQUAL 0)
+      return()
+    endif()
+  endif()
+  if(IS_DIRECTORY ${from})
+    file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${from} ${from}/*.h)
+    foreach(header IN LISTS headers)
+      _ks_forward(${from}/${header} ${to}/${header})
+    endforeach()
+  else()
+    _ks_forward(${from} ${to})
   endif()
 endfunction()
 
