@@ -25,6 +25,8 @@ class RecordingTest : public AppTest {
   double stopAt = 1e18;
   bool stopPosted = false;
   std::function<void()> atStop;
+  // Every test here waits for a recording to end.
+  Watchdog bound{"the recording", 120};
 
   RecordingTest() {
     services.screen.setCursorVisible(false);
@@ -123,7 +125,7 @@ TEST_F(RecordingTest, AFailedStartSaysWhyUnlessTheScreenCouldNotBeRead) {
   start();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Watchdog bound(c.what, 30);
+    Watchdog caseBound(c.what, 30);
     const int grabs = grabber->grabs;
     grabber->failFrom = c.captureFails ? grabs + 1 : 0;
     services.movies.refuseCreate = !c.captureFails;
@@ -366,7 +368,7 @@ TEST_F(RecordingTest, ARecordingThatCannotGoOnEndsWithOneMessage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Watchdog bound(c.what, 60);
+    Watchdog caseBound(c.what, 60);
     app.reset();
     services.movies.files.clear();
     services.movies.capacity = UINT64_MAX;

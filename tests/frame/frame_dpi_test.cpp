@@ -161,9 +161,24 @@ TEST(FrameAtOtherDensities, MinimisedFrmtopLaysOutWithoutStayOnTop) {
   App app(services.platform(ws));
   Main(app);
   const auto before = ws.topmostOrder();
-  input.minimize(app.frmtop().window());
+  Window& top = app.frmtop().window();
+  Window& left = app.frmleft().window();
+  Window& right = app.frmright().window();
+  Window& bar = app.frmbot().window();
+  const float normalLeft = top.left();
+  input.minimize(top);
   EXPECT_EQ(ws.topmostOrder(), before) << "no window raised while frmtop is minimised";
-  input.restore(app.frmtop().window());
+  // The layout still runs, from the box the system reports for the
+  // minimised frmtop.
+  ASSERT_NE(top.left(), normalLeft) << "the minimised box lies elsewhere";
+  EXPECT_EQ(left.left(), top.left());
+  EXPECT_EQ(bar.left(), top.left());
+  EXPECT_EQ(bar.width(), top.width());
+  EXPECT_EQ(right.left(), top.width() + top.left() - right.width());
+  EXPECT_EQ(right.height(), left.height());
+  input.restore(top);
+  EXPECT_EQ(left.left(), normalLeft) << "restoring lays the frame out around frmtop again";
+  EXPECT_EQ(bar.left(), normalLeft);
   const auto after = ws.topmostOrder();
   ASSERT_GE(after.size(), 3u);
   // Restoring puts the other three on top, the bar last.

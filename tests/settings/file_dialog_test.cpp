@@ -161,19 +161,56 @@ TEST_F(FileDialogTest, ChangingTheFolderEmptiesTheName) {
   EXPECT_EQ(file().txtFileName->text(), "");
 }
 
+// Cancel and a close request after an accepted OK: no file either way.
+// Cancel hides the dialog, which keeps its folder and name; a close request
+// unloads it, and whatever touches it next (a showing, or a folder change in
+// Settings, through fixpaths) loads it afresh on the stored folder.
 TEST_F(FileDialogTest, CancelAndCloseAfterAnAcceptedOkLeaveNoFile) {
-  start();
-  EXPECT_EQ(accept("first"), "D:\\Movies\\first.avi");
-  file().window().show();
-  input.click(*file().cmdCancel);
-  EXPECT_EQ(file().FileName, "");
-  EXPECT_EQ(accept("second"), "D:\\Movies\\second.avi");
-  file().window().show();
-  input.requestClose(file().window());
-  EXPECT_FALSE(app->frmFileLoaded()) << "closed, not hidden";
-  EXPECT_EQ(file().FileName, "") << "the next touch loads it afresh";
-  EXPECT_EQ(file().txtFileName->text(), "");
-  EXPECT_EQ(file().Dir->path(), "D:\\Movies");
+  services.files.addFolder("D:\\Movies\\Sub");
+  services.files.addFolder("D:\\Other");
+  services.files.addFile("D:\\Other\\old.avi");
+  struct Case {
+    const char* what;
+    bool close;                 // a close request instead of Cancel
+    bool settingsFolderChange;  // then the Settings dialog moves the folder to D:\Other
+    bool loaded;                // the dialog is loaded after it all
+    const char* folder;         // its folder list and file list
+    const char* name;           // its name box
+  } cases[] = {
+      {"Cancel", false, false, true, "D:\\Movies\\Sub", "second"},
+      {"a close request", true, false, false, "D:\\Movies", ""},
+      {"Cancel, then a folder change in Settings", false, true, true, "D:\\Other", ""},
+      {"a close request, then a folder change in Settings", true, true, true, "D:\\Other", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    services.settings = MemorySettingsStore();
+    store("folder", "D:\\Movies");
+    start();
+    EXPECT_EQ(accept("first"), "D:\\Movies\\first.avi");
+    file().window().show();
+    input.doubleClickItem(file().Dir->control, 3);
+    ASSERT_EQ(file().Dir->path(), "D:\\Movies\\Sub");
+    input.typeText(*file().txtFileName, "second");
+    if (c.close) {
+      input.requestClose(file().window());
+    } else {
+      input.click(*file().cmdCancel);
+      EXPECT_FALSE(file().window().visible());
+      EXPECT_EQ(file().FileName, "");
+    }
+    if (c.settingsFolderChange) {
+      ASSERT_TRUE(settings().Dir->setPath("D:\\Other"));
+      EXPECT_EQ(stored("folder"), "D:\\Other");
+    }
+    EXPECT_EQ(app->frmFileLoaded(), c.loaded);
+    EXPECT_EQ(file().FileName, "");
+    EXPECT_EQ(file().Dir->path(), c.folder);
+    EXPECT_EQ(file().filList->path(), c.folder);
+    EXPECT_EQ(file().Drv->control.text(), "D:");
+    EXPECT_EQ(file().txtFileName->text(), c.name);
+    EXPECT_FALSE(file().window().visible());
+  }
 }
 
 // "Path" is read once, by the bar's Load: a folder that opens moves the

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "app/app_fixture.h"
 
 namespace ks::test {
@@ -48,6 +51,14 @@ TEST_F(AppTest, StoredOptionsAndRates) {
       {"rate abc", "True", "False", "abc", true, false, "1", "True", "False"},
       {"rate 1000", "True", "False", "1000", true, false, "1", "True", "False"},
       {"rate with a leading blank", "True", "False", " 15", true, false, "1", "True", "False"},
+      {"the first item", "True", "False", "1", true, false, "1", "True", "False"},
+      {"the last item", "True", "False", "60", true, false, "60", "True", "False"},
+      {"rate with a trailing blank", "True", "False", "30 ", true, false, "1", "True", "False"},
+      {"a listed rate written as a decimal", "True", "False", "30.0", true, false, "1", "True", "False"},
+      {"a listed rate with a leading zero", "True", "False", "05", true, false, "1", "True", "False"},
+      {"a negative rate", "True", "False", "-5", true, false, "1", "True", "False"},
+      {"a rate above the last item", "True", "False", "61", true, false, "1", "True", "False"},
+      {"a rate with a unit", "True", "False", "20fps", true, false, "1", "True", "False"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -78,28 +89,67 @@ TEST_F(AppTest, ChoicesAreWrittenTheMomentTheyChange) {
   EXPECT_EQ(stored("SysSetting"), "False");
   input.selectItem(*s.cboFrames, 8);
   EXPECT_EQ(stored("fps"), "30");
+  // The item already selected leaves the rate as it is; no item at all
+  // writes nothing.
+  input.selectItem(*s.cboFrames, 8);
+  EXPECT_EQ(stored("fps"), "30");
+  const int writes = services.settings.writes();
+  s.cboFrames->setListIndex(-1);
+  EXPECT_EQ(services.settings.writes(), writes);
+  EXPECT_EQ(stored("fps"), "30");
+  input.selectItem(*s.cboFrames, 11);
+  EXPECT_EQ(stored("fps"), "60");
+  input.selectItem(*s.cboFrames, 8);
   input.click(*s.optSystem);
   EXPECT_FALSE(s.cboFrames->enabled());
   EXPECT_EQ(s.cboFrames->text(), "30") << "greying keeps the selection";
   EXPECT_EQ(stored("SysSetting"), "True");
 }
 
+// However the dialog is closed it is only hidden: the next showing finds
+// the same window with its choices, folder and greying as they were left,
+// and reads nothing from the store again.
 TEST_F(AppTest, ClosingKeepsTheDialogAndItsStateWithoutRereading) {
-  start();
-  bar().window();
-  ws.queueModalAnswer([&](Window&) {
-    input.click(*settings().optUser);
-    input.selectItem(*settings().cboFrames, 6);
-    input.requestClose(settings().window());
-  });
-  input.click(*bar().cmdSettings);
-  EXPECT_FALSE(settings().window().visible());
-  store("fps", "60");  // changed behind the dialog's back: not re-read
-  ws.queueModalAnswer([&](Window&) { input.click(*settings().cmdClose); });
-  input.click(*bar().cmdSettings);
-  EXPECT_EQ(settings().cboFrames->text(), "15");
-  EXPECT_TRUE(settings().optUser->value());
-  EXPECT_EQ(ws.unansweredModals(), 0);
+  services.files.addFolder("D:\\Movies");
+  services.files.addFolder("D:\\Movies\\Holiday");
+  struct Case {
+    const char* what;
+    std::function<void(AppTest&)> close;
+  } cases[] = {
+      {"the close control", [](AppTest& t) { t.input.requestClose(t.settings().window()); }},
+      {"the Close button", [](AppTest& t) { t.input.click(*t.settings().cmdClose); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    services.settings = MemorySettingsStore();
+    store("folder", "D:\\Movies");
+    start();
+    bar().window();
+    ws.queueModalAnswer([&](Window&) {
+      input.click(*settings().optUser);
+      input.selectItem(*settings().cboFrames, 6);
+      input.doubleClickItem(settings().Dir->control, 2);
+      c.close(*this);
+    });
+    input.click(*bar().cmdSettings);
+    EXPECT_FALSE(settings().window().visible());
+    EXPECT_FALSE(ws.ended());
+    // Changed behind the dialog's back: not re-read.
+    store("fps", "60");
+    store("UserSetting", "False");
+    store("folder", "D:\\Movies");
+    ws.queueModalAnswer([&](Window&) { input.click(*settings().cmdClose); });
+    input.click(*bar().cmdSettings);
+    EXPECT_EQ(std::count(app->creationOrder().begin(), app->creationOrder().end(), "frmSettings"), 1)
+        << "the same dialog, not a new one";
+    EXPECT_EQ(settings().cboFrames->text(), "15");
+    EXPECT_TRUE(settings().optUser->value());
+    EXPECT_FALSE(settings().optSystem->value());
+    EXPECT_TRUE(settings().cboFrames->enabled());
+    EXPECT_TRUE(settings().lblfps->enabled());
+    EXPECT_EQ(settings().Dir->path(), "D:\\Movies\\Holiday");
+    EXPECT_EQ(ws.unansweredModals(), 0);
+  }
 }
 
 TEST_F(AppTest, BadStoredFolderFallsBackToTheProgramFolder) {
