@@ -5,7 +5,9 @@
 #              with one message, and the movie plays with what fitted (the
 #              lossless movie over random pixels, which do not shrink);
 #   kill -9    the program killed mid-recording: the movie plays with the
-#              frames written up to about a second before.
+#              frames written up to about a second before;
+#   in the way a folder with the movie's name: Record says which file could
+#              not be created and why, and the controls are idle again.
 source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" failures
 
 frames_of() { ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$1" 2>/dev/null | tr -d '\r'; }
@@ -75,5 +77,21 @@ for format in None ZMBV; do
     ks_wine_wait "$job" > /dev/null 2>&1
 done
 
-[[ $failed -eq 0 ]] && echo "PASS: full disk and kill -9 journeys"
+# --- a folder in the way --------------------------------------------------------
+mkdir -p "$WINEPREFIX/drive_c/movies/blocked.avi"
+setting folder 'C:\movies'
+start_recording blocked
+sleep 3
+ks_screenshot "$out/folder-in-the-way.png"
+[[ "$(windows | grep -c ' kestrascope$')" -eq 2 ]] || fail "no message about the folder in the way"
+said="$(controls kestrascope)"
+echo "$said" > "$out/folder-in-the-way.txt"
+grep -qF 'C:\movies\blocked.avi' <<< "$said" || fail "the message does not name the file"
+grep -qF 'A folder of that name is in the way' <<< "$said" || fail "the message does not say why"
+xdotool key Return; sleep 1
+[[ -d "$WINEPREFIX/drive_c/movies/blocked.avi" ]] || fail "the folder in the way was touched"
+open_new_movie || fail "Record does not work after the refused movie"
+ks_wine_close kestrascope > /dev/null; ks_wine_wait "$job" > /dev/null
+
+[[ $failed -eq 0 ]] && echo "PASS: full disk, kill -9 and folder-in-the-way journeys"
 exit $failed
