@@ -741,6 +741,13 @@ class Win32TextBox final : public ChildControl<TextBox> {
 
 ControlNode* nodeOf(Control& control) { return dynamic_cast<ControlNode*>(&control); }
 
+ControlNode* nodeWithHandle(const std::vector<std::unique_ptr<ControlNode>>& nodes, HWND hwnd) {
+  if (!hwnd) return nullptr;
+  for (const auto& node : nodes)
+    if (node->handle() == hwnd) return node.get();
+  return nullptr;
+}
+
 std::unique_ptr<ControlNode> createButton(ControlHost& host, int id, const ButtonDesign& design) {
   return std::make_unique<Win32Button>(host, id, design);
 }

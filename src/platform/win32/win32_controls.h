@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/controls.h"
 #include "platform/navigator.h"
@@ -87,6 +88,8 @@ class ControlNode : public Navigable {
 
 // The control behind a Control of this backend, or nullptr.
 ControlNode* nodeOf(Control& control);
+// The control among `nodes` whose child window is hwnd, or nullptr.
+ControlNode* nodeWithHandle(const std::vector<std::unique_ptr<ControlNode>>& nodes, HWND hwnd);
 
 std::unique_ptr<ControlNode> createButton(ControlHost& host, int id, const ButtonDesign& design);
 std::unique_ptr<ControlNode> createLabel(ControlHost& host, const LabelDesign& design);

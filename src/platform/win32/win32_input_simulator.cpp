@@ -5,6 +5,7 @@
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_native.h"
+#include "platform/win32/win32_system_menu.h"
 #include "platform/win32/win32_window.h"
 #include "platform/win32/win32_window_system.h"
 

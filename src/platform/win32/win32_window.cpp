@@ -37,6 +37,42 @@ Rgb rgbOf(COLORREF color) {
   return Rgb{GetRValue(color), GetGValue(color), GetBValue(color)};
 }
 
+// The window styles of a design's border and title bar.
+struct FrameStyle {
+  DWORD style = WS_CLIPCHILDREN;
+  DWORD exStyle = 0;
+  bool titled = true;
+};
+
+FrameStyle frameStyleOf(const WindowDesign& design) {
+  FrameStyle frame;
+  switch (design.border) {
+    case Border::None:
+      frame.style |= WS_POPUP;
+      // A tool window stays out of the taskbar and Alt+Tab.
+      frame.exStyle |= design.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
+      frame.titled = false;
+      break;
+    case Border::FixedSingle:
+      frame.style |= WS_OVERLAPPED | WS_CAPTION;
+      break;
+    case Border::FixedDialog:
+      frame.style |= WS_CAPTION | WS_DLGFRAME;
+      frame.exStyle |= WS_EX_DLGMODALFRAME;
+      break;
+    case Border::Sizable:
+      frame.style |= WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME;
+      break;
+  }
+  if (frame.titled) {
+    if (design.controlBox) frame.style |= WS_SYSMENU;
+    if (design.minButton) frame.style |= WS_MINIMIZEBOX;
+    if (design.maxButton) frame.style |= WS_MAXIMIZEBOX;
+    if (design.showInTaskbar) frame.exStyle |= WS_EX_APPWINDOW;
+  }
+  return frame;
+}
+
 }  // namespace
 
 Rgb Win32Line::color() const {
@@ -52,33 +88,7 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
       caption_(design.caption),
       background_(CreateSolidBrush(colorRef(design.background))),
       font_(Font{design.fontName, design.fontSize}) {
-  DWORD style = WS_CLIPCHILDREN;
-  DWORD exStyle = 0;
-  bool titled = true;
-  switch (design.border) {
-    case Border::None:
-      style |= WS_POPUP;
-      // A tool window stays out of the taskbar and Alt+Tab.
-      exStyle |= design.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
-      titled = false;
-      break;
-    case Border::FixedSingle:
-      style |= WS_OVERLAPPED | WS_CAPTION;
-      break;
-    case Border::FixedDialog:
-      style |= WS_CAPTION | WS_DLGFRAME;
-      exStyle |= WS_EX_DLGMODALFRAME;
-      break;
-    case Border::Sizable:
-      style |= WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME;
-      break;
-  }
-  if (titled) {
-    if (design.controlBox) style |= WS_SYSMENU;
-    if (design.minButton) style |= WS_MINIMIZEBOX;
-    if (design.maxButton) style |= WS_MAXIMIZEBOX;
-    if (design.showInTaskbar) exStyle |= WS_EX_APPWINDOW;
-  }
+  const auto [style, exStyle, titled] = frameStyleOf(design);
   HWND owner = titled && !design.showInTaskbar ? system_.hiddenOwner() : nullptr;
 
   const auto& m = system_.metrics();
@@ -104,17 +114,18 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
                   outer.right - outer.left, outer.bottom - outer.top, owner, nullptr, system_.instance(), this);
   if (!hwnd_) return;
   placeClientArea(clientLeft, clientTop, clientWidth, clientHeight);
+  if (design.iconResource != 0) setIcons(design.iconResource);
+}
 
-  if (design.iconResource != 0) {
-    const auto id = MAKEINTRESOURCEW(design.iconResource);
-    auto load = [&](int cx, int cy) {
-      return static_cast<HICON>(LoadImageW(system_.instance(), id, IMAGE_ICON, cx, cy, LR_SHARED));
-    };
-    if (HICON largeIcon = load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)))
-      SendMessageW(hwnd_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
-    if (HICON smallIcon = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)))
-      SendMessageW(hwnd_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
-  }
+void Win32Window::setIcons(int resource) {
+  const auto id = MAKEINTRESOURCEW(resource);
+  auto load = [&](int cx, int cy) {
+    return static_cast<HICON>(LoadImageW(system_.instance(), id, IMAGE_ICON, cx, cy, LR_SHARED));
+  };
+  if (HICON largeIcon = load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)))
+    SendMessageW(hwnd_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
+  if (HICON smallIcon = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)))
+    SendMessageW(hwnd_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
 }
 
 Win32Window::~Win32Window() {
@@ -331,13 +342,6 @@ void Win32Window::repaint(const RECT& area, bool now) {
   if (dc.get()) render(dc.get(), part);
 }
 
-ControlNode* Win32Window::nodeWithHandle(HWND hwnd) const {
-  if (!hwnd) return nullptr;
-  for (const auto& node : controls_)
-    if (node->handle() == hwnd) return node.get();
-  return nullptr;
-}
-
 void Win32Window::drawLine(HDC dc, const LineDesign& line) const {
   const COLORREF color = line.systemWindowText ? GetSysColor(COLOR_WINDOWTEXT) : colorRef(line.color);
   UniquePen pen(CreatePen(PS_SOLID, std::max(1, line.widthPixels), color));
@@ -396,60 +400,6 @@ void Win32Window::sized(HWND hwnd, WPARAM kind) {
   fire(events.onResize);
 }
 
-namespace {
-
-// Inserts the items into the menu from position `at` on; submenus are owned
-// by it. Returns how many went in.
-int insertItems(HMENU menu, int at, const std::vector<MenuItem>& items) {
-  int n = 0;
-  for (const MenuItem& item : items) {
-    const auto position = static_cast<UINT>(at + n);
-    BOOL inserted = FALSE;
-    if (item.text.empty()) {
-      inserted = InsertMenuW(menu, position, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
-    } else {
-      const std::wstring text = toWideShown(item.text);
-      const UINT flags = MF_BYPOSITION | MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED);
-      if (!item.items.empty()) {
-        HMENU sub = CreatePopupMenu();
-        if (!sub) continue;
-        insertItems(sub, 0, item.items);
-        inserted = InsertMenuW(menu, position, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(sub), text.c_str());
-        if (!inserted) DestroyMenu(sub);
-      } else {
-        inserted = InsertMenuW(menu, position, flags, item.id > 0 ? menuCommandOf(item.id) : 0, text.c_str());
-      }
-    }
-    if (inserted) ++n;
-  }
-  return n;
-}
-
-}  // namespace
-
-bool Win32Window::systemMenuCommand(UINT command) {
-  if (command < menuCommandOf(0) || command >= menuCommandOf(256) || (command & 0xF)) return false;
-  fire(events.onSystemMenu, static_cast<int>((command - kFirstMenuCommand) >> 4));
-  return true;
-}
-
-void Win32Window::setSystemMenu(const std::vector<MenuItem>& items) {
-  systemMenu_ = items;
-  buildSystemMenu();
-}
-
-void Win32Window::buildSystemMenu() {
-  if (!hwnd_) return;
-  HMENU menu = GetSystemMenu(hwnd_.get(), FALSE);
-  if (!menu) return;
-  for (; systemMenuEntries_ > 0; --systemMenuEntries_) DeleteMenu(menu, 0, MF_BYPOSITION);
-  if (systemMenu_.empty()) return;
-  // At the top of the system menu, with a separator below.
-  systemMenuEntries_ = insertItems(menu, 0, systemMenu_);
-  if (InsertMenuW(menu, static_cast<UINT>(systemMenuEntries_), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr))
-    ++systemMenuEntries_;
-}
-
 void Win32Window::closeRequested() {
   bool accepted = true;
   if (events.onCloseRequest && !system_.ended()) {
@@ -464,33 +414,31 @@ void Win32Window::closeRequested() {
   }
 }
 
+bool Win32Window::systemMenuCommand(UINT command) {
+  const std::optional<int> item = SystemMenu::itemOf(command);
+  if (!item) return false;
+  fire(events.onSystemMenu, *item);
+  return true;
+}
+
+void Win32Window::setSystemMenu(const std::vector<MenuItem>& items) { systemMenu_.set(hwnd_.get(), items); }
+
 bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
   switch (message) {
-    case WM_ERASEBKGND: {
-      RECT client{};
-      GetClientRect(hwnd, &client);
-      FillRect(reinterpret_cast<HDC>(wParam), &client, background_.get());
-      result = 1;
-      return true;
-    }
-    case WM_PAINT:
-      paint(hwnd);
-      return true;
     case WM_SIZE:
-      sized(hwnd, wParam);
-      return true;
+    case kDpiChanged:
+      return geometryMessage(hwnd, message, wParam);
+    case WM_ERASEBKGND:
+    case WM_PAINT:
+      return paintMessage(hwnd, message, wParam, result);
+    case WM_COMMAND:
+    case WM_DRAWITEM:
+    case WM_CTLCOLORSTATIC:
+      return controlMessage(message, wParam, lParam, result);
     case WM_ACTIVATE:
-      // Remember the focused control; activation gives it back.
-      if (LOWORD(wParam) == WA_INACTIVE) navigator_.setFocus(nodeWithHandle(GetFocus()));
-      // Sets the focus to the window, which hands it on (WM_SETFOCUS).
-      result = DefWindowProcW(hwnd, message, wParam, lParam);
-      if (LOWORD(wParam) != WA_INACTIVE && shown_ && (showing_ || IsWindowVisible(hwnd)))
-        fire(events.onActivate);
-      return true;
     case WM_SETFOCUS:
-      focusArrived();
-      return true;
+      return focusMessage(hwnd, message, wParam, lParam, result);
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
@@ -498,71 +446,146 @@ bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
-      mouseInput(hwnd, message, wParam, lParam);
-      return true;
     case WM_CAPTURECHANGED:
-      if (reinterpret_cast<HWND>(lParam) != hwnd) pressed_.reset();
-      return false;
-    case WM_COMMAND:
-      if (ControlNode* node = nodeWithHandle(reinterpret_cast<HWND>(lParam))) {
-        node->command(HIWORD(wParam));  // may unload this window
-        return true;
-      }
-      // Wine sends the items of a submenu of the system menu as menu
-      // commands rather than system commands.
-      if (lParam == 0 && HIWORD(wParam) == 0) return systemMenuCommand(LOWORD(wParam));
-      return false;
-    case WM_DRAWITEM: {
-      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-      ControlNode* node = item ? nodeWithHandle(item->hwndItem) : nullptr;
-      if (!node || !node->drawItem(*item)) return false;
-      result = TRUE;
-      return true;
-    }
-    case WM_CTLCOLORSTATIC:
-      if (ControlNode* node = nodeWithHandle(reinterpret_cast<HWND>(lParam))) {
-        if (HBRUSH brush = node->ctlColor(reinterpret_cast<HDC>(wParam))) {
-          result = reinterpret_cast<LRESULT>(brush);
-          return true;
-        }
-      }
-      return false;
-    case WM_CLOSE:
-      closeRequested();
-      return true;
+      return mouseMessage(hwnd, message, wParam, lParam);
     case WM_INITMENUPOPUP:
-      // The system menu is opening: its items may change first.
-      if (HIWORD(lParam) && shown_) {
-        fire(events.onSystemMenuOpening);
-        buildSystemMenu();
-      }
-      return false;
     case WM_SYSCOMMAND:
-      return systemMenuCommand(static_cast<UINT>(wParam & 0xFFF0));
+      return systemMenuMessage(message, wParam, lParam);
     case WM_DEVICECHANGE:
-      // Sent to every top-level window when a volume (a drive letter, or a
-      // medium in one) arrives or goes.
-      if ((wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) && lParam &&
-          reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam)->dbch_devicetype == DBT_DEVTYP_VOLUME) {
-        fire(events.onDrivesChanged);
-        result = TRUE;
-        return true;
-      }
-      return false;
-    case kDpiChanged:
-      // Geometry is kept in device pixels; the program places its windows
-      // itself, so the suggested rectangle is not applied.
-      return true;
+      return deviceMessage(wParam, lParam, result);
+    case WM_CLOSE:
     case WM_NCDESTROY:
-      // The child windows are gone already.
-      for (const auto& node : controls_) node->forgetHandle();
-      navigator_.setFocus(nullptr);
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      hwnd_.release();
-      return false;
+      return lifetimeMessage(hwnd, message);
     default:
       return false;
   }
+}
+
+// Size and move, and DPI.
+bool Win32Window::geometryMessage(HWND hwnd, UINT message, WPARAM wParam) {
+  if (message == WM_SIZE) sized(hwnd, wParam);
+  // kDpiChanged: geometry is kept in device pixels; the program places its
+  // windows itself, so the suggested rectangle is not applied.
+  return true;
+}
+
+// The window's own painting; the controls' is in controlMessage.
+bool Win32Window::paintMessage(HWND hwnd, UINT message, WPARAM wParam, LRESULT& result) {
+  if (message == WM_PAINT) {
+    paint(hwnd);
+    return true;
+  }
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  FillRect(reinterpret_cast<HDC>(wParam), &client, background_.get());
+  result = 1;
+  return true;
+}
+
+// What the child-window controls send their window: notifications, and
+// asking for their drawing and colours.
+bool Win32Window::controlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (message == WM_DRAWITEM) {
+    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+    ControlNode* node = item ? nodeWithHandle(item->hwndItem) : nullptr;
+    if (!node || !node->drawItem(*item)) return false;
+    result = TRUE;
+    return true;
+  }
+  ControlNode* node = nodeWithHandle(reinterpret_cast<HWND>(lParam));
+  if (message == WM_CTLCOLORSTATIC) {
+    HBRUSH brush = node ? node->ctlColor(reinterpret_cast<HDC>(wParam)) : nullptr;
+    if (!brush) return false;
+    result = reinterpret_cast<LRESULT>(brush);
+    return true;
+  }
+  if (node) {
+    node->command(HIWORD(wParam));  // may unload this window
+    return true;
+  }
+  // Wine sends the items of a submenu of the system menu as menu commands
+  // rather than system commands.
+  if (lParam == 0 && HIWORD(wParam) == 0) return systemMenuCommand(LOWORD(wParam));
+  return false;
+}
+
+// Activation and the keyboard focus.
+bool Win32Window::focusMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (message == WM_SETFOCUS) {
+    focus_.arrived();
+    return true;
+  }
+  const bool active = LOWORD(wParam) != WA_INACTIVE;
+  // Remember the focused control; activation gives it back.
+  if (!active) focus_.deactivating();
+  // Sets the focus to the window, which hands it on (WM_SETFOCUS).
+  result = DefWindowProcW(hwnd, message, wParam, lParam);
+  if (active && shown_ && (showing_ || IsWindowVisible(hwnd))) fire(events.onActivate);
+  return true;
+}
+
+bool Win32Window::mouseMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CAPTURECHANGED) {
+    mouse_.captureChanged(hwnd, reinterpret_cast<HWND>(lParam));
+    return false;
+  }
+  mouseInput(hwnd, message, wParam, lParam);
+  return true;
+}
+
+void Win32Window::mouseInput(HWND hwnd, UINT message, WPARAM keys, LPARAM position) {
+  // Signed: while the mouse is captured the pointer may be left of or above
+  // the client area.
+  const POINT point{static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+  const std::optional<WindowMouse> own = mouse_.route(hwnd, message, keys, point);
+  if (!own) return;
+  const MouseEvent e{own->button, toTwipsX(point.x), toTwipsY(point.y)};
+  switch (own->action) {
+    case WindowMouse::Action::Down:
+      fire(events.onMouseDown, e);
+      break;
+    case WindowMouse::Action::Up:
+      fire(events.onMouseUp, e);
+      break;
+    case WindowMouse::Action::Move:
+      fire(events.onMouseMove, e);
+      break;
+  }
+}
+
+bool Win32Window::systemMenuMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SYSCOMMAND) return systemMenuCommand(static_cast<UINT>(wParam & 0xFFF0));
+  // WM_INITMENUPOPUP: the system menu is opening; its items may change
+  // first.
+  if (HIWORD(lParam) && shown_) {
+    fire(events.onSystemMenuOpening);
+    systemMenu_.rebuild(hwnd_.get());
+  }
+  return false;
+}
+
+// Sent to every top-level window when a volume (a drive letter, or a medium
+// in one) arrives or goes.
+bool Win32Window::deviceMessage(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if ((wParam != DBT_DEVICEARRIVAL && wParam != DBT_DEVICEREMOVECOMPLETE) || !lParam ||
+      reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam)->dbch_devicetype != DBT_DEVTYP_VOLUME)
+    return false;
+  fire(events.onDrivesChanged);
+  result = TRUE;
+  return true;
+}
+
+bool Win32Window::lifetimeMessage(HWND hwnd, UINT message) {
+  if (message == WM_CLOSE) {
+    closeRequested();
+    return true;
+  }
+  // WM_NCDESTROY: the child windows are gone already.
+  for (const auto& node : controls_) node->forgetHandle();
+  focus_.forget();
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  hwnd_.release();
+  return false;
 }
 
 }  // namespace ks::win32

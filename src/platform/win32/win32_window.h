@@ -1,5 +1,6 @@
 // The Win32 backend's top-level windows and the window system that owns
-// them: what the window, keyboard, mouse and message-loop parts share.
+// them: what the window and window-system parts share. A window's system
+// menu, focus and mouse routing are parts of their own that it owns.
 #pragma once
 
 #include <memory>
@@ -8,22 +9,19 @@
 #include <utility>
 #include <vector>
 
-#include "platform/navigator.h"
 #include "platform/stored_line.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_dpi.h"
+#include "platform/win32/win32_focus.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_mouse_routing.h"
 #include "platform/win32/win32_native.h"
+#include "platform/win32/win32_system_menu.h"
 #include "platform/win32/win32_window_system.h"
 
 namespace ks::win32 {
 
 constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED (Windows 8.1)
-// System-menu commands of the program's items (menuCommandOf): id << 4
-// above this, below the system's own (0xF000 and up); the low four bits
-// belong to the system.
-constexpr UINT kFirstMenuCommand = 0x1000;
-constexpr UINT menuCommandOf(int id) { return kFirstMenuCommand + (static_cast<UINT>(id) << 4); }
 
 class Win32WindowSystem;
 class Win32Window;
@@ -175,7 +173,7 @@ class Win32Window final : public Window, private win32::ControlHost {
     return add<TextBox>(win32::createTextBox(*this, nextControlId(), design));
   }
   Control* focusedControl() const override {
-    ControlNode* node = nodeWithHandle(GetFocus());
+    ControlNode* node = focus_.focused();
     return node ? &node->control() : nullptr;
   }
   void setSystemMenu(const std::vector<MenuItem>& items) override;
@@ -189,7 +187,7 @@ class Win32Window final : public Window, private win32::ControlHost {
   bool handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
   // Keys the window handles before the focused control sees them (Tab,
   // Enter, Esc); true when the key was used.
-  bool translateKey(const MSG& message);
+  bool translateKey(const MSG& message) { return hwnd_ && focus_.translateKey(message); }
 
  private:
   // Something the window paints, in creation order: a line or a windowless
@@ -208,24 +206,34 @@ class Win32Window final : public Window, private win32::ControlHost {
   HFONT font(const std::optional<Font>& font) override;
   HBRUSH backgroundBrush() const override { return background_.get(); }
   void repaint(const RECT& area, bool now) override;
-  void optionSelected(const ControlNode& option) override;
-  void focusLeaving(const ControlNode& control) override;
+  void optionSelected(const ControlNode& option) override { focus_.optionSelected(option); }
+  void focusLeaving(const ControlNode& control) override { focus_.leaving(hwnd_.get(), control); }
 
   template <typename Kind>
   Kind& add(std::unique_ptr<ControlNode> node) {
     auto& control = static_cast<Kind&>(node->control());
-    if (!node->handle()) paintOrder_.push_back(PaintItem{nullptr, node.get()});
-    navigator_.add(*node);
+    if (!node->handle()) {
+      paintOrder_.push_back(PaintItem{nullptr, node.get()});
+      mouse_.add(*node);
+    }
+    focus_.add(*node);
     controls_.push_back(std::move(node));
     return control;
   }
   int nextControlId() { return kFirstControlId + static_cast<int>(controls_.size()); }
-  ControlNode* nodeWithHandle(HWND hwnd) const;
-  // The windowless control at a client point that takes the mouse, or
-  // nullptr for the window itself.
-  ControlNode* hitTest(POINT point) const;
-  void focus(ControlNode& control);
-  void moveFocus(bool backward);
+  ControlNode* nodeWithHandle(HWND hwnd) const { return win32::nodeWithHandle(controls_, hwnd); }
+
+  // handleMessage by concern; each is true when the message is handled,
+  // with its result.
+  bool geometryMessage(HWND hwnd, UINT message, WPARAM wParam);
+  bool paintMessage(HWND hwnd, UINT message, WPARAM wParam, LRESULT& result);
+  bool controlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool focusMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool mouseMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  bool systemMenuMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  bool deviceMessage(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool lifetimeMessage(HWND hwnd, UINT message);
+
   void mouseInput(HWND hwnd, UINT message, WPARAM keys, LPARAM position);
   void render(HDC dc, const RECT& area);
   void drawItems(HDC dc);
@@ -254,22 +262,20 @@ class Win32Window final : public Window, private win32::ControlHost {
   RECT clientRect() const;
   SizeKey currentSizeKey() const;
   void placeClientArea(int left, int top, int width, int height);
+  // The big and small icons from the program's icon resource.
+  void setIcons(int resource);
   // Changes the outer rectangle; that of a minimised window is where it
   // will be restored.
   template <typename Change>
   void place(Change change);
   void setRestoredRect(HWND hwnd, const RECT& rect);
   void paint(HWND hwnd);
-  void focusArrived();
   void drawLine(HDC dc, const LineDesign& line) const;
   void sized(HWND hwnd, WPARAM kind);
-  // Puts the program's items above the system menu's own.
-  void buildSystemMenu();
-  // One of the program's items was chosen: raises its id; false for any
-  // other command.
+  // One of the program's items in the system menu was chosen: raises its
+  // id; false for any other command.
   bool systemMenuCommand(UINT command);
   void closeRequested();
-  MouseEvent mouseEvent(int button, LPARAM position) const;
 
   // Runs a handler unless the program has ended. A copy runs, so a handler
   // may replace itself.
@@ -291,19 +297,14 @@ class Win32Window final : public Window, private win32::ControlHost {
   std::vector<std::unique_ptr<Win32Line>> lines_;
   std::vector<std::unique_ptr<ControlNode>> controls_;
   std::vector<PaintItem> paintOrder_;
-  // Who got the mouse button that is held (nullptr: the window itself);
-  // empty while no button is held.
-  std::optional<ControlNode*> pressed_;
-  // Tab order, focus hand-off, default and cancel buttons, option groups;
-  // remembers the control that had the focus when the window was last
-  // deactivated.
-  Navigator navigator_;
-  bool keepFocus_ = false;  // the window itself takes the focus
+  // Routes the mouse to the windowless controls or the window itself.
+  MouseRouting mouse_;
+  // Tab order, Enter and Esc, focus hand-off and memory, option groups.
+  WindowFocus focus_{controls_};
   bool shown_ = false;    // events flow only after the first show
   bool showing_ = false;  // inside ShowWindow: activation arrives mid-show
   std::optional<SizeKey> lastSize_;
-  std::vector<MenuItem> systemMenu_;
-  int systemMenuEntries_ = 0;  // positions at the top of the system menu that are ours
+  SystemMenu systemMenu_;  // the program's items in it
   UniqueWindow hwnd_;
 };
 

@@ -1,6 +1,6 @@
 // Mouse input: routed to the windowless control under the pointer or to the
 // window, with capture while a button is held.
-#include "platform/win32/win32_window.h"
+#include "platform/win32/win32_mouse_routing.h"
 
 namespace ks::win32 {
 namespace {
@@ -25,20 +25,17 @@ int heldButtons(WPARAM keys) {
 
 }  // namespace
 
-ControlNode* Win32Window::hitTest(POINT point) const {
-  for (auto item = paintOrder_.rbegin(); item != paintOrder_.rend(); ++item) {
-    ControlNode* node = item->control;
-    if (!node || !node->wantsMouse() || !node->control().visible() || !node->control().enabled()) continue;
+ControlNode* MouseRouting::hitTest(POINT point) const {
+  for (auto item = windowless_.rbegin(); item != windowless_.rend(); ++item) {
+    ControlNode* node = *item;
+    if (!node->wantsMouse() || !node->control().visible() || !node->control().enabled()) continue;
     const RECT r = node->pixelRect();
     if (PtInRect(&r, point)) return node;
   }
   return nullptr;
 }
 
-void Win32Window::mouseInput(HWND hwnd, UINT message, WPARAM keys, LPARAM position) {
-  // Signed: while the mouse is captured the pointer may be left of or above
-  // the client area.
-  const POINT point{static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+std::optional<WindowMouse> MouseRouting::route(HWND window, UINT message, WPARAM keys, POINT point) {
   const bool down = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
   const bool up = message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
   if (!down && !up && heldButtons(keys) == 0) pressed_.reset();
@@ -47,32 +44,22 @@ void Win32Window::mouseInput(HWND hwnd, UINT message, WPARAM keys, LPARAM positi
   int button = heldButtons(keys);
   if (down) {
     // Captured, a drag that leaves the window keeps reporting to it.
-    SetCapture(hwnd);
+    SetCapture(window);
     pressed_ = target;
     button = buttonOfMessage(message);
   } else if (up) {
     button = buttonOfMessage(message);
     if (heldButtons(keys) == 0) {
       pressed_.reset();
-      if (GetCapture() == hwnd) ReleaseCapture();
+      if (GetCapture() == window) ReleaseCapture();
     }
   }
   if (target) {
-    target->mouse(message, button, point);
-    return;
+    target->mouse(message, button, point);  // may unload the window
+    return std::nullopt;
   }
-  const MouseEvent e = mouseEvent(button, position);
-  if (down) fire(events.onMouseDown, e);
-  else if (up) fire(events.onMouseUp, e);
-  else fire(events.onMouseMove, e);
-}
-
-MouseEvent Win32Window::mouseEvent(int button, LPARAM position) const {
-  // Signed: while the mouse is captured the pointer may be left of or above
-  // the client area.
-  const auto x = static_cast<short>(LOWORD(position));
-  const auto y = static_cast<short>(HIWORD(position));
-  return MouseEvent{button, toTwipsX(x), toTwipsY(y)};
+  using Action = WindowMouse::Action;
+  return WindowMouse{down ? Action::Down : up ? Action::Up : Action::Move, button};
 }
 
 }  // namespace ks::win32

@@ -1,6 +1,6 @@
-// Keyboard navigation: the navigator decides, the window applies it with the
-// system's focus.
-#include "platform/win32/win32_window.h"
+// Keyboard navigation: the navigator decides, the window's focus applies it
+// with the system's focus.
+#include "platform/win32/win32_focus.h"
 
 namespace ks::win32 {
 
@@ -10,44 +10,42 @@ ControlNode* nodeOfNavigable(Navigable* navigable) { return static_cast<ControlN
 
 }  // namespace
 
-void Win32Window::optionSelected(const ControlNode& option) {
+void WindowFocus::optionSelected(const ControlNode& option) {
   for (Navigable* mate : navigator_.groupMates(option)) nodeOfNavigable(mate)->deselect();
 }
 
-void Win32Window::focusLeaving(const ControlNode& control) {
+void WindowFocus::leaving(HWND window, const ControlNode& control) {
   if (ControlNode* next = nodeOfNavigable(navigator_.handOff(control))) {
     focus(*next);
     return;
   }
-  if (!hwnd_) return;
+  if (!window) return;
   // The window keeps it: no control to hand it on to.
   keepFocus_ = true;
-  SetFocus(hwnd_.get());
+  SetFocus(window);
   keepFocus_ = false;
 }
 
-void Win32Window::focus(ControlNode& control) {
+void WindowFocus::focus(ControlNode& control) {
   SetFocus(control.handle());
   // Tabbing into a text box selects its text, so typing replaces it.
   if (control.kind() == ControlKind::TextBox && GetFocus() == control.handle())
     SendMessageW(control.handle(), EM_SETSEL, 0, -1);
 }
 
-void Win32Window::moveFocus(bool backward) {
-  navigator_.setFocus(nodeWithHandle(GetFocus()));
+void WindowFocus::moveFocus(bool backward) {
+  navigator_.setFocus(focused());
   if (ControlNode* next = nodeOfNavigable(navigator_.tab(backward))) focus(*next);
 }
 
-// The window got the focus (activation, restoring): hand it on to the
-// control that had it, else to the first one in tab order.
-void Win32Window::focusArrived() {
+void WindowFocus::arrived() {
   if (keepFocus_) return;
   if (ControlNode* target = nodeOfNavigable(navigator_.arrival())) focus(*target);
 }
 
-bool Win32Window::translateKey(const MSG& message) {
-  if (message.message != WM_KEYDOWN || !hwnd_) return false;
-  ControlNode* focused = nodeWithHandle(GetFocus());
+bool WindowFocus::translateKey(const MSG& message) {
+  if (message.message != WM_KEYDOWN) return false;
+  ControlNode* focused = this->focused();
   // An open drop-down list takes its own keys.
   if (focused && focused->kind() == ControlKind::ComboBox &&
       SendMessageW(focused->handle(), CB_GETDROPPEDSTATE, 0, 0))
