@@ -5,9 +5,14 @@
 # Source it, then:
 #
 #   ks_harness_start [--size WxH] [--dpi 96|144] [--name NAME] [--display current]
+#                    [--sound]
 #       Starts Xvfb (a free display, 24-bit, at DPI), a private Wine prefix
 #       for this session and a virtual desktop NAME of WxH. Installs an EXIT
-#       trap that calls ks_harness_stop.
+#       trap that calls ks_harness_stop. --sound also starts a private
+#       PulseAudio server whose only device is a null sink, "Null Output":
+#       Wine plays to it, and records what it plays from its monitor ("Monitor
+#       of Null Output", the default capture device). KS_PULSE_SINK names the
+#       sink for pactl (PULSE_SERVER is exported).
 #   ks_wine_run [--timeout S] [--cwd DIR] EXE [ARGS...]
 #       Runs EXE in the desktop, waits, returns its exit code (124: timed out).
 #       EXE is a Unix path, or a Windows network path (\\server\share\x.exe).
@@ -193,6 +198,10 @@ ks__reap_stale_sessions() {
         for pid in $(ks__prefix_pids "$dir/prefix"); do
             kill -KILL "$pid" 2>/dev/null || true
         done
+        pid="$(cat "$dir/pulse-run/pulse/pid" 2>/dev/null || true)"
+        if [[ "$pid" =~ ^[0-9]+$ && "$(cat "/proc/$pid/comm" 2>/dev/null)" == pulseaudio ]]; then
+            kill -KILL "$pid" 2>/dev/null || true
+        fi
         rm -rf "$dir"
     done
 }
@@ -280,6 +289,53 @@ ks__start_xvfb() { # SIZE DPI
     ks__debug "Xvfb pid $KS_XVFB_PID on $DISPLAY (${1}, ${2} dpi)"
 }
 
+# A PulseAudio server of the session's own: its runtime folder, socket and
+# configuration under the session folder, no other modules (no hardware, no
+# D-Bus), so parallel sessions never hear each other.
+ks__start_pulse() {
+    local run="$KS_SESSION_DIR/pulse-run" deadline
+    if ! command -v pulseaudio >/dev/null || ! command -v pactl >/dev/null; then
+        ks_log "no pulseaudio/pactl for --sound (run scripts/deps)"
+        return 1
+    fi
+    mkdir -p "$run" "$KS_SESSION_DIR/pulse-home"
+    chmod 700 "$run"
+    KS_PULSE_SINK=ks_null
+    # -D returns once the server has forked and is ready, or has failed.
+    if ! (export XDG_RUNTIME_DIR="$run" HOME="$KS_SESSION_DIR/pulse-home"
+          unset PULSE_SERVER
+          exec timeout -k 5 30 pulseaudio -D --exit-idle-time=-1 -n --disallow-exit \
+              --log-target="file:$KS_SESSION_DIR/pulse.log" \
+              --load="module-null-sink sink_name=$KS_PULSE_SINK rate=48000 channels=2" \
+              --load="module-native-protocol-unix auth-anonymous=1") >>"$KS_SESSION_DIR/pulse.log" 2>&1; then
+        ks_log "PulseAudio did not start; see $KS_SESSION_DIR/pulse.log"
+        return 1
+    fi
+    KS_PULSE_PID="$(cat "$run/pulse/pid" 2>/dev/null || true)"
+    if [[ ! "$KS_PULSE_PID" =~ ^[0-9]+$ ]]; then
+        ks_log "PulseAudio left no pid file in $run/pulse"
+        return 1
+    fi
+    export PULSE_SERVER="unix:$run/pulse/native"
+    deadline=$(($(ks__now_ms) + 10000))
+    until timeout -k 2 5 pactl info >/dev/null 2>&1; do
+        (($(ks__now_ms) > deadline)) && { ks_log "PulseAudio does not answer on $PULSE_SERVER"; return 1; }
+        sleep 0.1
+    done
+    timeout -k 2 5 pactl set-default-sink "$KS_PULSE_SINK" &&
+        timeout -k 2 5 pactl set-default-source "$KS_PULSE_SINK.monitor" ||
+        { ks_log "cannot make $KS_PULSE_SINK the default device"; return 1; }
+    ks__debug "PulseAudio pid $KS_PULSE_PID on $PULSE_SERVER"
+}
+
+ks__stop_pulse() {
+    [[ -n "${KS_PULSE_PID:-}" ]] || return 0
+    kill -TERM "$KS_PULSE_PID" 2>/dev/null || true
+    ks__wait_pid_gone "$KS_PULSE_PID" 5 || kill -KILL "$KS_PULSE_PID" 2>/dev/null || true
+    unset PULSE_SERVER
+    KS_PULSE_PID="" KS_PULSE_SINK=""
+}
+
 ks__install_traps() {
     local old=""
     if [[ -n "$(trap -p EXIT)" ]]; then
@@ -296,9 +352,10 @@ ks__install_traps() {
 }
 
 ks_harness_start() {
-    local size="1280x1024" dpi="" name="ks" use_current=""
+    local size="1280x1024" dpi="" name="ks" use_current="" sound=""
     while [[ $# -gt 0 ]]; do
         case "$1" in
+            --sound) sound=1; shift ;;
             --size) size="$2"; shift 2 ;;
             --dpi) dpi="$2"; shift 2 ;;
             --name) name="$2"; shift 2 ;;
@@ -321,15 +378,15 @@ ks_harness_start() {
     KS__STARTED=1
     ks__install_traps
     local rc=0
-    ks__start_session "$size" "$dpi" "$name" "$use_current" || rc=$?
+    ks__start_session "$size" "$dpi" "$name" "$use_current" "$sound" || rc=$?
     if [[ $rc -ne 0 ]]; then
         ks_harness_stop
         return "$rc"
     fi
 }
 
-ks__start_session() { # SIZE DPI NAME USE_CURRENT_DISPLAY
-    local size="$1" dpi="$2" name="$3" use_current="$4" tpl launcher t0
+ks__start_session() { # SIZE DPI NAME USE_CURRENT_DISPLAY SOUND
+    local size="$1" dpi="$2" name="$3" use_current="$4" sound="$5" tpl launcher t0
     t0=$(ks__now_ms)
     tpl="$(ks_wine_template)" || return 1
     launcher="$(ks__launcher)" || return 1
@@ -349,6 +406,10 @@ ks__start_session() { # SIZE DPI NAME USE_CURRENT_DISPLAY
         # Started before WINEPREFIX is exported: the X server is not one of
         # the prefix's processes.
         ks__start_xvfb "$size" "${dpi:-96}" || return 1
+    fi
+    # Before any Wine process: each one finds the server through PULSE_SERVER.
+    if [[ -n "$sound" ]]; then
+        ks__start_pulse || return 1
     fi
     export WINEPREFIX="$KS_SESSION_DIR/prefix"
     if [[ -n "$dpi" ]]; then
@@ -386,6 +447,7 @@ ks_harness_stop() {
     for pid in "${KS__JOB_STARTER[@]}"; do
         wait "$pid" 2>/dev/null || true
     done
+    ks__stop_pulse
     if [[ -n "${KS_XVFB_PID:-}" ]]; then
         kill -TERM "$KS_XVFB_PID" 2>/dev/null || true
         ks__wait_pid_gone "$KS_XVFB_PID" 5 || kill -KILL "$KS_XVFB_PID" 2>/dev/null || true
