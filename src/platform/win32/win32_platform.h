@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "platform/screen_grabber.h"
 #include "platform/win32/registry_settings_store.h"
+#include "platform/win32/wasapi_audio.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_window_system.h"
@@ -21,6 +22,7 @@ class Win32Platform {
   explicit Win32Platform(const Win32Options& options = {}, SettingsStore* settings = nullptr);
   Platform platform();
   WindowSystem& windows() { return *windows_; }
+  AudioDevices& audio() { return audio_; }
 
  private:
   std::unique_ptr<WindowSystem> windows_;
@@ -28,6 +30,7 @@ class Win32Platform {
   SettingsStore& settings_;
   Win32FileSystem files_;
   SteadyClock clock_;
+  WasapiAudioDevices audio_{clock_};
   std::unique_ptr<ScreenGrabber> grabber_;
   Win32Shell shell_;
   DiskMovieFiles movies_;
