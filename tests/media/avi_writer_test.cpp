@@ -164,6 +164,45 @@ INSTANTIATE_TEST_SUITE_P(Sizes, WriterLayoutTest,
                                            MovieCase{101, 3, 30, 11, 4}, MovieCase{1, 1, 15, 5, 2},
                                            MovieCase{640, 480, 15, 6, 1}, MovieCase{7, 7, 1, 0, 3}));
 
+// Movies without sound are byte for byte what the writer made before it had a
+// sound stream: the hashes were taken from the video-only writer (ca5ed91).
+struct PinnedCase {
+  std::uint32_t keyInterval;
+  std::uint64_t riffLimit;
+  std::uint32_t superIndexCapacity;
+  int frames;
+  std::uint64_t fnv1a;
+};
+
+class PinnedBytesTest : public ::testing::TestWithParam<PinnedCase> {};
+
+TEST_P(PinnedBytesTest, VideoOnlyFilesKeepTheirBytes) {
+  const PinnedCase c = GetParam();
+  ManualClock clock;
+  AviWriterOptions opt;
+  opt.clock = clock.fn();
+  opt.riffLimit = c.riffLimit;
+  opt.superIndexCapacity = c.superIndexCapacity;
+  auto file = std::make_shared<MemoryFile>();
+  AviWriter writer(opt);
+  ASSERT_TRUE(writer.open(memorySink(file), formatFor(10, 10, c.keyInterval), 30));
+  for (int i = 0; i < c.frames; ++i) {
+    clock.advance(std::chrono::milliseconds(250));
+    const auto pic = frameFor(10, 10, i, c.keyInterval);
+    ASSERT_TRUE(writer.writeFrame(pic.data(), static_cast<std::uint32_t>(pic.size()), isKeyFrame(i, c.keyInterval)));
+  }
+  ASSERT_TRUE(writer.close());
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  for (std::uint8_t b : file->bytes) h = (h ^ b) * 0x100000001b3ull;
+  EXPECT_EQ(h, c.fnv1a) << std::hex << h << ", " << std::dec << file->bytes.size() << " bytes";
+}
+
+INSTANTIATE_TEST_SUITE_P(Movies, PinnedBytesTest,
+                         ::testing::Values(PinnedCase{0, 1u << 30, 0, 5, 0x4c58231aaf7ee905},
+                                           PinnedCase{0, 4096, 16, 40, 0x6f384ac934517518},
+                                           PinnedCase{3, 1u << 30, 0, 7, 0x611875e34e250aac},
+                                           PinnedCase{3, 2048, 16, 60, 0x3941d76cc1f8c8da}));
+
 TEST(AviWriter, OddFrameSizesArePaddedToEvenWithAZeroByte) {
   auto file = std::make_shared<MemoryFile>();
   AviWriter writer;
