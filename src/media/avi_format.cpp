@@ -13,6 +13,15 @@ AviStreamInfo makeStreamInfo(const BitmapInfoHeader& format, std::uint32_t rate)
   return s;
 }
 
+AviStreamInfo makeStreamInfo(const WaveFormat& format) {
+  AviStreamInfo s;
+  s.fccType = kStreamTypeAudio;
+  s.dwScale = format.nBlockAlign;
+  s.dwRate = format.nAvgBytesPerSec;
+  s.dwSampleSize = format.nBlockAlign;
+  return s;
+}
+
 void serialize(ByteWriter& w, const BitmapInfoHeader& h) {
   w.u32(h.biSize);
   w.i32(h.biWidth);
@@ -25,6 +34,16 @@ void serialize(ByteWriter& w, const BitmapInfoHeader& h) {
   w.i32(h.biYPelsPerMeter);
   w.u32(h.biClrUsed);
   w.u32(h.biClrImportant);
+}
+
+void serialize(ByteWriter& w, const WaveFormat& f) {
+  w.u16(f.wFormatTag);
+  w.u16(f.nChannels);
+  w.u32(f.nSamplesPerSec);
+  w.u32(f.nAvgBytesPerSec);
+  w.u16(f.nBlockAlign);
+  w.u16(f.wBitsPerSample);
+  w.u16(0);  // cbSize
 }
 
 }  // namespace ks

@@ -1,6 +1,6 @@
 // On-disk structures of an AVI video stream (uncompressed 24-bit frames, or
-// frames a codec compressed) and the little-endian serialisation the writer
-// uses for them.
+// frames a codec compressed) and of a PCM sound stream, and the little-endian
+// serialisation the writer uses for them.
 #pragma once
 
 #include <array>
@@ -24,6 +24,8 @@ constexpr std::uint32_t fourCC(char a, char b, char c, char d) {
 inline constexpr std::uint32_t kStreamTypeVideo = fourCC('v', 'i', 'd', 's');
 inline constexpr std::uint32_t kFrameChunkId = fourCC('0', '0', 'd', 'b');
 inline constexpr std::uint32_t kCompressedFrameChunkId = fourCC('0', '0', 'd', 'c');
+inline constexpr std::uint32_t kStreamTypeAudio = fourCC('a', 'u', 'd', 's');
+inline constexpr std::uint32_t kSoundChunkId = fourCC('0', '1', 'w', 'b');
 inline constexpr std::uint32_t kIndexKeyFrame = 0x10;  // AVIIF_KEYFRAME
 inline constexpr std::uint32_t kAviHasIndex = 0x10;    // AVIF_HASINDEX
 
@@ -64,6 +66,29 @@ constexpr std::uint32_t frameChunkId(const BitmapInfoHeader& format) {
   return isCompressed(format) ? kCompressedFrameChunkId : kFrameChunkId;
 }
 
+// WAVEFORMATEX for PCM (18 bytes on disk with cbSize 0).
+struct WaveFormat {
+  std::uint16_t wFormatTag = 1;  // WAVE_FORMAT_PCM
+  std::uint16_t nChannels = 2;
+  std::uint32_t nSamplesPerSec = 48000;
+  std::uint32_t nAvgBytesPerSec = 192000;
+  std::uint16_t nBlockAlign = 4;
+  std::uint16_t wBitsPerSample = 16;
+
+  friend bool operator==(const WaveFormat&, const WaveFormat&) = default;
+};
+
+inline constexpr std::size_t kWaveFormatSize = 18;
+
+// PCM whose block is one sample of every channel and whose byte rate is a
+// block per sample: what a sound stream of this format can hold.
+constexpr bool isValidPcm(const WaveFormat& f) {
+  return f.wFormatTag == 1 && f.nChannels > 0 && f.nSamplesPerSec > 0 && f.wBitsPerSample % 8 == 0 &&
+         f.wBitsPerSample > 0 && f.wBitsPerSample <= 32 &&
+         f.nBlockAlign == std::uint32_t{f.nChannels} * f.wBitsPerSample / 8 &&
+         std::uint64_t{f.nAvgBytesPerSec} == std::uint64_t{f.nSamplesPerSec} * f.nBlockAlign;
+}
+
 struct AviRect {
   std::int32_t left = 0, top = 0, right = 0, bottom = 0;
   friend bool operator==(const AviRect&, const AviRect&) = default;
@@ -97,6 +122,10 @@ struct AviStreamInfo {
 // A compressed stream names its codec as the handler; its buffer size is the
 // largest chunk, unknown before the first.
 AviStreamInfo makeStreamInfo(const BitmapInfoHeader& format, std::uint32_t rate);
+// The description of a PCM sound stream: a sample frame (one block) per tick
+// of nSamplesPerSec; its buffer size is the largest chunk, unknown before the
+// first.
+AviStreamInfo makeStreamInfo(const WaveFormat& format);
 
 // Appends little-endian values to a byte buffer; header bytes are staged
 // here, never pixel data.
@@ -125,5 +154,6 @@ class ByteWriter {
 };
 
 void serialize(ByteWriter& w, const BitmapInfoHeader& h);
+void serialize(ByteWriter& w, const WaveFormat& f);  // cbSize 0
 
 }  // namespace ks

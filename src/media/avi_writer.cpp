@@ -15,6 +15,7 @@ constexpr std::uint32_t kList = fourCC('L', 'I', 'S', 'T');
 constexpr std::uint32_t kJunk = fourCC('J', 'U', 'N', 'K');
 constexpr std::uint32_t kSuperIndexId = fourCC('i', 'n', 'd', 'x');
 constexpr std::uint32_t kStandardIndexId = fourCC('i', 'x', '0', '0');
+constexpr std::uint32_t kSoundStandardIndexId = fourCC('i', 'x', '0', '1');
 
 constexpr std::size_t kMainHeaderSize = 56;
 constexpr std::size_t kStreamHeaderSize = 56;
@@ -30,6 +31,7 @@ constexpr std::uint32_t kNotKeyFrame = 0x80000000u;
 constexpr std::uint32_t kMaxFrameBytes = 0x7FFFFFF0u;
 constexpr std::uint64_t kMaxRiffBytes = 0xFFFFFFFFull;  // 32-bit size field
 constexpr std::uint32_t kMaxSuperCapacity = 16384;
+constexpr std::uint64_t kMaxSoundFrames = 0xFFFFFFFFull;  // strh dwLength is 32 bits
 
 // Field offsets inside the structures that checkpoints rewrite.
 constexpr std::uint64_t kChunkSizeField = 4;
@@ -92,6 +94,13 @@ AviWriter& AviWriter::operator=(AviWriter&& o) noexcept {
   entries_ = std::move(o.entries_);
   superIndex_ = std::move(o.superIndex_);
   firstRiffFrames_ = o.firstRiffFrames_;
+  sound_ = o.sound_;
+  soundInfo_ = o.soundInfo_;
+  soundFrames_ = o.soundFrames_;
+  soundStrhData_ = o.soundStrhData_;
+  soundIndexChunk_ = o.soundIndexChunk_;
+  soundEntries_ = std::move(o.soundEntries_);
+  soundSuperIndex_ = std::move(o.soundSuperIndex_);
   lastCheckpoint_ = o.lastCheckpoint_;
   o.reset();
   return *this;
@@ -107,16 +116,23 @@ void AviWriter::reset() {
   superIndex_.clear();
   firstRiffFrames_ = 0;
   riffStart_ = moviStart_ = end_ = 0;
+  sound_.reset();
+  soundFrames_ = 0;
+  soundEntries_.clear();
+  soundSuperIndex_.clear();
 }
 
 std::chrono::steady_clock::time_point AviWriter::now() const {
   return options_.clock ? options_.clock() : std::chrono::steady_clock::now();
 }
 
-bool AviWriter::open(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& format,
-                     std::uint32_t rate) {
+bool AviWriter::open(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& format, std::uint32_t rate,
+                     std::optional<WaveFormat> sound) {
   static_cast<void>(close());  // the previous movie is valid however its close went
   if (!sink || rate == 0 || format.biWidth <= 0 || format.biHeight <= 0) return false;
+  if (sound && !isValidPcm(*sound)) return false;
+  sound_ = sound;
+  if (sound) soundInfo_ = makeStreamInfo(*sound);
   format_ = format;
   info_ = makeStreamInfo(format, rate);
   chunkId_ = frameChunkId(format);
@@ -125,7 +141,9 @@ bool AviWriter::open(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& for
     superCapacity_ = options_.superIndexCapacity;
   } else {
     // Enough RIFFs for the largest movie: 2^31 frames or 16384 full RIFFs.
-    const std::uint64_t perFrame = 8 + padded(format.biSizeImage) + kStandardEntrySize;
+    std::uint64_t perFrame = 8 + padded(format.biSizeImage) + kStandardEntrySize;
+    // With sound, about one chunk of a frame's duration goes with each frame.
+    if (sound) perFrame += 8 + padded(sound->nAvgBytesPerSec / rate) + kStandardEntrySize;
     const std::uint64_t perRiff = std::clamp<std::uint64_t>(
         options_.riffLimit / perFrame, 1, std::max<std::uint32_t>(options_.maxFramesPerRiff, 1));
     const std::uint64_t riffs = (std::uint64_t{1} << 31) / perRiff + 2;
@@ -137,6 +155,9 @@ bool AviWriter::open(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& for
   entries_.clear();
   superIndex_.clear();
   firstRiffFrames_ = 0;
+  soundFrames_ = 0;
+  soundEntries_.clear();
+  soundSuperIndex_.clear();
   if (!writeFileHeader()) {
     static_cast<void>(sink_->close());  // the open fails either way
     reset();
@@ -155,49 +176,48 @@ void AviWriter::writeMainHeader(ByteWriter& w) const {
   const std::uint64_t bytesPerSec =
       std::uint64_t{frameBytes} * info_.dwRate / std::max<std::uint32_t>(info_.dwScale, 1);
   w.u32(static_cast<std::uint32_t>(std::lrint(usPerFrame)));  // dwMicroSecPerFrame
-  w.u32(static_cast<std::uint32_t>(std::min<std::uint64_t>(bytesPerSec, 0xFFFFFFFFu)));
+  const std::uint64_t allBytesPerSec = bytesPerSec + (sound_ ? sound_->nAvgBytesPerSec : 0);
+  w.u32(static_cast<std::uint32_t>(std::min<std::uint64_t>(allBytesPerSec, 0xFFFFFFFFu)));
   w.u32(0);                                       // dwPaddingGranularity
   w.u32(superIndex_.empty() ? 0 : kAviHasIndex);  // idx1 exists once RIFF 1 is done
   w.u32(framesInFirstRiff());                     // dwTotalFrames
   w.u32(0);                                       // dwInitialFrames
-  w.u32(1);                                       // dwStreams
-  w.u32(frameBytes);                              // dwSuggestedBufferSize
+  w.u32(sound_ ? 2 : 1);                          // dwStreams
+  w.u32(sound_ ? std::max(frameBytes, soundInfo_.dwSuggestedBufferSize) : frameBytes);  // dwSuggestedBufferSize
   w.i32(format_.biWidth);
   w.i32(format_.biHeight);
   w.zeros(16);  // dwReserved
 }
 
-void AviWriter::writeStreamHeader(ByteWriter& w) const {
+void AviWriter::writeStreamHeader(ByteWriter& w, const AviStreamInfo& info, std::uint32_t length) {
   auto clamp16 = [](std::int32_t v) {
     return static_cast<std::int16_t>(std::clamp<std::int32_t>(v, -32768, 32767));
   };
-  w.u32(info_.fccType);
-  w.u32(info_.fccHandler);
-  w.u32(info_.dwFlags);
-  w.u16(info_.wPriority);
-  w.u16(info_.wLanguage);
-  w.u32(info_.dwInitialFrames);
-  w.u32(info_.dwScale);
-  w.u32(info_.dwRate);
-  w.u32(info_.dwStart);
-  w.u32(static_cast<std::uint32_t>(frames_));  // dwLength: every frame so far
-  w.u32(info_.dwSuggestedBufferSize);
-  w.u32(info_.dwQuality);
-  w.u32(info_.dwSampleSize);
-  w.i16(clamp16(info_.rcFrame.left));
-  w.i16(clamp16(info_.rcFrame.top));
-  w.i16(clamp16(info_.rcFrame.right));
-  w.i16(clamp16(info_.rcFrame.bottom));
+  w.u32(info.fccType);
+  w.u32(info.fccHandler);
+  w.u32(info.dwFlags);
+  w.u16(info.wPriority);
+  w.u16(info.wLanguage);
+  w.u32(info.dwInitialFrames);
+  w.u32(info.dwScale);
+  w.u32(info.dwRate);
+  w.u32(info.dwStart);
+  w.u32(length);  // dwLength: every frame (sample frame) so far
+  w.u32(info.dwSuggestedBufferSize);
+  w.u32(info.dwQuality);
+  w.u32(info.dwSampleSize);
+  w.i16(clamp16(info.rcFrame.left));
+  w.i16(clamp16(info.rcFrame.top));
+  w.i16(clamp16(info.rcFrame.right));
+  w.i16(clamp16(info.rcFrame.bottom));
 }
 
-void AviWriter::writeStreamFormat(ByteWriter& w) const { serialize(w, format_); }
-
-void AviWriter::writeSuperIndexHeader(ByteWriter& w) const {
+void AviWriter::writeSuperIndexHeader(ByteWriter& w, std::size_t entries, std::uint32_t chunkId) {
   w.u16(4);  // wLongsPerEntry
   w.u8(0);   // bIndexSubType
   w.u8(kIndexOfIndexes);
-  w.u32(static_cast<std::uint32_t>(superIndex_.size()));  // nEntriesInUse
-  w.u32(chunkId_);
+  w.u32(static_cast<std::uint32_t>(entries));  // nEntriesInUse
+  w.u32(chunkId);
   w.zeros(12);  // dwReserved[3]
 }
 
@@ -212,27 +232,40 @@ void AviWriter::writeOdmlHeader(ByteWriter& w) const {
   w.zeros(kDmlhSize - 4);
 }
 
-void AviWriter::writeStandardIndex(ByteWriter& w) const {
+void AviWriter::writeStandardIndex(ByteWriter& w, const std::vector<FrameEntry>& entries,
+                                   std::uint32_t chunkId) const {
   w.u16(2);  // wLongsPerEntry
   w.u8(0);   // bIndexSubType
   w.u8(kIndexOfChunks);
-  w.u32(static_cast<std::uint32_t>(entries_.size()));
-  w.u32(chunkId_);
+  w.u32(static_cast<std::uint32_t>(entries.size()));
+  w.u32(chunkId);
   w.u64(moviStart_ + 8);  // qwBaseOffset: the 'movi' tag
   w.u32(0);               // dwReserved
-  for (const FrameEntry& e : entries_) {
+  for (const FrameEntry& e : entries) {
     w.u32(e.offset + 8);  // points at the data
     w.u32(e.size);
   }
 }
 
+// Both streams' chunks in file order; every sound chunk is a key frame.
 void AviWriter::writeLegacyIndex(ByteWriter& w) const {
-  for (const FrameEntry& e : entries_) {
-    w.u32(chunkId_);
+  auto frame = entries_.begin();
+  auto sound = soundEntries_.begin();
+  while (frame != entries_.end() || sound != soundEntries_.end()) {
+    const bool isSound = frame == entries_.end() || (sound != soundEntries_.end() && sound->offset < frame->offset);
+    const FrameEntry& e = isSound ? *sound++ : *frame++;
+    w.u32(isSound ? kSoundChunkId : chunkId_);
     w.u32((e.size & kNotKeyFrame) ? 0 : kIndexKeyFrame);
     w.u32(e.offset);
     w.u32(e.size & ~kNotKeyFrame);
   }
+}
+
+// Sample frames in the RIFF being written.
+std::uint32_t AviWriter::soundDuration() const {
+  std::uint64_t bytes = 0;
+  for (const FrameEntry& e : soundEntries_) bytes += e.size;
+  return sound_ ? static_cast<std::uint32_t>(bytes / sound_->nBlockAlign) : 0;
 }
 
 std::uint32_t AviWriter::framesInFirstRiff() const {
@@ -255,19 +288,36 @@ bool AviWriter::writeFileHeader() {
   const std::size_t strl = s.beginList(kList, fourCC('s', 't', 'r', 'l'));
   c = s.begin(fourCC('s', 't', 'r', 'h'));
   strhData_ = c + 8;
-  writeStreamHeader(s.out());
+  writeStreamHeader(s.out(), info_, 0);
   s.end(c);
   c = s.begin(fourCC('s', 't', 'r', 'f'));
-  writeStreamFormat(s.out());
+  serialize(s.out(), format_);
   s.end(c);
   // Space for the super index; it stays JUNK until the first RIFF is done so
   // that a file cut off before then falls back to scanning the chunks.
   c = s.begin(kJunk);
   indexChunk_ = c;
-  writeSuperIndexHeader(s.out());
+  writeSuperIndexHeader(s.out(), 0, chunkId_);
   s.out().zeros(std::size_t{superCapacity_} * kSuperEntrySize);
   s.end(c);
   s.end(strl);
+
+  if (sound_) {
+    const std::size_t soundStrl = s.beginList(kList, fourCC('s', 't', 'r', 'l'));
+    c = s.begin(fourCC('s', 't', 'r', 'h'));
+    soundStrhData_ = c + 8;
+    writeStreamHeader(s.out(), soundInfo_, 0);
+    s.end(c);
+    c = s.begin(fourCC('s', 't', 'r', 'f'));
+    serialize(s.out(), *sound_);
+    s.end(c);
+    c = s.begin(kJunk);  // the sound's super index, as the video's
+    soundIndexChunk_ = c;
+    writeSuperIndexHeader(s.out(), 0, kSoundChunkId);
+    s.out().zeros(std::size_t{superCapacity_} * kSuperEntrySize);
+    s.end(c);
+    s.end(soundStrl);
+  }
 
   const std::size_t odml = s.beginList(kList, fourCC('o', 'd', 'm', 'l'));
   c = s.begin(fourCC('d', 'm', 'l', 'h'));
@@ -287,17 +337,23 @@ bool AviWriter::writeFileHeader() {
   return sink_->seek(0) && sink_->write(staged_.data(), staged_.size());
 }
 
-std::uint64_t AviWriter::indexBytes(std::size_t frames) const {
+std::uint64_t AviWriter::indexBytes(std::size_t frames, std::size_t soundChunks) const {
   std::uint64_t n = 8 + kIndexHeaderSize + kStandardEntrySize * std::uint64_t{frames};
-  if (superIndex_.empty()) n += 8 + kLegacyEntrySize * std::uint64_t{frames};
+  if (sound_) n += 8 + kIndexHeaderSize + kStandardEntrySize * std::uint64_t{soundChunks};
+  if (superIndex_.empty()) n += 8 + kLegacyEntrySize * (std::uint64_t{frames} + soundChunks);
   return n;
 }
 
-bool AviWriter::needsNextRiff(std::uint64_t chunkBytes) const {
-  if (entries_.empty()) return false;
-  if (entries_.size() >= options_.maxFramesPerRiff) return true;
-  const std::uint64_t riffBytes = end_ + chunkBytes + indexBytes(entries_.size() + 1) - riffStart_;
-  return riffBytes > options_.riffLimit;
+// The RIFF being written, were a chunk of `chunkBytes` added and it finished.
+std::uint64_t AviWriter::riffBytesWith(std::uint64_t chunkBytes, bool sound) const {
+  return end_ + chunkBytes + indexBytes(entries_.size() + (sound ? 0 : 1), soundEntries_.size() + (sound ? 1 : 0)) -
+         riffStart_;
+}
+
+bool AviWriter::needsNextRiff(std::uint64_t chunkBytes, bool sound) const {
+  if (entries_.empty() && soundEntries_.empty()) return false;
+  if ((sound ? soundEntries_ : entries_).size() >= options_.maxFramesPerRiff) return true;
+  return riffBytesWith(chunkBytes, sound) > options_.riffLimit;
 }
 
 bool AviWriter::patch(std::uint64_t offset, const std::vector<std::uint8_t>& bytes) {
@@ -325,7 +381,7 @@ bool AviWriter::patchCounts() {
   bool ok = patch(avihData_, staged_);
 
   staged_.clear();
-  writeStreamHeader(w);
+  writeStreamHeader(w, info_, static_cast<std::uint32_t>(frames_));
   ok = patch(strhData_, staged_) && ok;
 
   ok = patch32(dmlhData_, static_cast<std::uint32_t>(frames_)) && ok;
@@ -333,8 +389,18 @@ bool AviWriter::patchCounts() {
   staged_.clear();
   w.u32(superIndex_.empty() ? kJunk : kSuperIndexId);
   w.u32(static_cast<std::uint32_t>(kIndexHeaderSize + superCapacity_ * kSuperEntrySize));
-  writeSuperIndexHeader(w);
-  return patch(indexChunk_, staged_) && ok;
+  writeSuperIndexHeader(w, superIndex_.size(), chunkId_);
+  ok = patch(indexChunk_, staged_) && ok;
+  if (!sound_) return ok;
+
+  staged_.clear();
+  writeStreamHeader(w, soundInfo_, static_cast<std::uint32_t>(soundFrames_));
+  ok = patch(soundStrhData_, staged_) && ok;
+  staged_.clear();
+  w.u32(soundSuperIndex_.empty() ? kJunk : kSuperIndexId);
+  w.u32(static_cast<std::uint32_t>(kIndexHeaderSize + superCapacity_ * kSuperEntrySize));
+  writeSuperIndexHeader(w, soundSuperIndex_.size(), kSoundChunkId);
+  return patch(soundIndexChunk_, staged_) && ok;
 }
 
 bool AviWriter::patchHeaders() {
@@ -354,8 +420,14 @@ bool AviWriter::finishRiff(std::uint64_t& riffEnd) {
   staged_.clear();
   ChunkStager s(staged_);
   const std::size_t ix = s.begin(kStandardIndexId);
-  writeStandardIndex(s.out());
+  writeStandardIndex(s.out(), entries_, chunkId_);
   s.end(ix);
+  const std::size_t soundIx = s.size();
+  if (sound_) {
+    const std::size_t at = s.begin(kSoundStandardIndexId);
+    writeStandardIndex(s.out(), soundEntries_, kSoundChunkId);
+    s.end(at);
+  }
   const std::uint64_t moviEnd = end_ + staged_.size();
   if (superIndex_.empty()) {
     const std::size_t idx1 = s.begin(fourCC('i', 'd', 'x', '1'));
@@ -363,8 +435,10 @@ bool AviWriter::finishRiff(std::uint64_t& riffEnd) {
     s.end(idx1);
   }
   riffEnd = end_ + staged_.size();
-  const SuperEntry entry{end_, static_cast<std::uint32_t>(moviEnd - end_),
+  const SuperEntry entry{end_, static_cast<std::uint32_t>(soundIx),
                          static_cast<std::uint32_t>(entries_.size())};
+  const SuperEntry soundEntry{end_ + soundIx, static_cast<std::uint32_t>(moviEnd - end_ - soundIx),
+                              soundDuration()};
   if (!sink_->seek(end_) || !sink_->write(staged_.data(), staged_.size())) return false;
   if (!patch32(moviStart_ + kChunkSizeField, static_cast<std::uint32_t>(moviEnd - moviStart_ - 8)) ||
       !patch32(riffStart_ + kChunkSizeField, static_cast<std::uint32_t>(riffEnd - riffStart_ - 8)))
@@ -372,11 +446,22 @@ bool AviWriter::finishRiff(std::uint64_t& riffEnd) {
   staged_.clear();
   ByteWriter w(staged_);
   writeSuperIndexEntry(w, entry);
-  const std::uint64_t slot = indexChunk_ + 8 + kIndexHeaderSize + superIndex_.size() * kSuperEntrySize;
-  if (!patch(slot, staged_)) return false;
+  const std::uint64_t slot = 8 + kIndexHeaderSize + superIndex_.size() * kSuperEntrySize;
+  if (!patch(indexChunk_ + slot, staged_)) return false;
+  if (sound_) {
+    staged_.clear();
+    writeSuperIndexEntry(w, soundEntry);
+    if (!patch(soundIndexChunk_ + slot, staged_)) return false;
+  }
   try {
     superIndex_.push_back(entry);
   } catch (const std::bad_alloc&) {
+    return false;
+  }
+  try {
+    if (sound_) soundSuperIndex_.push_back(soundEntry);
+  } catch (const std::bad_alloc&) {
+    superIndex_.pop_back();
     return false;
   }
   return true;
@@ -398,6 +483,7 @@ bool AviWriter::startNextRiff() {
   s.end(riff);
   if (!sink_->seek(riffEnd) || !sink_->write(staged_.data(), staged_.size())) {
     superIndex_.pop_back();
+    if (sound_) soundSuperIndex_.pop_back();
     rollBack();
     return false;
   }
@@ -406,55 +492,77 @@ bool AviWriter::startNextRiff() {
   moviStart_ = riffEnd + movi;
   end_ = riffEnd + staged_.size();
   entries_.clear();
+  soundEntries_.clear();
   patchHeaders();
   return true;
 }
 
 // ---- frames --------------------------------------------------------------------
 
-bool AviWriter::writeFrame(const void* bits, std::uint32_t size, bool keyFrame) {
-  if (!sink_ || (bits == nullptr && size != 0) || size > kMaxFrameBytes) return false;
-  if (frames_ == std::numeric_limits<std::int32_t>::max()) return false;
+// Appends one chunk of the video (or sound) stream at the end of the movie.
+// On false nothing has changed, whatever part of it reached the file.
+bool AviWriter::appendChunk(bool sound, const void* data, std::uint32_t size, bool keyFrame) {
   const std::uint64_t chunkBytes = 8 + padded(size);
-  if (needsNextRiff(chunkBytes)) {
+  if (needsNextRiff(chunkBytes, sound)) {
     // A RIFF whose index could not be listed in the super index is never begun.
     if (superIndex_.size() + 2 > superCapacity_) return false;
     if (!startNextRiff()) return false;
   }
-  if (end_ + chunkBytes + indexBytes(entries_.size() + 1) - riffStart_ > kMaxRiffBytes) return false;
+  if (riffBytesWith(chunkBytes, sound) > kMaxRiffBytes) return false;
 
+  std::vector<FrameEntry>& entries = sound ? soundEntries_ : entries_;
   try {
-    entries_.push_back(FrameEntry{static_cast<std::uint32_t>(end_ - (moviStart_ + 8)),
-                                  size | (keyFrame ? 0 : kNotKeyFrame)});
+    entries.push_back(FrameEntry{static_cast<std::uint32_t>(end_ - (moviStart_ + 8)),
+                                 size | (keyFrame ? 0 : kNotKeyFrame)});
   } catch (const std::bad_alloc&) {
     return false;
   }
-  const std::uint8_t header[8] = {static_cast<std::uint8_t>(chunkId_),
-                                  static_cast<std::uint8_t>(chunkId_ >> 8),
-                                  static_cast<std::uint8_t>(chunkId_ >> 16),
-                                  static_cast<std::uint8_t>(chunkId_ >> 24),
+  const std::uint32_t id = sound ? kSoundChunkId : chunkId_;
+  const std::uint8_t header[8] = {static_cast<std::uint8_t>(id),
+                                  static_cast<std::uint8_t>(id >> 8),
+                                  static_cast<std::uint8_t>(id >> 16),
+                                  static_cast<std::uint8_t>(id >> 24),
                                   static_cast<std::uint8_t>(size),
                                   static_cast<std::uint8_t>(size >> 8),
                                   static_cast<std::uint8_t>(size >> 16),
                                   static_cast<std::uint8_t>(size >> 24)};
   static constexpr std::uint8_t kPad = 0;
-  const ConstBuffer parts[3] = {{header, 8}, {bits, size}, {&kPad, size & 1u}};
+  const ConstBuffer parts[3] = {{header, 8}, {data, size}, {&kPad, size & 1u}};
   bool written = false;
   try {
     written = sink_->seek(end_) && sink_->write(parts);
   } catch (...) {
-    entries_.pop_back();  // the index lists only frames in the file, whatever the sink throws
+    entries.pop_back();  // the index lists only chunks in the file, whatever the sink throws
     throw;
   }
   if (!written) {
-    entries_.pop_back();
+    entries.pop_back();
     static_cast<void>(sink_->truncate(end_));  // gives back what a partial write took, if it can
     return false;
   }
   end_ += chunkBytes;
+  return true;
+}
+
+bool AviWriter::writeFrame(const void* bits, std::uint32_t size, bool keyFrame) {
+  if (!sink_ || (bits == nullptr && size != 0) || size > kMaxFrameBytes) return false;
+  if (frames_ == std::numeric_limits<std::int32_t>::max()) return false;
+  if (!appendChunk(false, bits, size, keyFrame)) return false;
   ++frames_;
   if (isCompressed(format_)) info_.dwSuggestedBufferSize = std::max(info_.dwSuggestedBufferSize, size);
   // The frame is in the file; a checkpoint that fails is tried again next time.
+  if (now() - lastCheckpoint_ >= options_.checkpointInterval) static_cast<void>(checkpoint());
+  return true;
+}
+
+bool AviWriter::writeSound(const void* bytes, std::uint32_t size) {
+  if (!sink_ || !sound_ || bytes == nullptr || size == 0 || size > kMaxFrameBytes) return false;
+  if (size % sound_->nBlockAlign != 0) return false;
+  const std::uint32_t blocks = size / sound_->nBlockAlign;
+  if (soundFrames_ + blocks > kMaxSoundFrames) return false;
+  if (!appendChunk(true, bytes, size, true)) return false;
+  soundFrames_ += blocks;
+  soundInfo_.dwSuggestedBufferSize = std::max(soundInfo_.dwSuggestedBufferSize, size);
   if (now() - lastCheckpoint_ >= options_.checkpointInterval) static_cast<void>(checkpoint());
   return true;
 }
@@ -470,8 +578,8 @@ bool AviWriter::checkpoint() {
 bool AviWriter::close() {
   if (!sink_) return true;
   bool ok = true;
-  if (entries_.empty() && !superIndex_.empty()) {
-    // An 'AVIX' begun for a frame whose write then failed: drop it.
+  if (entries_.empty() && soundEntries_.empty() && !superIndex_.empty()) {
+    // An 'AVIX' begun for a chunk whose write then failed: drop it.
     ok = sink_->truncate(riffStart_);
     ok = patchCounts() && ok;
   } else {
