@@ -1,5 +1,6 @@
 #include "avi_reader.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace ks::test {
@@ -118,6 +119,52 @@ BitmapInfoHeader readBitmapInfo(const Bytes& b, std::uint64_t p) {
   return h;
 }
 
+WaveFormat readWaveFormat(const Bytes& b, std::uint64_t p) {
+  return {b.u16(p), b.u16(p + 2), b.u32(p + 4), b.u32(p + 8), b.u16(p + 12), b.u16(p + 14)};
+}
+
+StandardIndex readStandardIndex(const Bytes& b, const AviChunk& c, std::vector<std::string>& problems) {
+  StandardIndex ix;
+  const std::uint64_t p = c.data();
+  ix.chunkOffset = c.offset;
+  ix.longsPerEntry = b.u16(p);
+  ix.subType = b.u8(p + 2);
+  ix.type = b.u8(p + 3);
+  const std::uint32_t used = b.u32(p + 4);
+  ix.chunkId = b.u32(p + 8);
+  ix.baseOffset = b.u64(p + 12);
+  if (c.size != 24 + 8ull * used) problems.push_back(fourCCText(c.id) + " size/entry mismatch" + at(c.offset));
+  for (std::uint32_t i = 0; i < used && 24 + 8ull * i + 8 <= c.size; ++i)
+    ix.entries.emplace_back(b.u32(p + 24 + 8ull * i), b.u32(p + 28 + 8ull * i));
+  return ix;
+}
+
+// The second strl: an 'auds' stream of PCM with its own super index.
+void readSoundList(const Bytes& b, const AviChunk& strl, SoundStream& s, std::vector<std::string>& problems) {
+  if (const AviChunk* strh = strl.child(fourCC('s', 't', 'r', 'h')); strh && strh->size == 56)
+    s.strh = readStreamHeader(b, strh->data());
+  else
+    problems.push_back("no 56-byte sound strh");
+  if (const AviChunk* strf = strl.child(fourCC('s', 't', 'r', 'f')); strf && strf->size >= 16) {
+    s.strf = readWaveFormat(b, strf->data());
+    s.strfSize = strf->size;
+    if (strf->size >= 18 && b.u16(strf->data() + 16) != 0) problems.push_back("WAVEFORMATEX cbSize not 0");
+  } else {
+    problems.push_back("no sound strf");
+  }
+  if (s.strf.nBlockAlign == 0) problems.push_back("sound nBlockAlign 0");
+  if (const AviChunk* indx = strl.child(fourCC('i', 'n', 'd', 'x'))) {
+    s.hasSuperIndex = true;
+    const std::uint64_t p = indx->data();
+    s.superType = b.u16(p) == 4 && b.u8(p + 2) == 0 ? b.u8(p + 3) : 0xFF;
+    s.superChunkId = b.u32(p + 8);
+    s.superCapacity = indx->size >= 24 ? (indx->size - 24) / 16 : 0;
+    if (b.u32(p + 4) > s.superCapacity) problems.push_back("sound super index overfull");
+    for (std::uint32_t i = 0; i < b.u32(p + 4) && i < s.superCapacity; ++i)
+      s.superIndex.push_back({b.u64(p + 24 + 16ull * i), b.u32(p + 32 + 16ull * i), b.u32(p + 36 + 16ull * i)});
+  }
+}
+
 }  // namespace
 
 std::string fourCCText(std::uint32_t v) {
@@ -203,6 +250,12 @@ AviFile parseAvi(std::span<const std::uint8_t> bytes) {
       f.superIndex.push_back({b.u64(e), b.u32(e + 8), b.u32(e + 12)});
     }
   }
+  for (const AviChunk& c : hdrl->children) {
+    if (c.id != kList || c.type != fourCC('s', 't', 'r', 'l') || &c == strl) continue;
+    if (f.hasSound) f.problems.push_back("more than two strl");
+    f.hasSound = true;
+    readSoundList(b, c, f.sound, f.problems);
+  }
   if (const AviChunk* odml = hdrl->child(kList, fourCC('o', 'd', 'm', 'l'))) {
     if (const AviChunk* dmlh = odml->child(fourCC('d', 'm', 'l', 'h')); dmlh && dmlh->size >= 4) {
       f.hasDmlh = true;
@@ -223,10 +276,11 @@ AviFile parseAvi(std::span<const std::uint8_t> bytes) {
     if (!movi) {
       f.problems.push_back("RIFF without movi" + at(f.riffs[r].offset));
       f.framesPerRiff.push_back(0);
+      f.sound.chunksPerRiff.push_back(0);
       continue;
     }
     if (r == 0) f.firstMoviTag = movi->offset + 8;
-    int n = 0;
+    int n = 0, sounds = 0;
     for (const AviChunk& c : movi->children) {
       if (c.id == kFrameChunkId || c.id == kCompressedFrameChunkId) {
         if (f.frames.empty()) f.frameChunkId = c.id;
@@ -234,24 +288,18 @@ AviFile parseAvi(std::span<const std::uint8_t> bytes) {
         f.frames.push_back({c.offset, c.size, static_cast<int>(r)});
         ++n;
       } else if (c.id == fourCC('i', 'x', '0', '0')) {
-        StandardIndex ix;
-        const std::uint64_t p = c.data();
-        ix.chunkOffset = c.offset;
-        ix.longsPerEntry = b.u16(p);
-        ix.subType = b.u8(p + 2);
-        ix.type = b.u8(p + 3);
-        const std::uint32_t used = b.u32(p + 4);
-        ix.chunkId = b.u32(p + 8);
-        ix.baseOffset = b.u64(p + 12);
-        if (c.size != 24 + 8ull * used) f.problems.push_back("ix00 size/entry mismatch" + at(c.offset));
-        for (std::uint32_t i = 0; i < used && 24 + 8ull * i + 8 <= c.size; ++i)
-          ix.entries.emplace_back(b.u32(p + 24 + 8ull * i), b.u32(p + 28 + 8ull * i));
-        f.standardIndexes.push_back(std::move(ix));
+        f.standardIndexes.push_back(readStandardIndex(b, c, f.problems));
+      } else if (f.hasSound && c.id == kSoundChunkId) {
+        f.sound.chunks.push_back({c.offset, c.size, static_cast<int>(r)});
+        ++sounds;
+      } else if (f.hasSound && c.id == fourCC('i', 'x', '0', '1')) {
+        f.sound.standardIndexes.push_back(readStandardIndex(b, c, f.problems));
       } else {
         f.problems.push_back("unexpected chunk " + fourCCText(c.id) + " in movi" + at(c.offset));
       }
     }
     f.framesPerRiff.push_back(n);
+    f.sound.chunksPerRiff.push_back(sounds);
   }
   // A movie without frames names its chunks in the super index only.
   if (f.frames.empty() && f.hasSuperIndex) f.frameChunkId = f.superChunkId;
@@ -280,17 +328,27 @@ std::vector<std::string> checkIndexes(const AviFile& f, bool complete,
                                                    std::to_string(f.dmlhTotalFrames) + " != frames " +
                                                    std::to_string(f.frames.size()));
 
-  // Legacy index: exactly the first RIFF's frames, offsets from the 'movi' tag.
+  expect(f.avih.streams == (f.hasSound ? 2u : 1u), "avih dwStreams " + std::to_string(f.avih.streams));
+
+  // Legacy index: exactly the first RIFF's chunks of both streams in file
+  // order, offsets from the 'movi' tag.
   if (f.hasLegacyIndex) {
     expect((f.avih.flags & kAviHasIndex) != 0, "idx1 present but AVIF_HASINDEX clear");
-    expect(f.legacyIndex.size() == static_cast<std::size_t>(firstFrames), "idx1 entry count");
-    for (std::size_t i = 0; i < f.legacyIndex.size() && i < f.frames.size(); ++i) {
+    std::vector<LegacyEntry> want;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(firstFrames) && i < f.frames.size(); ++i)
+      want.push_back({id, isKey(i) ? kIndexKeyFrame : 0u, static_cast<std::uint32_t>(f.frames[i].offset - f.firstMoviTag),
+                      f.frames[i].size});
+    for (const Frame& c : f.sound.chunks)
+      if (c.riff == 0)
+        want.push_back({kSoundChunkId, kIndexKeyFrame, static_cast<std::uint32_t>(c.offset - f.firstMoviTag), c.size});
+    std::sort(want.begin(), want.end(), [](const LegacyEntry& a, const LegacyEntry& b) { return a.offset < b.offset; });
+    expect(f.legacyIndex.size() == want.size(), "idx1 entry count");
+    for (std::size_t i = 0; i < f.legacyIndex.size() && i < want.size(); ++i) {
       const LegacyEntry& e = f.legacyIndex[i];
-      const Frame& fr = f.frames[i];
-      expect(e.id == id, "idx1 id " + std::to_string(i));
-      expect(e.flags == (isKey(i) ? kIndexKeyFrame : 0u), "idx1 flags " + std::to_string(i));
-      expect(f.firstMoviTag + e.offset == fr.offset, "idx1 offset " + std::to_string(i));
-      expect(e.size == fr.size, "idx1 size " + std::to_string(i));
+      expect(e.id == want[i].id, "idx1 id " + std::to_string(i));
+      expect(e.flags == want[i].flags, "idx1 flags " + std::to_string(i));
+      expect(e.offset == want[i].offset, "idx1 offset " + std::to_string(i));
+      expect(e.size == want[i].size, "idx1 size " + std::to_string(i));
     }
   } else {
     expect((f.avih.flags & kAviHasIndex) == 0, "AVIF_HASINDEX without idx1");
@@ -340,6 +398,55 @@ std::vector<std::string> checkIndexes(const AviFile& f, bool complete,
            "several ix00 without a super index");
   }
   if (complete) expect(f.superIndex.size() == f.riffs.size(), "indx entries != RIFFs");
+  if (!f.hasSound) return p;
+
+  // Sound: whole blocks, counted in strh; an ix01 per RIFF, listed in its own
+  // super index with durations in sample frames.
+  const SoundStream& s = f.sound;
+  const std::uint32_t block = std::max<std::uint32_t>(s.strf.nBlockAlign, 1);
+  std::uint64_t bytes = 0;
+  for (const Frame& c : s.chunks) {
+    expect(c.size % block == 0 && c.size > 0, "sound chunk of part blocks" + at(c.offset));
+    bytes += c.size;
+  }
+  expect(s.strh.fccType == kStreamTypeAudio, "sound strh fccType");
+  expect(s.strh.length == bytes / block, "sound strh dwLength " + std::to_string(s.strh.length) +
+                                             " != sample frames " + std::to_string(bytes / block));
+  std::size_t base = 0;
+  for (std::size_t r = 0; r < f.riffs.size(); ++r) {
+    const int n = r < s.chunksPerRiff.size() ? s.chunksPerRiff[r] : 0;
+    const StandardIndex* ix = nullptr;
+    for (const StandardIndex& x : s.standardIndexes)
+      if (x.chunkOffset > f.riffs[r].offset && x.chunkOffset < f.riffs[r].offset + 8 + f.riffs[r].size) ix = &x;
+    const std::string where = " (RIFF " + std::to_string(r) + ")";
+    if (!ix) {
+      expect(!complete, "no ix01" + where);
+    } else {
+      expect(ix->longsPerEntry == 2 && ix->subType == 0 && ix->type == 1, "ix01 header" + where);
+      expect(ix->chunkId == kSoundChunkId, "ix01 chunk id" + where);
+      expect(ix->entries.size() == static_cast<std::size_t>(n), "ix01 entry count" + where);
+      for (std::size_t i = 0; i < ix->entries.size() && base + i < s.chunks.size(); ++i) {
+        expect(ix->baseOffset + ix->entries[i].first == s.chunks[base + i].offset + 8, "ix01 offset" + where);
+        expect(ix->entries[i].second == s.chunks[base + i].size, "ix01 size " + std::to_string(base + i) + where);
+      }
+    }
+    base += static_cast<std::size_t>(n);
+  }
+  if (s.hasSuperIndex) {
+    expect(s.superType == 0 && s.superChunkId == kSoundChunkId, "sound indx header");
+    expect(s.superIndex.size() == s.standardIndexes.size(), "sound indx entries != ix01 chunks");
+    for (std::size_t i = 0; i < s.superIndex.size() && i < s.standardIndexes.size(); ++i) {
+      const StandardIndex& ix = s.standardIndexes[i];
+      std::uint64_t riffBytes = 0;
+      for (const auto& e : ix.entries) riffBytes += e.second;
+      expect(s.superIndex[i].offset == ix.chunkOffset, "sound indx offset " + std::to_string(i));
+      expect(s.superIndex[i].size == 8 + 24 + 8 * ix.entries.size(), "sound indx size " + std::to_string(i));
+      expect(s.superIndex[i].duration == riffBytes / block, "sound indx duration " + std::to_string(i));
+    }
+  } else {
+    expect(!complete, "no sound indx");
+  }
+  if (complete) expect(s.superIndex.size() == f.riffs.size(), "sound indx entries != RIFFs");
   return p;
 }
 

@@ -61,6 +61,20 @@ struct Frame {
   int riff;
 };
 
+// The sound stream, when the file has a second one.
+struct SoundStream {
+  StreamHeader strh{};
+  WaveFormat strf{};
+  std::uint32_t strfSize = 0;
+  bool hasSuperIndex = false;
+  std::uint32_t superChunkId = 0, superCapacity = 0;
+  std::uint8_t superType = 0xFF;
+  std::vector<SuperIndexEntry> superIndex;
+  std::vector<StandardIndex> standardIndexes;  // the ix01 chunks
+  std::vector<int> chunksPerRiff;
+  std::vector<Frame> chunks;  // '01wb'
+};
+
 struct AviFile {
   std::vector<AviChunk> riffs;
   std::vector<std::string> problems;
@@ -84,6 +98,8 @@ struct AviFile {
   std::vector<int> framesPerRiff;
   std::vector<Frame> frames;
   std::uint32_t frameChunkId = kFrameChunkId;  // '00db' or '00dc', as the frames (or indx) have it
+  bool hasSound = false;
+  SoundStream sound;
 };
 
 // Parses a whole file. Structural faults (sizes that overrun, gaps, missing
@@ -93,6 +109,7 @@ AviFile parseAvi(std::span<const std::uint8_t> bytes);
 // Cross-checks the indexes against the frame chunks. With `complete` every
 // RIFF must carry its indexes (a file closed normally). `keyFrames` says
 // which frames both indexes must mark as key frames; empty: every frame.
+// Sound chunks are checked the same way, every one a key frame.
 std::vector<std::string> checkIndexes(const AviFile& f, bool complete,
                                       const std::vector<bool>& keyFrames = {});
 

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "avi_reader.h"
@@ -80,11 +82,31 @@ void expectFrames(const std::vector<std::uint8_t>& bytes, const AviFile& f, std:
   }
 }
 
+// Sound chunk `seed`: 48 kHz 16-bit stereo, `blocks` sample frames.
+std::vector<std::uint8_t> soundFor(std::uint32_t blocks, int seed) {
+  std::vector<std::uint8_t> b(std::size_t{blocks} * 4);
+  for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(i * 31 + seed * 17);
+  return b;
+}
+std::uint32_t soundBlocks(std::uint32_t base, int seed) { return base + static_cast<std::uint32_t>(seed % 3); }
+
+// The sound chunks of the file, in order, compared with those seeded `seeds`.
+void expectSound(const std::vector<std::uint8_t>& bytes, const AviFile& f, std::uint32_t base,
+                 const std::vector<int>& seeds) {
+  ASSERT_EQ(f.sound.chunks.size(), seeds.size());
+  for (std::size_t i = 0; i < seeds.size(); ++i) {
+    const auto expected = soundFor(soundBlocks(base, seeds[i]), seeds[i]);
+    ASSERT_EQ(f.sound.chunks[i].size, expected.size()) << "sound chunk " << i;
+    EXPECT_EQ(0, std::memcmp(bytes.data() + f.sound.chunks[i].offset + 8, expected.data(), expected.size()));
+  }
+}
+
 struct MovieCase {
   std::int32_t width, height;
   std::uint32_t rate;
   int frames;
   std::uint32_t keyInterval = 0;  // 0: uncompressed
+  std::uint32_t sound = 0;        // about this many sample frames with each frame; 0: no sound
 };
 
 class WriterLayoutTest : public ::testing::TestWithParam<MovieCase> {};
@@ -94,10 +116,22 @@ TEST_P(WriterLayoutTest, HeadersIndexesAndFramesAreWhatWasAskedFor) {
   const BitmapInfoHeader fmt = formatFor(c.width, c.height, c.keyInterval);
   auto file = std::make_shared<MemoryFile>();
   AviWriter writer;
-  ASSERT_TRUE(writer.open(memorySink(file), fmt, c.rate));
+  ASSERT_TRUE(writer.open(memorySink(file), fmt, c.rate, c.sound ? std::optional(WaveFormat{}) : std::nullopt));
+  EXPECT_EQ(writer.hasSound(), c.sound != 0);
   std::vector<int> seeds;
+  std::uint32_t soundBytes = 0, soundFrames = 0;
   for (int i = 0; i < c.frames; ++i) {
     EXPECT_EQ(writer.frameNumber(), i);
+    // Sound before the frame, or after it.
+    const auto sound = soundFor(soundBlocks(c.sound, i), i);
+    for (int pass = 0; pass < 2; ++pass) {
+      if (c.sound && pass == i % 2) {
+        ASSERT_TRUE(writer.writeSound(sound.data(), static_cast<std::uint32_t>(sound.size())));
+        soundBytes = std::max(soundBytes, static_cast<std::uint32_t>(sound.size()));
+        soundFrames += soundBlocks(c.sound, i);
+        EXPECT_EQ(writer.soundFrames(), soundFrames);
+      }
+    }
     const auto pic = frameFor(c.width, c.height, i, c.keyInterval);
     ASSERT_TRUE(writer.writeFrame(pic.data(), static_cast<std::uint32_t>(pic.size()),
                                   isKeyFrame(i, c.keyInterval)));
@@ -118,13 +152,13 @@ TEST_P(WriterLayoutTest, HeadersIndexesAndFramesAreWhatWasAskedFor) {
   EXPECT_EQ(f.frameChunkId, c.keyInterval ? kCompressedFrameChunkId : kFrameChunkId);
 
   EXPECT_EQ(f.avih.microSecPerFrame, static_cast<std::uint32_t>(std::lrint(1e6 / c.rate)));
-  EXPECT_EQ(f.avih.maxBytesPerSec, buffer * c.rate);
+  EXPECT_EQ(f.avih.maxBytesPerSec, buffer * c.rate + (c.sound ? 192000 : 0));
   EXPECT_EQ(f.avih.paddingGranularity, 0u);
   EXPECT_EQ(f.avih.flags, kAviHasIndex);
   EXPECT_EQ(f.avih.totalFrames, static_cast<std::uint32_t>(c.frames));
   EXPECT_EQ(f.avih.initialFrames, 0u);
-  EXPECT_EQ(f.avih.streams, 1u);
-  EXPECT_EQ(f.avih.suggestedBufferSize, buffer);
+  EXPECT_EQ(f.avih.streams, c.sound ? 2u : 1u);
+  EXPECT_EQ(f.avih.suggestedBufferSize, std::max(buffer, soundBytes));
   EXPECT_EQ(f.avih.width, c.width);
   EXPECT_EQ(f.avih.height, c.height);
 
@@ -153,8 +187,19 @@ TEST_P(WriterLayoutTest, HeadersIndexesAndFramesAreWhatWasAskedFor) {
   EXPECT_EQ(f.superIndex.size(), 1u);
   EXPECT_EQ(f.superCapacity, writer.superIndexCapacity());
   EXPECT_EQ(f.dmlhTotalFrames, static_cast<std::uint32_t>(c.frames));
-  EXPECT_EQ(f.legacyIndex.size(), static_cast<std::size_t>(c.frames));
+  EXPECT_EQ(f.legacyIndex.size(), static_cast<std::size_t>(c.frames) * (c.sound ? 2 : 1));
   expectFrames(file->bytes, f, c.width, c.height, seeds, c.keyInterval);
+  ASSERT_EQ(f.hasSound, c.sound != 0);
+  if (!c.sound) return;
+  const test::StreamHeader& a = f.sound.strh;
+  EXPECT_EQ(std::tie(a.fccType, a.fccHandler, a.flags, a.initialFrames, a.scale, a.rate, a.start, a.length),
+            std::tuple(kStreamTypeAudio, 0u, 0u, 0u, 4u, 192000u, 0u, soundFrames));
+  EXPECT_EQ(std::tie(a.suggestedBufferSize, a.quality, a.sampleSize), std::tuple(soundBytes, 0u, 4u));
+  EXPECT_EQ(f.sound.strfSize, 18u);
+  EXPECT_EQ(f.sound.strf, WaveFormat{});
+  EXPECT_EQ(f.sound.superIndex.size(), 1u);
+  EXPECT_EQ(f.sound.superCapacity, writer.superIndexCapacity());
+  expectSound(file->bytes, f, c.sound, seeds);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, WriterLayoutTest,
@@ -162,7 +207,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, WriterLayoutTest,
                                            MovieCase{101, 3, 60, 4}, MovieCase{640, 480, 15, 2},
                                            MovieCase{7, 7, 1, 0}, MovieCase{3, 1, 7, 9},
                                            MovieCase{101, 3, 30, 11, 4}, MovieCase{1, 1, 15, 5, 2},
-                                           MovieCase{640, 480, 15, 6, 1}, MovieCase{7, 7, 1, 0, 3}));
+                                           MovieCase{640, 480, 15, 6, 1}, MovieCase{7, 7, 1, 0, 3},
+                                           MovieCase{101, 3, 30, 4, 0, 1600}, MovieCase{1, 1, 15, 5, 0, 1},
+                                           MovieCase{101, 3, 30, 11, 4, 1600}, MovieCase{1, 1, 15, 5, 2, 3}));
 
 // Movies without sound are byte for byte what the writer made before it had a
 // sound stream: the hashes were taken from the video-only writer (ca5ed91).
@@ -288,6 +335,14 @@ TEST(AviWriter, RefusesWhatCannotBeAMovie) {
   ASSERT_TRUE(w.open(sink(), makeFrameFormat(4, 4), 25));
   EXPECT_FALSE(w.writeFrame(nullptr, 48));
   EXPECT_EQ(w.frameNumber(), 0);
+  EXPECT_FALSE(w.writeSound("abcd", 4)) << "no sound stream";
+  WaveFormat odd;
+  odd.nBlockAlign = 3;  // not 2 channels of 16 bits
+  EXPECT_FALSE(w.open(sink(), makeFrameFormat(4, 4), 25, odd));
+  ASSERT_TRUE(w.open(sink(), makeFrameFormat(4, 4), 25, WaveFormat{}));
+  for (std::uint32_t size : {0u, 2u, 6u}) EXPECT_FALSE(w.writeSound("abcdefgh", size)) << size << " bytes";
+  EXPECT_FALSE(w.writeSound(nullptr, 4));
+  EXPECT_EQ(w.soundFrames(), 0u);
 }
 
 TEST(AviWriter, MovesAndClosesOnDestruction) {
@@ -319,6 +374,7 @@ struct RiffCase {
   int frames;
   std::int32_t width, height;
   std::uint32_t keyInterval = 0;  // 0: uncompressed
+  std::uint32_t sound = 0;        // sample frames after each frame, about; 0: no sound
 };
 
 class MultiRiffTest : public ::testing::TestWithParam<RiffCase> {};
@@ -331,13 +387,17 @@ TEST_P(MultiRiffTest, LongMoviesContinueInIndexedExtensionRiffs) {
   auto file = std::make_shared<MemoryFile>();
   AviWriter writer(opt);
   const BitmapInfoHeader fmt = formatFor(c.width, c.height, c.keyInterval);
-  ASSERT_TRUE(writer.open(memorySink(file), fmt, 30));
+  ASSERT_TRUE(writer.open(memorySink(file), fmt, 30, c.sound ? std::optional(WaveFormat{}) : std::nullopt));
   std::vector<int> seeds;
   for (int i = 0; i < c.frames; ++i) {
     const auto pic = frameFor(c.width, c.height, i, c.keyInterval);
     ASSERT_TRUE(writer.writeFrame(pic.data(), static_cast<std::uint32_t>(pic.size()), isKeyFrame(i, c.keyInterval)))
         << i;
     seeds.push_back(i);
+    const auto sound = soundFor(soundBlocks(c.sound, i), i);
+    if (c.sound) {
+      ASSERT_TRUE(writer.writeSound(sound.data(), static_cast<std::uint32_t>(sound.size()))) << i;
+    }
   }
   const int riffs = writer.riffCount();
   ASSERT_TRUE(writer.close());
@@ -353,7 +413,8 @@ TEST_P(MultiRiffTest, LongMoviesContinueInIndexedExtensionRiffs) {
       EXPECT_LE(f.riffs[r].size + 8u, c.riffLimit) << "RIFF " << r;
     }
     EXPECT_LE(static_cast<std::uint32_t>(f.framesPerRiff[r]), c.maxFramesPerRiff);
-    EXPECT_GE(f.framesPerRiff[r], 1);
+    EXPECT_LE(static_cast<std::uint32_t>(f.sound.chunksPerRiff[r]), c.maxFramesPerRiff);
+    EXPECT_GE(f.framesPerRiff[r] + f.sound.chunksPerRiff[r], 1);
   }
   EXPECT_LT(f.avih.totalFrames, static_cast<std::uint32_t>(c.frames));
   EXPECT_EQ(f.avih.totalFrames, static_cast<std::uint32_t>(f.framesPerRiff[0]));
@@ -363,6 +424,7 @@ TEST_P(MultiRiffTest, LongMoviesContinueInIndexedExtensionRiffs) {
     EXPECT_EQ(f.strh.suggestedBufferSize, largestFrame(c.width, c.height, seeds, c.keyInterval));
   }
   expectFrames(file->bytes, f, c.width, c.height, seeds, c.keyInterval);
+  if (c.sound) expectSound(file->bytes, f, c.sound, seeds);
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, MultiRiffTest,
@@ -371,7 +433,10 @@ INSTANTIATE_TEST_SUITE_P(Limits, MultiRiffTest,
                                            RiffCase{4096, 1u << 20, 30, 64, 8},  // one frame per RIFF
                                            RiffCase{20000, 1u << 20, 120, 13, 11},
                                            RiffCase{8192, 1u << 20, 300, 10, 10, 7},
-                                           RiffCase{1u << 30, 7, 40, 2, 2, 3}));
+                                           RiffCase{1u << 30, 7, 40, 2, 2, 3},
+                                           RiffCase{8192, 1u << 20, 200, 10, 10, 0, 200},
+                                           RiffCase{4096, 1u << 20, 30, 64, 8, 0, 500},
+                                           RiffCase{1u << 30, 7, 40, 2, 2, 3, 5}));
 
 TEST(AviWriter, StopsBeforeTheSuperIndexOverflows) {
   AviWriterOptions opt;
@@ -408,25 +473,35 @@ TEST(AviWriter, CheckpointsMakeTheOpenFileConsistentAboutOnceASecond) {
     auto file = std::make_shared<MemoryFile>();
     AviWriter writer(opt);
     const BitmapInfoHeader fmt = formatFor(10, 10, keyInterval);
-    ASSERT_TRUE(writer.open(memorySink(file), fmt, 30));
+    const std::uint32_t soundBase = keyInterval ? 10 : 0;  // the compressed pass has sound too
+    ASSERT_TRUE(writer.open(memorySink(file), fmt, 30, soundBase ? std::optional(WaveFormat{}) : std::nullopt));
     std::vector<int> seeds;
-    auto write = [&](int seed) {
+    // A second passes just before the last write of `seed`: its checkpoint
+    // is then the last thing written.
+    auto write = [&](int seed, bool tick) {
+      if (tick && !soundBase) clock.advance(std::chrono::milliseconds(1000));
       const auto pic = frameFor(10, 10, seed, keyInterval);
       ASSERT_TRUE(writer.writeFrame(pic.data(), static_cast<std::uint32_t>(pic.size()),
                                     isKeyFrame(seed, keyInterval)));
       seeds.push_back(seed);
+      if (!soundBase) return;
+      if (tick) clock.advance(std::chrono::milliseconds(1000));
+      const auto sound = soundFor(soundBlocks(soundBase, seed), seed);
+      ASSERT_TRUE(writer.writeSound(sound.data(), static_cast<std::uint32_t>(sound.size())));
     };
-    for (int i = 0; i < 5; ++i) write(i);
+    const int quiet = soundBase ? 3 : 5;  // frames (and sound) that fit the first RIFF
+    for (int i = 0; i < quiet; ++i) write(i, false);
     {
+      ASSERT_EQ(writer.riffCount(), 1);
       // Within the second nothing is patched: the headers still say "empty".
       const AviFile f = parseAvi(file->bytes);
       EXPECT_EQ(f.strh.length, 0u);
+      EXPECT_EQ(f.sound.strh.length, 0u);
       EXPECT_EQ(file->syncs, 0);
     }
     // Enough frames for several RIFFs, with the clock passing seconds.
-    for (int i = 5; i < 60; ++i) {
-      if (i % 10 == 9) clock.advance(std::chrono::milliseconds(1000));
-      write(i);
+    for (int i = quiet; i < 60; ++i) {
+      write(i, i % 10 == 9);
       if (i % 10 != 9) continue;
       // Just after a checkpoint the file as it stands is a whole AVI with every
       // frame, only without the index of the RIFF being written.
@@ -441,6 +516,7 @@ TEST(AviWriter, CheckpointsMakeTheOpenFileConsistentAboutOnceASecond) {
         EXPECT_EQ(f.avih.suggestedBufferSize, f.strh.suggestedBufferSize) << "after frame " << i;
       }
       expectFrames(snapshot, f, 10, 10, seeds, keyInterval);
+      if (soundBase) expectSound(snapshot, f, soundBase, seeds);
     }
     EXPECT_EQ(file->syncs, 6);
     EXPECT_GE(writer.riffCount(), 3);
@@ -453,6 +529,7 @@ TEST(AviWriter, CheckpointsMakeTheOpenFileConsistentAboutOnceASecond) {
 struct FaultRun {
   std::vector<std::uint8_t> bytes;
   std::vector<int> seeds;  // frames written, in order
+  std::vector<int> soundSeeds;
   bool opened = false;
   bool closed = false;
   int writes = 0;
@@ -460,8 +537,9 @@ struct FaultRun {
 
 // Writes `frames` pictures through a writer whose sink fails as `setUp` says;
 // a refused frame is offered again up to `tries` times, as the recorder does.
+// With `sound`, a sound chunk follows each frame, offered as often.
 template <class SetUp>
-FaultRun runWithFault(int frames, int tries, SetUp setUp, std::uint32_t keyInterval = 0) {
+FaultRun runWithFault(int frames, int tries, SetUp setUp, std::uint32_t keyInterval = 0, std::uint32_t sound = 0) {
   ManualClock clock;
   AviWriterOptions opt;
   opt.clock = clock.fn();
@@ -472,7 +550,7 @@ FaultRun runWithFault(int frames, int tries, SetUp setUp, std::uint32_t keyInter
   FaultRun run;
   AviWriter writer(opt);
   const BitmapInfoHeader fmt = formatFor(9, 9, keyInterval);
-  if (!writer.open(memorySink(file), fmt, 30)) {
+  if (!writer.open(memorySink(file), fmt, 30, sound ? std::optional(WaveFormat{}) : std::nullopt)) {
     run.bytes = file->bytes;
     return run;
   }
@@ -489,6 +567,16 @@ FaultRun runWithFault(int frames, int tries, SetUp setUp, std::uint32_t keyInter
       }
       EXPECT_EQ(writer.frameNumber(), before);
     }
+    const auto samples = soundFor(soundBlocks(sound, i), i);
+    for (int t = 0; sound && t < tries; ++t) {
+      const std::uint64_t before = writer.soundFrames();
+      if (writer.writeSound(samples.data(), static_cast<std::uint32_t>(samples.size()))) {
+        EXPECT_EQ(writer.soundFrames(), before + soundBlocks(sound, i));
+        run.soundSeeds.push_back(i);
+        break;
+      }
+      EXPECT_EQ(writer.soundFrames(), before);
+    }
   }
   run.closed = writer.close();
   run.bytes = file->bytes;
@@ -497,15 +585,15 @@ FaultRun runWithFault(int frames, int tries, SetUp setUp, std::uint32_t keyInter
 }
 
 TEST(AviWriterFaults, AnySingleFailedWriteLosesNothingOnceRepeated) {
-  for (const std::uint32_t keyInterval : {0u, 5u}) {
-    SCOPED_TRACE(keyInterval ? "compressed" : "uncompressed");
-    const FaultRun clean = runWithFault(40, 1, [](MemoryFile&) {}, keyInterval);
+  for (const auto& [keyInterval, sound] : {std::pair{0u, 0u}, {5u, 0u}, {0u, 40u}}) {
+    SCOPED_TRACE(std::string(keyInterval ? "compressed" : "uncompressed") + (sound ? " with sound" : ""));
+    const FaultRun clean = runWithFault(40, 1, [](MemoryFile&) {}, keyInterval, sound);
     ASSERT_TRUE(clean.closed);
     ASSERT_EQ(clean.seeds.size(), 40u);
     ASSERT_GT(clean.writes, 100) << "a run of several RIFFs and checkpoints";
     for (int n = 1; n <= clean.writes + 1; ++n) {
       SCOPED_TRACE("failing write " + std::to_string(n));
-      const FaultRun run = runWithFault(40, 2, [&](MemoryFile& f) { f.failWrite = n; }, keyInterval);
+      const FaultRun run = runWithFault(40, 2, [&](MemoryFile& f) { f.failWrite = n; }, keyInterval, sound);
       if (n == 1) {
         EXPECT_FALSE(run.opened) << "the header write failed: no movie";
         continue;
@@ -513,25 +601,27 @@ TEST(AviWriterFaults, AnySingleFailedWriteLosesNothingOnceRepeated) {
       const AviFile f = parseAvi(run.bytes);
       ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
       ASSERT_EQ(run.seeds.size(), 40u);
+      ASSERT_EQ(run.soundSeeds.size(), sound ? 40u : 0u);
       // A failed close may leave a count stale, never a frame lost.
       if (run.closed) {
         const std::vector<bool> keys = keyFrames(run.seeds, keyInterval);
         EXPECT_TRUE(checkIndexes(f, true, keys).empty()) << joined(checkIndexes(f, true, keys));
       }
       expectFrames(run.bytes, f, 9, 9, run.seeds, keyInterval);
+      if (sound) expectSound(run.bytes, f, sound, run.soundSeeds);
     }
   }
 }
 
 TEST(AviWriterFaults, AFullDiskKeepsEveryFrameWrittenBeforeIt) {
-  for (const std::uint32_t keyInterval : {0u, 5u}) {
-    SCOPED_TRACE(keyInterval ? "compressed" : "uncompressed");
-    const FaultRun clean = runWithFault(40, 1, [](MemoryFile&) {}, keyInterval);
+  for (const auto& [keyInterval, sound] : {std::pair{0u, 0u}, {5u, 0u}, {0u, 40u}}) {
+    SCOPED_TRACE(std::string(keyInterval ? "compressed" : "uncompressed") + (sound ? " with sound" : ""));
+    const FaultRun clean = runWithFault(40, 1, [](MemoryFile&) {}, keyInterval, sound);
     const std::uint64_t full = clean.bytes.size();
     const std::uint64_t header = parseAvi(clean.bytes).frames.at(0).offset;
     for (std::uint64_t capacity = 64; capacity <= full + 64; capacity += 97) {
       SCOPED_TRACE("capacity " + std::to_string(capacity));
-      const FaultRun run = runWithFault(40, 3, [&](MemoryFile& f) { f.capacity = capacity; }, keyInterval);
+      const FaultRun run = runWithFault(40, 3, [&](MemoryFile& f) { f.capacity = capacity; }, keyInterval, sound);
       EXPECT_EQ(run.opened, capacity >= header);
       if (!run.opened) continue;
       const AviFile f = parseAvi(run.bytes);
@@ -541,6 +631,7 @@ TEST(AviWriterFaults, AFullDiskKeepsEveryFrameWrittenBeforeIt) {
       if (capacity >= full) {
         EXPECT_TRUE(run.closed);
         EXPECT_EQ(run.seeds.size(), 40u);
+        EXPECT_EQ(run.soundSeeds.size(), sound ? 40u : 0u);
       }
       // A chunk that did not fit leaves no trace in the buffer size.
       if (keyInterval && run.closed) {
@@ -554,6 +645,7 @@ TEST(AviWriterFaults, AFullDiskKeepsEveryFrameWrittenBeforeIt) {
         EXPECT_EQ(run.seeds, prefix);
       }
       expectFrames(run.bytes, f, 9, 9, run.seeds, keyInterval);
+      if (sound) expectSound(run.bytes, f, sound, run.soundSeeds);
       EXPECT_LE(run.bytes.size(), capacity);
     }
   }
