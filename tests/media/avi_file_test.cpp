@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -50,11 +51,13 @@ std::string shellQuoted(const std::string& s) {
 }
 
 
-// ffprobe's view of the first video stream, frames counted by decoding.
-std::map<std::string, std::string> probe(const std::string& path) {
+// ffprobe's view of the first video stream, frames counted by decoding (or
+// of the first sound stream with `sound`).
+std::map<std::string, std::string> probe(const std::string& path, bool sound = false) {
   const std::string out = commandOutput(
-      "ffprobe -v error -select_streams v:0 -count_frames -show_entries "
-      "stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames "
+      std::string("ffprobe -v error -count_frames -show_entries ") +
+      (sound ? "stream=codec_name,sample_rate,channels -select_streams a:0 "
+             : "stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames -select_streams v:0 ") +
       "-of default=noprint_wrappers=1 " + shellQuoted(path) + " 2>/dev/null");
   std::map<std::string, std::string> m;
   std::istringstream in(out);
@@ -100,6 +103,16 @@ std::string decode(const std::string& path) {
   return commandOutput("ffmpeg -v error -i " + shellQuoted(path) + " -f rawvideo -pix_fmt bgr24 - 2>/dev/null");
 }
 
+// ffmpeg's decoded sound, 16-bit little-endian samples.
+std::string decodeSound(const std::string& path) {
+  return commandOutput("ffmpeg -v error -i " + shellQuoted(path) + " -map 0:a -f s16le - 2>/dev/null");
+}
+
+// What ffmpeg complains about while decoding every stream; empty when nothing.
+std::string decodeErrors(const std::string& path) {
+  return commandOutput("ffmpeg -v error -i " + shellQuoted(path) + " -map 0 -f null - 2>&1");
+}
+
 // Our picture as ffmpeg hands it back: rows flipped, padding dropped.
 std::string asDecoded(std::int32_t w, std::int32_t h, int seed) {
   const auto bits = makePicture(w, h, seed);
@@ -128,6 +141,7 @@ struct ProbeCase {
   std::uint32_t rate;
   int frames;
   std::uint64_t riffLimit;
+  std::uint32_t sound = 0;  // sample frames after each frame; 0: no sound
 };
 
 class FfprobeTest : public ::testing::TestWithParam<ProbeCase> {};
@@ -142,11 +156,17 @@ TEST_P(FfprobeTest, ReadsTheStreamAndEveryPixelBack) {
   if (c.riffLimit < (1u << 30)) opt.superIndexCapacity = 64;  // a header well below the limit
   AviWriter writer(opt);
   const BitmapInfoHeader fmt = makeFrameFormat(c.width, c.height);
-  ASSERT_TRUE(writer.open(openFileSink(path), fmt, c.rate));
+  ASSERT_TRUE(writer.open(openFileSink(path), fmt, c.rate, c.sound ? std::optional(WaveFormat{}) : std::nullopt));
+  std::string samples;
   for (int i = 0; i < c.frames; ++i) {
     const auto pic = makePicture(c.width, c.height, i);
     ASSERT_TRUE(writer.writeFrame(pic.data(), fmt.biSizeImage));
+    if (!c.sound) continue;
+    const auto sound = test::makeSound(c.sound + i % 5, i);
+    ASSERT_TRUE(writer.writeSound(sound.data(), static_cast<std::uint32_t>(sound.size())));
+    samples.append(sound.begin(), sound.end());
   }
+  const std::uint64_t soundFrames = writer.soundFrames();
   const int riffs = writer.riffCount();
   ASSERT_TRUE(writer.close());
   if (c.riffLimit < (1u << 30)) {
@@ -161,6 +181,15 @@ TEST_P(FfprobeTest, ReadsTheStreamAndEveryPixelBack) {
   EXPECT_EQ(m["r_frame_rate"], std::to_string(c.rate) + "/1");
   EXPECT_EQ(m["nb_read_frames"], std::to_string(c.frames));
   expectDecodedSeeds(path, c.width, c.height, c.frames);
+  if (!c.sound) return;
+  m = probe(path, true);
+  EXPECT_EQ(m["codec_name"], "pcm_s16le");
+  EXPECT_EQ(m["sample_rate"], "48000");
+  EXPECT_EQ(m["channels"], "2");
+  EXPECT_EQ(decodeErrors(path), "");
+  const std::string decoded = decodeSound(path);
+  EXPECT_EQ(decoded.size() / 4, soundFrames);
+  EXPECT_TRUE(decoded == samples) << "the decoded sound differs from what was written";
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, FfprobeTest,
@@ -169,7 +198,9 @@ INSTANTIATE_TEST_SUITE_P(Widths, FfprobeTest,
                                            ProbeCase{641, 5, 60, 3, 1u << 30},
                                            ProbeCase{1, 7, 1, 50, 1024},
                                            ProbeCase{101, 9, 25, 40, 30000},
-                                           ProbeCase{641, 5, 15, 30, 40000}));
+                                           ProbeCase{641, 5, 15, 30, 40000},
+                                           ProbeCase{101, 3, 30, 5, 1u << 30, 1600},
+                                           ProbeCase{101, 9, 25, 40, 30000, 1920}));
 
 // The number of whole frame chunks in the first `cut` bytes of a file.
 int wholeFramesBefore(const test::AviFile& f, std::uint64_t cut) {
@@ -179,8 +210,14 @@ int wholeFramesBefore(const test::AviFile& f, std::uint64_t cut) {
   return n;
 }
 
-TEST(CutOffFiles, KeepEveryWholeFrameBeforeTheCut) {
+// The movie without sound, or with a sound chunk after every frame (param
+// true), as long as the frame: ffmpeg reads a file whose streams drift apart
+// by seconds by its index alone, not past it.
+class CutOffFiles : public ::testing::TestWithParam<bool> {};
+
+TEST_P(CutOffFiles, KeepEveryWholeFrameBeforeTheCut) {
   if (!haveFfmpeg()) GTEST_SKIP() << "ffprobe/ffmpeg not installed";
+  const bool withSound = GetParam();
   TempDir dir;
   const std::string cutPath = dir.file("cut.avi");
   const std::int32_t w = 33, h = 9;
@@ -196,12 +233,17 @@ TEST(CutOffFiles, KeepEveryWholeFrameBeforeTheCut) {
   opt.riffLimit = 16384;
   opt.superIndexCapacity = 64;
   AviWriter writer(opt);
-  ASSERT_TRUE(writer.open(test::memorySink(file), fmt, 10));
+  const WaveFormat stereo8k{1, 2, 8000, 32000, 4, 16};
+  ASSERT_TRUE(writer.open(test::memorySink(file), fmt, 10, withSound ? std::optional(stereo8k) : std::nullopt));
   std::vector<std::vector<std::uint8_t>> images;
   for (int i = 0; i < 80; ++i) {
     *now += std::chrono::milliseconds(100);
     const auto pic = makePicture(w, h, i);
     ASSERT_TRUE(writer.writeFrame(pic.data(), fmt.biSizeImage));
+    const auto sound = test::makeSound(799 + i % 3, i);
+    if (withSound) {
+      ASSERT_TRUE(writer.writeSound(sound.data(), static_cast<std::uint32_t>(sound.size())));
+    }
     if (i == 24 || i == 57) images.push_back(file->bytes);  // mid-way between checkpoints
   }
   ASSERT_TRUE(writer.close());
@@ -234,7 +276,20 @@ TEST(CutOffFiles, KeepEveryWholeFrameBeforeTheCut) {
   const int n = wholeFramesBefore(parseAvi(file->bytes), images[1].size() - 100);
   ASSERT_GT(n, 50);
   expectDecodedSeeds(cutPath, w, h, n);
+  if (!withSound) return;
+  // The sound of that cut: every whole chunk before it, in order.
+  std::string samples;
+  for (const test::Frame& c : finished.sound.chunks)
+    if (c.offset + 8 + c.size <= images[1].size() - 100)
+      samples.append(reinterpret_cast<const char*>(file->bytes.data()) + c.offset + 8, c.size);
+  ASSERT_GT(samples.size(), 50u * 3200);
+  EXPECT_EQ(decodeErrors(cutPath), "");
+  const std::string decoded = decodeSound(cutPath);
+  EXPECT_EQ(decoded.size() / 4, samples.size() / 4) << "sample frames";
+  EXPECT_TRUE(decoded == samples) << "the decoded sound differs from what was written";
 }
+
+INSTANTIATE_TEST_SUITE_P(Sound, CutOffFiles, ::testing::Values(false, true));
 
 // The writer's frames uncompressed, or ZMBV chunks (param true).
 class CrashSafety : public ::testing::TestWithParam<bool> {};

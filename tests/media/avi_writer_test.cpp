@@ -82,12 +82,7 @@ void expectFrames(const std::vector<std::uint8_t>& bytes, const AviFile& f, std:
   }
 }
 
-// Sound chunk `seed`: 48 kHz 16-bit stereo, `blocks` sample frames.
-std::vector<std::uint8_t> soundFor(std::uint32_t blocks, int seed) {
-  std::vector<std::uint8_t> b(std::size_t{blocks} * 4);
-  for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(i * 31 + seed * 17);
-  return b;
-}
+std::vector<std::uint8_t> soundFor(std::uint32_t blocks, int seed) { return test::makeSound(blocks, seed); }
 std::uint32_t soundBlocks(std::uint32_t base, int seed) { return base + static_cast<std::uint32_t>(seed % 3); }
 
 // The sound chunks of the file, in order, compared with those seeded `seeds`.

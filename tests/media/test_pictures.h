@@ -1,5 +1,5 @@
-// Pictures for movie tests: bottom-up 24-bit rows with zero padding, every
-// frame different so that order and identity can be checked.
+// Pictures (and sound) for movie tests: bottom-up 24-bit rows with zero
+// padding, every frame different so that order and identity can be checked.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,13 @@ inline std::vector<std::uint8_t> makePicture(std::int32_t width, std::int32_t he
         bits[std::size_t{stride} * y + 3 * x + c] =
             static_cast<std::uint8_t>(x * 7 + y * 13 + c * 71 + seed * 29 + (seed >> 8) * 3);
   return bits;
+}
+
+// Sound chunk `seed` of 16-bit stereo: `blocks` sample frames.
+inline std::vector<std::uint8_t> makeSound(std::uint32_t blocks, int seed) {
+  std::vector<std::uint8_t> b(std::size_t{blocks} * 4);
+  for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(i * 31 + seed * 17);
+  return b;
 }
 
 }  // namespace ks::test
