@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -360,6 +362,74 @@ TEST_P(CrashSafety, AKilledWriterLeavesEveryFrameOlderThanASecond) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, CrashSafety, ::testing::Values(false, true));
+
+// A file whose large parts (the pixels) are holes: a movie past 4 GiB costs
+// only its headers, indexes and sound on disk.
+class HoleSink final : public FileSink {
+ public:
+  explicit HoleSink(std::unique_ptr<FileSink> file) : file_(std::move(file)) {}
+  bool write(std::span<const ConstBuffer> parts) override {
+    for (const ConstBuffer& p : parts)
+      if (!(p.size >= (1u << 20) ? file_->seek(file_->tell() + p.size) : file_->write(p.data, p.size))) return false;
+    return true;
+  }
+  bool seek(std::uint64_t offset) override { return file_->seek(offset); }
+  std::uint64_t tell() const override { return file_->tell(); }
+  bool truncate(std::uint64_t size) override { return file_->truncate(size); }
+  bool flush() override { return file_->flush(); }
+  bool sync() override { return file_->sync(); }
+  bool close() override { return file_->close(); }
+
+ private:
+  std::unique_ptr<FileSink> file_;
+};
+
+TEST(BigFile, PastFourGibBothStreamsStayIndexed) {
+  TempDir dir;
+  const std::string path = dir.file("big.avi");
+  const BitmapInfoHeader fmt = makeFrameFormat(1920, 1080);
+  const std::vector<std::uint8_t> pic(fmt.biSizeImage);  // never read: a hole
+  const int frames = static_cast<int>((std::uint64_t{4608} << 20) / fmt.biSizeImage + 1);  // 4.5 GiB
+  AviWriter writer;
+  ASSERT_TRUE(writer.open(std::make_unique<HoleSink>(openFileSink(path)), fmt, 30, WaveFormat{}));
+  for (int i = 0; i < frames; ++i) {
+    const auto sound = test::makeSound(1600, i);
+    ASSERT_TRUE(writer.writeSound(sound.data(), static_cast<std::uint32_t>(sound.size()))) << i;
+    ASSERT_TRUE(writer.writeFrame(pic.data(), fmt.biSizeImage)) << i;
+  }
+  const std::uint64_t soundFrames = writer.soundFrames();
+  ASSERT_TRUE(writer.close());
+
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  const auto size = static_cast<std::size_t>(::lseek(fd, 0, SEEK_END));
+  void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  ::close(fd);
+  ASSERT_NE(map, MAP_FAILED);
+  const std::span<const std::uint8_t> bytes(static_cast<const std::uint8_t*>(map), size);
+  const test::AviFile f = parseAvi(bytes);
+  EXPECT_GT(size, std::uint64_t{4} << 30);
+  EXPECT_TRUE(f.problems.empty()) << joined(f.problems);
+  EXPECT_TRUE(checkIndexes(f, true).empty()) << joined(checkIndexes(f, true));
+  EXPECT_GE(f.riffs.size(), 5u);
+  EXPECT_EQ(f.frames.size(), static_cast<std::size_t>(frames));
+  ASSERT_EQ(f.sound.chunks.size(), static_cast<std::size_t>(frames));
+  const test::Frame& last = f.sound.chunks.back();
+  EXPECT_GT(last.offset, std::uint64_t{4} << 30);
+  const auto lastSound = test::makeSound(1600, frames - 1);
+  EXPECT_TRUE(std::equal(lastSound.begin(), lastSound.end(), bytes.begin() + static_cast<std::ptrdiff_t>(last.offset + 8)));
+  ::munmap(map, size);
+  if (!haveFfmpeg()) return;
+  std::string samples;
+  for (int i = 0; i < frames; ++i) {
+    const auto sound = test::makeSound(1600, i);
+    samples.append(sound.begin(), sound.end());
+  }
+  // ffmpeg finds the sound through the indexes, skipping the pixels.
+  const std::string decoded = decodeSound(path);
+  EXPECT_EQ(decoded.size() / 4, soundFrames) << "sample frames ffmpeg decodes";
+  EXPECT_TRUE(decoded == samples) << "the decoded sound differs from what was written";
+}
 
 // A real filesystem that runs out of space.
 class SmallTmpfs {
