@@ -431,7 +431,8 @@ INSTANTIATE_TEST_SUITE_P(Limits, MultiRiffTest,
                                            RiffCase{1u << 30, 7, 40, 2, 2, 3},
                                            RiffCase{8192, 1u << 20, 200, 10, 10, 0, 200},
                                            RiffCase{4096, 1u << 20, 30, 64, 8, 0, 500},
-                                           RiffCase{1u << 30, 7, 40, 2, 2, 3, 5}));
+                                           RiffCase{1u << 30, 7, 40, 2, 2, 3, 5},
+                                           RiffCase{2048, 1u << 20, 300, 1, 1, 0, 1}));  // indexes dominate
 
 TEST(AviWriter, StopsBeforeTheSuperIndexOverflows) {
   AviWriterOptions opt;
