@@ -29,14 +29,17 @@ Movie::Movie(AviWriterOptions options) : writer_(std::move(options)) {}
 Movie::~Movie() { static_cast<void>(CloseMovie()); }  // the file is valid however the close went
 
 bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate,
-                      MovieFormat format) {
+                      MovieFormat format, bool sound) {
   static_cast<void>(CloseMovie());  // the previous movie is valid however its close went
   if (rate <= 0 || !sink) return false;
   const auto r = static_cast<std::uint32_t>(rate);
   const BitmapInfoHeader stored =
       format == MovieFormat::Zmbv ? zmbvFrameFormat(frameFormat.biWidth, frameFormat.biHeight) : frameFormat;
-  if (!writer_.open(std::move(sink), stored, r)) return false;
+  if (!writer_.open(std::move(sink), stored, r, sound ? std::optional<WaveFormat>(WaveFormat{}) : std::nullopt))
+    return false;
   format_ = format;
+  sound_ = sound;
+  soundFrames_ = 0;
   streamInfo_ = writer_.streamInfo();
   frameNumber_ = 0;
   frameBytes_ = frameFormat.biSizeImage;
@@ -73,6 +76,8 @@ bool Movie::drained() const {
 }
 
 bool Movie::write(const Slot& slot) {
+  if (slot.isSound)
+    return writer_.writeSound(slot.sound.data(), static_cast<std::uint32_t>(slot.sound.size() * sizeof(std::int16_t)));
   if (format_ == MovieFormat::Uncompressed)
     return writer_.writeFrame(slot.picture.data(), static_cast<std::uint32_t>(slot.picture.size()));
   return writer_.writeFrame(slot.chunk.data(), static_cast<std::uint32_t>(slot.chunk.size()), slot.keyFrame);
@@ -98,27 +103,57 @@ bool Movie::repeatFailed(std::unique_lock<std::mutex>& lock) {
   return true;
 }
 
-bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
-  // Every frame has the size of the pictures the movie was opened for.
-  if (!writer_.isOpen() || !pBits || frameFormat.biSizeImage != frameBytes_) return false;
-  std::unique_lock lock(mutex_);
+bool Movie::waitForSlot(std::unique_lock<std::mutex>& lock) {
   for (;;) {
     if (fault_ != MovieFault::None) return false;
     if (failed_) {
       if (!repeatFailed(lock)) return false;
       continue;
     }
-    if (slots_[fill_].state == Slot::State::Free) break;
+    if (slots_[fill_].state == Slot::State::Free) return true;
     wake_.wait(lock);
   }
+}
+
+bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
+  // Every frame has the size of the pictures the movie was opened for.
+  if (!writer_.isOpen() || !pBits || frameFormat.biSizeImage != frameBytes_) return false;
+  std::unique_lock lock(mutex_);
+  if (!waitForSlot(lock)) return false;
   Slot& slot = slots_[fill_];
   // No other thread touches a free slot.
   lock.unlock();
   std::memcpy(slot.picture.data(), pBits, frameBytes_);
+  slot.isSound = false;
   lock.lock();
   slot.state = format_ == MovieFormat::Zmbv ? Slot::State::Taken : Slot::State::Encoded;
   fill_ = after(fill_);
   ++frameNumber_;
+  lock.unlock();
+  wake_.notify_all();
+  return true;
+}
+
+bool Movie::WriteSound(const std::int16_t* samples, std::uint32_t frames) {
+  if (!writer_.isOpen() || !sound_ || !samples || frames == 0) return false;
+  std::unique_lock lock(mutex_);
+  if (!waitForSlot(lock)) return false;
+  Slot& slot = slots_[fill_];
+  lock.unlock();
+  try {
+    slot.sound.assign(samples, samples + 2 * std::size_t{frames});
+  } catch (const std::bad_alloc&) {
+    lock.lock();
+    fault_ = MovieFault::Memory;
+    wake_.notify_all();
+    return false;
+  }
+  slot.isSound = true;
+  lock.lock();
+  // Sound needs no encoding; the encoder passes it on in its turn.
+  slot.state = format_ == MovieFormat::Zmbv ? Slot::State::Taken : Slot::State::Encoded;
+  fill_ = after(fill_);
+  soundFrames_ += frames;
   lock.unlock();
   wake_.notify_all();
   return true;
@@ -154,9 +189,14 @@ bool Movie::CloseMovie() {
   static_cast<void>(Flush());
   stopThreads();
   // The count follows the file.
-  const auto missing = static_cast<std::int32_t>(
-      std::count_if(slots_.begin(), slots_.end(), [](const Slot& s) { return s.state != Slot::State::Free; }));
-  frameNumber_ -= missing;
+  for (const Slot& s : slots_) {
+    if (s.state == Slot::State::Free) continue;
+    if (s.isSound) {
+      soundFrames_ -= static_cast<std::int64_t>(s.sound.size() / 2);
+    } else {
+      --frameNumber_;
+    }
+  }
   bool closed = false;
   try {
     closed = writer_.close();
@@ -201,6 +241,12 @@ void Movie::encoderLoop() {
     });
     if (fault_ != MovieFault::None || slots_[encode_].state != Slot::State::Taken) return;
     Slot& slot = slots_[encode_];
+    if (slot.isSound) {
+      slot.state = Slot::State::Encoded;
+      encode_ = after(encode_);
+      wake_.notify_all();
+      continue;
+    }
     lock.unlock();
     MovieFault fault = MovieFault::None;
     try {

@@ -46,14 +46,19 @@ class Movie {
 
   // Starts a movie of `frameFormat` pictures (24-bit, as grabbed) at `rate`
   // frames per second in a sink the caller created (null fails).
+  // With `sound`, the movie has a second stream: 48 kHz 16-bit stereo PCM.
   [[nodiscard]] bool OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate,
-                               MovieFormat format = MovieFormat::Uncompressed);
+                               MovieFormat format = MovieFormat::Uncompressed, bool sound = false);
   // Takes the picture at pBits, frameFormat.biSizeImage bytes, as the next
   // frame; the caller may reuse its buffer at once. False when the size is
   // not the one opened, or when an earlier frame still cannot be written
   // (the disk is full): nothing was taken, and FrameNumber stays, so a
   // repeated call tries again.
   [[nodiscard]] bool WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat);
+  // Takes `frames` sample frames (left, right) of a movie opened with sound
+  // as its next sound chunk, in order with the pictures; the same as
+  // WriteFrame otherwise.
+  [[nodiscard]] bool WriteSound(const std::int16_t* samples, std::uint32_t frames);
   // Waits until every frame taken is in the file, repeating a refused one
   // once more. False when one still cannot be written; a caller retries
   // while the disk is full, with the same limit as any other write.
@@ -83,18 +88,26 @@ class Movie {
   const AviStreamInfo& StreamInfo() const { return streamInfo_; }
   // Frames taken since the open.
   std::int32_t FrameNumber() const { return frameNumber_; }
+  bool HasSound() const { return sound_; }
+  // Sample frames taken since the open.
+  std::int64_t SoundFrames() const { return soundFrames_; }
 
  private:
   struct Slot {
     enum class State { Free, Taken, Encoded };
     std::vector<std::uint8_t> picture;  // the picture as taken
     std::vector<std::uint8_t> chunk;    // a compressed movie's frame
+    std::vector<std::int16_t> sound;    // a sound chunk's samples, when `isSound`
+    bool isSound = false;
     bool keyFrame = true;
     State state = State::Free;
   };
 
   std::size_t after(std::size_t slot) const { return (slot + 1) % slots_.size(); }
   bool drained() const;
+  // Waits for the slot at fill_ to be free; false when the movie cannot
+  // take anything now.
+  bool waitForSlot(std::unique_lock<std::mutex>& lock);
   // The refused frame, written again on the caller's thread while the
   // writing thread waits; false when it is refused again.
   bool repeatFailed(std::unique_lock<std::mutex>& lock);
@@ -108,6 +121,8 @@ class Movie {
   MovieFormat format_ = MovieFormat::Uncompressed;
   std::int32_t frameNumber_ = 0;
   std::uint32_t frameBytes_ = 0;
+  bool sound_ = false;
+  std::int64_t soundFrames_ = 0;
   AviWriter writer_;  // the writing thread's, except while the pipeline is idle or stopped
   EncoderFactory encoderFactory_;
   std::unique_ptr<FrameEncoder> encoder_;  // the encoder thread's

@@ -11,6 +11,7 @@ class Clock;
 class ScreenGrabber;
 class Shell;
 class MovieFiles;
+class AudioDevices;
 
 struct Platform {
   WindowSystem& windows;
@@ -20,6 +21,8 @@ struct Platform {
   ScreenGrabber& grabber;
   Shell& shell;
   MovieFiles& movies;
+  // The sound sources; none on a platform without sound.
+  AudioDevices* audio = nullptr;
 };
 
 }  // namespace ks

@@ -11,7 +11,7 @@ namespace ks {
 class ModAvi final : public RecordingSession {
  public:
   ModAvi(const Platform& platform, RecorderHost& host)
-      : RecordingSession(platform.clock, platform.grabber, platform.movies, host) {}
+      : RecordingSession(platform.clock, platform.grabber, platform.movies, host, platform.audio) {}
 };
 
 }  // namespace ks

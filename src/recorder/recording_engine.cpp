@@ -8,6 +8,7 @@
 #include "platform/movie_files.h"
 #include "platform/screen_grabber.h"
 #include "recorder/recorder_host.h"
+#include "recorder/sound_capture.h"
 
 namespace ks {
 
@@ -76,7 +77,7 @@ bool RecordingEngine::OpenMovie(const std::string& path, double rate, MovieForma
   figures_.createProblem = FileProblem::None;
   std::unique_ptr<FileSink> sink = movies_.create(path, figures_.createProblem);
   if (!sink) return false;
-  return movie_.OpenMovie(std::move(sink), frameFormat_, roundToInt32(rate), format);
+  return movie_.OpenMovie(std::move(sink), frameFormat_, roundToInt32(rate), format, sound_ != nullptr);
 }
 
 bool RecordingEngine::WriteFrame() {
@@ -88,6 +89,7 @@ bool RecordingEngine::WriteFrame() {
 bool RecordingEngine::CloseMovie() {
   const bool closed = movie_.CloseMovie();
   figures_.framesInMovie = movie_.FrameNumber();
+  figures_.soundFramesInMovie = movie_.SoundFrames();
   return closed;
 }
 
@@ -118,6 +120,29 @@ bool RecordingEngine::writeUntilDone() {
 
 bool RecordingEngine::captureUntilDone() {
   return retry([this] { return CaptureFrame(region_); });
+}
+
+bool RecordingEngine::writeSound(bool last) {
+  if (!sound_ || !movie_.HasSound()) return true;
+  if (soundChunk_.empty()) {
+    std::int64_t end = 0;
+    if (last) {
+      // As long as the picture: its frames at the stream's rate.
+      const AviStreamInfo& info = movie_.StreamInfo();
+      end = info.dwRate == 0 ? 0
+                             : static_cast<std::int64_t>(std::llround(static_cast<double>(movie_.FrameNumber()) *
+                                                                     kSoundRate * info.dwScale / info.dwRate));
+    } else {
+      end = static_cast<std::int64_t>(std::floor((clock_.now() - startTime_ - kSoundHold) * kSoundRate));
+      if (end - sound_->taken() < static_cast<std::int64_t>(kSoundChunk * kSoundRate)) return true;
+    }
+    sound_->take(end, soundChunk_);
+    if (soundChunk_.empty()) return true;
+  }
+  const auto frames = static_cast<std::uint32_t>(soundChunk_.size() / 2);
+  if (!retry([this, frames] { return movie_.WriteSound(soundChunk_.data(), frames); })) return false;
+  soundChunk_.clear();
+  return true;
 }
 
 RunEnd RecordingEngine::writeEnd() const {
@@ -157,6 +182,7 @@ RunEnd RecordingEngine::run(const RecordingSettings& settings, double rate, Body
   // The last frame gets the same patience as every other write; a movie the
   // program's end closed already has nothing left to write.
   const bool writing = end != RunEnd::WriteFailed && end != RunEnd::EncodeFailed && end != RunEnd::OutOfMemory;
+  if (writing && movie_.IsOpen() && !writeSound(true)) end = writeEnd();
   if (writing && movie_.IsOpen() && !retry([this] { return movie_.Flush(); })) end = writeEnd();
   if (movie_.IsOpen() && !CloseMovie() && (end == RunEnd::Stopped || end == RunEnd::Completed))
     end = RunEnd::CloseFailed;
@@ -164,17 +190,24 @@ RunEnd RecordingEngine::run(const RecordingSettings& settings, double rate, Body
   return end;
 }
 
-RunEnd RecordingEngine::record(const RecordingSettings& settings) {
+RunEnd RecordingEngine::record(const RecordingSettings& settings, SoundCapture* sound) {
   figures_.newPictures = figures_.copies = 0;
+  figures_.soundFramesInMovie = 0;
   figures_.grabDelays.clear();
   const double rate = settings.rate > 0 ? settings.rate : 1.0;
-  return run(settings, rate, [this, rate] { return schedule(rate); });
+  sound_ = sound && !sound->empty() ? sound : nullptr;
+  soundChunk_.clear();
+  const RunEnd end = run(settings, rate, [this, rate] { return schedule(rate); });
+  if (sound_) sound_->stop();
+  sound_ = nullptr;
+  return end;
 }
 
 bool RecordingEngine::pause() {
   if (!scheduling_ || paused_) return false;
   paused_ = true;
   pausedAt_ = clock_.now();
+  if (sound_) sound_->pause(pausedAt_);
   return true;
 }
 
@@ -183,7 +216,9 @@ bool RecordingEngine::pause() {
 bool RecordingEngine::resume() {
   if (!scheduling_ || !paused_) return false;
   paused_ = false;
-  startTime_ += clock_.now() - pausedAt_;
+  const double now = clock_.now();
+  startTime_ += now - pausedAt_;
+  if (sound_) sound_->resume(now);
   return true;
 }
 
@@ -193,6 +228,7 @@ bool RecordingEngine::resume() {
 // behind. A pause takes its span out of the recorded time.
 RunEnd RecordingEngine::schedule(double r) {
   startTime_ = clock_.now();
+  if (sound_) sound_->begin(startTime_);
   scheduling_ = true;
   paused_ = false;
   std::int64_t i = 0;
@@ -233,11 +269,17 @@ RunEnd RecordingEngine::schedule(double r) {
       ++figures_.copies;
       ++i;
     }
+    if (!writeSound(false)) {
+      end = writeEnd();
+      break;
+    }
     savedAt.reset();
     host_.doEvents();
     if (!goOn()) break;
     // Nothing to do until the next frame falls due or an event arrives.
-    const double due = startTime_ + static_cast<double>(i) / r;
+    // Sound wants writing about every kSoundChunk however slow the rate.
+    double due = startTime_ + static_cast<double>(i) / r;
+    if (sound_) due = std::min(due, clock_.now() + kSoundChunk);
     if (due > clock_.now()) host_.waitUntil(due);
   }
   scheduling_ = paused_ = false;

@@ -24,6 +24,7 @@ class Clock;
 class ScreenGrabber;
 class MovieFiles;
 class RecorderHost;
+class SoundCapture;
 
 // Elapsed time as "mm:ss" in whole seconds; hours are dropped. Negative
 // times show as 00:00.
@@ -66,6 +67,7 @@ enum class RunEnd {
   EncodeFailed,   // a frame could not be compressed; movie closed
   OutOfMemory,    // memory ran out while recording; movie closed
   CloseFailed,    // the frames are in, the final headers or indexes not
+  Cancelled,      // a sound source could not be opened and the user chose not to record without it
 };
 
 // What the last run did.
@@ -75,6 +77,7 @@ struct RunFigures {
   GrabDelays grabDelays;
   int calibrationFrames = 0;  // pictures a calibration managed in its five seconds
   std::int32_t framesInMovie = 0;  // frames the closed movie holds
+  std::int64_t soundFramesInMovie = 0;  // sample frames of its sound
   FileProblem createProblem = FileProblem::None;  // why the movie could not be created
 };
 
@@ -89,8 +92,11 @@ class RecordingEngine {
   std::function<void(const std::string& text, bool repaintNow)> onProgress;
 
   // A whole recording of the settings' region and format at their rate:
-  // first capture, open, the schedule loop until stop, close.
-  RunEnd record(const RecordingSettings& settings);
+  // first capture, open, the schedule loop until stop, close. With `sound`
+  // (its sources running), the movie gets a sound track: sample 0 at the
+  // first frame's due time, written about every kSoundChunk seconds, and at
+  // the close as long as the picture.
+  RunEnd record(const RecordingSettings& settings, SoundCapture* sound = nullptr);
   // Five seconds of frames as fast as they come into the settings' path,
   // then the index of the rate the machine sustained, from settings.rates.
   // Stop, or captures or writes that keep failing, end it early: no rate is
@@ -133,6 +139,10 @@ class RecordingEngine {
 
   // How long a failing write or capture is retried before the run ends.
   static constexpr double kGiveUpSeconds = 1.0;
+  // Sound is written when this much is ready, and lags the clock by
+  // kSoundHold, so that packets a device delivers late still get in.
+  static constexpr double kSoundChunk = 0.25;
+  static constexpr double kSoundHold = 0.3;
 
  private:
   // What record and calibrate share: the first capture, which fixes the
@@ -144,6 +154,9 @@ class RecordingEngine {
   bool retry(Step step);
   bool writeUntilDone();
   bool captureUntilDone();
+  // Writes the sound that is ready; at the end (`last`), all of it up to
+  // the picture's length. False when the write kept failing.
+  bool writeSound(bool last);
   // The end a write that did not go through gives the run.
   RunEnd writeEnd() const;
   bool goOn() const;
@@ -164,6 +177,8 @@ class RecordingEngine {
   bool paused_ = false;
   double pausedAt_ = 0;
   double startTime_ = 0;
+  SoundCapture* sound_ = nullptr;          // of the running recording
+  std::vector<std::int16_t> soundChunk_;  // taken from the track, not yet in the movie
 };
 
 }  // namespace ks

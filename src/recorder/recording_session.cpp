@@ -1,9 +1,14 @@
 #include "recorder/recording_session.h"
 
+#include <memory>
+
+#include "platform/audio_source.h"
+
 namespace ks {
 
-RecordingSession::RecordingSession(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host)
-    : engine_(clock, grabber, movies, host) {
+RecordingSession::RecordingSession(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host,
+                                   AudioDevices* audio)
+    : engine_(clock, grabber, movies, host), audio_(audio) {
   engine_.onProgress = [this](const std::string& text, bool repaintNow) {
     if (events.onProgress) events.onProgress(text, repaintNow);
   };
@@ -20,9 +25,22 @@ bool RecordingSession::start(const RecordingSettings& settings) {
   engine_.clearStop();
   outcome_ = SessionOutcome{};
   outcome_.path = settings.path;
-  outcome_.end = calibrateThenRecord(settings);
-  outcome_.fileProblem = engine_.figures().createProblem;
-  outcome_.frames = engine_.figures().framesInMovie;
+  // The sources run from here on, so that they are ready when the first
+  // frame falls due; the track drops what comes before it.
+  std::unique_ptr<SoundCapture> sound;
+  if (audio_ && settings.sound.any()) sound = std::make_unique<SoundCapture>();
+  if (sound && !startSound(settings.sound, *sound)) {
+    outcome_.end = RunEnd::Cancelled;
+  } else {
+    outcome_.end = calibrateThenRecord(settings, sound.get());
+    outcome_.fileProblem = engine_.figures().createProblem;
+    outcome_.frames = engine_.figures().framesInMovie;
+    outcome_.soundFrames = engine_.figures().soundFramesInMovie;
+  }
+  if (sound) {
+    sound->stop();
+    outcome_.soundLosses = sound->losses();
+  }
   enter(SessionState::Idle);
   if (events.onEnded) events.onEnded(outcome_);
   return true;
@@ -30,7 +48,22 @@ bool RecordingSession::start(const RecordingSettings& settings) {
 
 // A calibration that could not even start leaves the choice to the
 // recording, which tries the same path at the rate given.
-RunEnd RecordingSession::calibrateThenRecord(const RecordingSettings& settings) {
+bool RecordingSession::startSound(const SoundChoice& choice, SoundCapture& sound) {
+  std::vector<std::unique_ptr<AudioSource>> sources;
+  if (choice.system) sources.push_back(audio_->systemSound());
+  // A device that is not connected records no microphone.
+  if (!choice.input.empty()) sources.push_back(audio_->input(choice.input));
+  for (auto& source : sources) {
+    if (!source) continue;
+    const std::string name = source->name();
+    std::string reason;
+    if (sound.add(std::move(source), reason)) continue;
+    if (events.onSoundUnavailable && !events.onSoundUnavailable(name, reason)) return false;
+  }
+  return true;
+}
+
+RunEnd RecordingSession::calibrateThenRecord(const RecordingSettings& settings, SoundCapture* sound) {
   RecordingSettings recording = settings;
   if (settings.calibrate) {
     enter(SessionState::Calibrating);
@@ -47,7 +80,7 @@ RunEnd RecordingSession::calibrateThenRecord(const RecordingSettings& settings) 
     }
   }
   enter(SessionState::Recording);
-  return engine_.record(recording);
+  return engine_.record(recording, sound);
 }
 
 bool RecordingSession::stop() {

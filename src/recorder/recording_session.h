@@ -13,12 +13,16 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/file_sink.h"
 #include "recorder/recording_engine.h"
 #include "recorder/recording_settings.h"
+#include "recorder/sound_capture.h"
 
 namespace ks {
+
+class AudioDevices;
 
 enum class SessionState { Idle, Calibrating, Recording, Paused };
 
@@ -30,6 +34,8 @@ struct SessionOutcome {
   std::string path;
   FileProblem fileProblem = FileProblem::None;  // why the movie could not be created
   std::int32_t frames = 0;                      // frames the movie holds
+  std::int64_t soundFrames = 0;                 // sample frames of its sound track
+  std::vector<SoundLoss> soundLosses;           // sources that went away meanwhile
 };
 
 struct SessionEvents {
@@ -38,13 +44,19 @@ struct SessionEvents {
   // recording that follows runs at it.
   std::function<void(int rateIndex)> onRateCalibrated;
   std::function<void(SessionState state)> onStateChanged;
+  // A chosen sound source cannot be opened (`reason` says why): true to
+  // record without it, false to record nothing. Without an answer the
+  // recording goes on without it.
+  std::function<bool(const std::string& source, const std::string& reason)> onSoundUnavailable;
   // After the session went back to Idle.
   std::function<void(const SessionOutcome& outcome)> onEnded;
 };
 
 class RecordingSession {
  public:
-  RecordingSession(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host);
+  // Sound comes from `audio`; without it every movie is silent.
+  RecordingSession(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host,
+                   AudioDevices* audio = nullptr);
   RecordingSession(const RecordingSession&) = delete;
   RecordingSession& operator=(const RecordingSession&) = delete;
 
@@ -79,9 +91,13 @@ class RecordingSession {
 
  private:
   void enter(SessionState state);
-  RunEnd calibrateThenRecord(const RecordingSettings& settings);
+  RunEnd calibrateThenRecord(const RecordingSettings& settings, SoundCapture* sound);
+  // Starts the chosen sources; false when one cannot be opened and the user
+  // chose not to record without it.
+  bool startSound(const SoundChoice& choice, SoundCapture& sound);
 
   RecordingEngine engine_;
+  AudioDevices* audio_;
   SessionState state_ = SessionState::Idle;
   SessionOutcome outcome_;
 };

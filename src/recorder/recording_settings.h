@@ -10,6 +10,13 @@
 
 namespace ks {
 
+// The sound sources a recording takes its track from.
+struct SoundChoice {
+  bool system = false;  // what the speakers play
+  std::string input;    // a capture device's friendly name; empty for none
+  bool any() const { return system || !input.empty(); }
+};
+
 struct RecordingSettings {
   std::string path;
   // Frames per second.
@@ -21,6 +28,8 @@ struct RecordingSettings {
   std::vector<double> rates;
   // The capture region in screen pixels; its size is every frame's.
   PixelRect region;
+  // No source: a silent movie, as without sound at all.
+  SoundChoice sound;
 };
 
 }  // namespace ks

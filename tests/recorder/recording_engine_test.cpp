@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "media/avi_reader.h"
+#include "platform/headless/synthetic_audio.h"
 #include "recorder/recorder_host.h"
 #include "support/failing_encoder.h"
 #include "support/memory_movie_files.h"
@@ -60,6 +61,7 @@ class FakeHost final : public RecorderHost {
   // Posts `stop` once the clock reaches stopAt, and what the timeline holds
   // once its time comes: the user's clicks as they arrive.
   void timePassed() {
+    if (onTime) onTime();
     while (!timeline.empty() && clock_.now() >= timeline.front().first) {
       events.push_back(timeline.front().second);
       timeline.pop_front();
@@ -78,6 +80,7 @@ class FakeHost final : public RecorderHost {
   double stopAt = std::numeric_limits<double>::infinity();
   bool stopPosted = false;
   std::function<void()> stop;
+  std::function<void()> onTime;  // the clock may have moved
   bool programEnded = false;
   std::deque<std::pair<double, std::function<void()>>> timeline;  // in time order
 
@@ -93,7 +96,8 @@ struct EngineRig {
   TimedGrabber grabber{screen, clock};
   MemoryMovieFiles movies;
   FakeHost host{clock};
-  RecordingSession session{clock, grabber, movies, host};
+  SyntheticAudioDevices audio{clock};
+  RecordingSession session{clock, grabber, movies, host, &audio};
   RecordingSettings settings;
   int selected = 0;  // the rate list's selection
   int selections = 0;
@@ -110,6 +114,7 @@ struct EngineRig {
     screen.setCursorVisible(false);
     grabber.timePassed = [this] { host.timePassed(); };
     host.stop = [this] { session.stop(); };
+    host.onTime = [this] { audio.pump(); };
     settings.region = {150, 171, 308, 256};
     for (const std::string& r : kRates) settings.rates.push_back(std::atof(r.c_str()));
     session.events.onProgress = [this](const std::string& text, bool repaintNow) {
@@ -611,6 +616,136 @@ TEST(RecordingEngineFaults, AMovieThatCannotBeCreatedSaysWhy) {
       EXPECT_EQ(t.selections, 0);
       t.expectReleased();
     }
+  }
+}
+
+}  // namespace
+}  // namespace ks::test
+
+namespace ks::test {
+namespace {
+
+// The sample frames (left, right) of a movie's sound chunks, in order.
+std::vector<std::int16_t> soundOf(const std::vector<std::uint8_t>& bytes, const AviFile& f) {
+  std::vector<std::int16_t> out;
+  for (const Frame& chunk : f.sound.chunks)
+    for (std::size_t k = chunk.offset + 8; k + 1 < chunk.offset + 8 + chunk.size; k += 2)
+      out.push_back(static_cast<std::int16_t>(bytes[k] | bytes[k + 1] << 8));
+  return out;
+}
+
+// Each row records the synthetic sources' sound with the picture. In every
+// row the track is as long as the picture to within one frame, every sample
+// lies within a millisecond of the time its device captured it (the default
+// wave carries each sample's number), spans without packets are silent, and
+// sources heard together add up with saturation.
+TEST(RecordingEngineSound, TheTrackFollowsThePictureAndItsTimestamps) {
+  struct Pause {
+    double at, resume;  // seconds after the start
+  };
+  struct Case {
+    const char* what;
+    const char* rate;
+    double seconds;
+    SyntheticSound mic;
+    std::vector<Pause> pauses;
+    std::optional<SyntheticSound> system = {};  // a second source, heard with the first
+    double silentFrom = -1, silentTo = -1;  // recorded seconds that must be silent
+  };
+  auto source = [](double ppm) {
+    SyntheticSound s;
+    s.name = "Microphone";
+    s.ppm = ppm;
+    return s;
+  };
+  SyntheticSound gappy = source(0), late = source(30), lost = source(0), slowPackets = source(-150);
+  gappy.gaps = {{2.0, 5.0}};
+  late.firstSampleAfter = 0.8;
+  lost.lostAfter = 4.0;
+  slowPackets.packetSeconds = 0.1;
+  slowPackets.latency = 0.2;
+  SyntheticSound loud = source(0), loudToo = source(80);
+  loud.wave = [](std::int64_t, int c) { return static_cast<std::int16_t>(c == 0 ? 30000 : -30000); };
+  loudToo.name = "System sound";
+  loudToo.wave = loud.wave;
+  const Case cases[] = {
+      {"a device on time", "10", 12.02, source(0), {}},
+      {"a device 200 ppm fast, for an hour", "1", 3600.2, source(200), {}},
+      {"a device 200 ppm slow, for an hour", "1", 3600.2, source(-200), {}},
+      {"no packets for three seconds", "5", 8.02, gappy, {}, {}, 2.1, 4.9},
+      {"a first packet 0.8 s late", "30", 4.02, late, {}, {}, 0.0, 0.75},
+      {"pauses", "10", 9.02, source(120), {{2.05, 4.05}, {5.5, 5.52}}},
+      {"a device lost after 4 s", "10", 7.02, lost, {}, {}, 4.05, 7.0},
+      {"large packets, late, from a slow device", "2", 20.2, slowPackets, {}},
+      {"two sources together", "10", 5.02, loud, {}, loudToo},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EngineRig t;
+    t.settings.region = {150, 171, 16, 16};
+    t.audio.inputs = {c.mic};
+    if (c.system) t.audio.system = *c.system;
+    t.settings.sound.input = c.mic.name;
+    t.settings.sound.system = c.system.has_value();
+    const double started = t.clock.now();
+    for (const Pause& p : c.pauses) {
+      t.host.timeline.emplace_back(started + p.at, [&t] { EXPECT_TRUE(t.session.togglePause()); });
+      t.host.timeline.emplace_back(started + p.resume, [&t] { EXPECT_TRUE(t.session.togglePause()); });
+    }
+    EXPECT_EQ(t.record("sound.avi", c.rate, c.seconds), RunEnd::Stopped);
+    const double rate = std::atof(c.rate);
+    const std::int32_t frames = t.session.lastOutcome().frames;
+    const std::vector<std::uint8_t>& bytes = t.movies.files.at("sound.avi")->bytes;
+    const AviFile f = parseAvi(bytes);
+    EXPECT_TRUE(f.problems.empty());
+    EXPECT_TRUE(checkIndexes(f, true).empty()) << "both streams indexed";
+    ASSERT_TRUE(f.hasSound);
+    const std::vector<std::int16_t> sound = soundOf(bytes, f);
+    const auto n = static_cast<std::int64_t>(sound.size() / 2);
+    EXPECT_EQ(n, t.session.lastOutcome().soundFrames);
+    EXPECT_NEAR(static_cast<double>(n), frames * kSoundRate / rate, kSoundRate / rate)
+        << "the track is as long as the picture";
+    EXPECT_EQ(t.session.lastOutcome().soundLosses.size(), c.mic.lostAfter ? 1u : 0u);
+
+    if (c.system) {
+      // 30000 + 30000 and -30000 - 30000, saturated instead of wrapped.
+      std::int64_t both = 0, wrapped = 0;
+      for (std::int64_t j = 0; j < n; ++j) {
+        both += sound[2 * j] == 32767 && sound[2 * j + 1] == -32768;
+        wrapped += sound[2 * j] < 0 || sound[2 * j + 1] > 0;
+      }
+      EXPECT_GT(both, n * 9 / 10);
+      EXPECT_EQ(wrapped, 0);
+      continue;
+    }
+    // Where each sample belongs: its device's capture time, in recorded
+    // seconds from the first frame's due time.
+    double pausedTotal = 0;
+    for (const Pause& p : c.pauses) pausedTotal += p.resume - p.at;
+    const double firstDue = t.session.StartTime() - pausedTotal;
+    auto recordedAt = [&](double clock) {
+      double r = clock - firstDue;
+      for (const Pause& p : c.pauses) r -= std::clamp(clock - (started + p.at), 0.0, p.resume - p.at);
+      return r;
+    };
+    const double deviceRate = kSoundRate * (1 + c.mic.ppm * 1e-6);
+    double worst = 0;
+    std::int64_t heard = 0, silentHeard = 0;
+    for (std::int64_t j = 0; j < n; ++j) {
+      const std::int64_t k = syntheticFrameOf(sound[2 * j], sound[2 * j + 1]);
+      const double at = static_cast<double>(j) / kSoundRate;
+      if (k < 0) continue;
+      ++heard;
+      if (at >= c.silentFrom && at < c.silentTo) ++silentHeard;
+      // Every sample near the start and the end, and a tenth of the rest.
+      if (j > 5 * kSoundRate && j < n - 5 * kSoundRate && j % 11 != 0) continue;
+      const double due = recordedAt(started + c.mic.firstSampleAfter + static_cast<double>(k) / deviceRate);
+      worst = std::max(worst, std::fabs(at - due));
+    }
+    EXPECT_LE(worst, 0.001) << "the worst sample lies this far from its timestamp";
+    EXPECT_EQ(silentHeard, 0) << "samples in a span that has none";
+    EXPECT_GT(heard, 0);
+    t.expectReleased();
   }
 }
 
