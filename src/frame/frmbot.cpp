@@ -10,6 +10,7 @@
 #include "frame/modgobal.h"
 #include "frame/pictures.h"
 #include "frame/region.h"
+#include "frame/sound_menu.h"
 #include "platform/controls.h"
 #include "platform/settings_store.h"
 #include "recorder/mod_avi.h"
@@ -102,6 +103,26 @@ std::string problemText(const SessionOutcome& outcome) {
   }
 }
 
+std::string quoted(const std::string& name) { return "\xE2\x80\x9C" + name + "\xE2\x80\x9D"; }  // U+201C, U+201D
+
+std::string soundUnavailableText(const std::string& source, const std::string& reason) {
+  return "The sound source " + quoted(source) + " cannot be opened" + (reason.empty() ? "" : ": " + reason) +
+         ".\n\nRecord without it?\n\nYes records without that sound; No and Cancel record nothing.";
+}
+
+// Sources that went away while the movie was recorded, and when.
+std::string soundLossText(const SessionOutcome& outcome) {
+  if (outcome.soundLosses.empty() || outcome.end == RunEnd::NotStarted || outcome.end == RunEnd::CreateFailed)
+    return {};
+  std::string text;
+  for (const SoundLoss& loss : outcome.soundLosses) {
+    text += "The sound source " + quoted(loss.source) + " was lost at " + formatElapsed(loss.at) + " of the movie";
+    if (!loss.reason.empty()) text += " (" + loss.reason + ")";
+    text += ".\n";
+  }
+  return text + "\nThe movie has silence from then on in its place; the picture went on.";
+}
+
 // The list's numbers: the rate list holds whole frames per second as text.
 double rateOf(const std::string& text) {
   const double r = std::strtod(text.c_str(), nullptr);
@@ -177,6 +198,10 @@ void FrmBot::load() {
   avi.events.onRateCalibrated = [this](int index) { app_.frmSettings().cboFrames->setListIndex(index); };
   avi.events.onStateChanged = [this](SessionState state) { follow(state); };
   avi.events.onEnded = [this](const SessionOutcome& outcome) { ended(outcome); };
+  avi.events.onSoundUnavailable = [this](const std::string& source, const std::string& reason) {
+    return app_.windows().messageBoxYesNoCancel(soundUnavailableText(source, reason), MsgButton::Yes) ==
+           MsgButton::Yes;
+  };
 
   // A dialog is open while the bar is disabled: the keys do nothing then.
   GlobalKeys& keys = app_.globalKeys();
@@ -267,6 +292,7 @@ RecordingSettings FrmBot::recordingSettings(const std::string& path) const {
   recording.calibrate = settings.optSystem->value();
   for (int k = 0; k < settings.cboFrames->listCount(); ++k) recording.rates.push_back(rateOf(settings.cboFrames->list(k)));
   recording.region = regionPixels(app_);
+  recording.sound = storedSoundChoice(app_.platform().settings);
   return recording;
 }
 
@@ -311,6 +337,8 @@ void FrmBot::ended(const SessionOutcome& outcome) {
   if (app_.windows().ended()) return;
   const std::string problem = problemText(outcome);
   if (!problem.empty()) app_.windows().messageBoxWarning(problem);
+  const std::string lost = soundLossText(outcome);
+  if (!lost.empty()) app_.windows().messageBoxWarning(lost);
 }
 
 }  // namespace ks

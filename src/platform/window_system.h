@@ -86,6 +86,8 @@ struct MenuItem {
   std::string text;    // empty: a separator
   bool enabled = true; // a greyed item cannot be chosen
   std::vector<MenuItem> items;  // a submenu's
+  bool checked = false;  // shows a check mark, or with `radio` a dot
+  bool radio = false;    // one of a group of which one is chosen
 };
 
 enum class Border {

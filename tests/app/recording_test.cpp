@@ -6,6 +6,7 @@
 #include <cmath>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,7 @@ class RecordingTest : public AppTest {
     grabber->timePassed = [this] { timePassed(); };
   }
   void timePassed() {
+    services.audio.pump();
     if (!stopPosted && services.clock.now() >= stopAt) {
       stopPosted = true;
       ws.post([this] {
@@ -268,7 +270,8 @@ TEST_F(RecordingTest, GlobalKeysFromTheStoreAndTheirLinesInTheSystemMenu) {
   EXPECT_EQ(app->globalKeys().key(GlobalKeys::kStop).key, (Hotkey{true, false, true, false, 0x79}));
   EXPECT_TRUE(app->globalKeys().key(GlobalKeys::kStop).available);
   const std::vector<MenuItem>& menu = ws.openSystemMenu(app->frmtop().window());
-  ASSERT_EQ(menu.size(), 4u);
+  ASSERT_EQ(menu.size(), 5u);
+  EXPECT_EQ(menu[4].text, "Sound");
   EXPECT_EQ(menu[2].text, "Alt+F9: Record, Pause, Resume (unavailable: another program uses it)");
   EXPECT_EQ(menu[3].text, "Ctrl+Shift+F10: Stop");
   EXPECT_FALSE(menu[2].enabled);
@@ -433,6 +436,141 @@ TEST_F(RecordingTest, EndingTheProgramMidRecordingLeavesAPlayableMovie) {
   EXPECT_TRUE(checkIndexes(f, true).empty());
   EXPECT_GE(f.frames.size(), 20u);
   EXPECT_TRUE(ws.ended());
+}
+
+// frmtop's Sound menu: what it offers follows the devices present and the
+// store, probed as it opens; choosing stores, and the next Record takes it.
+// One program per row of a table.
+struct RecordingRig final : RecordingTest {
+  void TestBody() override {}
+};
+
+TEST(RecordingSound, TheSoundMenuOffersThePresentSourcesAndStoresTheChoice) {
+  struct Item {
+    std::string text;
+    bool enabled, checked;
+  };
+  struct Case {
+    const char* what;
+    const char* soundSystem;  // stored; nullptr: nothing stored
+    const char* soundInput;
+    std::string systemRefusal;
+    std::vector<Item> items;  // after the separator
+    Item system;
+  };
+  const Case cases[] = {
+      {"nothing stored", nullptr, nullptr, "",
+       {{"No microphone", true, true}, {"Headset", true, false}, {"Line in", false, false}},
+       {"System sound", true, false}},
+      {"both chosen", "True", "Headset", "",
+       {{"No microphone", true, false}, {"Headset", true, true}, {"Line in", false, false}},
+       {"System sound", true, true}},
+      {"a device not connected, system sound that cannot be opened", "True", "USB mic", "loopback refused",
+       {{"No microphone", true, false}, {"Headset", true, false}, {"Line in", false, false},
+        {"USB mic (not connected)", false, true}},
+       {"System sound (unavailable)", false, true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingRig t;
+    if (c.soundSystem) t.store("SoundSystem", c.soundSystem);
+    if (c.soundInput) t.store("SoundInput", c.soundInput);
+    t.services.audio.system.name = "System sound";
+    t.services.audio.system.refusal = c.systemRefusal;
+    t.services.audio.inputs.resize(2);
+    t.services.audio.inputs[0].name = "Headset";
+    t.services.audio.inputs[1].name = "Line in";
+    t.services.audio.inputs[1].refusal = "in use";
+    t.start();
+    const std::vector<MenuItem> menu = t.ws.openSystemMenu(t.app->frmtop().window());
+    ASSERT_EQ(menu.back().text, "Sound");
+    const std::vector<MenuItem>& items = menu.back().items;
+    ASSERT_EQ(items.size(), c.items.size() + 2);
+    EXPECT_EQ(items[0].text, c.system.text);
+    EXPECT_EQ(items[0].enabled, c.system.enabled);
+    EXPECT_EQ(items[0].checked, c.system.checked);
+    EXPECT_FALSE(items[0].radio);
+    EXPECT_TRUE(items[1].text.empty()) << "a separator";
+    for (std::size_t k = 0; k < c.items.size(); ++k) {
+      const MenuItem& item = items[k + 2];
+      const std::string expected = c.items[k].text == "Line in" ? "Line in (unavailable)" : c.items[k].text;
+      EXPECT_EQ(item.text, expected);
+      EXPECT_EQ(item.enabled, c.items[k].enabled) << expected;
+      EXPECT_EQ(item.checked, c.items[k].checked) << expected;
+      EXPECT_TRUE(item.radio) << expected;
+    }
+    // Choosing: System sound toggles; a device, then No microphone.
+    Window& top = t.app->frmtop().window();
+    const bool wasOn = t.stored("SoundSystem") == "True";
+    t.input.chooseSystemMenuItem(top, items[0].id);
+    EXPECT_EQ(t.stored("SoundSystem"), c.system.enabled ? (wasOn ? "False" : "True") : (wasOn ? "True" : "<absent>"));
+    t.input.chooseSystemMenuItem(top, items[3].id);
+    EXPECT_EQ(t.stored("SoundInput"), "Headset");
+    EXPECT_EQ(t.app->frmbot().recordingSettings("x.avi").sound.input, "Headset");
+    t.ws.openSystemMenu(top);
+    t.input.chooseSystemMenuItem(top, items[2].id);
+    EXPECT_EQ(t.stored("SoundInput"), "");
+    const SoundChoice taken = t.app->frmbot().recordingSettings("x.avi").sound;
+    EXPECT_EQ(taken.input, "");
+    EXPECT_EQ(taken.system, t.stored("SoundSystem") == "True");
+  }
+}
+
+// A source that cannot be opened is named before anything is recorded:
+// Yes records without it, No records nothing. A source lost while recording
+// is named at the end with the time it went; the movie keeps its picture.
+TEST(RecordingSound, SoundSourcesThatCannotBeOpenedOrGoAwayAreNamed) {
+  struct Case {
+    const char* what;
+    std::string refusal;
+    std::optional<double> lostAfter;
+    MsgButton answer;
+    int movies;
+    std::vector<std::string> warnings;
+    bool sound = false;  // the movie has a sound stream
+    bool connected = true;
+  };
+  const Case cases[] = {
+      {"refused, recorded without it", "in use", {}, MsgButton::Yes, 1, {}},
+      {"refused, nothing recorded", "in use", {}, MsgButton::No, 0, {}},
+      {"not connected: a silent movie, without a word", "", {}, MsgButton::Yes, 1, {}, false, false},
+      {"lost after 3.5 s",
+       "",
+       3.5,
+       MsgButton::Yes,
+       1,
+       {"The sound source \xE2\x80\x9CHeadset\xE2\x80\x9D was lost at 00:03 of the movie (the device was removed).\n\n"
+        "The movie has silence from then on in its place; the picture went on."},
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingRig t;
+    t.userRate("10");
+    t.store("SoundInput", "Headset");
+    t.services.audio.inputs.resize(1);
+    t.services.audio.inputs[0].name = c.connected ? "Headset" : "USB mic";
+    t.services.audio.inputs[0].lostAfter = c.lostAfter;
+    t.services.audio.inputs[0].refusal = c.refusal;
+    t.start();
+    if (!c.refusal.empty()) t.ws.queueMessageBoxAnswer(c.answer);
+    t.record("voice", 6.02);
+    EXPECT_EQ(t.services.movies.created, c.movies);
+    if (!c.refusal.empty()) {
+      ASSERT_EQ(t.ws.messageBoxTexts().size(), 1u);
+      EXPECT_EQ(t.ws.messageBoxTexts()[0],
+                "The sound source \xE2\x80\x9CHeadset\xE2\x80\x9D cannot be opened: in use.\n\nRecord without it?\n\n"
+                "Yes records without that sound; No and Cancel record nothing.");
+    }
+    EXPECT_EQ(t.ws.warnings(), c.warnings);
+    if (c.movies) {
+      const AviFile f = t.movie("D:\\Movies\\voice.avi");
+      EXPECT_TRUE(f.problems.empty()) << f.problems.front();
+      EXPECT_NEAR(static_cast<double>(f.frames.size()), 60, 2) << "the picture goes on";
+      EXPECT_EQ(f.hasSound, c.sound);
+    }
+    t.expectIdle();
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/headless/memory_file_system.h"
 #include "platform/headless/memory_settings_store.h"
 #include "platform/headless/recording_shell.h"
+#include "platform/headless/synthetic_audio.h"
 #include "platform/platform.h"
 #include "settings/settings_keys.h"
 #include "support/memory_movie_files.h"
@@ -28,6 +29,7 @@ struct TestServices {
   std::unique_ptr<ScreenGrabber> grabber;
   RecordingShell shell;
   MemoryMovieFiles movies;
+  SyntheticAudioDevices audio{clock};
 };
 
 inline constexpr const char* kProgramFolder = "C:\\Program Files\\kestrascope";

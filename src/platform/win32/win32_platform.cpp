@@ -8,7 +8,7 @@ Win32Platform::Win32Platform(const Win32Options& options, SettingsStore* setting
     : windows_(makeWin32WindowSystem(options)), settings_(settings ? *settings : registry_), grabber_(makeGdiGrabber()) {}
 
 Platform Win32Platform::platform() {
-  return Platform{*windows_, settings_, files_, clock_, *grabber_, shell_, movies_};
+  return Platform{*windows_, settings_, files_, clock_, *grabber_, shell_, movies_, &audio_};
 }
 
 }  // namespace ks

@@ -25,7 +25,16 @@ int insertItems(HMENU menu, int at, const std::vector<MenuItem>& items) {
         inserted = InsertMenuW(menu, position, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(sub), text.c_str());
         if (!inserted) DestroyMenu(sub);
       } else {
-        inserted = InsertMenuW(menu, position, flags, item.id > 0 ? menuCommandOf(item.id) : 0, text.c_str());
+        inserted = InsertMenuW(menu, position, flags | (item.checked ? MF_CHECKED : MF_UNCHECKED),
+                               item.id > 0 ? menuCommandOf(item.id) : 0, text.c_str());
+        if (inserted && item.radio) {
+          // A dot instead of a check mark, as radio items show.
+          MENUITEMINFOW info{};
+          info.cbSize = sizeof info;
+          info.fMask = MIIM_FTYPE;
+          info.fType = MFT_STRING | MFT_RADIOCHECK;
+          SetMenuItemInfoW(menu, position, TRUE, &info);
+        }
       }
     }
     if (inserted) ++n;
