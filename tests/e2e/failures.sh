@@ -8,12 +8,22 @@
 #              frames written up to about a second before;
 #   in the way a folder with the movie's name: Record says which file could
 #              not be created and why, and the controls are idle again.
+# Every recording has sound (the null sink's monitor as the microphone): on
+# the full disk and after the kill both streams decode.
+JOURNEY_SOUND=1
 source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" failures
 
 frames_of() { ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$1" 2>/dev/null | tr -d '\r'; }
 setting UserSetting True
 setting SysSetting False
 setting fps 10
+setting SoundInput "Monitor of Null Output"
+# Seconds of sound that decode (0 without a sound stream), and ffmpeg's
+# complaints about the sound.
+sound_seconds() {
+    ffmpeg -v error -i "$1" -map 0:a -ac 1 -f s16le - 2>/dev/null | wc -c | awk '{ printf "%.2f", $1 / 96000 }'
+}
+sound_errors() { ffmpeg -v error -i "$1" -map 0:a -f null - 2>&1 | head -3; }
 
 # Starts the program and a recording named NAME; sets bx by and job.
 start_recording() {
@@ -45,6 +55,14 @@ for format in None ZMBV; do
         n="$(frames_of "$small/full.avi")"
         echo "full disk, $format: the movie plays with $n frames ($(stat -c %s "$small/full.avi") bytes on a 2 MiB disk)"
         [[ "$n" =~ ^[0-9]+$ && "$n" -ge 3 ]] || fail "the movie on the full disk does not play ($n)"
+        heard="$(sound_seconds "$small/full.avi")"
+        echo "full disk, $format: $heard s of sound decode"
+        # The disk may fill before the first sound is due (0.55 s): the
+        # stream is there and what it holds decodes.
+        ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$small/full.avi" | grep -q pcm_s16le ||
+            fail "the movie on the full disk has no sound stream"
+        errors="$(sound_errors "$small/full.avi")"
+        [[ -z "$errors" ]] || { echo "$errors"; fail "the sound of the movie on the full disk has errors"; }
         cp "$small/full.avi" "$out/full-$format.avi" 2>/dev/null
         # The controls are idle again: another Record opens the dialog.
         open_new_movie || fail "Record does not work after the full disk"
@@ -72,6 +90,11 @@ for format in None ZMBV; do
     n="$(frames_of "$movie")"
     echo "kill -9 after about 5 s at 10 fps, $format: the movie plays with $n frames"
     [[ "$n" =~ ^[0-9]+$ && "$n" -ge 30 ]] || fail "the killed recording's movie has $n playable frames, expected 30 or more"
+    heard="$(sound_seconds "$movie")"
+    echo "kill -9, $format: $heard s of sound decode"
+    awk -v s="$heard" 'BEGIN { exit !(s >= 3) }' || fail "the killed recording's sound has $heard s, expected 3 or more"
+    errors="$(sound_errors "$movie")"
+    [[ -z "$errors" ]] || { echo "$errors"; fail "the killed recording's sound does not decode cleanly"; }
     errors="$(ffmpeg -v error -i "$movie" -f null - 2>&1 | head -3)"
     [[ -z "$errors" ]] || { echo "$errors"; [[ $format == ZMBV ]] && fail "the killed lossless movie does not decode cleanly"; }
     ks_wine_wait "$job" > /dev/null 2>&1

@@ -35,7 +35,9 @@ const GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0
 const GUID kSubtypeFloat = {0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 constexpr REFERENCE_TIME kBufferDuration = 2'000'000;  // 200 ms, in 100 ns
-constexpr DWORD kPollMs = 5;
+// The buffer holds 200 ms: a poll every 10 ms (16 where the system timer is
+// coarser) is far from losing any, and costs little processor time.
+constexpr DWORD kPollMs = 10;
 // A capture call that keeps failing this long, for another cause than a
 // device that went away, ends the source.
 constexpr double kFailureSpan = 0.5;
@@ -353,8 +355,6 @@ class WasapiSource final : public AudioSource {
     DWORD taskIndex = 0;
     HANDLE task = AvSetMmThreadCharacteristicsW(L"Audio", &taskIndex);
     if (!task) SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-    // Polling every few milliseconds needs the finer system timer.
-    timeBeginPeriod(1);
     const double offset = clockOffset(clock_);
     const HRESULT hr = open.client->Start();
     if (FAILED(hr)) {
@@ -364,7 +364,6 @@ class WasapiSource final : public AudioSource {
       capture(sink, open, converter, offset);
       open.client->Stop();
     }
-    timeEndPeriod(1);
     if (task) AvRevertMmThreadCharacteristics(task);
   }
 

@@ -13,7 +13,9 @@ failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 die() { echo "FAIL: $*"; exit 1; }
 [[ -f "$exe" && -f "$wininfo" ]] || die "build the Windows preset first"
-ks_harness_start --size 1024x768 --dpi 96 --name "$1" || die "harness"
+# JOURNEY_SOUND=1: with a private sound server whose null sink's monitor is
+# the capture device "Monitor of Null Output".
+ks_harness_start --size 1024x768 --dpi 96 --name "$1" ${JOURNEY_SOUND:+--sound} || die "harness"
 
 reg() { ks_wine_run --timeout 60 "$WINEPREFIX/drive_c/windows/system32/reg.exe" "$@" > /dev/null; }
 setting() { reg add 'HKCU\Software\QVkestrascope\Movie' /v "$1" /t REG_SZ /d "$2" /f || die "reg add $1"; }
