@@ -7,14 +7,23 @@
 //   record_1fps_cpu           CPU time of the process while recording at
 //                             1 fps, in % of one core, against a spinning
 //                             loop over the same time
+//   record_1080p30_sound_new_frames
+//                             the 1080p30 share with a microphone recorded
+//                             too (the first capture device; under the
+//                             harness with --sound the null sink's monitor,
+//                             fed by a tone another process plays)
+//   record_sound_cpu          what recording that microphone adds to the
+//                             CPU time of a 1 fps recording, in % of one core
 // With KS_BENCH_PARTS set it also prints what one calibration pass costs at
 // 1080p, step by step (capture, write, label, events).
 #include <windows.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "frame/frmbot.h"
@@ -22,6 +31,7 @@
 #include "frame/frmtop.h"
 #include "frame/modgobal.h"
 #include "frame/region.h"
+#include "platform/audio_source.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/headless/memory_settings_store.h"
@@ -58,20 +68,36 @@ class StepHost final : public ks::RecorderHost {
   bool ended() const override { return false; }
 };
 
-// The journeys' pattern tool painting an editor's page over the screen.
-PROCESS_INFORMATION startDesktopScene() {
+// One of the journeys' tools (in tests/ beside bench/), started with
+// `arguments`.
+PROCESS_INFORMATION startTool(const wchar_t* tool, const wchar_t* arguments) {
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring dir(self);
   dir.resize(dir.find_last_of(L"\\/") + 1);
-  std::wstring command = L"\"" + dir + L"..\\tests\\pattern.exe\" desktop 0 0 1920 1080 60";
+  std::wstring command = L"\"" + dir + L"..\\tests\\" + tool + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    std::printf("record_bench: the desktop scene did not start (%lu)\n", GetLastError());
+    std::printf("record_bench: %ls did not start (%lu)\n", tool, GetLastError());
   return process;
 }
+
+void endTool(PROCESS_INFORMATION& process) {
+  if (!process.hProcess) return;
+  TerminateProcess(process.hProcess, 0);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  process = {};
+}
+
+// The pattern tool painting an editor's page over the screen.
+PROCESS_INFORMATION startDesktopScene() { return startTool(L"pattern.exe", L"desktop 0 0 1920 1080 60"); }
+
+// The flash-and-tone tool in a corner: a tone each second through the
+// default output, from a process of its own.
+PROCESS_INFORMATION startTones() { return startTool(L"flashtone.exe", L"1900 1060 8 8 120"); }
 
 // Moves the pointer along a slow circle, as a hand on the mouse would.
 void CALLBACK movePointer(HWND, UINT, UINT_PTR, DWORD) {
@@ -120,6 +146,14 @@ int main() {
   ks::Main(app);
   ks::ModAvi& avi = app.modAVI();
   t_stopTarget = &avi;
+  // The microphone the sound figures record, as the Sound menu stores it.
+  // The null sink's monitor where there is one (under the harness).
+  std::vector<std::string> inputs = real.audio().inputNames();
+  for (const std::string& name : inputs)
+    if (name == "Monitor of Null Output") inputs = {name};
+  auto useMicrophone = [&settings](const std::string& name) {
+    static_cast<void>(settings.write(ks::kAppName, ks::kSection, "SoundInput", name));
+  };
 
   // 1280x720 at 30 fps for 10 seconds.
   placeRegion(app, 100, 100, 1280, 720);
@@ -238,29 +272,86 @@ int main() {
     };
     const Result lossless = recordScene(1, L"bench-1080p30-lossless.avi");
     const Result plain = recordScene(0, L"bench-1080p30-uncompressed.avi");
+    // The uncompressed one again, with the first capture device's sound.
+    Result sound;
+    std::int64_t soundFrames = 0;
+    if (!inputs.empty()) {
+      PROCESS_INFORMATION tones = startTones();
+      Sleep(1000);
+      useMicrophone(inputs.front());
+      sound = recordScene(0, L"bench-1080p30-sound.avi");
+      soundFrames = avi.lastOutcome().soundFrames;
+      useMicrophone("");
+      endTool(tones);
+    }
     app.frmFile().cboFormat->setListIndex(0);
-    TerminateProcess(scene.hProcess, 0);
-    CloseHandle(scene.hThread);
-    CloseHandle(scene.hProcess);
+    endTool(scene);
     std::printf("record_1080p30_lossless_new_frames: %.1f %% (%d new pictures of %d frames) vs uncompressed %.1f %%\n",
                 lossless.total ? 100.0 * lossless.newPictures / lossless.total : 0.0, lossless.newPictures,
                 lossless.total, plain.total ? 100.0 * plain.newPictures / plain.total : 0.0);
     // Bytes a frame, so that a different frame count does not skew it.
     const double perLossless = lossless.total ? static_cast<double>(lossless.bytes) / lossless.total : 0;
     const double perPlain = plain.total ? static_cast<double>(plain.bytes) / plain.total : 0;
+    if (inputs.empty()) {
+      std::printf("record_1080p30_sound_new_frames: no capture device (run under the harness with --sound)\n");
+    } else {
+      std::printf("record_1080p30_sound_new_frames: %.1f %% (%d new pictures of %d frames, %lld sample frames of "
+                  "sound from \"%s\" for %.0f expected) vs without sound %.1f %%\n",
+                  sound.total ? 100.0 * sound.newPictures / sound.total : 0.0, sound.newPictures, sound.total,
+                  static_cast<long long>(soundFrames), inputs.front().c_str(), sound.total * 48000.0 / 30,
+                  plain.total ? 100.0 * plain.newPictures / plain.total : 0.0);
+    }
     std::printf("record_1080p30_lossless_bytes_per_frame: %.0f bytes vs uncompressed %.0f bytes = %.4fx (%.0f times smaller)\n",
                 perLossless, perPlain, perPlain > 0 ? perLossless / perPlain : 0.0,
                 perLossless > 0 ? perPlain / perLossless : 0.0);
     std::fflush(stdout);
   }
 
-  // 1 fps for 10 seconds: the loop should sleep between frames.
+  // 1 fps for 10 seconds: the loop should sleep between frames. Tones play
+  // meanwhile from another process, so that the recording with sound below
+  // runs in the same surroundings.
   placeRegion(app, 100, 100, 640, 480);
   selectRate(app, "1");
+  PROCESS_INFORMATION tones = inputs.empty() ? PROCESS_INFORMATION{} : startTones();
+  Sleep(500);
   const double cpu0 = processSeconds(), wall0 = clock.now();
   SetTimer(nullptr, 0, 10000, stopRecording);
   recordInto(app, "bench-1fps.avi");
   const double cpu = processSeconds() - cpu0, wall = clock.now() - wall0;
+  if (!inputs.empty()) {
+    useMicrophone(inputs.front());
+    const double soundCpu0 = processSeconds(), soundWall0 = clock.now();
+    SetTimer(nullptr, 0, 10000, stopRecording);
+    recordInto(app, "bench-1fps-sound.avi");
+    const double soundCpu = processSeconds() - soundCpu0, soundWall = clock.now() - soundWall0;
+    useMicrophone("");
+    // The capture alone, with no recording: the sound system's share.
+    struct Counting final : ks::SoundSink {
+      std::atomic<long long> frames{0};
+      void packet(const ks::SoundPacket& p) override { frames += p.frames; }
+      void lost(double, const std::string&) override {}
+    } counting;
+    double captureOnly = 0;
+    long long captured = 0;
+    if (auto source = real.audio().input(inputs.front())) {
+      std::string reason;
+      const double c0 = processSeconds(), w0 = clock.now();
+      if (source->start(counting, reason)) {
+        Sleep(10000);
+        source->stop();
+        captureOnly = (processSeconds() - c0) / (clock.now() - w0);
+        captured = counting.frames;
+      }
+    }
+    const double added = 100.0 * (soundCpu / soundWall - cpu / wall);
+    std::printf("record_sound_capture_cpu: %.2f %% of one core for capturing alone (%lld sample frames in 10 s), "
+                "the rest of what sound adds %.2f %%\n",
+                100.0 * captureOnly, captured, added - 100.0 * captureOnly);
+    std::printf("record_sound_cpu: %.2f %% of one core added by the microphone (1 fps: %.2f %% with sound vs %.2f %% "
+                "without) vs budget 1 %% = %.3fx\n",
+                added, 100.0 * soundCpu / soundWall, 100.0 * cpu / wall, added / 1.0);
+  }
+  endTool(tones);
   // Baseline: a loop that only delivers events over the same time.
   const double spin0 = processSeconds(), spinWall0 = clock.now();
   while (clock.now() - spinWall0 < 2.0) windows->doEvents();
@@ -271,5 +362,7 @@ int main() {
   DeleteFileW(L"bench-60fps.avi");
   DeleteFileW(L"bench-1080p-calibration.avi");
   DeleteFileW(L"bench-1fps.avi");
+  DeleteFileW(L"bench-1fps-sound.avi");
+  DeleteFileW(L"bench-1080p30-sound.avi");
   return 0;
 }

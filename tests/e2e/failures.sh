@@ -13,7 +13,7 @@
 JOURNEY_SOUND=1
 source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" failures
 
-frames_of() { ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$1" 2>/dev/null | tr -d '\r'; }
+frames_of() { ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$1" 2>/dev/null | tr -d '\r'; }
 setting UserSetting True
 setting SysSetting False
 setting fps 10
