@@ -56,6 +56,7 @@ double SoundTrack::recorded(double t) const {
 }
 
 double SoundTrack::recordedLocked(double t) const {
+  if (!begun_) return 0;
   if (paused_ && t > pausedAt_) t = pausedAt_;
   double r = t - start_;
   for (const Span& p : pauses_) {

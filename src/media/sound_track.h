@@ -44,7 +44,8 @@ class SoundTrack {
   void begin(double start);
   void pause(double at);
   void resume(double at);
-  // Recorded seconds at Clock time t (a paused span counts as its start).
+  // Recorded seconds at Clock time t (a paused span counts as its start);
+  // 0 before begin().
   double recorded(double t) const;
 
   // From lane `lane`'s source thread.
