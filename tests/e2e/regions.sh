@@ -2,7 +2,7 @@
 # An exact region size from frmtop's system menu, with real input under Wine
 # at 96 and at 144 DPI: a click on frmtop's icon, "Region size", "1280 x 720";
 # the frame then holds exactly 1280 x 720 pixels, and so does the movie
-# recorded from it. Then a screenshot of the Sound submenu.
+# recorded from it. On the way, a screenshot of the Sound submenu.
 #   KS_E2E_DPIS="96 144" (default) chooses the densities.
 source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" regions
 ks_harness_stop
@@ -14,7 +14,8 @@ run_at() {
     mkdir -p "$out"
     # Room for a 1280 x 720 region where the frame first stands.
     local w=1700 h=1200
-    ks_harness_start --size "${w}x$h" --dpi "$dpi" --name "regions$dpi" || { fail "$dpi DPI: harness"; return; }
+    # With a sound server, so that the Sound submenu lists its devices.
+    ks_harness_start --size "${w}x$h" --dpi "$dpi" --name "regions$dpi" --sound || { fail "$dpi DPI: harness"; return; }
     local movies="$WINEPREFIX/drive_c/movies"
     mkdir -p "$movies"
     setting folder 'C:\movies'
@@ -33,10 +34,16 @@ run_at() {
     # its sizes.
     xdotool mousemove $((cx + (cy - ty) / 2)) $(((ty + cy) / 2)) click 1; sleep 1
     ks_screenshot "$out/01-system-menu.png"
-    xdotool key Down; sleep 0.3
+    # First the Sound submenu, the fifth item (greyed ones are stepped on
+    # too): Right opens it, Left closes it again; four up is Region size.
+    local i
+    for i in 1 2 3 4 5; do xdotool key Down; sleep 0.2; done
+    xdotool key Right; sleep 0.6
+    ks_screenshot "$out/00-sound-menu.png"
+    xdotool key Left; sleep 0.3
+    for i in 1 2 3 4; do xdotool key Up; sleep 0.2; done
     xdotool key Right; sleep 0.6
     ks_screenshot "$out/02-region-sizes.png"
-    local i
     for i in 1 2 3; do xdotool key Down; sleep 0.3; done
     xdotool key Return; sleep 1.5
     ks_screenshot "$out/03-1280x720.png"
@@ -57,13 +64,6 @@ run_at() {
     size="$(ffprobe -v error -show_entries stream=width,height -of csv=p=0:s=x "$movies/preset.avi" 2>&1 | tr -d '\r')"
     echo "$dpi DPI: the movie is $size"
     [[ "$size" == 1280x720 ]] || fail "$dpi DPI: the movie is '$size', not 1280x720"
-    # The Sound submenu: the fifth item (greyed ones are stepped on too),
-    # Right opens it.
-    xdotool mousemove $((cx + (cy - ty) / 2)) $(((ty + cy) / 2)) click 1; sleep 1
-    for i in 1 2 3 4 5; do xdotool key Down; sleep 0.2; done
-    xdotool key Right; sleep 0.6
-    ks_screenshot "$out/04-sound-menu.png"
-    xdotool key Escape; sleep 0.2; xdotool key Escape; sleep 0.3
     ks_wine_close kestrascope > /dev/null
     ks_wine_wait "$job" > /dev/null
     ks_harness_stop
