@@ -1,0 +1,78 @@
+// Animated-GIF frames of screen pictures.
+//
+// Each picture is told from the one before: an identical picture makes no
+// frame; otherwise the frame covers the rectangle around the changed pixels,
+// left in place over the previous ones. Inside it, pixels that did not change
+// become transparent when they are the majority, which gives LZW long runs of
+// one index. Each frame has its own colour table: exact when the colours it
+// needs fit in 256; otherwise the most frequent colours kept exactly, the
+// rest drawn from the fullest 4-4-4 bit colour cells, each pixel mapped to
+// its nearest entry ("popularity" quantiser, suited to flat screen content).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "base/pixels.h"  // dibStride
+
+namespace ks {
+
+struct GifFrame {
+  // The graphic control extension, image descriptor, local colour table and
+  // image data of one frame; empty when the picture equals the previous one.
+  std::span<const std::uint8_t> bytes;
+  // Where in `bytes` the frame's delay (centiseconds, little-endian, 2 bytes)
+  // is, for the writer to set once the next frame's time is known.
+  std::size_t delayAt = 0;
+  bool exactColours = true;  // false: the colours were quantised
+};
+
+class GifEncoder {
+ public:
+  // Pictures are w x h; width and height 1 to 32767.
+  GifEncoder(std::int32_t width, std::int32_t height);
+  GifEncoder(const GifEncoder&) = delete;
+  GifEncoder& operator=(const GifEncoder&) = delete;
+
+  // Encodes a picture: rows of dibStride(width) bytes, blue, green, red per
+  // pixel, the bottom row first. The frame is told from the last accepted
+  // picture (the first frame, and the first after restart(), cover the whole
+  // picture without transparency). The bytes stay valid until the next call.
+  // May throw std::bad_alloc.
+  GifFrame encode(const std::uint8_t* bits);
+  // The picture last given to encode() becomes the one the next frame is
+  // told from: for a caller whose frame reached the file. `bits` must still
+  // be what was encoded.
+  void accept();
+  // Makes the next frame cover the whole picture.
+  void restart() { havePrevious_ = false; }
+
+ private:
+  struct Rect {
+    std::int32_t x = 0, y = 0, w = 0, h = 0;  // y counts rows from the top
+  };
+  const std::uint8_t* curRow(std::int32_t y) const { return cur_ + std::size_t{stride_} * (height_ - 1 - y); }
+  std::uint8_t* prevRow(std::int32_t y) { return prev_.data() + std::size_t{stride_} * (height_ - 1 - y); }
+  bool changedRect(Rect& r);
+  // Fills indices_ and palette_ for the rectangle; returns whether exact.
+  bool mapColours(const Rect& r, bool transparent, int& transparentIndex);
+  void compress(int minCodeSize);
+
+  std::int32_t width_, height_;
+  std::uint32_t stride_;
+  bool havePrevious_ = false;
+  const std::uint8_t* cur_ = nullptr;
+  Rect lastRect_;
+  std::vector<std::uint8_t> prev_;
+  std::vector<std::uint8_t> indices_;          // of the rectangle, top row first
+  std::vector<std::uint32_t> palette_;         // 0xRRGGBB
+  std::vector<std::uint32_t> keys_, values_;   // colour hash: colour+1 -> count, then index
+  std::vector<std::uint16_t> nearestCache_;
+  std::vector<std::int32_t> lzwKeys_;
+  std::vector<std::uint16_t> lzwCodes_;
+  std::vector<std::uint8_t> out_;
+};
+
+}  // namespace ks
