@@ -12,6 +12,12 @@
 // which this encoder takes for it, and -g); its time is
 // its own -benchmark real time, which leaves out its start-up. Both write
 // their AVI to /dev/shm.
+// Then GIF rows on the first 30 frames of each clip (at most):
+//   gif_CLIP_fps     our GIF encoder and writer against ffmpeg's single-pass
+//                    default (-threads 1 out.gif) and the two-pass recipe
+//                    (palettegen=stats_mode=diff, paletteuse=diff_mode=rectangle)
+//   gif_CLIP_bytes   file sizes, the same three
+//   gif_CLIP_psnr    ffmpeg's psnr filter, each GIF against the source frames
 // Usage: encoder_bench [--sweep] [FRAMES]   (default 90 frames)
 // --sweep also encodes each clip with other block sizes, zlib levels and
 // without run-length coding of noisy residue, printing time and bytes of key
@@ -29,6 +35,7 @@
 #include <vector>
 
 #include "media/avi_writer.h"
+#include "media/gif_writer.h"
 #include "media/zmbv_encoder.h"
 #include "screen_clips.h"
 
@@ -209,6 +216,79 @@ void sweep(const std::string& clip, const std::vector<std::vector<std::uint8_t>>
   }
 }
 
+
+constexpr int kGifFrames = 30;
+
+std::string rawInput(const std::string& rawPath) {
+  return "-f rawvideo -pix_fmt bgr0 -s " + std::to_string(kWidth) + "x" + std::to_string(kHeight) + " -r " +
+         std::to_string(kRate) + " -i " + rawPath;
+}
+
+double fileBytes(const std::string& path) { return static_cast<double>(readFile(path).size()); }
+
+// Our GIF of the frames; its time, or 0 when it failed.
+double gifOurs(const std::vector<std::vector<std::uint8_t>>& frames, int n, const std::string& gifPath) {
+  const auto t0 = Clock::now();
+  ks::GifWriter writer;
+  if (!writer.open(ks::openFileSink(gifPath), kWidth, kHeight, kRate)) return 0;
+  for (int i = 0; i < n; ++i)
+    if (!writer.writePicture(static_cast<std::uint64_t>(i), frames[i].data())) return 0;
+  if (!writer.close()) return 0;
+  return seconds(t0, Clock::now());
+}
+
+// ffmpeg's GIF of the raw frames with `filter` (may be empty); its -benchmark
+// real time, or 0 when it failed.
+double gifFfmpeg(const std::string& rawPath, int n, const std::string& filter, const std::string& gifPath,
+                 const std::string& logPath) {
+  const std::string command = "ffmpeg -hide_banner -nostdin -nostats -benchmark " + rawInput(rawPath) +
+                              " -frames:v " + std::to_string(n) + " -threads 1 " +
+                              (filter.empty() ? "" : "-filter_complex '" + filter + "' ") + "-y " + gifPath +
+                              " >" + logPath + " 2>&1";
+  if (std::system(command.c_str()) != 0) return 0;
+  const std::vector<std::uint8_t> log = readFile(logPath);
+  const std::string text(log.begin(), log.end());
+  const std::size_t at = text.find("rtime=");
+  return at == std::string::npos ? 0 : std::atof(text.c_str() + at + 6);
+}
+
+// ffmpeg's average PSNR (dB) of a GIF against the first n raw frames.
+double gifPsnr(const std::string& gifPath, const std::string& rawPath, int n, const std::string& logPath) {
+  const std::string command = "ffmpeg -hide_banner -nostdin -nostats -i " + gifPath + " " + rawInput(rawPath) +
+                              " -lavfi '[0:v]format=bgr0,fps=" + std::to_string(kRate) +
+                              "[a];[1:v]format=bgr0[b];[a][b]psnr' -frames:v " + std::to_string(n) +
+                              " -f null - >" + logPath + " 2>&1";
+  if (std::system(command.c_str()) != 0) return 0;
+  const std::vector<std::uint8_t> log = readFile(logPath);
+  const std::string text(log.begin(), log.end());
+  const std::size_t at = text.find("average:");
+  if (at == std::string::npos) return 0;
+  return text.compare(at + 8, 3, "inf") == 0 ? 99.0 : std::atof(text.c_str() + at + 8);
+}
+
+void gifRows(const std::string& name, const std::vector<std::vector<std::uint8_t>>& frames, const std::string& raw,
+             const std::string& base) {
+  const int n = std::min<int>(kGifFrames, static_cast<int>(frames.size()));
+  const std::string ours = base + "_ours.gif", single = base + "_ffmpeg.gif", twoPass = base + "_ffmpeg2.gif",
+                    log = base + "_gif.log";
+  const double mine = gifOurs(frames, n, ours);
+  const double theirs = gifFfmpeg(raw, n, "", single, log);
+  const double theirs2 = gifFfmpeg(
+      raw, n, "[0:v]split[a][b];[a]palettegen=stats_mode=diff[p];[b][p]paletteuse=diff_mode=rectangle", twoPass, log);
+  if (mine <= 0 || theirs <= 0 || theirs2 <= 0) {
+    std::fprintf(stderr, "encoder_bench: gif %s: %s failed\n", name.c_str(), mine <= 0 ? "our writer" : "ffmpeg");
+    return;
+  }
+  ratioLine("gif_" + name + "_fps", n / mine, "fps", "ffmpeg_single_pass", n / theirs);
+  ratioLine("gif_" + name + "_fps_vs_two_pass", n / mine, "fps", "ffmpeg_two_pass", n / theirs2);
+  ratioLine("gif_" + name + "_bytes", fileBytes(ours), "bytes", "ffmpeg_single_pass", fileBytes(single));
+  ratioLine("gif_" + name + "_bytes_vs_two_pass", fileBytes(ours), "bytes", "ffmpeg_two_pass", fileBytes(twoPass));
+  std::printf("gif_%s_psnr: ours %.2f dB, ffmpeg_single_pass %.2f dB, ffmpeg_two_pass %.2f dB\n", name.c_str(),
+              gifPsnr(ours, raw, n, log), gifPsnr(single, raw, n, log), gifPsnr(twoPass, raw, n, log));
+  std::fflush(stdout);
+  for (const std::string& p : {ours, single, twoPass, log}) std::remove(p.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -263,6 +343,7 @@ int main(int argc, char** argv) {
     if (!exact) ++failures;
     if (fps < 2 * fastFps || double(mine.bytes) > 1.2 * double(defaults.bytes)) ++goalsMissed;
     if (sweeping) sweep(name, frames, ours);
+    gifRows(name, frames, raw, base);
   }
   std::printf("zmbv_goals_missed: %d clips\n", goalsMissed);
   for (const std::string& p : {raw, ours, theirs, log}) std::remove(p.c_str());
