@@ -9,8 +9,11 @@
 namespace ks {
 
 struct EncodedFrame {
-  std::span<const std::uint8_t> bytes;  // empty when the frame could not be made
+  std::span<const std::uint8_t> bytes;  // empty when the frame could not be made, or unchanged
   bool keyFrame = false;
+  // The picture adds nothing to the frame before, which lasts longer: for a
+  // format that stores time per frame. `bytes` is then empty.
+  bool unchanged = false;
 };
 
 class FrameEncoder {

@@ -1,14 +1,47 @@
 #include "media/gif_writer.h"
 
 #include <algorithm>
+#include <array>
 
 namespace ks {
 namespace {
 
 constexpr std::uint8_t kTrailer = 0x3B;
+// Every frame starts with a graphic control extension; its delay follows the
+// introducer, the label, the block size and the packed byte.
+constexpr std::size_t kDelayAt = 4;
+constexpr std::uint64_t kMinDelay = 2;
+constexpr std::uint64_t kMaxDelay = 65535;
 
+bool startsWithControlExtension(std::span<const std::uint8_t> frame) {
+  return frame.size() > kDelayAt + 2 && frame[0] == 0x21 && frame[1] == 0xF9 && frame[2] == 0x04;
+}
 
 }  // namespace
+
+GifFrameEncoder::GifFrameEncoder(std::int32_t width, std::int32_t height, std::uint32_t rate)
+    : encoder_(width, height), rate_(std::max<std::uint32_t>(rate, 1)) {}
+
+EncodedFrame GifFrameEncoder::encode(const std::uint8_t* bits) {
+  const std::uint64_t index = next_++;
+  if (shown_ && gifCentiseconds(index, rate_) < gifCentiseconds(*shown_, rate_) + kMinDelay)
+    return {.bytes = {}, .keyFrame = false, .unchanged = true};  // merged into the shown one
+  const GifFrame frame = encoder_.encode(bits);
+  if (frame.bytes.empty()) return {.bytes = {}, .keyFrame = false, .unchanged = true};
+  // The movie repeats a refused frame's bytes, so the picture is the base of
+  // the next frame from here on.
+  encoder_.accept();
+  const bool key = whole_;
+  whole_ = false;
+  shown_ = index;
+  return {.bytes = frame.bytes, .keyFrame = key};
+}
+
+// The count goes on: the pictures keep their times.
+void GifFrameEncoder::restart() {
+  encoder_.restart();
+  whole_ = true;
+}
 
 GifWriter::~GifWriter() {
   if (sink_) (void)close();
@@ -29,61 +62,57 @@ bool GifWriter::open(std::unique_ptr<FileSink> sink, std::int32_t width, std::in
     return false;
   }
   sink_ = std::move(sink);
-  encoder_ = std::make_unique<GifEncoder>(width, height);
   rate_ = rate;
-  held_.clear();
-  heldIndex_.reset();
-  firstIndex_.reset();
+  shownIndex_.reset();
+  lastIndex_.reset();
   wholeEnd_ = sizeof h;
   framesWritten_ = 0;
   return true;
 }
 
-bool GifWriter::cutBack() {
-  return sink_->truncate(wholeEnd_) && sink_->seek(wholeEnd_);
+bool GifWriter::cutBack() { return sink_->truncate(wholeEnd_) && sink_->seek(wholeEnd_); }
+
+bool GifWriter::setShownDelay(std::uint64_t delay) {
+  const auto cs = static_cast<std::uint16_t>(std::min(delay, kMaxDelay));
+  const std::array<std::uint8_t, 2> bytes{static_cast<std::uint8_t>(cs), static_cast<std::uint8_t>(cs >> 8)};
+  const bool ok = sink_->seek(shownDelayAt_) && sink_->write(bytes.data(), bytes.size());
+  return sink_->seek(wholeEnd_) && ok;
 }
 
-bool GifWriter::writeHeld(std::uint64_t delay) {
-  const auto cs = static_cast<std::uint16_t>(std::min<std::uint64_t>(delay, 65535));
-  held_[heldDelayAt_] = static_cast<std::uint8_t>(cs);
-  held_[heldDelayAt_ + 1] = static_cast<std::uint8_t>(cs >> 8);
-  if (!sink_->write(held_.data(), held_.size())) {
-    (void)cutBack();
-    return false;
-  }
-  wholeEnd_ = sink_->tell();
-  ++framesWritten_;
-  return true;
-}
-
-bool GifWriter::writePicture(std::uint64_t index, const std::uint8_t* bits) {
-  if (!sink_ || (firstIndex_ && index <= lastIndex_)) return false;
-  if (heldIndex_ && centiseconds(index) < centiseconds(*heldIndex_) + 2) {
-    lastIndex_ = index;  // merged into the shown one
-    return true;
-  }
-  const GifFrame frame = encoder_->encode(bits);
-  if (frame.bytes.empty() && heldIndex_) {
+bool GifWriter::writeFrame(std::uint64_t index, std::span<const std::uint8_t> frame) {
+  if (!sink_ || (lastIndex_ && index <= *lastIndex_)) return false;
+  if (frame.empty()) {
+    if (!shownIndex_) return false;  // nothing shown to last longer
     lastIndex_ = index;
     return true;
   }
-  if (heldIndex_ && !writeHeld(centiseconds(index) - centiseconds(*heldIndex_))) return false;
-  encoder_->accept();
-  held_.assign(frame.bytes.begin(), frame.bytes.end());
-  heldDelayAt_ = frame.delayAt;
-  heldIndex_ = index;
-  if (!firstIndex_) firstIndex_ = index;
-  lastIndex_ = index;
+  if (!startsWithControlExtension(frame)) return false;
+  if (shownIndex_ && !setShownDelay(centiseconds(index) - centiseconds(*shownIndex_))) return false;
+  // Until the next frame comes, this one lasts one picture.
+  const auto provisional = static_cast<std::uint16_t>(
+      std::clamp(centiseconds(index + 1) - centiseconds(index), kMinDelay, kMaxDelay));
+  const std::array<std::uint8_t, 2> delay{static_cast<std::uint8_t>(provisional),
+                                          static_cast<std::uint8_t>(provisional >> 8)};
+  const std::array<ConstBuffer, 3> parts{ConstBuffer{frame.data(), kDelayAt}, ConstBuffer{delay.data(), 2},
+                                         ConstBuffer{frame.data() + kDelayAt + 2, frame.size() - kDelayAt - 2}};
+  if (!sink_->write(parts)) {
+    (void)cutBack();
+    return false;
+  }
+  shownDelayAt_ = wholeEnd_ + kDelayAt;
+  wholeEnd_ = sink_->tell();
+  shownIndex_ = lastIndex_ = index;
+  ++framesWritten_;
   return true;
 }
 
 bool GifWriter::close() {
   if (!sink_) return false;
   bool ok = true;
-  if (heldIndex_) {
+  if (shownIndex_) {
     // The last frame lasts until the picture after the last one given.
-    const std::uint64_t end = std::max(centiseconds(lastIndex_ + 1), centiseconds(*heldIndex_) + 2);
-    ok = writeHeld(end - centiseconds(*heldIndex_));
+    const std::uint64_t end = std::max(centiseconds(*lastIndex_ + 1), centiseconds(*shownIndex_) + kMinDelay);
+    ok = setShownDelay(end - centiseconds(*shownIndex_));
   }
   if (!sink_->write(&kTrailer, 1)) {
     ok = false;
@@ -93,8 +122,8 @@ bool GifWriter::close() {
   ok = sink_->flush() && ok;
   ok = sink_->close() && ok;
   sink_.reset();
-  encoder_.reset();
-  heldIndex_.reset();
+  shownIndex_.reset();
+  lastIndex_.reset();
   return ok;
 }
 

@@ -11,12 +11,15 @@ namespace ks {
 
 namespace {
 
-// Slots: one being filled, one being written, and for a lossless movie one
+// Slots: one being filled, one being written, and for a compressed movie one
 // being encoded in between.
 constexpr std::size_t kUncompressedSlots = 2;
 constexpr std::size_t kCompressedSlots = 3;
 
-std::unique_ptr<FrameEncoder> makeZmbvEncoder(const BitmapInfoHeader& frameFormat, std::uint32_t rate) {
+std::unique_ptr<FrameEncoder> makeEncoder(MovieFormat format, const BitmapInfoHeader& frameFormat,
+                                          std::uint32_t rate) {
+  if (format == MovieFormat::Gif)
+    return std::make_unique<GifFrameEncoder>(frameFormat.biWidth, frameFormat.biHeight, rate);
   ZmbvOptions options;
   options.keyInterval = 2 * rate;
   return std::make_unique<ZmbvEncoder>(frameFormat.biWidth, frameFormat.biHeight, options);
@@ -33,32 +36,40 @@ bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& fr
   static_cast<void>(CloseMovie());  // the previous movie is valid however its close went
   if (rate <= 0 || !sink) return false;
   const auto r = static_cast<std::uint32_t>(rate);
-  const BitmapInfoHeader stored =
-      format == MovieFormat::Zmbv ? zmbvFrameFormat(frameFormat.biWidth, frameFormat.biHeight) : frameFormat;
-  if (!writer_.open(std::move(sink), stored, r, sound ? std::optional<WaveFormat>(WaveFormat{}) : std::nullopt))
-    return false;
+  if (format == MovieFormat::Gif) {
+    if (!gif_.open(std::move(sink), frameFormat.biWidth, frameFormat.biHeight, r)) return false;
+    sound = false;
+    streamInfo_ = AviStreamInfo{};
+    streamInfo_.dwScale = 1;
+    streamInfo_.dwRate = r;
+  } else {
+    const BitmapInfoHeader stored =
+        format == MovieFormat::Zmbv ? zmbvFrameFormat(frameFormat.biWidth, frameFormat.biHeight) : frameFormat;
+    if (!writer_.open(std::move(sink), stored, r, sound ? std::optional<WaveFormat>(WaveFormat{}) : std::nullopt))
+      return false;
+    streamInfo_ = writer_.streamInfo();
+  }
   format_ = format;
   sound_ = sound;
   soundFrames_ = 0;
-  streamInfo_ = writer_.streamInfo();
   frameNumber_ = 0;
   frameBytes_ = frameFormat.biSizeImage;
   fill_ = encode_ = write_ = 0;
   failed_ = quit_ = false;
   fault_ = MovieFault::None;
   try {
-    const bool compressed = format_ == MovieFormat::Zmbv;
+    const bool compressed = encoded();
     slots_ = std::vector<Slot>(compressed ? kCompressedSlots : kUncompressedSlots);
     for (Slot& slot : slots_) slot.picture.resize(frameFormat.biSizeImage);
     if (compressed) {
-      encoder_ = encoderFactory_ ? encoderFactory_(frameFormat, r) : makeZmbvEncoder(frameFormat, r);
+      encoder_ = encoderFactory_ ? encoderFactory_(frameFormat, r) : makeEncoder(format_, frameFormat, r);
       encoderThread_ = std::thread([this] { encoderLoop(); });
     }
     writerThread_ = std::thread([this] { writerLoop(); });
   } catch (const std::exception&) {
     // No memory for the slots or no thread: the movie cannot be recorded.
     stopThreads();
-    static_cast<void>(writer_.close());
+    static_cast<void>(format_ == MovieFormat::Gif ? gif_.close() : writer_.close());
     slots_.clear();
     encoder_.reset();
     return false;
@@ -78,6 +89,8 @@ bool Movie::drained() const {
 bool Movie::write(const Slot& slot) {
   if (slot.isSound)
     return writer_.writeSound(slot.sound.data(), static_cast<std::uint32_t>(slot.sound.size() * sizeof(std::int16_t)));
+  if (format_ == MovieFormat::Gif)
+    return gif_.writeFrame(static_cast<std::uint64_t>(slot.index), slot.chunk);
   if (format_ == MovieFormat::Uncompressed)
     return writer_.writeFrame(slot.picture.data(), static_cast<std::uint32_t>(slot.picture.size()));
   return writer_.writeFrame(slot.chunk.data(), static_cast<std::uint32_t>(slot.chunk.size()), slot.keyFrame);
@@ -117,7 +130,7 @@ bool Movie::waitForSlot(std::unique_lock<std::mutex>& lock) {
 
 bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
   // Every frame has the size of the pictures the movie was opened for.
-  if (!writer_.isOpen() || !pBits || frameFormat.biSizeImage != frameBytes_) return false;
+  if (!IsOpen() || !pBits || frameFormat.biSizeImage != frameBytes_) return false;
   std::unique_lock lock(mutex_);
   if (!waitForSlot(lock)) return false;
   Slot& slot = slots_[fill_];
@@ -125,8 +138,9 @@ bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
   lock.unlock();
   std::memcpy(slot.picture.data(), pBits, frameBytes_);
   slot.isSound = false;
+  slot.index = frameNumber_;
   lock.lock();
-  slot.state = format_ == MovieFormat::Zmbv ? Slot::State::Taken : Slot::State::Encoded;
+  slot.state = encoded() ? Slot::State::Taken : Slot::State::Encoded;
   fill_ = after(fill_);
   ++frameNumber_;
   lock.unlock();
@@ -135,7 +149,7 @@ bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
 }
 
 bool Movie::WriteSound(const std::int16_t* samples, std::uint32_t frames) {
-  if (!writer_.isOpen() || !sound_ || !samples || frames == 0) return false;
+  if (!IsOpen() || !sound_ || !samples || frames == 0) return false;
   std::unique_lock lock(mutex_);
   if (!waitForSlot(lock)) return false;
   Slot& slot = slots_[fill_];
@@ -151,7 +165,7 @@ bool Movie::WriteSound(const std::int16_t* samples, std::uint32_t frames) {
   slot.isSound = true;
   lock.lock();
   // Sound needs no encoding; the encoder passes it on in its turn.
-  slot.state = format_ == MovieFormat::Zmbv ? Slot::State::Taken : Slot::State::Encoded;
+  slot.state = encoded() ? Slot::State::Taken : Slot::State::Encoded;
   fill_ = after(fill_);
   soundFrames_ += frames;
   lock.unlock();
@@ -160,7 +174,7 @@ bool Movie::WriteSound(const std::int16_t* samples, std::uint32_t frames) {
 }
 
 bool Movie::Flush() {
-  if (!writer_.isOpen()) return false;
+  if (!IsOpen()) return false;
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return failed_ || fault_ != MovieFault::None || drained(); });
@@ -175,6 +189,8 @@ bool Movie::Checkpoint() {
   // The pipeline is idle and only this thread gives it frames: the writing
   // thread waits, and the writer is ours until the next frame.
   std::lock_guard lock(mutex_);
+  // A GIF's frames are in the file as soon as they are written.
+  if (format_ == MovieFormat::Gif) return true;
   try {
     return writer_.checkpoint();
   } catch (const std::bad_alloc&) {
@@ -183,7 +199,7 @@ bool Movie::Checkpoint() {
 }
 
 bool Movie::CloseMovie() {
-  if (!writer_.isOpen()) return true;
+  if (!IsOpen()) return true;
   // One last try for a refused frame and the ones behind it; the file is
   // whole without them.
   static_cast<void>(Flush());
@@ -199,7 +215,7 @@ bool Movie::CloseMovie() {
   }
   bool closed = false;
   try {
-    closed = writer_.close();
+    closed = format_ == MovieFormat::Gif ? gif_.close() : writer_.close();
   } catch (const std::bad_alloc&) {
     // The writer's destructor closes the file with what it holds.
   }
@@ -222,13 +238,14 @@ void Movie::stopThreads() {
 // frame cannot be made.
 void Movie::encodeSlot(Slot& slot) {
   EncodedFrame frame = encoder_->encode(slot.picture.data());
-  if (frame.bytes.empty()) {
+  if (frame.bytes.empty() && !frame.unchanged) {
     // Once more from a key frame, which depends on nothing the failure broke.
     encoder_->restart();
     frame = encoder_->encode(slot.picture.data());
   }
   slot.chunk.assign(frame.bytes.begin(), frame.bytes.end());
   slot.keyFrame = frame.keyFrame;
+  slot.unchanged = frame.unchanged;
 }
 
 void Movie::encoderLoop() {
@@ -251,7 +268,7 @@ void Movie::encoderLoop() {
     MovieFault fault = MovieFault::None;
     try {
       encodeSlot(slot);
-      if (slot.chunk.empty()) fault = MovieFault::Encoder;
+      if (slot.chunk.empty() && !slot.unchanged) fault = MovieFault::Encoder;
     } catch (const std::bad_alloc&) {
       fault = MovieFault::Memory;
     } catch (const std::exception&) {

@@ -2,7 +2,7 @@
 // description and the position of the next frame.
 //
 // Frames go through a pipeline behind the caller: WriteFrame copies the
-// picture into a free slot and returns; a lossless movie's encoder thread
+// picture into a free slot and returns; a compressed movie's encoder thread
 // compresses the slots in order, and a writing thread puts them into the
 // file in order. The caller waits only when every slot is busy: a full
 // pipeline holds it back as a slow disk would. A write that failed is found
@@ -25,6 +25,7 @@
 #include "media/avi_format.h"
 #include "media/avi_writer.h"
 #include "media/frame_encoder.h"
+#include "media/gif_writer.h"
 #include "media/movie_format.h"
 
 namespace ks {
@@ -46,7 +47,8 @@ class Movie {
 
   // Starts a movie of `frameFormat` pictures (24-bit, as grabbed) at `rate`
   // frames per second in a sink the caller created (null fails).
-  // With `sound`, the movie has a second stream: 48 kHz 16-bit stereo PCM.
+  // With `sound`, an AVI has a second stream: 48 kHz 16-bit stereo PCM; a
+  // GIF has no sound, and HasSound() says so.
   [[nodiscard]] bool OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate,
                                MovieFormat format = MovieFormat::Uncompressed, bool sound = false);
   // Takes the picture at pBits, frameFormat.biSizeImage bytes, as the next
@@ -83,7 +85,7 @@ class Movie {
   using EncoderFactory = std::function<std::unique_ptr<FrameEncoder>(const BitmapInfoHeader&, std::uint32_t rate)>;
   void setEncoderFactory(EncoderFactory factory) { encoderFactory_ = std::move(factory); }
 
-  bool IsOpen() const { return writer_.isOpen(); }
+  bool IsOpen() const { return writer_.isOpen() || gif_.isOpen(); }
   MovieFormat Format() const { return format_; }
   const AviStreamInfo& StreamInfo() const { return streamInfo_; }
   // Frames taken since the open.
@@ -98,13 +100,17 @@ class Movie {
     std::vector<std::uint8_t> picture;  // the picture as taken
     std::vector<std::uint8_t> chunk;    // a compressed movie's frame
     std::vector<std::int16_t> sound;    // a sound chunk's samples, when `isSound`
+    std::int32_t index = 0;             // the picture's number in the movie
     bool isSound = false;
+    bool unchanged = false;             // a GIF picture that adds nothing
     bool keyFrame = true;
     State state = State::Free;
   };
 
   std::size_t after(std::size_t slot) const { return (slot + 1) % slots_.size(); }
   bool drained() const;
+  // Whether frames go through the encoder thread.
+  bool encoded() const { return format_ != MovieFormat::Uncompressed; }
   // Waits for the slot at fill_ to be free; false when the movie cannot
   // take anything now.
   bool waitForSlot(std::unique_lock<std::mutex>& lock);
@@ -123,7 +129,10 @@ class Movie {
   std::uint32_t frameBytes_ = 0;
   bool sound_ = false;
   std::int64_t soundFrames_ = 0;
-  AviWriter writer_;  // the writing thread's, except while the pipeline is idle or stopped
+  // The writing thread's, except while the pipeline is idle or stopped; the
+  // one of the movie's format is open.
+  AviWriter writer_;
+  GifWriter gif_;
   EncoderFactory encoderFactory_;
   std::unique_ptr<FrameEncoder> encoder_;  // the encoder thread's
 

@@ -7,6 +7,7 @@ namespace ks {
 enum class MovieFormat {
   Uncompressed,  // 24-bit, byte for byte as grabbed
   Zmbv,          // lossless ZMBV, 32-bit, key frames at least every 2 seconds
+  Gif,           // an animated GIF: 256 colours a frame, no sound
 };
 
 }  // namespace ks
