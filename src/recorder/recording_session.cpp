@@ -26,9 +26,10 @@ bool RecordingSession::start(const RecordingSettings& settings) {
   outcome_ = SessionOutcome{};
   outcome_.path = settings.path;
   // The sources run from here on, so that they are ready when the first
-  // frame falls due; the track drops what comes before it.
+  // frame falls due; the track drops what comes before it. A GIF has no
+  // sound to record.
   std::unique_ptr<SoundCapture> sound;
-  if (audio_ && settings.sound.any()) sound = std::make_unique<SoundCapture>();
+  if (audio_ && settings.sound.any() && settings.format != MovieFormat::Gif) sound = std::make_unique<SoundCapture>();
   if (sound && !startSound(settings.sound, *sound)) {
     outcome_.end = RunEnd::Cancelled;
   } else {

@@ -229,6 +229,12 @@ FileList::FileList(ListBox& list, const FileSystem& files, std::string pattern)
   };
 }
 
+void FileList::setPattern(std::string pattern) {
+  if (pattern == pattern_) return;
+  pattern_ = std::move(pattern);
+  if (!path_.empty()) setPath(path_);
+}
+
 void FileList::setPath(const std::string& folder) {
   path_ = folder;
   const MutedClick muted(control);

@@ -81,6 +81,8 @@ class FileList {
   FileList(ListBox& list, const FileSystem& files, std::string pattern);
   std::string path() const { return path_; }
   void setPath(const std::string& folder);
+  // Lists the folder's files that match `pattern` from now on.
+  void setPattern(std::string pattern);
   // The selected file's name without the folder, or "".
   std::string fileName() const;
 

@@ -1,6 +1,8 @@
 #include "settings/frmfile.h"
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 
 #include "app/app.h"
 #include "base/path_rules.h"
@@ -48,11 +50,19 @@ bool FileExists(const FileSystem& files, const std::string& path) {
   return entry && !entry->folder && !entry->hidden && !entry->system;
 }
 
-std::string moviePath(const std::string& folder, const std::string& name) {
+namespace {
+
+// The extension of a format's files, lower case, dot included.
+std::string extensionOf(MovieFormat format) { return format == MovieFormat::Gif ? ".gif" : ".avi"; }
+
+}  // namespace
+
+std::string moviePath(const std::string& folder, const std::string& name, MovieFormat format) {
   const std::string base = withTrailingBackslash(folder);
+  const std::string extension = extensionOf(format);
   std::string last4 = name.size() >= 4 ? name.substr(name.size() - 4) : name;
-  for (char& c : last4) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return last4 == ".AVI" ? base + name : base + name + ".avi";
+  for (char& c : last4) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return last4 == extension ? base + name : base + name + extension;
 }
 
 FrmFile::FrmFile(App& app) : Form(app, fileDesign()) {
@@ -70,7 +80,7 @@ FrmFile::FrmFile(App& app) : Form(app, fileDesign()) {
   cmdCancel = &w.addButton(cancel);
   // In the free space left of OK, on its row: no designed control moves.
   auto format = placed<ListDesign>(240, 3600, 2295, 315, 6);
-  format.items = {kFormatItems[0], kFormatItems[1]};
+  format.items = {std::begin(kFormatItems), std::end(kFormatItems)};
   cboFormat = &w.addComboBox(format);
 }
 
@@ -92,7 +102,11 @@ void FrmFile::load() {
     // uncompressed movie.
     const MutedClick muted(*cboFormat);
     const std::string stored = GetSetting(app_.platform().settings, kAppName, kSection, "Compression", "None");
-    cboFormat->setListIndex(stored == kCompressionValues[1] ? 1 : 0);
+    const auto found = std::find(std::begin(kCompressionValues), std::end(kCompressionValues), stored);
+    cboFormat->setListIndex(found == std::end(kCompressionValues)
+                                ? 0
+                                : static_cast<int>(found - std::begin(kCompressionValues)));
+    showFormatFiles();
   }
   cboFormat->onClick = [this] { formatSelected(); };
   window_->events.onDrivesChanged = [this] { refreshDrives(); };
@@ -100,12 +114,22 @@ void FrmFile::load() {
 }
 
 MovieFormat FrmFile::movieFormat() const {
-  return cboFormat->listIndex() == 1 ? MovieFormat::Zmbv : MovieFormat::Uncompressed;
+  switch (cboFormat->listIndex()) {
+    case 1:
+      return MovieFormat::Zmbv;
+    case 2:
+      return MovieFormat::Gif;
+    default:
+      return MovieFormat::Uncompressed;
+  }
 }
+
+void FrmFile::showFormatFiles() { filList->setPattern("*" + extensionOf(movieFormat())); }
 
 void FrmFile::formatSelected() {
   const int index = cboFormat->listIndex();
   if (index < 0) return;
+  showFormatFiles();
   // A store that refuses it is not reported: the list holds the choice for
   // this run all the same.
   static_cast<void>(SaveSetting(app_.platform().settings, kAppName, kSection, "Compression",
@@ -142,7 +166,7 @@ void FrmFile::ok() {
     app_.windows().messageBoxWarning(kNoFolder);
     return;
   }
-  const std::string path = moviePath(Dir->path(), name);
+  const std::string path = moviePath(Dir->path(), name, movieFormat());
   // Names the file system would reject never reach the recording.
   const std::string fileName = path.substr(withTrailingBackslash(Dir->path()).size());
   const NameError problem = validateNewFileName(Dir->path(), fileName);

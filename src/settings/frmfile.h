@@ -16,8 +16,8 @@ class ComboBox;
 class FileSystem;
 
 // The Format list's items and what the store keeps for each, in order.
-inline constexpr const char* kFormatItems[] = {"Uncompressed AVI", "Lossless AVI (ZMBV)"};
-inline constexpr const char* kCompressionValues[] = {"None", "ZMBV"};
+inline constexpr const char* kFormatItems[] = {"Uncompressed AVI", "Lossless AVI (ZMBV)", "Animated GIF"};
+inline constexpr const char* kCompressionValues[] = {"None", "ZMBV", "GIF"};
 
 inline constexpr const char* kOverwriteQuestion =
     "This file already exists.  Are you sure you want to over-write this file?";
@@ -54,13 +54,17 @@ class FrmFile final : public Form {
   void ok();
   void cancel();
   void formatSelected();
+  // The file list shows the files of the chosen format.
+  void showFormatFiles();
 };
 
 // True when an ordinary file (not a folder, not hidden, not system) is at
 // the path.
 bool FileExists(const FileSystem& files, const std::string& path);
 
-// The movie path OK builds from the folder and the name as typed.
-std::string moviePath(const std::string& folder, const std::string& name);
+// The movie path OK builds from the folder and the name as typed: the
+// format's extension is added unless the name ends in it (in any case).
+std::string moviePath(const std::string& folder, const std::string& name,
+                      MovieFormat format = MovieFormat::Uncompressed);
 
 }  // namespace ks

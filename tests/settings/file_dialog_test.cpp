@@ -31,6 +31,7 @@ TEST_F(FileDialogTest, OkBuildsThePathFromFolderAndName) {
     const char* folder;
     const char* name;
     const char* path;
+    int format = 0;  // the Format list's item
   } cases[] = {
       {"D:\\Movies", "clip", "D:\\Movies\\clip.avi"},
       {"D:\\Movies", "clip.AVI", "D:\\Movies\\clip.AVI"},
@@ -43,10 +44,17 @@ TEST_F(FileDialogTest, OkBuildsThePathFromFolderAndName) {
       {"\\\\server\\share", "clip", "\\\\server\\share\\clip.avi"},
       {"D:\\Movies", "folder.avi", "D:\\Movies\\folder.avi"},  // a folder is no existing file
       {"D:\\Movies", "r\xC3\xA9sum\xC3\xA9 \xE5\xBD\x95\xE7\x94\xBB", "D:\\Movies\\r\xC3\xA9sum\xC3\xA9 \xE5\xBD\x95\xE7\x94\xBB.avi"},
+      {"D:\\Movies", "clip", "D:\\Movies\\clip.avi", 1},
+      {"D:\\Movies", "clip", "D:\\Movies\\clip.gif", 2},
+      {"D:\\Movies", "clip.GIF", "D:\\Movies\\clip.GIF", 2},
+      {"D:\\Movies", "clip.avi", "D:\\Movies\\clip.avi.gif", 2},
+      {"D:\\Movies", "clip.gif ", "D:\\Movies\\clip.gif .gif", 2},
+      {"D:\\Movies", "clip.gif", "D:\\Movies\\clip.gif.avi", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(file().Dir->setPath(c.folder));
+    file().cboFormat->setListIndex(c.format);
     EXPECT_EQ(accept(c.name), c.path);
     EXPECT_FALSE(file().window().visible());
   }
@@ -83,21 +91,28 @@ TEST_F(FileDialogTest, ExistingFileAsksBeforeOverwriting) {
   services.files.addFile("D:\\Movies\\clip.avi");
   services.files.addFile("D:\\Movies\\secret.avi", /*hidden=*/true);
   services.files.addFile("D:\\Movies\\sys.avi", false, /*system=*/true);
+  services.files.addFile("D:\\Movies\\loop.gif");
   start();
   struct Case {
     const char* name;
     std::optional<MsgButton> answer;
     const char* fileName;
     bool asked;
+    int format = 0;  // the Format list's item
   } cases[] = {
       {"clip", MsgButton::No, "", true},
       {"clip", MsgButton::Cancel, "", true},
       {"CLIP.avi", MsgButton::Yes, "D:\\Movies\\CLIP.avi", true},
       {"secret", std::nullopt, "D:\\Movies\\secret.avi", false},
       {"sys", std::nullopt, "D:\\Movies\\sys.avi", false},
+      {"loop", MsgButton::No, "", true, 2},
+      {"LOOP.gif", MsgButton::Yes, "D:\\Movies\\LOOP.gif", true, 2},
+      {"clip", std::nullopt, "D:\\Movies\\clip.gif", false, 2},
+      {"loop", std::nullopt, "D:\\Movies\\loop.avi", false, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    file().cboFormat->setListIndex(c.format);
     const std::size_t before = ws.messageBoxTexts().size();
     EXPECT_EQ(accept(c.name, c.answer), c.fileName);
     EXPECT_EQ(ws.messageBoxTexts().size() - before, c.asked ? 1u : 0u);
@@ -149,6 +164,12 @@ TEST_F(FileDialogTest, FileListShowsMovieFilesAndClickingOneNamesIt) {
   input.click(*file().cmdOK);
   EXPECT_EQ(ws.messageBoxTexts().size(), 1u);
   EXPECT_EQ(file().FileName, "D:\\Movies\\b.AVI");
+  // Choosing GIF lists the GIFs instead.
+  services.files.addFile("D:\\Movies\\loop.Gif");
+  file().window().show();
+  input.selectItem(*file().cboFormat, 2);
+  ASSERT_EQ(list.control.listCount(), 1);
+  EXPECT_EQ(list.control.list(0), "loop.Gif");
 }
 
 TEST_F(FileDialogTest, ChangingTheFolderEmptiesTheName) {
@@ -265,7 +286,8 @@ TEST_F(FileDialogTest, FormatListShowsAndStoresTheCompression) {
     const char* stored;  // nullptr: absent
     int shown;
   };
-  const Case cases[] = {{nullptr, 0}, {"None", 0}, {"ZMBV", 1}, {"zmbv", 0}, {"Lossless", 0}, {"", 0}};
+  const Case cases[] = {{nullptr, 0}, {"None", 0}, {"ZMBV", 1}, {"zmbv", 0}, {"Lossless", 0}, {"", 0},
+                        {"GIF", 2}, {"gif", 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored ? c.stored : "absent");
     TestServices fresh;
@@ -282,9 +304,10 @@ TEST_F(FileDialogTest, FormatListShowsAndStoresTheCompression) {
   }
   start();
   ComboBox& list = *file().cboFormat;
-  ASSERT_EQ(list.listCount(), 2);
+  ASSERT_EQ(list.listCount(), 3);
   EXPECT_EQ(list.list(0), "Uncompressed AVI");
   EXPECT_EQ(list.list(1), "Lossless AVI (ZMBV)");
+  EXPECT_EQ(list.list(2), "Animated GIF");
   EXPECT_EQ(list.left(), 240);
   EXPECT_EQ(list.top(), 3600);
   EXPECT_EQ(list.width(), 2295);
@@ -293,6 +316,9 @@ TEST_F(FileDialogTest, FormatListShowsAndStoresTheCompression) {
   input.selectItem(list, 1);
   EXPECT_EQ(stored("Compression"), "ZMBV");
   EXPECT_EQ(file().movieFormat(), MovieFormat::Zmbv);
+  input.selectItem(list, 2);
+  EXPECT_EQ(stored("Compression"), "GIF");
+  EXPECT_EQ(file().movieFormat(), MovieFormat::Gif);
   input.selectItem(list, 0);
   EXPECT_EQ(stored("Compression"), "None");
   input.selectItem(list, 1);
