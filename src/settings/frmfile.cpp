@@ -124,7 +124,7 @@ MovieFormat FrmFile::movieFormat() const {
   }
 }
 
-void FrmFile::showFormatFiles() { filList->setPattern("*" + extensionOf(movieFormat())); }
+void FrmFile::showFormatFiles() { filList->setPattern(movieFormat() == MovieFormat::Gif ? "*.gif" : "*.avi"); }
 
 void FrmFile::formatSelected() {
   const int index = cboFormat->listIndex();
