@@ -47,6 +47,7 @@ journey() {
         for i in 1 2 3 4; do xdotool key Tab; sleep 0.2; done
         xdotool key Home; sleep 0.2
         [[ "$PICK_FORMAT" == lossless ]] && { xdotool key Down; sleep 0.3; }
+        [[ "$PICK_FORMAT" == gif ]] && { xdotool key Down; sleep 0.3; xdotool key Down; sleep 0.3; }
     fi
     ks_screenshot "$out/$name-dialog.png"
     xdotool mousemove $((cx + 200)) $((cy + 250)) click 1             # OK
@@ -94,6 +95,7 @@ journey() {
 
 check_movie() { # NAME RATE [CHECK-OPTION...]
     local file="$movies/$1.avi" name="$1" rate="$2"
+    [[ " $* " == *" --gif "* ]] && file="$movies/$1.gif"
     shift 2
     [[ -f "$file" ]] || { fail "$name: no movie at $file"; return; }
     cp "$file" "$out/"
@@ -137,6 +139,14 @@ for rate in 10 30; do
     [[ "$(stored Compression)" == ZMBV ]] || fail "lossless$rate: the choice was not stored (Compression=$(stored Compression))"
     check_movie "lossless$rate" "$rate" --lossless
 done
+# Animated GIFs, picked the same way: each frame shows its time when it is
+# shown, also across a pause.
+setting fps 10
+PICK_FORMAT=gif journey gif10 10 5
+[[ "$(stored Compression)" == GIF ]] || fail "gif10: the choice was not stored (Compression=$(stored Compression))"
+check_movie gif10 10 --gif
+PAUSE_BY=button PICK_FORMAT=gif journey gif-paused 10 0
+check_movie gif-paused 10 --gif --pauses 1 --pause-seconds 3
 setting fps 10
 PICK_FORMAT=uncompressed journey back10 10 2
 [[ "$(stored Compression)" == None ]] || fail "back to uncompressed: Compression=$(stored Compression)"

@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """Checks a recorded movie against what the screen showed.
 
-Usage: movie_check.py [--loose] [--lossless] [--step MS] [--min-new PCT] [--max-median-late MS]
+Usage: movie_check.py [--loose] [--lossless | --gif] [--step MS] [--min-new PCT] [--max-median-late MS]
                       [--pauses N [--pause-seconds S]]
                       MOVIE.avi RATE WIDTH HEIGHT SPLIT [CURSOR_X CURSOR_Y]
 
 The screen under the region showed the pattern tool: above row SPLIT of the
 region it carries the time (in steps of --step ms, 10 by default) in red and
 green with blue 0x40, below it is pure blue. --lossless expects a ZMBV movie (decoded to the same
-pixels) instead of an uncompressed one. --min-new asks that at least
+pixels) instead of an uncompressed one; --gif an animated GIF, whose frames
+are checked against the times they are shown at instead of k / RATE. --min-new asks that at least
 that share of the frames be new pictures; --max-median-late that the new
 pictures be grabbed, at the median, within that many ms of their due time
 (frame k is due k / RATE seconds after the first). --pauses expects exactly
@@ -39,6 +40,9 @@ def main():
     lossless = "--lossless" in sys.argv
     if lossless:
         sys.argv.remove("--lossless")
+    gif = "--gif" in sys.argv
+    if gif:
+        sys.argv.remove("--gif")
     step = option("--step", 10)
     pauses = option("--pauses", None)
     pause_seconds = option("--pause-seconds", None)
@@ -55,19 +59,31 @@ def main():
     frames = int(s["nb_read_frames"])
     print("ffprobe: codec=%s pix_fmt=%s %sx%s r_frame_rate=%s frames=%d" % (
         s["codec_name"], s.get("pix_fmt"), s["width"], s["height"], s["r_frame_rate"], frames))
+    if gif and s["codec_name"] != "gif":
+        failures.append("not an animated GIF")
     if lossless and (s["codec_name"] != "zmbv" or s.get("pix_fmt") != "bgr0"):
         failures.append("not lossless ZMBV video")
-    if not lossless and (s["codec_name"] != "rawvideo" or s.get("pix_fmt") != "bgr24"):
+    if not lossless and not gif and (s["codec_name"] != "rawvideo" or s.get("pix_fmt") != "bgr24"):
         failures.append("not uncompressed 24-bit video")
     if (s["width"], s["height"]) != (width, height):
         failures.append("size %sx%s, expected %dx%d" % (s["width"], s["height"], width, height))
-    if s["r_frame_rate"] != "%d/1" % rate:
+    if not gif and s["r_frame_rate"] != "%d/1" % rate:
         failures.append("rate %s, expected %d/1" % (s["r_frame_rate"], rate))
 
-    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", movie, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"],
-                         check=True, capture_output=True).stdout
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", movie, "-vsync", "passthrough", "-f", "rawvideo",
+                          "-pix_fmt", "rgb24", "-"], check=True, capture_output=True).stdout
     size = width * height * 3
     count = len(raw) // size
+    # When frame k is shown, in ms after frame 0.
+    due = [k * 1000.0 / rate for k in range(count)]
+    if gif:
+        shown = json.loads(subprocess.run(
+            ["ffprobe", "-v", "error", "-show_frames", "-show_entries", "frame=best_effort_timestamp_time",
+             "-of", "json", movie], check=True, capture_output=True).stdout)["frames"]
+        due = [1000.0 * (float(f["best_effort_timestamp_time"]) - float(shown[0]["best_effort_timestamp_time"]))
+               for f in shown][:count]
+        if len(due) != count:
+            failures.append("%d frame times for %d frames" % (len(due), count))
     times, cursor_frames = [], 0
     for k in range(count):
         f = raw[k * size:(k + 1) * size]
@@ -90,7 +106,8 @@ def main():
         # A pause shows as one jump in the times; without the jumps the
         # frames must follow the schedule of the time recorded.
         interval = 1000.0 / rate
-        jumps = [(k, times[k] - times[k - 1]) for k in range(1, count) if times[k] - times[k - 1] > 2 * interval + 60]
+        jumps = [(k, times[k] - times[k - 1] - (due[k] - due[k - 1]) + interval) for k in range(1, count)
+                 if times[k] - times[k - 1] - (due[k] - due[k - 1]) > interval + 60]
         print("pauses: %s" % ", ".join("%.2f s after frame %d" % ((g - interval) / 1000.0, k - 1) for k, g in jumps))
         if len(jumps) != int(pauses):
             failures.append("%d jumps in the times, expected %d" % (len(jumps), int(pauses)))
@@ -101,8 +118,8 @@ def main():
         shift = 0
         adjusted = []
         for k in range(count):
-            if k > 0 and times[k] - times[k - 1] > 2 * interval + 60:
-                shift += times[k] - times[k - 1] - interval
+            if k > 0 and times[k] - times[k - 1] - (due[k] - due[k - 1]) > interval + 60:
+                shift += times[k] - times[k - 1] - (due[k] - due[k - 1])
             adjusted.append(times[k] - shift)
         times = adjusted
     if len(times) == count and count > 1:
@@ -110,11 +127,11 @@ def main():
         back = [k for k in range(1, count) if times[k] < times[k - 1]]
         if back:
             failures.append("time goes backwards at frames %r" % back[:5])
-        late = [] if loose else [k for k in range(count) if abs((times[k] - times[0]) - k * interval) > 2 * interval + 60]
+        late = [] if loose else [k for k in range(count) if abs((times[k] - times[0]) - due[k]) > 2 * interval + 60]
         if late:
             failures.append("frames off the schedule: %r (times %r)" % (late[:5], [times[k] for k in late[:5]]))
         span = (times[-1] - times[0]) / 1000.0
-        if not loose and abs((count - 1) - rate * span) > 2:
+        if not loose and not gif and abs((count - 1) - rate * span) > 2:
             failures.append("%d frames for %.2f s at %d/s" % (count, span, rate))
         new = len(set(times))
         print("frames %d, distinct pictures %d (%.1f%%), span %.2f s" % (count, new, 100.0 * new / count, span))
@@ -122,7 +139,7 @@ def main():
             failures.append("only %.1f%% new pictures, want %g%%" % (100.0 * new / count, min_new))
         # A new picture's lateness: when it was grabbed against when it was
         # due, both from the first grab, which happens at the start.
-        lates = sorted(abs((times[k] - times[0]) - k * interval)
+        lates = sorted(abs((times[k] - times[0]) - due[k])
                        for k in range(1, count) if times[k] != times[k - 1])
         if lates and not loose:
             median = lates[len(lates) // 2]
