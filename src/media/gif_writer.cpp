@@ -13,6 +13,11 @@ constexpr std::size_t kDelayAt = 4;
 constexpr std::uint64_t kMinDelay = 2;
 constexpr std::uint64_t kMaxDelay = 65535;
 
+// A delay as the file stores it: centiseconds, little-endian.
+std::array<std::uint8_t, 2> delayBytes(std::uint64_t cs) {
+  return {static_cast<std::uint8_t>(cs), static_cast<std::uint8_t>(cs >> 8)};
+}
+
 bool startsWithControlExtension(std::span<const std::uint8_t> frame) {
   return frame.size() > kDelayAt + 2 && frame[0] == 0x21 && frame[1] == 0xF9 && frame[2] == 0x04;
 }
@@ -66,15 +71,13 @@ bool GifWriter::open(std::unique_ptr<FileSink> sink, std::int32_t width, std::in
   shownIndex_.reset();
   lastIndex_.reset();
   wholeEnd_ = sizeof h;
-  framesWritten_ = 0;
   return true;
 }
 
 bool GifWriter::cutBack() { return sink_->truncate(wholeEnd_) && sink_->seek(wholeEnd_); }
 
 bool GifWriter::setShownDelay(std::uint64_t delay) {
-  const auto cs = static_cast<std::uint16_t>(std::min(delay, kMaxDelay));
-  const std::array<std::uint8_t, 2> bytes{static_cast<std::uint8_t>(cs), static_cast<std::uint8_t>(cs >> 8)};
+  const auto bytes = delayBytes(std::min(delay, kMaxDelay));
   const bool ok = sink_->seek(shownDelayAt_) && sink_->write(bytes.data(), bytes.size());
   return sink_->seek(wholeEnd_) && ok;
 }
@@ -89,10 +92,7 @@ bool GifWriter::writeFrame(std::uint64_t index, std::span<const std::uint8_t> fr
   if (!startsWithControlExtension(frame)) return false;
   if (shownIndex_ && !setShownDelay(centiseconds(index) - centiseconds(*shownIndex_))) return false;
   // Until the next frame comes, this one lasts one picture.
-  const auto provisional = static_cast<std::uint16_t>(
-      std::clamp(centiseconds(index + 1) - centiseconds(index), kMinDelay, kMaxDelay));
-  const std::array<std::uint8_t, 2> delay{static_cast<std::uint8_t>(provisional),
-                                          static_cast<std::uint8_t>(provisional >> 8)};
+  const auto delay = delayBytes(std::clamp(centiseconds(index + 1) - centiseconds(index), kMinDelay, kMaxDelay));
   const std::array<ConstBuffer, 3> parts{ConstBuffer{frame.data(), kDelayAt}, ConstBuffer{delay.data(), 2},
                                          ConstBuffer{frame.data() + kDelayAt + 2, frame.size() - kDelayAt - 2}};
   if (!sink_->write(parts)) {
@@ -102,7 +102,6 @@ bool GifWriter::writeFrame(std::uint64_t index, std::span<const std::uint8_t> fr
   shownDelayAt_ = wholeEnd_ + kDelayAt;
   wholeEnd_ = sink_->tell();
   shownIndex_ = lastIndex_ = index;
-  ++framesWritten_;
   return true;
 }
 

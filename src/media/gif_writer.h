@@ -32,8 +32,9 @@ constexpr std::uint64_t gifCentiseconds(std::uint64_t index, std::uint32_t rate)
   return (200 * index + rate) / (2 * rate);
 }
 
-// The frames of consecutive pictures, counted from 0. A picture that is identical to the shown one, or that falls
-// within 2 cs of it, comes back `unchanged`.
+// The frames of consecutive pictures, counted from 0. A picture that is
+// identical to the shown one, or that falls within 2 cs of it, comes back
+// `unchanged`.
 class GifFrameEncoder final : public FrameEncoder {
  public:
   GifFrameEncoder(std::int32_t width, std::int32_t height, std::uint32_t rate);
@@ -72,7 +73,6 @@ class GifWriter {
   [[nodiscard]] bool close();
 
   bool isOpen() const { return sink_ != nullptr; }
-  std::uint64_t framesWritten() const { return framesWritten_; }
 
  private:
   std::uint64_t centiseconds(std::uint64_t index) const { return gifCentiseconds(index, rate_); }
@@ -85,7 +85,6 @@ class GifWriter {
   std::optional<std::uint64_t> shownIndex_, lastIndex_;
   std::uint64_t shownDelayAt_ = 0;  // where in the file the shown frame's delay is
   std::uint64_t wholeEnd_ = 0;      // the end of the last whole frame (or the header)
-  std::uint64_t framesWritten_ = 0;
 };
 
 }  // namespace ks

@@ -69,7 +69,7 @@ bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& fr
   } catch (const std::exception&) {
     // No memory for the slots or no thread: the movie cannot be recorded.
     stopThreads();
-    static_cast<void>(format_ == MovieFormat::Gif ? gif_.close() : writer_.close());
+    static_cast<void>(closeWriter());
     slots_.clear();
     encoder_.reset();
     return false;
@@ -215,7 +215,7 @@ bool Movie::CloseMovie() {
   }
   bool closed = false;
   try {
-    closed = format_ == MovieFormat::Gif ? gif_.close() : writer_.close();
+    closed = closeWriter();
   } catch (const std::bad_alloc&) {
     // The writer's destructor closes the file with what it holds.
   }
@@ -223,6 +223,8 @@ bool Movie::CloseMovie() {
   encoder_.reset();
   return closed;
 }
+
+bool Movie::closeWriter() { return format_ == MovieFormat::Gif ? gif_.close() : writer_.close(); }
 
 void Movie::stopThreads() {
   {

@@ -122,6 +122,8 @@ class Movie {
   void encoderLoop();
   void writerLoop();
   void stopThreads();
+  // Closes the file of the movie's format.
+  bool closeWriter();
 
   AviStreamInfo streamInfo_{};
   MovieFormat format_ = MovieFormat::Uncompressed;

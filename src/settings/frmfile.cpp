@@ -52,14 +52,15 @@ bool FileExists(const FileSystem& files, const std::string& path) {
 
 namespace {
 
-// The extension of a format's files, lower case, dot included.
-std::string extensionOf(MovieFormat format) { return format == MovieFormat::Gif ? ".gif" : ".avi"; }
+// What the file list shows for a format; its extension (lower case, dot
+// included) follows the star.
+const char* patternOf(MovieFormat format) { return format == MovieFormat::Gif ? "*.gif" : "*.avi"; }
 
 }  // namespace
 
 std::string moviePath(const std::string& folder, const std::string& name, MovieFormat format) {
   const std::string base = withTrailingBackslash(folder);
-  const std::string extension = extensionOf(format);
+  const std::string extension = patternOf(format) + 1;
   std::string last4 = name.size() >= 4 ? name.substr(name.size() - 4) : name;
   for (char& c : last4) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return last4 == extension ? base + name : base + name + extension;
@@ -70,7 +71,8 @@ FrmFile::FrmFile(App& app) : Form(app, fileDesign()) {
   const FileSystem& files = app.platform().files;
   Drv = std::make_unique<DriveList>(w.addComboBox(placed<ListDesign>(240, 120, 3975, 315, 0)), files);
   Dir = std::make_unique<DirList>(w.addListBox(placed<ListDesign>(240, 540, 3975, 1440, 1)), files);
-  filList = std::make_unique<FileList>(w.addListBox(placed<ListDesign>(240, 2100, 3975, 870, 5)), files, "*.avi");
+  filList = std::make_unique<FileList>(w.addListBox(placed<ListDesign>(240, 2100, 3975, 870, 5)), files,
+                                     patternOf(MovieFormat::Uncompressed));
   txtFileName = &w.addTextBox(placed<TextBoxDesign>(240, 3120, 3975, 315, 2));
   auto ok = placed<ButtonDesign>(2640, 3600, 735, 315, 3);
   ok.caption = "OK";
@@ -124,7 +126,7 @@ MovieFormat FrmFile::movieFormat() const {
   }
 }
 
-void FrmFile::showFormatFiles() { filList->setPattern(movieFormat() == MovieFormat::Gif ? "*.gif" : "*.avi"); }
+void FrmFile::showFormatFiles() { filList->setPattern(patternOf(movieFormat())); }
 
 void FrmFile::formatSelected() {
   const int index = cboFormat->listIndex();
