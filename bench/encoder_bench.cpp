@@ -24,6 +24,8 @@
 //                   with the figures; gif_goals_missed counts the FAILs
 // Usage: encoder_bench [--gif] [--sweep] [FRAMES]   (default 90 frames)
 // --gif runs the GIF rows alone.
+// --sweep also encodes the GIF rows with other quantisers and transparency
+// rules (GifOptions), printing fps, bytes and PSNR of each.
 // --sweep also encodes each clip with other block sizes, zlib levels and
 // without run-length coding of noisy residue, printing time and bytes of key
 // and inter frames apart: the measurements behind ZmbvOptions' defaults.
@@ -309,6 +311,53 @@ std::size_t mostColours(const std::vector<std::vector<std::uint8_t>>& frames, in
   return most;
 }
 
+// Our GIF encoder with other settings, straight into the writer (at 30 a
+// second GifFrameEncoder merges nothing): fps, bytes and PSNR of each.
+void gifSweep(ks::clips::Clip clip, const std::vector<std::vector<std::uint8_t>>& frames, Size size,
+              const std::string& raw, const std::string& base) {
+  struct Setting {
+    const char* name;
+    ks::GifOptions options;
+  };
+  using Q = ks::GifQuantiser;
+  using T = ks::GifTransparency;
+  const Setting settings[] = {
+      {"defaults", {}},
+      {"variance_kmeans0", {Q::VarianceSplit, 0, false, T::Shorter}},
+      {"variance_kmeans2", {Q::VarianceSplit, 2, false, T::Shorter}},
+      {"variance_kmeans1_fine", {Q::VarianceSplit, 1, true, T::Shorter}},
+      {"median_kmeans0", {Q::MedianCut, 0, false, T::Shorter}},
+      {"median_kmeans1", {Q::MedianCut, 1, false, T::Shorter}},
+      {"transparent_majority", {Q::VarianceSplit, 1, false, T::Majority}},
+      {"transparent_shorter", {Q::VarianceSplit, 1, false, T::Shorter}},
+      {"transparent_always", {Q::VarianceSplit, 1, false, T::Always}},
+      {"transparent_never", {Q::VarianceSplit, 1, false, T::Never}},
+  };
+  const int n = std::min<int>(kGifFrames, static_cast<int>(frames.size()));
+  const std::string gif = base + "_sweep.gif", log = base + "_sweep.log";
+  for (const Setting& s : settings) {
+    const auto t0 = Clock::now();
+    ks::GifEncoder encoder(size.width, size.height, s.options);
+    ks::GifWriter writer;
+    bool ok = writer.open(ks::openFileSink(gif), size.width, size.height, kRate);
+    for (int i = 0; ok && i < n; ++i) {
+      const ks::GifFrame frame = encoder.encode(frames[i].data());
+      ok = writer.writeFrame(static_cast<std::uint64_t>(i), frame.bytes);
+      encoder.accept();
+    }
+    ok = writer.close() && ok;
+    const double time = seconds(t0, Clock::now());
+    if (!ok) {
+      std::fprintf(stderr, "encoder_bench: gif sweep %s failed\n", s.name);
+      continue;
+    }
+    std::printf("sweep_gif_%s_%dx%d_%s: %.1f fps %.0f bytes %.2f dB\n", ks::clips::clipName(clip).c_str(),
+                size.width, size.height, s.name, n / time, fileBytes(gif), gifPsnr(gif, raw, n, size, log));
+    std::fflush(stdout);
+  }
+  for (const std::string& p : {gif, log}) std::remove(p.c_str());
+}
+
 // One clip at one size; the goals it misses.
 int gifRows(ks::clips::Clip clip, const std::vector<std::vector<std::uint8_t>>& frames, Size size,
             const std::string& raw, const std::string& base) {
@@ -393,6 +442,7 @@ int main(int argc, char** argv) {
       for (int i = 0; i < std::min(count, kGifFrames); ++i) frames.push_back(player.frame(i));
       writeRaw(frames, raw, size.width, size.height);
       gifGoalsMissed += gifRows(clip, frames, size, raw, base);
+      if (sweeping) gifSweep(clip, frames, size, raw, base);
     }
     if (gifOnly) continue;
     std::vector<std::vector<std::uint8_t>> frames;
