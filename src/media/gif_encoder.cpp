@@ -12,7 +12,7 @@ constexpr int kMaxCodes = 4096;  // 12-bit LZW codes
 constexpr std::size_t kLzwSlots = 8192;
 constexpr std::uint32_t kColourMask = 0xFFFFFF, kUnchanged = 1u << 24, kNoColour = 1u << 25;
 constexpr std::uint32_t kNotKept = ~0u;
-constexpr std::uint16_t kUnknown = 0xFFFF, kHasKept = 0xFFFE;  // in the nearest-entry cache
+constexpr std::uint16_t kUnknown = 0xFFFF;  // in the nearest-entry cache
 // Colours counted exactly; past that the frame is quantised from 5-5-5 cells.
 constexpr std::size_t kMaxExact = 4096;
 // Of a quantised table: colours that cover at least 1/kDominant of the
@@ -284,9 +284,10 @@ bool GifEncoder::transparencyShortens(const Rect& r) {
   int used = 0;
   for (std::size_t i = 0; i < colours_.size(); ++i)
     if (!(colours_[i] & kUnchanged) && renumbered[indices_[i]] < 0) renumbered[indices_[i]] = used++;
-  sample_.resize(indices_.size());
-  for (std::size_t i = 0; i < colours_.size(); ++i)
-    sample_[i] = static_cast<std::uint8_t>(colours_[i] & kUnchanged ? used : renumbered[indices_[i]]);
+  auto transparentWay = [&](std::size_t at, std::size_t count, std::uint8_t* out) {
+    for (std::size_t i = at; i < at + count; ++i)
+      *out++ = static_cast<std::uint8_t>(colours_[i] & kUnchanged ? used : renumbered[indices_[i]]);
+  };
   // Both ways coded (counted, not written) on bands of rows, a quarter of
   // the rectangle in all (all of it when it is short); the colour tables'
   // sizes count too.
@@ -297,12 +298,16 @@ bool GifEncoder::transparencyShortens(const Rect& r) {
   for (std::int32_t b = 0; b < bands; ++b) {
     const std::size_t at = std::size_t(b) * std::size_t(r.h / bands) * r.w, count = std::size_t(bandRows) * r.w;
     opaque += compress(indices_.data() + at, count, codeSize(n), true);
-    transparent += compress(sample_.data() + at, count, codeSize(t), true);
+    sample_.resize(count);
+    transparentWay(at, count, sample_.data());
+    transparent += compress(sample_.data(), count, codeSize(t), true);
   }
   const double scale = double(r.h) / (double(bands) * bandRows);
   if (transparent * scale + 24.0 * (std::size_t{1} << codeSize(t)) >=
       opaque * scale + 24.0 * (std::size_t{1} << codeSize(n)))
     return false;
+  sample_.resize(indices_.size());
+  transparentWay(0, indices_.size(), sample_.data());
   std::vector<std::uint32_t> table(t, 0);
   for (std::size_t e = 0; e < n; ++e)
     if (renumbered[e] >= 0) table[static_cast<std::size_t>(renumbered[e])] = palette_[e];
@@ -441,19 +446,19 @@ bool GifEncoder::mapColours(bool transparent, std::size_t room, bool exactOnly, 
       if (exact) {
         lastIndex = static_cast<std::uint8_t>(values_[slotOf(colour + 1)]);
       } else {
-        // Colours of one 6-6-6 cell share the entry nearest its middle,
-        // but for the cells of colours kept as they are.
-        std::uint16_t& n = nearestCache_[cell666(colour)];
-        if (n == kHasKept) {
-          const std::size_t i = slotOf(colour + 1);
-          lastIndex = static_cast<std::uint8_t>(keys_[i] != 0 && values_[i] != kNotKept ? values_[i]
-                                                                                        : nearest(byGreen_, palette_, colour));
+        // Colours of one 5-5-5 cell share its entry (with fineMapping,
+        // those of one 6-6-6 cell the entry nearest its middle), but for
+        // the colours kept as they are.
+        const std::size_t cell = cell555(colour);
+        std::size_t slot = 0;
+        if (keptCell_[cell] && (slot = slotOf(colour + 1), keys_[slot] != 0 && values_[slot] != kNotKept)) {
+          lastIndex = static_cast<std::uint8_t>(values_[slot]);
         } else if (!options_.fineMapping) {
-          lastIndex = cellEntry_[cell555(colour)];
+          lastIndex = cellEntry_[cell];
         } else {
+          std::uint16_t& n = nearestCache_[cell666(colour)];
           if (n == kUnknown)
-            n = static_cast<std::uint16_t>(
-                nearest(byGreen_, palette_, (colour & 0xFCFCFC) | 0x020202, cellEntry_[cell555(colour)]));
+            n = static_cast<std::uint16_t>(nearest(byGreen_, palette_, (colour & 0xFCFCFC) | 0x020202, cellEntry_[cell]));
           lastIndex = static_cast<std::uint8_t>(n);
         }
       }
@@ -534,8 +539,9 @@ void GifEncoder::quantise(std::size_t room) {
     }
   }
   sortByGreen(palette_, byGreen_);
-  nearestCache_.assign(std::size_t{1} << 18, kUnknown);
-  for (std::size_t j = 0; j < kept; ++j) nearestCache_[cell666(palette_[j])] = kHasKept;
+  if (options_.fineMapping) nearestCache_.assign(std::size_t{1} << 18, kUnknown);
+  keptCell_.assign(32768, 0);
+  for (std::size_t j = 0; j < kept; ++j) keptCell_[cell555(palette_[j])] = 1;
 }
 
 std::size_t GifEncoder::compress(const std::uint8_t* indices, std::size_t count, int minCodeSize, bool countOnly) {

@@ -109,9 +109,10 @@ class GifEncoder {
   std::vector<std::uint32_t> palette_;         // 0xRRGGBB
   std::vector<std::uint32_t> keys_, values_;   // colour hash: colour+1 -> count, then index
   std::vector<std::uint64_t> cellSums_;        // 5-5-5 cells: pixels, red, green, blue sums
-  std::vector<std::uint16_t> nearestCache_;    // 6-6-6 cells: nearest entry
+  std::vector<std::uint16_t> nearestCache_;    // 6-6-6 cells: nearest entry (fineMapping)
   std::vector<std::uint32_t> byGreen_;         // the table for nearest()
   std::vector<std::uint8_t> cellEntry_;        // 5-5-5 cells: an entry near them
+  std::vector<std::uint8_t> keptCell_;         // 5-5-5 cells: holds a colour kept as it is
   std::vector<std::int32_t> lzwKeys_;
   std::vector<std::uint16_t> lzwCodes_;
   std::vector<std::uint8_t> out_;
