@@ -225,10 +225,10 @@ GifFrame GifEncoder::encode(const std::uint8_t* bits) {
     switch (options_.transparency) {
       case GifTransparency::Shorter:
         // Where all the rectangle's colours fit the table with room for the
-        // transparent index, both ways are tried. Else
-        // the majority decides: unchanged pixels as one index make long
-        // runs where they are most of the rectangle, and only break the
-        // picture's own runs where they are few.
+        // transparent index, both ways are tried. Else the majority
+        // decides: unchanged pixels as one index make long runs where they
+        // are most of the rectangle, and only break the picture's own runs
+        // where they are few.
         mapped = mapColours(false, 255, true, transparentIndex);
         if (mapped) {
           exact = true;
@@ -385,6 +385,7 @@ bool GifEncoder::mapColours(bool transparent, std::size_t room, bool exactOnly, 
         continue;
       }
       keys_[i] = c + 1, ++distinct;
+      if (exactOnly && distinct > room) return false;  // not to be exact: stop counting
       if (2 * distinct > slots) {
         if (distinct > kMaxExact) {
           // Never reached again this frame: the table is full enough.

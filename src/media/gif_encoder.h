@@ -2,12 +2,24 @@
 //
 // Each picture is told from the one before: an identical picture makes no
 // frame; otherwise the frame covers the rectangle around the changed pixels,
-// left in place over the previous ones. Inside it, pixels that did not change
-// become transparent when they are the majority, which gives LZW long runs of
-// one index. Each frame has its own colour table: exact when the colours it
-// needs fit in 256; otherwise the most frequent colours kept exactly, the
-// rest drawn from the fullest 4-4-4 bit colour cells, each pixel mapped to
-// its nearest entry ("popularity" quantiser, suited to flat screen content).
+// left in place over the previous ones. Each frame has its own colour table:
+// exact when the colours it needs fit in 256. Unchanged pixels of the
+// rectangle become one transparent index when LZW codes four bands of its
+// rows (a quarter of it) shorter so, tables counted; frames over 255 colours
+// take it when unchanged pixels are the majority.
+//
+// Frames over 256 colours ("variance split" quantiser): colours covering at
+// least 1/512 of the pixels (flat screen colours, text) are kept exactly;
+// the rest, counted in 5-5-5 cells, are split into boxes, each time the box
+// whose best cut lowers the squared error most, then one k-means pass; each
+// colour takes the entry of its 5-5-5 cell. Measured by encoder_bench
+// --sweep (Video clip, 30 frames, one run): 1280x720 35.67 dB, 4.29 MB,
+// 37 fps; median cut 34.88 dB and 4.60 MB; no k-means pass 35.22 dB; two
+// passes 35.75 dB but slower; mapping through 6-6-6 cells 35.90 dB at 27
+// fps; ffmpeg's palettegen/paletteuse two-pass recipe 30.40 dB, 6.17 MB.
+// Choosing transparency by trial rather than by majority makes the Scroll
+// clip 27% smaller, Editor and Interface about 0.5%, Video the same. No
+// dithering: not measured.
 #pragma once
 
 #include <cstddef>
