@@ -12,13 +12,20 @@
 // which this encoder takes for it, and -g); its time is
 // its own -benchmark real time, which leaves out its start-up. Both write
 // their AVI to /dev/shm.
-// Then GIF rows on the first 30 frames of each clip (at most):
-//   gif_CLIP_fps     our GIF encoder and writer against ffmpeg's single-pass
-//                    default (-threads 1 out.gif) and the two-pass recipe
-//                    (palettegen=stats_mode=diff, paletteuse=diff_mode=rectangle)
-//   gif_CLIP_bytes   file sizes, the same three
-//   gif_CLIP_psnr    ffmpeg's psnr filter, each GIF against the source frames
-// Usage: encoder_bench [--sweep] [FRAMES]   (default 90 frames)
+// Before those, for each clip, GIF rows on its first 30 frames (at most) at
+// 1920x1080 and at 1280x720, named gif_CLIP_WxH_...:
+//   _fps            our GIF encoder and writer on one thread against ffmpeg's
+//                   single-pass default (-threads 1 out.gif) and the two-pass
+//                   recipe (palettegen=stats_mode=diff,
+//                   paletteuse=diff_mode=rectangle)
+//   _bytes          file sizes, the same three
+//   _psnr           ffmpeg's psnr filter, each GIF against the source frames
+//   _size_goal, _quality_goal, _speed_goal (1280x720 only): PASS or FAIL
+//                   with the figures; gif_goals_missed counts the FAILs
+// Usage: encoder_bench [--gif] [--sweep] [FRAMES]   (default 90 frames)
+// --gif runs the GIF rows alone.
+// --sweep also encodes the GIF rows with other quantisers and transparency
+// rules (GifOptions), printing fps, bytes and PSNR of each.
 // --sweep also encodes each clip with other block sizes, zlib levels and
 // without run-length coding of noisy residue, printing time and bytes of key
 // and inter frames apart: the measurements behind ZmbvOptions' defaults.
@@ -158,14 +165,15 @@ bool decodesExactly(const std::string& aviPath, const std::string& rawPath) {
   return ::pclose(p) == 0 && same && rawDone;
 }
 
-void writeRaw(const std::vector<std::vector<std::uint8_t>>& frames, const std::string& path) {
+void writeRaw(const std::vector<std::vector<std::uint8_t>>& frames, const std::string& path,
+              std::int32_t width = kWidth, std::int32_t height = kHeight) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  const std::uint32_t stride = ks::dibStride(kWidth);
-  std::vector<std::uint8_t> row(4 * std::size_t{kWidth});
+  const std::uint32_t stride = ks::dibStride(width);
+  std::vector<std::uint8_t> row(4 * std::size_t(width));
   for (const auto& f : frames)
-    for (std::int32_t y = kHeight - 1; y >= 0; --y) {
+    for (std::int32_t y = height - 1; y >= 0; --y) {
       const std::uint8_t* p = f.data() + std::size_t{stride} * y;
-      for (std::int32_t x = 0; x < kWidth; ++x) {
+      for (std::int32_t x = 0; x < width; ++x) {
         row[4 * x] = p[3 * x], row[4 * x + 1] = p[3 * x + 1], row[4 * x + 2] = p[3 * x + 2], row[4 * x + 3] = 0;
       }
       out.write(reinterpret_cast<const char*>(row.data()), static_cast<std::streamsize>(row.size()));
@@ -219,20 +227,25 @@ void sweep(const std::string& clip, const std::vector<std::vector<std::uint8_t>>
 
 constexpr int kGifFrames = 30;
 
-std::string rawInput(const std::string& rawPath) {
-  return "-f rawvideo -pix_fmt bgr0 -s " + std::to_string(kWidth) + "x" + std::to_string(kHeight) + " -r " +
+struct Size {
+  std::int32_t width, height;
+};
+constexpr Size kGifSizes[] = {{1920, 1080}, {1280, 720}};
+
+std::string rawInput(const std::string& rawPath, Size size) {
+  return "-f rawvideo -pix_fmt bgr0 -s " + std::to_string(size.width) + "x" + std::to_string(size.height) + " -r " +
          std::to_string(kRate) + " -i " + rawPath;
 }
 
 double fileBytes(const std::string& path) { return static_cast<double>(readFile(path).size()); }
 
 // Our GIF of the frames; its time, or 0 when it failed.
-double gifOurs(const std::vector<std::vector<std::uint8_t>>& frames, int n, const std::string& gifPath) {
+double gifOurs(const std::vector<std::vector<std::uint8_t>>& frames, int n, Size size, const std::string& gifPath) {
   const auto t0 = Clock::now();
   // On one thread: the encoder's work and the writer's, one after the other.
-  ks::GifFrameEncoder encoder(kWidth, kHeight, kRate);
+  ks::GifFrameEncoder encoder(size.width, size.height, kRate);
   ks::GifWriter writer;
-  if (!writer.open(ks::openFileSink(gifPath), kWidth, kHeight, kRate)) return 0;
+  if (!writer.open(ks::openFileSink(gifPath), size.width, size.height, kRate)) return 0;
   for (int i = 0; i < n; ++i) {
     const ks::EncodedFrame frame = encoder.encode(frames[i].data());
     if (!writer.writeFrame(static_cast<std::uint64_t>(i), frame.bytes)) return 0;
@@ -243,9 +256,9 @@ double gifOurs(const std::vector<std::vector<std::uint8_t>>& frames, int n, cons
 
 // ffmpeg's GIF of the raw frames with `filter` (may be empty); its -benchmark
 // real time, or 0 when it failed.
-double gifFfmpeg(const std::string& rawPath, int n, const std::string& filter, const std::string& gifPath,
+double gifFfmpeg(const std::string& rawPath, int n, Size size, const std::string& filter, const std::string& gifPath,
                  const std::string& logPath) {
-  const std::string command = "ffmpeg -hide_banner -nostdin -nostats -benchmark " + rawInput(rawPath) +
+  const std::string command = "ffmpeg -hide_banner -nostdin -nostats -benchmark " + rawInput(rawPath, size) +
                               " -frames:v " + std::to_string(n) + " -threads 1 " +
                               (filter.empty() ? "" : "-filter_complex '" + filter + "' ") + "-y " + gifPath +
                               " >" + logPath + " 2>&1";
@@ -256,9 +269,11 @@ double gifFfmpeg(const std::string& rawPath, int n, const std::string& filter, c
   return at == std::string::npos ? 0 : std::atof(text.c_str() + at + 6);
 }
 
+constexpr double kInfinite = 99.0;  // dB: ffmpeg's "inf", every picture decoded as it was
+
 // ffmpeg's average PSNR (dB) of a GIF against the first n raw frames.
-double gifPsnr(const std::string& gifPath, const std::string& rawPath, int n, const std::string& logPath) {
-  const std::string command = "ffmpeg -hide_banner -nostdin -nostats -i " + gifPath + " " + rawInput(rawPath) +
+double gifPsnr(const std::string& gifPath, const std::string& rawPath, int n, Size size, const std::string& logPath) {
+  const std::string command = "ffmpeg -hide_banner -nostdin -nostats -i " + gifPath + " " + rawInput(rawPath, size) +
                               " -lavfi '[0:v]format=bgr0,fps=" + std::to_string(kRate) +
                               "[a];[1:v]format=bgr0[b];[a][b]psnr' -frames:v " + std::to_string(n) +
                               " -f null - >" + logPath + " 2>&1";
@@ -267,40 +282,146 @@ double gifPsnr(const std::string& gifPath, const std::string& rawPath, int n, co
   const std::string text(log.begin(), log.end());
   const std::size_t at = text.find("average:");
   if (at == std::string::npos) return 0;
-  return text.compare(at + 8, 3, "inf") == 0 ? 99.0 : std::atof(text.c_str() + at + 8);
+  return text.compare(at + 8, 3, "inf") == 0 ? kInfinite : std::atof(text.c_str() + at + 8);
 }
 
-void gifRows(const std::string& name, const std::vector<std::vector<std::uint8_t>>& frames, const std::string& raw,
-             const std::string& base) {
+// The most distinct colours in any one of the first n frames.
+std::size_t mostColours(const std::vector<std::vector<std::uint8_t>>& frames, int n, Size size) {
+  std::vector<std::uint64_t> seen(std::size_t{1} << 18, 0);  // a bit per 24-bit colour
+  const std::uint32_t stride = ks::dibStride(size.width);
+  std::size_t most = 0;
+  for (int i = 0; i < n; ++i) {
+    std::size_t count = 0;
+    for (int pass = 0; pass < 2; ++pass)
+      for (std::int32_t y = 0; y < size.height; ++y) {
+        const std::uint8_t* p = frames[i].data() + std::size_t{stride} * y;
+        for (std::int32_t x = 0; x < size.width; ++x, p += 3) {
+          const std::uint32_t c = std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+          std::uint64_t& word = seen[c >> 6];
+          if (pass == 0) {
+            count += (word >> (c & 63) & 1) == 0;
+            word |= std::uint64_t{1} << (c & 63);
+          } else {
+            word = 0;
+          }
+        }
+      }
+    most = std::max(most, count);
+  }
+  return most;
+}
+
+// Our GIF encoder with other settings, straight into the writer (at 30 a
+// second GifFrameEncoder merges nothing): fps, bytes and PSNR of each.
+void gifSweep(ks::clips::Clip clip, const std::vector<std::vector<std::uint8_t>>& frames, Size size,
+              const std::string& raw, const std::string& base) {
+  struct Setting {
+    const char* name;
+    ks::GifOptions options;
+  };
+  using Q = ks::GifQuantiser;
+  using T = ks::GifTransparency;
+  const Setting settings[] = {
+      {"defaults", {}},
+      {"variance_kmeans0", {Q::VarianceSplit, 0, false, T::Shorter}},
+      {"variance_kmeans2", {Q::VarianceSplit, 2, false, T::Shorter}},
+      {"variance_kmeans1_fine", {Q::VarianceSplit, 1, true, T::Shorter}},
+      {"median_kmeans0", {Q::MedianCut, 0, false, T::Shorter}},
+      {"median_kmeans1", {Q::MedianCut, 1, false, T::Shorter}},
+      {"transparent_majority", {Q::VarianceSplit, 1, false, T::Majority}},
+      {"transparent_shorter", {Q::VarianceSplit, 1, false, T::Shorter}},
+      {"transparent_always", {Q::VarianceSplit, 1, false, T::Always}},
+      {"transparent_never", {Q::VarianceSplit, 1, false, T::Never}},
+  };
   const int n = std::min<int>(kGifFrames, static_cast<int>(frames.size()));
+  const std::string gif = base + "_sweep.gif", log = base + "_sweep.log";
+  for (const Setting& s : settings) {
+    const auto t0 = Clock::now();
+    ks::GifEncoder encoder(size.width, size.height, s.options);
+    ks::GifWriter writer;
+    bool ok = writer.open(ks::openFileSink(gif), size.width, size.height, kRate);
+    for (int i = 0; ok && i < n; ++i) {
+      const ks::GifFrame frame = encoder.encode(frames[i].data());
+      ok = writer.writeFrame(static_cast<std::uint64_t>(i), frame.bytes);
+      encoder.accept();
+    }
+    ok = writer.close() && ok;
+    const double time = seconds(t0, Clock::now());
+    if (!ok) {
+      std::fprintf(stderr, "encoder_bench: gif sweep %s failed\n", s.name);
+      continue;
+    }
+    std::printf("sweep_gif_%s_%dx%d_%s: %.1f fps %.0f bytes %.2f dB\n", ks::clips::clipName(clip).c_str(),
+                size.width, size.height, s.name, n / time, fileBytes(gif), gifPsnr(gif, raw, n, size, log));
+    std::fflush(stdout);
+  }
+  for (const std::string& p : {gif, log}) std::remove(p.c_str());
+}
+
+// One clip at one size; the goals it misses.
+int gifRows(ks::clips::Clip clip, const std::vector<std::vector<std::uint8_t>>& frames, Size size,
+            const std::string& raw, const std::string& base) {
+  const int n = std::min<int>(kGifFrames, static_cast<int>(frames.size()));
+  const std::string name =
+      "gif_" + ks::clips::clipName(clip) + "_" + std::to_string(size.width) + "x" + std::to_string(size.height);
   const std::string ours = base + "_ours.gif", single = base + "_ffmpeg.gif", twoPass = base + "_ffmpeg2.gif",
                     log = base + "_gif.log";
-  const double mine = gifOurs(frames, n, ours);
-  const double theirs = gifFfmpeg(raw, n, "", single, log);
+  const double mine = gifOurs(frames, n, size, ours);
+  const double theirs = gifFfmpeg(raw, n, size, "", single, log);
   const double theirs2 = gifFfmpeg(
-      raw, n, "[0:v]split[a][b];[a]palettegen=stats_mode=diff[p];[b][p]paletteuse=diff_mode=rectangle", twoPass, log);
+      raw, n, size, "[0:v]split[a][b];[a]palettegen=stats_mode=diff[p];[b][p]paletteuse=diff_mode=rectangle",
+      twoPass, log);
   if (mine <= 0 || theirs <= 0 || theirs2 <= 0) {
-    std::fprintf(stderr, "encoder_bench: gif %s: %s failed\n", name.c_str(), mine <= 0 ? "our writer" : "ffmpeg");
-    return;
+    std::fprintf(stderr, "encoder_bench: %s: %s failed\n", name.c_str(), mine <= 0 ? "our writer" : "ffmpeg");
+    return 1;
   }
-  ratioLine("gif_" + name + "_fps", n / mine, "fps", "ffmpeg_single_pass", n / theirs);
-  ratioLine("gif_" + name + "_fps_vs_two_pass", n / mine, "fps", "ffmpeg_two_pass", n / theirs2);
-  ratioLine("gif_" + name + "_bytes", fileBytes(ours), "bytes", "ffmpeg_single_pass", fileBytes(single));
-  ratioLine("gif_" + name + "_bytes_vs_two_pass", fileBytes(ours), "bytes", "ffmpeg_two_pass", fileBytes(twoPass));
-  std::printf("gif_%s_psnr: ours %.2f dB, ffmpeg_single_pass %.2f dB, ffmpeg_two_pass %.2f dB\n", name.c_str(),
-              gifPsnr(ours, raw, n, log), gifPsnr(single, raw, n, log), gifPsnr(twoPass, raw, n, log));
-  std::fflush(stdout);
+  const double bytes = fileBytes(ours), bytes2 = fileBytes(twoPass);
+  ratioLine(name + "_fps", n / mine, "fps", "ffmpeg_single_pass", n / theirs);
+  ratioLine(name + "_fps_vs_two_pass", n / mine, "fps", "ffmpeg_two_pass", n / theirs2);
+  ratioLine(name + "_bytes", bytes, "bytes", "ffmpeg_single_pass", fileBytes(single));
+  ratioLine(name + "_bytes_vs_two_pass", bytes, "bytes", "ffmpeg_two_pass", bytes2);
+  const double psnr = gifPsnr(ours, raw, n, size, log), psnr2 = gifPsnr(twoPass, raw, n, size, log);
+  std::printf("%s_psnr: ours %.2f dB, ffmpeg_single_pass %.2f dB, ffmpeg_two_pass %.2f dB (%.0f: inf)\n",
+              name.c_str(), psnr, gifPsnr(single, raw, n, size, log), psnr2, kInfinite);
   for (const std::string& p : {ours, single, twoPass, log}) std::remove(p.c_str());
+
+  // The goals: no bigger than the two-pass recipe on screen content (1.2x on
+  // the video), no worse PSNR, exact where every frame fits 256 colours; at
+  // 1280x720, 60 frames a second on screen content and 30 on the video.
+  const bool video = clip == ks::clips::Clip::Video;
+  const double sizeLimit = video ? 1.2 : 1.0;
+  const std::size_t colours = mostColours(frames, n, size);
+  const bool mustBeExact = colours <= 256;
+  int missed = 0;
+  auto goal = [&](const char* what, bool met, const std::string& figures) {
+    std::printf("%s_%s_goal: %s (%s)\n", name.c_str(), what, met ? "PASS" : "FAIL", figures.c_str());
+    missed += !met;
+  };
+  char text[200];
+  std::snprintf(text, sizeof text, "%.2fx the two-pass bytes, limit %.1fx", bytes / bytes2, sizeLimit);
+  goal("size", bytes <= sizeLimit * bytes2, text);
+  std::snprintf(text, sizeof text, "%.2f dB vs %.2f dB; at most %zu colours a frame%s", psnr, psnr2, colours,
+                mustBeExact ? ", so exact" : "");
+  goal("quality", psnr >= psnr2 && (!mustBeExact || psnr == kInfinite), text);
+  if (size.width == 1280 && size.height == 720) {
+    const double limit = video ? 30 : 60;
+    std::snprintf(text, sizeof text, "%.1f fps, limit %.0f", n / mine, limit);
+    goal("speed", n / mine >= limit, text);
+  }
+  std::fflush(stdout);
+  return missed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool sweeping = false;
+  bool sweeping = false, gifOnly = false;
   int count = 90;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--sweep") == 0)
       sweeping = true;
+    else if (std::strcmp(argv[i], "--gif") == 0)
+      gifOnly = true;
     else
       count = std::max(1, std::atoi(argv[i]));
   }
@@ -312,9 +433,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "encoder_bench: ffmpeg is not installed\n");
     return 1;
   }
-  int failures = 0, goalsMissed = 0;
+  int failures = 0, goalsMissed = 0, gifGoalsMissed = 0;
   for (const ks::clips::Clip clip : ks::clips::kAllClips) {
     const std::string name = ks::clips::clipName(clip);
+    for (const Size size : kGifSizes) {
+      std::vector<std::vector<std::uint8_t>> frames;
+      ks::clips::ClipPlayer player(clip, size.width, size.height);
+      for (int i = 0; i < std::min(count, kGifFrames); ++i) frames.push_back(player.frame(i));
+      writeRaw(frames, raw, size.width, size.height);
+      gifGoalsMissed += gifRows(clip, frames, size, raw, base);
+      if (sweeping) gifSweep(clip, frames, size, raw, base);
+    }
+    if (gifOnly) continue;
     std::vector<std::vector<std::uint8_t>> frames;
     {
       ks::clips::ClipPlayer player(clip, kWidth, kHeight);
@@ -347,9 +477,9 @@ int main(int argc, char** argv) {
     if (!exact) ++failures;
     if (fps < 2 * fastFps || double(mine.bytes) > 1.2 * double(defaults.bytes)) ++goalsMissed;
     if (sweeping) sweep(name, frames, ours);
-    gifRows(name, frames, raw, base);
   }
-  std::printf("zmbv_goals_missed: %d clips\n", goalsMissed);
+  if (!gifOnly) std::printf("zmbv_goals_missed: %d clips\n", goalsMissed);
+  std::printf("gif_goals_missed: %d\n", gifGoalsMissed);
   for (const std::string& p : {raw, ours, theirs, log}) std::remove(p.c_str());
   return failures == 0 ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace ks::clips {
 namespace {
@@ -293,6 +294,219 @@ void drawVideo(Canvas& c, int f) {
   }
 }
 
+// The Interface clip: a file manager's window on the desktop, 1280x720.
+constexpr std::int32_t kUiW = 1280, kUiH = 720;
+constexpr std::int32_t kUiTitleH = 30, kUiMenuH = 22, kUiToolH = 40, kUiStatusH = 22;
+constexpr std::int32_t kUiBodyTop = kUiTitleH + kUiMenuH + kUiToolH;
+constexpr std::int32_t kTreeW = 260, kUiRowH = 22, kHeaderH = 24;
+constexpr std::int32_t kListRows = (kUiH - kUiBodyTop - kUiStatusH - kHeaderH) / kUiRowH;
+constexpr std::int32_t kMenuX = 48, kMenuItemH = 24, kMenuW = 200;
+constexpr std::int32_t kDialogW = 420, kDialogH = 170;
+constexpr std::int32_t kFieldX = 20, kFieldY = 62, kFieldW = 380, kFieldH = 26;
+constexpr int kUiCycle = 120;
+
+constexpr Rgb kDesktop{0, 99, 177}, kFace{243, 243, 243}, kLine{204, 204, 204}, kSelect{0, 120, 215},
+    kHover{229, 241, 251}, kHoverLine{204, 232, 255}, kRowAlt{248, 249, 251}, kGrey{109, 109, 109},
+    kFolder{255, 202, 40}, kFolderDark{224, 160, 20};
+
+const char* const kMenuItems[] = {"Undo", "Redo", "Cut", "Copy", "Paste", "Select all", "Find...", "Replace..."};
+constexpr int kFindItem = 6;
+const char kTyped[] = "quarterly report 2026";
+
+void outline(Canvas& c, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, Rgb colour) {
+  c.fill(x, y, w, 1, colour);
+  c.fill(x, y + h - 1, w, 1, colour);
+  c.fill(x, y, 1, h, colour);
+  c.fill(x + w - 1, y, 1, h, colour);
+}
+
+// A soft shadow below and right of a box, fading over 6 pixels.
+void shadow(Canvas& c, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+  for (int k = 1; k <= 6; ++k) {
+    const int alpha = (7 - k) * 12;
+    for (std::int32_t i = x + k; i < x + w + k; ++i) c.blend(i, y + h - 1 + k, Rgb{0, 0, 0}, alpha);
+    for (std::int32_t j = y + k; j < y + h - 1 + k; ++j) c.blend(x + w - 1 + k, j, Rgb{0, 0, 0}, alpha);
+  }
+}
+
+// A round icon with a soft edge.
+void disc(Canvas& c, std::int32_t cx, std::int32_t cy, int radius, Rgb colour) {
+  for (int dy = -radius - 1; dy <= radius + 1; ++dy)
+    for (int dx = -radius - 1; dx <= radius + 1; ++dx) {
+      const double d = std::sqrt(double(dx * dx + dy * dy)) - radius;
+      if (d < 1) c.blend(cx + dx, cy + dy, colour, d <= 0 ? 255 : static_cast<int>(255 * (1 - d)));
+    }
+}
+
+std::string fileName(int row) {
+  static const char* const kWords[] = {"budget", "notes", "report", "invoice", "photo", "draft", "summary",
+                                       "plan", "letter", "backup", "scan", "minutes"};
+  static const char* const kKinds[] = {".docx", ".xlsx", ".pdf", ".png", ".txt", ".zip"};
+  const std::uint32_t h = mix(static_cast<std::uint32_t>(row) * 0x9E3779B9u + 5);
+  return std::string(kWords[h % 12]) + "_" + std::to_string(2019 + h / 12 % 8) + kKinds[h / 96 % 6];
+}
+
+void drawListRow(Canvas& c, std::int32_t ox, std::int32_t oy, int row, bool selected) {
+  const std::int32_t x = ox + kTreeW + 1, y = oy + kUiBodyTop + kHeaderH + row * kUiRowH, w = kUiW - kTreeW - 1;
+  c.fill(x, y, w, kUiRowH, selected ? kSelect : row % 2 ? kRowAlt : kWhite);
+  const Rgb ink = selected ? kWhite : kInk;
+  const std::uint32_t h = mix(static_cast<std::uint32_t>(row) * 0x9E3779B9u + 5);
+  c.fill(x + 8, y + 4, 12, 14, selected ? kWhite : Rgb{90, 140, 210});
+  c.fill(x + 10, y + 7, 8, 1, selected ? kSelect : kWhite);
+  drawText(c, x + 28, y + 1, fileName(row), ink);
+  drawText(c, x + 380, y + 1, std::to_string(1 + h % 900) + " KB", ink);
+  static const char* const kTypes[] = {"Document", "Spreadsheet", "PDF file", "PNG image", "Text file", "Archive"};
+  drawText(c, x + 500, y + 1, kTypes[h / 96 % 6], ink);
+  drawText(c, x + 680, y + 1, std::to_string(1 + h % 28) + "/" + std::to_string(1 + h / 28 % 12) + "/2026 " +
+                                  std::to_string(8 + h % 10) + ":" + std::to_string(10 + h % 50), ink);
+}
+
+void drawUiStatus(Canvas& c, std::int32_t ox, std::int32_t oy, const std::string& text) {
+  c.fill(ox, oy + kUiH - kUiStatusH, kUiW, kUiStatusH, kFace);
+  c.fill(ox, oy + kUiH - kUiStatusH, kUiW, 1, kLine);
+  drawText(c, ox + 10, oy + kUiH - kUiStatusH, text, kInk);
+}
+
+// The still window: title, menus, toolbar with a search field, a folder
+// tree, the file list and the status bar.
+void drawWindow(Canvas& c, std::int32_t ox, std::int32_t oy) {
+  shadow(c, ox, oy, kUiW, kUiH);
+  c.fill(ox, oy, kUiW, kUiTitleH, kWhite);
+  disc(c, ox + 16, oy + 15, 7, kFolder);
+  drawText(c, ox + 32, oy + 6, "Documents - Files", kInk);
+  for (int b = 0; b < 3; ++b) {
+    const std::int32_t x = ox + kUiW - 46 * (3 - b) + 18;
+    c.fill(x, oy + 14, 10, 1, kInk);
+    if (b == 1) outline(c, x, oy + 9, 10, 10, kInk);
+  }
+  c.fill(ox, oy + kUiTitleH, kUiW, kUiMenuH, kWhite);
+  drawText(c, ox + 8, oy + kUiTitleH - 2, "File   Edit   View   Tools   Window   Help", kInk);
+  c.fill(ox, oy + kUiTitleH + kUiMenuH, kUiW, kUiToolH, kFace);
+  const Rgb icons[] = {{220, 70, 60}, {60, 160, 80}, {40, 110, 210}, {230, 170, 30}, {130, 80, 190}};
+  for (int i = 0; i < 12; ++i) {
+    const std::int32_t x = ox + 10 + i * 38, y = oy + kUiTitleH + kUiMenuH + 4;
+    if (i == 4 || i == 9) {
+      c.fill(x - 4, y + 4, 1, 24, kLine);
+      continue;
+    }
+    disc(c, x + 16, y + 16, 9, icons[i % 5]);
+    c.fill(x + 12, y + 15, 9, 3, kWhite);
+  }
+  const std::int32_t searchX = ox + kUiW - 320, searchY = oy + kUiTitleH + kUiMenuH + 7;
+  c.fill(searchX, searchY, 300, 26, kWhite);
+  outline(c, searchX, searchY, 300, 26, kLine);
+  drawText(c, searchX + 8, searchY + 2, "Search Documents", kGrey);
+  // Folder tree.
+  const std::int32_t bodyH = kUiH - kUiBodyTop - kUiStatusH;
+  c.fill(ox, oy + kUiBodyTop, kTreeW, bodyH, kWhite);
+  c.fill(ox + kTreeW, oy + kUiBodyTop, 1, bodyH, kLine);
+  static const char* const kFolders[] = {"Desktop", "Documents", "Invoices", "Reports", "2025", "2026",
+                                         "Letters", "Downloads", "Music", "Pictures", "Holiday", "Scans",
+                                         "Videos", "Projects", "kestrascope", "Backups"};
+  static const int kDepth[] = {0, 0, 1, 1, 2, 2, 1, 0, 0, 0, 1, 1, 0, 0, 1, 0};
+  for (int i = 0; i < 16; ++i) {
+    const std::int32_t x = ox + 12 + 16 * kDepth[i], y = oy + kUiBodyTop + 6 + i * kUiRowH;
+    if (i == 5) c.fill(ox + 1, y, kTreeW - 2, kUiRowH, kHover), outline(c, ox + 1, y, kTreeW - 2, kUiRowH, kHoverLine);
+    const bool open = i + 1 < 16 && kDepth[i + 1] > kDepth[i];
+    for (int k = 0; k < 4; ++k)
+      c.fill(x + (open ? k : 1 + k / 2), y + 8 + (open ? k : k), open ? 7 - 2 * k : 1, 1, kGrey);
+    c.fill(x + 12, y + 5, 16, 12, kFolder);
+    c.fill(x + 12, y + 5, 7, 2, kFolderDark);
+    drawText(c, x + 34, y + 1, kFolders[i], kInk);
+  }
+  // File list: column heads, rows.
+  c.fill(ox + kTreeW + 1, oy + kUiBodyTop, kUiW - kTreeW - 1, bodyH, kWhite);
+  c.fill(ox + kTreeW + 1, oy + kUiBodyTop + kHeaderH - 1, kUiW - kTreeW - 1, 1, kLine);
+  const std::int32_t columns[] = {28, 380, 500, 680};
+  const char* const heads[] = {"Name", "Size", "Type", "Date modified"};
+  for (int k = 0; k < 4; ++k) {
+    drawText(c, ox + kTreeW + 1 + columns[k], oy + kUiBodyTop + 2, heads[k], kGrey);
+    if (k) c.fill(ox + kTreeW + columns[k] - 10, oy + kUiBodyTop + 4, 1, kHeaderH - 8, kLine);
+  }
+  for (int row = 0; row < kListRows; ++row) drawListRow(c, ox, oy, row, false);
+  drawUiStatus(c, ox, oy, std::to_string(kListRows) + " items");
+}
+
+void drawMenu(Canvas& c, std::int32_t ox, std::int32_t oy, int hovered) {
+  const std::int32_t x = ox + kMenuX, y = oy + kUiTitleH + kUiMenuH, h = 8 * kMenuItemH + 8;
+  c.fill(x - 4, oy + kUiTitleH, 48, kUiMenuH, kHover);
+  drawText(c, ox + 8, oy + kUiTitleH - 2, "       Edit", kInk);
+  shadow(c, x, y, kMenuW, h);
+  c.fill(x, y, kMenuW, h, kWhite);
+  outline(c, x, y, kMenuW, h, kLine);
+  for (int i = 0; i < 8; ++i) {
+    const std::int32_t iy = y + 4 + i * kMenuItemH;
+    if (i == hovered) c.fill(x + 3, iy, kMenuW - 6, kMenuItemH, kHover);
+    drawText(c, x + 28, iy + 2, kMenuItems[i], i == 1 ? kGrey : kInk);
+    if (i == 2 || i == 5) c.fill(x + 8, iy, kMenuW - 16, 1, kLine);
+  }
+}
+
+void drawDialog(Canvas& c, std::int32_t ox, std::int32_t oy, std::size_t typed, bool caret, bool pressed) {
+  const std::int32_t x = ox + (kUiW - kDialogW) / 2, y = oy + (kUiH - kDialogH) / 2;
+  shadow(c, x, y, kDialogW, kDialogH);
+  c.fill(x, y, kDialogW, kDialogH, kFace);
+  outline(c, x, y, kDialogW, kDialogH, kSelect);
+  c.fill(x + 1, y + 1, kDialogW - 2, 30, kWhite);
+  drawText(c, x + 12, y + 6, "Find", kInk);
+  drawText(c, x + kDialogW - 30, y + 6, "x", kInk);
+  drawText(c, x + kFieldX, y + 38, "Find what:", kInk);
+  c.fill(x + kFieldX, y + kFieldY, kFieldW, kFieldH, kWhite);
+  outline(c, x + kFieldX, y + kFieldY, kFieldW, kFieldH, kSelect);
+  const std::string text(kTyped, typed);
+  drawText(c, x + kFieldX + 6, y + kFieldY + 2, text, kInk);
+  if (caret) c.fill(x + kFieldX + 7 + static_cast<std::int32_t>(typed) * kCellW, y + kFieldY + 5, 1, 16, kInk);
+  c.fill(x + kFieldX, y + 100, 14, 14, kWhite);
+  outline(c, x + kFieldX, y + 100, 14, 14, kGrey);
+  drawText(c, x + kFieldX + 22, y + 96, "Match case", kInk);
+  const char* const buttons[] = {"Find Next", "Cancel"};
+  for (int b = 0; b < 2; ++b) {
+    const std::int32_t bx = x + kDialogW - 220 + b * 104, by = y + kDialogH - 40;
+    c.fill(bx, by, 96, 28, b == 0 ? (pressed ? Rgb{0, 84, 153} : kSelect) : kWhite);
+    outline(c, bx, by, 96, 28, b == 0 ? Rgb{0, 84, 153} : kLine);
+    drawText(c, bx + 10, by + 3, buttons[b], b == 0 ? kWhite : kInk);
+  }
+}
+
+// Where the pointer is at step t of the cycle: straight moves between
+// stops, eased.
+void pointerAt(int t, std::int32_t& x, std::int32_t& y) {
+  struct Stop {
+    int t;
+    std::int32_t x, y;
+  };
+  static const Stop kStops[] = {{0, 760, 420},  {6, 70, 41},    {7, 70, 41},    {12, 100, 216},
+                                {13, 100, 216}, {18, 560, 360}, {60, 560, 360}, {63, 700, 476},
+                                {68, 700, 476}, {80, 820, 300}, {100, 600, 520}, {120, 760, 420}};
+  for (std::size_t i = 0; i + 1 < std::size(kStops); ++i)
+    if (t < kStops[i + 1].t) {
+      const Stop a = kStops[i], b = kStops[i + 1];
+      const double s = double(t - a.t) / (b.t - a.t), e = s * s * (3 - 2 * s);
+      x = a.x + static_cast<std::int32_t>(std::lround((b.x - a.x) * e));
+      y = a.y + static_cast<std::int32_t>(std::lround((b.y - a.y) * e));
+      return;
+    }
+  x = kStops[0].x, y = kStops[0].y;
+}
+
+// Step t of the cycle: the pointer goes to Edit, the menu opens and the
+// pointer runs down it to Find..., the Find dialog comes up and a word is
+// typed, Find Next is pressed, then the selection walks down the list.
+void drawInterface(Canvas& c, std::int32_t ox, std::int32_t oy, int index) {
+  const int t = index % kUiCycle;
+  if (t >= 6 && t < 13) drawMenu(c, ox, oy, t < 8 ? -1 : std::min(kFindItem, t - 7));
+  const std::size_t typed = std::min<std::size_t>(t < 16 ? 0 : (t - 16) / 2 + 1, std::strlen(kTyped));
+  if (t >= 13 && t < 66) drawDialog(c, ox, oy, typed, (t / 8) % 2 == 0, t >= 62);
+  if (t >= 66) {
+    const int row = 3 + (t - 66) / 4;
+    drawListRow(c, ox, oy, row, true);
+    drawUiStatus(c, ox, oy, std::to_string(kListRows) + " items   1 selected   " + fileName(row));
+  }
+  std::int32_t px = 0, py = 0;
+  pointerAt(t, px, py);
+  drawPointer(c, ox + px, oy + py);
+}
+
 }  // namespace
 
 std::string clipName(Clip clip) {
@@ -300,6 +514,7 @@ std::string clipName(Clip clip) {
     case Clip::Editor: return "editor";
     case Clip::Scroll: return "scroll";
     case Clip::Video: return "video";
+    case Clip::Interface: return "interface";
   }
   return "?";
 }
@@ -307,9 +522,25 @@ std::string clipName(Clip clip) {
 ClipPlayer::ClipPlayer(Clip clip, std::int32_t width, std::int32_t height)
     : clip_(clip), width_(width), height_(height),
       stride_((3u * static_cast<std::uint32_t>(width) + 3u) & ~3u) {
-  const std::int32_t sw = std::max(kSceneW, width), sh = std::max(kSceneH, height);
+  const bool ui = clip == Clip::Interface;
+  sceneW_ = std::max(ui ? kUiW : kSceneW, width), sceneH_ = std::max(ui ? kUiH : kSceneH, height);
+  const std::int32_t sw = sceneW_, sh = sceneH_;
   page_.assign(std::size_t(sw) * sh * 3, 255);
   Canvas page{page_.data(), sw, sh};
+  scene_.resize(page_.size());
+  picture_.assign(std::size_t{stride_} * static_cast<std::uint32_t>(height), 0);
+  if (ui) {
+    // The window in the middle of a larger desktop; a small picture looks
+    // at the Find dialog's text field.
+    page.fill(0, 0, sw, sh, kDesktop);
+    windowX_ = (sw - kUiW) / 2, windowY_ = (sh - kUiH) / 2;
+    drawWindow(page, windowX_, windowY_);
+    const std::int32_t fx = windowX_ + (kUiW - kDialogW) / 2 + kFieldX + kFieldW / 2,
+                       fy = windowY_ + (kUiH - kDialogH) / 2 + kFieldY;
+    originX_ = std::clamp(fx - width / 2, 0, sw - width);
+    originY_ = std::clamp(fy - height / 2, 0, sh - height);
+    return;
+  }
   drawChrome(page);
   const int rows = (sh - kTextTop - kStatusH) / kLineH;
   if (clip == Clip::Scroll) {
@@ -337,15 +568,14 @@ ClipPlayer::ClipPlayer(Clip clip, std::int32_t width, std::int32_t height)
       break;
     case Clip::Scroll: fx = 400, fy = 500; break;
     case Clip::Video: fx = kVideoX, fy = kVideoY + kVideoH / 2; break;
+    case Clip::Interface: break;
   }
   originX_ = std::clamp(fx - width / 2, 0, sw - width);
   originY_ = std::clamp(fy - height / 2, 0, sh - height);
-  scene_.resize(page_.size());
-  picture_.assign(std::size_t{stride_} * static_cast<std::uint32_t>(height), 0);
 }
 
 void ClipPlayer::drawScene(int index) {
-  const std::int32_t sw = std::max(kSceneW, width_), sh = std::max(kSceneH, height_);
+  const std::int32_t sw = sceneW_, sh = sceneH_;
   Canvas c{scene_.data(), sw, sh};
   std::memcpy(scene_.data(), page_.data(), page_.size());
   switch (clip_) {
@@ -377,12 +607,15 @@ void ClipPlayer::drawScene(int index) {
     case Clip::Video:
       drawVideo(c, index);
       break;
+    case Clip::Interface:
+      drawInterface(c, windowX_, windowY_, index);
+      break;
   }
 }
 
 const std::vector<std::uint8_t>& ClipPlayer::frame(int index) {
   drawScene(index);
-  const std::int32_t sw = std::max(kSceneW, width_);
+  const std::int32_t sw = sceneW_;
   for (std::int32_t r = 0; r < height_; ++r) {
     const std::int32_t sy = originY_ + (height_ - 1 - r);
     std::memcpy(picture_.data() + std::size_t{stride_} * r,
