@@ -265,7 +265,7 @@ GifFrame GifEncoder::encode(const std::uint8_t* bits) {
     out_.push_back(static_cast<std::uint8_t>(c));
   }
   compress(indices_.data(), indices_.size(), std::max<int>(2, static_cast<int>(tableBits)), false);
-  return {out_, 4, exact};
+  return {out_, exact};
 }
 
 namespace {

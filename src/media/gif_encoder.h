@@ -59,9 +59,6 @@ struct GifFrame {
   // The graphic control extension, image descriptor, local colour table and
   // image data of one frame; empty when the picture equals the previous one.
   std::span<const std::uint8_t> bytes;
-  // Where in `bytes` the frame's delay (centiseconds, little-endian, 2 bytes)
-  // is, for the writer to set once the next frame's time is known.
-  std::size_t delayAt = 0;
   bool exactColours = true;  // false: the colours were quantised
 };
 

@@ -5,8 +5,10 @@
 // shows a borderless topmost black window at X Y W H. At each whole second
 // from its start (while SECONDS allow a whole flash) it turns white for
 // 200 ms and, at the same moment, plays a 200 ms 1 kHz tone (48 kHz 16-bit
-// stereo) through waveOut on the default output. The device is opened and
-// the tone built before the first flash, so each write starts at once.
+// stereo) through waveOut on the default output. The device is opened, the
+// tone built and 300 ms of silence played through it before the first flash
+// (the sound server's first stream of a run starts late, once), so each
+// tone's write starts at once.
 //
 // Prints "start T" and then "flash N T" for each flash, T in seconds of the
 // performance counter (QueryPerformanceCounter) at the moment the white
@@ -107,6 +109,18 @@ int main(int argc, char** argv) {
   header.lpData = reinterpret_cast<LPSTR>(tone.data());
   header.dwBufferLength = static_cast<DWORD>(tone.size() * sizeof(std::int16_t));
   waveOutPrepareHeader(out, &header, sizeof header);
+  std::vector<std::int16_t> silence(static_cast<std::size_t>(0.3 * kRate) * 2, 0);
+  WAVEHDR warmup{};
+  warmup.lpData = reinterpret_cast<LPSTR>(silence.data());
+  warmup.dwBufferLength = static_cast<DWORD>(silence.size() * sizeof(std::int16_t));
+  waveOutPrepareHeader(out, &warmup, sizeof warmup);
+  waveOutWrite(out, &warmup, sizeof warmup);
+  for (int waited = 0; !(warmup.dwFlags & WHDR_DONE) && waited < 3000; waited += 10) Sleep(10);
+  if (!(warmup.dwFlags & WHDR_DONE)) {
+    std::fprintf(stderr, "flashtone: the sound output did not play 300 ms of silence within 3 s\n");
+    return 1;
+  }
+  waveOutUnprepareHeader(out, &warmup, sizeof warmup);
 
   WNDCLASSW wc{};
   wc.lpfnWndProc = windowProc;
