@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Recording journeys that go wrong, under Wine with real input, for both
-# movie formats:
+# Recording journeys that go wrong, under Wine with real input, for the
+# three movie formats:
 #   full disk  a 2 MiB tmpfs as the movie folder: the recording ends by itself
 #              with one message, and the movie plays with what fitted (the
 #              lossless movie over random pixels, which do not shrink);
@@ -8,8 +8,9 @@
 #              frames written up to about a second before;
 #   in the way a folder with the movie's name: Record says which file could
 #              not be created and why, and the controls are idle again.
-# Every recording has sound (the null sink's monitor as the microphone): on
-# the full disk and after the kill both streams decode.
+# Every AVI recording has sound (the null sink's monitor as the microphone):
+# on the full disk and after the kill both streams decode. A GIF on the full
+# disk still ends in its trailer and decodes without an error.
 JOURNEY_SOUND=1
 source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" failures
 
@@ -35,14 +36,15 @@ start_recording() {
     xdotool mousemove $((cx + 200)) $((cy + 250)) click 1
 }
 
-for format in None ZMBV; do
+for format in None ZMBV GIF; do
     setting Compression "$format"
+    ext=avi; [[ $format == GIF ]] && ext=gif
     # --- full disk ---------------------------------------------------------------
     small="$WINEPREFIX/drive_c/small"
     mkdir -p "$small"
     if [[ $(id -u) -eq 0 ]] && mount -t tmpfs -o size=2m tmpfs "$small"; then
         setting folder 'C:\small'
-        if [[ $format == ZMBV ]]; then
+        if [[ $format != None ]]; then
             ks_wine_start --timeout 120 "$pattern" noise 0 0 600 500 60; noise=$KS_WINE_JOB
             sleep 1.5
         fi
@@ -52,22 +54,29 @@ for format in None ZMBV; do
         [[ "$(windows | grep -c ' kestrascope$')" -eq 2 ]] || fail "no message about the full disk"
         xdotool key Return; sleep 1
         [[ "$(windows | grep -c ' kestrascope$')" -eq 1 ]] || fail "the message did not go away"
-        n="$(frames_of "$small/full.avi")"
-        echo "full disk, $format: the movie plays with $n frames ($(stat -c %s "$small/full.avi") bytes on a 2 MiB disk)"
+        full="$small/full.$ext"
+        n="$(frames_of "$full")"
+        echo "full disk, $format: the movie plays with $n frames ($(stat -c %s "$full") bytes on a 2 MiB disk)"
         [[ "$n" =~ ^[0-9]+$ && "$n" -ge 3 ]] || fail "the movie on the full disk does not play ($n)"
-        heard="$(sound_seconds "$small/full.avi")"
-        echo "full disk, $format: $heard s of sound decode"
-        # The disk may fill before the first sound is due (0.55 s): the
-        # stream is there and what it holds decodes.
-        ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$small/full.avi" | grep -q pcm_s16le ||
-            fail "the movie on the full disk has no sound stream"
-        errors="$(sound_errors "$small/full.avi")"
-        [[ -z "$errors" ]] || { echo "$errors"; fail "the sound of the movie on the full disk has errors"; }
-        cp "$small/full.avi" "$out/full-$format.avi" 2>/dev/null
+        if [[ $format == GIF ]]; then
+            [[ "$(tail -c 1 "$full" | od -An -tx1 | tr -d ' ')" == 3b ]] || fail "the GIF on the full disk has no trailer"
+            errors="$(ffmpeg -v error -i "$full" -f null - 2>&1 | head -3)"
+            [[ -z "$errors" ]] || { echo "$errors"; fail "the GIF on the full disk does not decode cleanly"; }
+        else
+            heard="$(sound_seconds "$full")"
+            echo "full disk, $format: $heard s of sound decode"
+            # The disk may fill before the first sound is due (0.55 s): the
+            # stream is there and what it holds decodes.
+            ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$full" | grep -q pcm_s16le ||
+                fail "the movie on the full disk has no sound stream"
+            errors="$(sound_errors "$full")"
+            [[ -z "$errors" ]] || { echo "$errors"; fail "the sound of the movie on the full disk has errors"; }
+        fi
+        cp "$full" "$out/full-$format.$ext" 2>/dev/null
         # The controls are idle again: another Record opens the dialog.
         open_new_movie || fail "Record does not work after the full disk"
         ks_wine_close kestrascope > /dev/null; ks_wine_wait "$job" > /dev/null
-        [[ $format == ZMBV ]] && { ks_wine_close pattern > /dev/null 2>&1; ks_wine_wait "$noise" > /dev/null; }
+        [[ $format != None ]] && { ks_wine_close pattern > /dev/null 2>&1; ks_wine_wait "$noise" > /dev/null; }
         umount "$small" || umount -l "$small"
     else
         echo "SKIP: full disk needs root to mount a small tmpfs"
@@ -76,6 +85,8 @@ for format in None ZMBV; do
     # --- kill -9 -------------------------------------------------------------------
     mkdir -p "$WINEPREFIX/drive_c/movies"
     setting folder 'C:\movies'
+    # A GIF stores only pictures that change: the time pattern changes them all.
+    [[ $format == GIF ]] && { ks_wine_start --timeout 120 "$pattern" 0 0 1024 768 60; clock=$KS_WINE_JOB; sleep 1.5; }
     start_recording killed
     sleep 5
     pid=""
@@ -85,18 +96,22 @@ for format in None ZMBV; do
     [[ -n "$pid" ]] || die "cannot find the program's process"
     kill -9 "$pid"
     sleep 1
-    movie="$WINEPREFIX/drive_c/movies/killed.avi"
-    cp "$movie" "$out/killed-$format.avi" 2>/dev/null
+    movie="$WINEPREFIX/drive_c/movies/killed.$ext"
+    cp "$movie" "$out/killed-$format.$ext" 2>/dev/null
     n="$(frames_of "$movie")"
     echo "kill -9 after about 5 s at 10 fps, $format: the movie plays with $n frames"
     [[ "$n" =~ ^[0-9]+$ && "$n" -ge 30 ]] || fail "the killed recording's movie has $n playable frames, expected 30 or more"
-    heard="$(sound_seconds "$movie")"
-    echo "kill -9, $format: $heard s of sound decode"
-    awk -v s="$heard" 'BEGIN { exit !(s >= 3) }' || fail "the killed recording's sound has $heard s, expected 3 or more"
-    errors="$(sound_errors "$movie")"
-    [[ -z "$errors" ]] || { echo "$errors"; fail "the killed recording's sound does not decode cleanly"; }
-    errors="$(ffmpeg -v error -i "$movie" -f null - 2>&1 | head -3)"
-    [[ -z "$errors" ]] || { echo "$errors"; [[ $format == ZMBV ]] && fail "the killed lossless movie does not decode cleanly"; }
+    if [[ $format == GIF ]]; then
+        ks_wine_close pattern > /dev/null 2>&1; ks_wine_wait "$clock" > /dev/null
+    else
+        heard="$(sound_seconds "$movie")"
+        echo "kill -9, $format: $heard s of sound decode"
+        awk -v s="$heard" 'BEGIN { exit !(s >= 3) }' || fail "the killed recording's sound has $heard s, expected 3 or more"
+        errors="$(sound_errors "$movie")"
+        [[ -z "$errors" ]] || { echo "$errors"; fail "the killed recording's sound does not decode cleanly"; }
+        errors="$(ffmpeg -v error -i "$movie" -f null - 2>&1 | head -3)"
+        [[ -z "$errors" ]] || { echo "$errors"; [[ $format == ZMBV ]] && fail "the killed lossless movie does not decode cleanly"; }
+    fi
     ks_wine_wait "$job" > /dev/null 2>&1
 done
 

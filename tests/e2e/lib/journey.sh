@@ -45,7 +45,12 @@ wait_bar() {
 # sets job and bx by. Fails without a frame.
 start_program() {
     ks_wine_start --timeout 300 "${1:-$exe}"; job=$KS_WINE_JOB
-    ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || return 1
+    # The first start after the harness ended a stuck Wine session waits for
+    # a new Wine server too: the frame gets a second half minute then.
+    ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30 || {
+        echo "start_program: no frame after 30 s, waiting once more"
+        ks_wine_run --timeout 30 "$wininfo" wait kestrascope 30
+    } || return 1
     sleep 1
     wait_bar
 }
