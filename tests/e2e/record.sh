@@ -145,6 +145,8 @@ setting fps 10
 PICK_FORMAT=gif journey gif10 10 5
 [[ "$(stored Compression)" == GIF ]] || fail "gif10: the choice was not stored (Compression=$(stored Compression))"
 check_movie gif10 10 --gif
+python3 "$here/lib/browser_check.py" "$out/gif10.gif" "$out/gif10-browser" ||
+    fail "gif10: the browser did not show a frame of the movie"
 PAUSE_BY=button PICK_FORMAT=gif journey gif-paused 10 0
 check_movie gif-paused 10 --gif --pauses 1 --pause-seconds 3
 setting fps 10
