@@ -1,6 +1,7 @@
 #include "base/pixels.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace ks::pixels {
@@ -73,6 +74,41 @@ void blendCursor(const DibView& dib, const CursorImage& cursor, PixelPoint at) {
       dst[0] = blendChannel(src->b, dst[0], src->a);
       dst[1] = blendChannel(src->g, dst[1], src->a);
       dst[2] = blendChannel(src->r, dst[2], src->a);
+    }
+  }
+}
+
+void drawRing(const DibView& dib, PixelPoint centre, std::int32_t radius, std::int32_t width,
+              Bgra colour, double strength) {
+  if (dib.bits == nullptr || dib.width <= 0 || dib.height <= 0) return;
+  if (radius < 0 || width <= 0 || !(strength > 0)) return;
+  const double peak = colour.a * std::min(strength, 1.0);
+  // Coverage falls from 1 to 0 over the pixel either side of the line's
+  // edge, so the ring's weight is its width; outside (inner, outer) it is 0.
+  const double r = radius, half = width / 2.0;
+  const double inner = std::max(r - half - 0.5, 0.0), outer = r + half + 0.5;
+  const double inner2 = inner * inner, outer2 = outer * outer;
+  // The box in doubles, clipped before it turns into indexes: the centre may
+  // lie anywhere in 64 bits.
+  const double cx = static_cast<double>(centre.x), cy = static_cast<double>(centre.y);
+  const double reach = std::ceil(outer);
+  const auto left = static_cast<std::int64_t>(std::clamp(cx - reach, 0.0, double(dib.width)));
+  const auto right = static_cast<std::int64_t>(std::clamp(cx + reach + 1, 0.0, double(dib.width)));
+  const auto top = static_cast<std::int64_t>(std::clamp(cy - reach, 0.0, double(dib.height)));
+  const auto bottom = static_cast<std::int64_t>(std::clamp(cy + reach + 1, 0.0, double(dib.height)));
+  for (std::int64_t y = top; y < bottom; ++y) {
+    const double dy = static_cast<double>(y) - cy, dy2 = dy * dy;
+    if (dy2 > outer2) continue;
+    std::uint8_t* dst = dib.row(y) + static_cast<std::size_t>(left) * 3;
+    for (std::int64_t x = left; x < right; ++x, dst += 3) {
+      const double dx = static_cast<double>(x) - cx, d2 = dx * dx + dy2;
+      if (d2 >= outer2 || (inner > 0 && d2 <= inner2)) continue;
+      const double coverage = std::clamp(half + 0.5 - std::fabs(std::sqrt(d2) - r), 0.0, 1.0);
+      const auto alpha = static_cast<std::uint8_t>(std::lround(peak * coverage));
+      if (alpha == 0) continue;
+      dst[0] = blendChannel(colour.b, dst[0], alpha);
+      dst[1] = blendChannel(colour.g, dst[1], alpha);
+      dst[2] = blendChannel(colour.r, dst[2], alpha);
     }
   }
 }

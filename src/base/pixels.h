@@ -74,4 +74,14 @@ struct CursorImage {
 // clipped to the picture; channels round to nearest.
 void blendCursor(const DibView& dib, const CursorImage& cursor, PixelPoint at);
 
+// Blends a ring of `colour` over the picture: a circle of `radius` pixels
+// around the centre of pixel `centre`, its line `width` pixels wide with
+// anti-aliased edges (a pixel's coverage falls off over one pixel with its
+// distance from the line). The alpha is colour.a times coverage times
+// `strength` (0 to 1); channels round to nearest, as blendCursor's. Only the
+// pixels of the ring's box that lie in the picture are read and written,
+// wherever the centre is; a negative radius or no width draws nothing.
+void drawRing(const DibView& dib, PixelPoint centre, std::int32_t radius, std::int32_t width,
+              Bgra colour, double strength);
+
 }  // namespace ks::pixels
