@@ -116,6 +116,8 @@ for format in None ZMBV GIF; do
 done
 
 # --- a folder in the way --------------------------------------------------------
+# An AVI again: the loop left the last format chosen.
+setting Compression None
 mkdir -p "$WINEPREFIX/drive_c/movies/blocked.avi"
 setting folder 'C:\movies'
 start_recording blocked
