@@ -40,7 +40,7 @@ ClickMarks::ClickMarks(int dpi) {
   lineWidth_ = std::max(roundToInt32(3 * scale), 1);
 }
 
-void ClickMarks::add(const MouseEvent& event) {
+void ClickMarks::add(const ButtonEvent& event) {
   if (!std::isfinite(event.time)) return;
   if (event.down) {
     if (rings_.size() >= kMaxRings) rings_.erase(rings_.begin());

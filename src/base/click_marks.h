@@ -16,7 +16,7 @@ enum class MouseButton : std::uint8_t { Left, Right, Middle };
 
 // One press or release as the mouse hook saw it: time in seconds on the
 // recording's clock (the clock of the frame times), place in screen pixels.
-struct MouseEvent {
+struct ButtonEvent {
   double time = 0;
   PixelPoint at;
   MouseButton button = MouseButton::Left;
@@ -49,7 +49,7 @@ class ClickMarks {
   // Events come in time order. A press starts a ring; a release ends the
   // latest held press of its button and is ignored when there is none.
   // Events at a time that is not a finite number are ignored.
-  void add(const MouseEvent& event);
+  void add(const ButtonEvent& event);
 
   // Draws the rings the frame grabbed at `frameTime` shows into `dib`, whose
   // top-left pixel is at `origin` on the screen; newer rings over older. A
@@ -62,7 +62,7 @@ class ClickMarks {
 
  private:
   struct Ring {
-    MouseEvent press;
+    ButtonEvent press;
     bool released = false;
     double releaseTime = 0;
     bool shown = false;

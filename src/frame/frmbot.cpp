@@ -1,5 +1,6 @@
 #include "frame/frmbot.h"
 
+#include <cmath>
 #include <cstdlib>
 
 #include "about/frmabout.h"
@@ -7,6 +8,7 @@
 #include "frame/frmsides.h"
 #include "frame/frmtop.h"
 #include "frame/global_keys.h"
+#include "frame/marks_menu.h"
 #include "frame/modgobal.h"
 #include "frame/pictures.h"
 #include "frame/region.h"
@@ -174,6 +176,10 @@ void FrmBot::load() {
 
   window_->events.onResize = [this] { layout(); };
   window_->events.onCloseRequest = [this] { return closeRequested(); };
+  // The bar has no system menu of its own, and has the keyboard after
+  // frmtop's Activate: Alt+Space opens frmtop's, where the frame's
+  // choices are.
+  window_->events.onMenuKey = [this] { app_.frmtop().window().showSystemMenu(); };
   imgbotcorner->onMouseDown = [this](const MouseEvent& e) { gripPressed(e); };
   imgbotcorner->onMouseMove = [this](const MouseEvent& e) { gripDragged(e); };
   imgbotcorner->onMouseUp = [this](const MouseEvent& e) { gripDragged(e); };
@@ -293,6 +299,11 @@ RecordingSettings FrmBot::recordingSettings(const std::string& path) const {
   for (int k = 0; k < settings.cboFrames->listCount(); ++k) recording.rates.push_back(rateOf(settings.cboFrames->list(k)));
   recording.region = regionPixels(app_);
   recording.sound = storedSoundChoice(app_.platform().settings);
+  const MarksChoice marks = storedMarksChoice(app_.platform().settings);
+  recording.showClicks = marks.showClicks;
+  recording.recordPointer = marks.recordPointer;
+  // 1440 twips to the inch.
+  recording.dpi = static_cast<int>(std::lround(1440.0 / app_.windows().twipsPerPixelX()));
   return recording;
 }
 

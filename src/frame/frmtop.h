@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "frame/form.h"
+#include "frame/marks_menu.h"
 #include "frame/sound_menu.h"
 
 namespace ks {
@@ -31,12 +32,13 @@ class FrmTop final : public Form {
   static constexpr RegionSize kRegionSizes[] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}};
   static constexpr int kRegionSizeIds = 16;
   // The items above the system menu's own: the region sizes (greyed where
-  // the frame would leave the screen), the region's size now, the sound
-  // sources and the global keys.
+  // the frame would leave the screen), the region's size now, the global
+  // keys, the marks and the sound sources.
   std::vector<MenuItem> systemMenuItems();
 
  private:
   SoundMenu sound_;
+  MarksMenu marks_;
 
   void onActivate();
   void onResize();

@@ -12,6 +12,7 @@ class ScreenGrabber;
 class Shell;
 class MovieFiles;
 class AudioDevices;
+class MouseWatch;
 
 struct Platform {
   WindowSystem& windows;
@@ -23,6 +24,8 @@ struct Platform {
   MovieFiles& movies;
   // The sound sources; none on a platform without sound.
   AudioDevices* audio = nullptr;
+  // Where clicks to mark come from; none on a platform without a mouse.
+  MouseWatch* mouse = nullptr;
 };
 
 }  // namespace ks

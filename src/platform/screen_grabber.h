@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <utility>
 
+#include "base/geometry.h"
 #include "base/pixels.h"
 
 namespace ks {
@@ -39,6 +42,26 @@ class ScreenGrabber {
   virtual void freeCapture() = 0;
   // 0 or 1: a buffer is kept, and reused, while the region keeps its size.
   virtual int buffersHeld() const = 0;
+
+  // Draws into a grabbed picture after the screen copy and before the
+  // cursor; `origin` is the screen position of the picture's top-left pixel.
+  using Overlay = std::function<void(const pixels::DibView& dib, PixelPoint origin)>;
+  // What the next grabs draw besides the screen: the cursor or not, and an
+  // overlay or none. Until changed, grabs draw the cursor and no overlay.
+  virtual void setMarks(bool cursor, Overlay overlay) {
+    cursor_ = cursor;
+    overlay_ = std::move(overlay);
+  }
+
+ protected:
+  bool drawsCursor() const { return cursor_; }
+  void drawOverlay(const pixels::DibView& dib, PixelPoint origin) const {
+    if (overlay_) overlay_(dib, origin);
+  }
+
+ private:
+  bool cursor_ = true;
+  Overlay overlay_;
 };
 
 }  // namespace ks

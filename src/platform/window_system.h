@@ -78,6 +78,9 @@ struct WindowEvents {
   // handler may set its items anew. Then the user chose one of them.
   std::function<void()> onSystemMenuOpening;
   std::function<void(int id)> onSystemMenu;
+  // Alt+Space while this window or one of its controls has the keyboard:
+  // set, it takes the place of the window's own system menu.
+  std::function<void()> onMenuKey;
 };
 
 // An item of a window's system menu.
@@ -203,6 +206,10 @@ class Window : public Placed {
   // Items shown above the window's usual system menu items, replacing those
   // set before.
   virtual void setSystemMenu(const std::vector<MenuItem>& items) = 0;
+  // Opens the system menu below the window's top-left corner, for the
+  // keyboard, leaving the active window as it is; the choice arrives as
+  // onSystemMenu, or does what the system's own items do.
+  virtual void showSystemMenu() = 0;
 
   WindowEvents events;
 };

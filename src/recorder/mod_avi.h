@@ -11,7 +11,8 @@ namespace ks {
 class ModAvi final : public RecordingSession {
  public:
   ModAvi(const Platform& platform, RecorderHost& host)
-      : RecordingSession(platform.clock, platform.grabber, platform.movies, host, platform.audio) {}
+      : RecordingSession(platform.clock, platform.grabber, platform.movies, host, platform.audio,
+                         platform.mouse) {}
 };
 
 }  // namespace ks

@@ -3,12 +3,15 @@
 #include <memory>
 
 #include "platform/audio_source.h"
+#include "platform/mouse_watch.h"
+#include "platform/screen_grabber.h"
+#include "recorder/click_overlay.h"
 
 namespace ks {
 
 RecordingSession::RecordingSession(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host,
-                                   AudioDevices* audio)
-    : engine_(clock, grabber, movies, host), audio_(audio) {
+                                   AudioDevices* audio, MouseWatch* mouse)
+    : clock_(clock), grabber_(grabber), engine_(clock, grabber, movies, host), audio_(audio), mouse_(mouse) {
   engine_.onProgress = [this](const std::string& text, bool repaintNow) {
     if (events.onProgress) events.onProgress(text, repaintNow);
   };
@@ -33,7 +36,11 @@ bool RecordingSession::start(const RecordingSettings& settings) {
   if (sound && !startSound(settings.sound, *sound)) {
     outcome_.end = RunEnd::Cancelled;
   } else {
+    // The pointer as the settings want it, in the calibration's pictures too,
+    // so that it measures what the recording draws.
+    grabber_.setMarks(settings.recordPointer, {});
     outcome_.end = calibrateThenRecord(settings, sound.get());
+    grabber_.setMarks(true, {});
     outcome_.fileProblem = engine_.figures().createProblem;
     outcome_.frames = engine_.figures().framesInMovie;
     outcome_.soundFrames = engine_.figures().soundFramesInMovie;
@@ -81,7 +88,26 @@ RunEnd RecordingSession::calibrateThenRecord(const RecordingSettings& settings, 
     }
   }
   enter(SessionState::Recording);
-  return engine_.record(recording, sound);
+  return record(recording, sound);
+}
+
+// The mouse hook runs only while the recording does. Without it the movie
+// is recorded unmarked.
+RunEnd RecordingSession::record(const RecordingSettings& settings, SoundCapture* sound) {
+  if (!settings.showClicks || !mouse_) return engine_.record(settings, sound);
+  ClickOverlay clicks(clock_, settings.dpi);
+  const bool watching = mouse_->start(
+      [&clicks](PixelPoint at, MouseButton button, bool down) { clicks.mouse(at, button, down); });
+  if (watching) {
+    grabber_.setMarks(settings.recordPointer,
+                      [&clicks](const pixels::DibView& dib, PixelPoint origin) { clicks.draw(dib, origin); });
+  }
+  const RunEnd end = engine_.record(settings, sound);
+  if (watching) {
+    mouse_->stop();
+    grabber_.setMarks(settings.recordPointer, {});
+  }
+  return end;
 }
 
 bool RecordingSession::stop() {

@@ -23,6 +23,7 @@
 namespace ks {
 
 class AudioDevices;
+class MouseWatch;
 
 enum class SessionState { Idle, Calibrating, Recording, Paused };
 
@@ -54,9 +55,10 @@ struct SessionEvents {
 
 class RecordingSession {
  public:
-  // Sound comes from `audio`; without it every movie is silent.
+  // Sound comes from `audio`, clicks to mark from `mouse`; without them
+  // every movie is silent and unmarked.
   RecordingSession(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host,
-                   AudioDevices* audio = nullptr);
+                   AudioDevices* audio = nullptr, MouseWatch* mouse = nullptr);
   RecordingSession(const RecordingSession&) = delete;
   RecordingSession& operator=(const RecordingSession&) = delete;
 
@@ -96,8 +98,14 @@ class RecordingSession {
   // chose not to record without it.
   bool startSound(const SoundChoice& choice, SoundCapture& sound);
 
+  // Runs the recording itself, its clicks marked when the settings ask.
+  RunEnd record(const RecordingSettings& settings, SoundCapture* sound);
+
+  Clock& clock_;
+  ScreenGrabber& grabber_;
   RecordingEngine engine_;
   AudioDevices* audio_;
+  MouseWatch* mouse_;
   SessionState state_ = SessionState::Idle;
   SessionOutcome outcome_;
 };

@@ -30,6 +30,11 @@ struct RecordingSettings {
   PixelRect region;
   // No source: a silent movie, as without sound at all.
   SoundChoice sound;
+  // Rings where mouse buttons are pressed, sized for the screen's DPI.
+  bool showClicks = false;
+  int dpi = 96;
+  // The mouse pointer drawn into the pictures.
+  bool recordPointer = true;
 };
 
 }  // namespace ks

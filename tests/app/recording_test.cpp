@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "app/app_fixture.h"
+#include "base/click_marks.h"
 #include "frame/global_keys.h"
+#include "frame/region.h"
 #include "media/avi_reader.h"
 #include "support/failing_encoder.h"
 #include "support/timed_grabber.h"
@@ -270,8 +272,8 @@ TEST_F(RecordingTest, GlobalKeysFromTheStoreAndTheirLinesInTheSystemMenu) {
   EXPECT_EQ(app->globalKeys().key(GlobalKeys::kStop).key, (Hotkey{true, false, true, false, 0x79}));
   EXPECT_TRUE(app->globalKeys().key(GlobalKeys::kStop).available);
   const std::vector<MenuItem>& menu = ws.openSystemMenu(app->frmtop().window());
-  ASSERT_EQ(menu.size(), 5u);
-  EXPECT_EQ(menu[4].text, "Sound");
+  ASSERT_EQ(menu.size(), 7u);
+  EXPECT_EQ(menu[6].text, "Sound");
   EXPECT_EQ(menu[2].text, "Alt+F9: Record, Pause, Resume (unavailable: another program uses it)");
   EXPECT_EQ(menu[3].text, "Ctrl+Shift+F10: Stop");
   EXPECT_FALSE(menu[2].enabled);
@@ -444,6 +446,89 @@ TEST_F(RecordingTest, EndingTheProgramMidRecordingLeavesAPlayableMovie) {
 struct RecordingRig final : RecordingTest {
   void TestBody() override {}
 };
+
+// The two marks items of frmtop's menu: stored, turned over by choosing, and
+// taken by the next recording, whose pictures show a ring from the first
+// frame after a press (here pressed and released between two frames) and
+// the pointer only when it is recorded. A watch that cannot run records
+// the movie unmarked. Nothing is drawn where the press was before it.
+TEST(RecordingMarks, ClicksAndThePointerAsTheMenuChoseThem) {
+  struct Case {
+    const char* what;
+    const char* showClicks;  // stored; nullptr: nothing stored
+    const char* recordPointer;
+    MouseButton button;
+    bool watchRefuses;
+    bool ring, pointer;  // in the frame after the press
+    pixels::Bgra colour;
+  };
+  const Case cases[] = {
+      {"nothing stored: the pointer, no ring", nullptr, nullptr, MouseButton::Left, false, false, true, {}},
+      {"clicks shown, left button", "True", nullptr, MouseButton::Left, false, true, true, kLeftClickColour},
+      {"right button, the pointer left out", "True", "False", MouseButton::Right, false, true, false,
+       kRightClickColour},
+      {"the watch cannot run", "True", "True", MouseButton::Left, true, false, true, {}},
+  };
+  const pixels::Bgra white{255, 255, 255, 255};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingRig t;
+    if (c.showClicks) t.store("ShowClicks", c.showClicks);
+    if (c.recordPointer) t.store("RecordPointer", c.recordPointer);
+    t.userRate("1");
+    t.start();
+    // The items, and choosing each twice leaves them as stored.
+    Window& top = t.app->frmtop().window();
+    const std::vector<MenuItem> menu = t.ws.openSystemMenu(top);
+    ASSERT_GE(menu.size(), 3u);
+    const MenuItem& clicksItem = menu[menu.size() - 3];
+    const MenuItem& pointerItem = menu[menu.size() - 2];
+    EXPECT_EQ(clicksItem.text, "Show clicks");
+    EXPECT_EQ(clicksItem.checked, c.showClicks != nullptr);
+    EXPECT_EQ(pointerItem.text, "Record the pointer");
+    EXPECT_EQ(pointerItem.checked, c.recordPointer == nullptr || std::string(c.recordPointer) == "True");
+    for (const MenuItem* item : {&clicksItem, &clicksItem, &pointerItem, &pointerItem}) {
+      t.ws.openSystemMenu(top);
+      t.input.chooseSystemMenuItem(top, item->id);
+    }
+    EXPECT_EQ(t.stored("ShowClicks"), c.showClicks ? c.showClicks : "False");
+    EXPECT_EQ(t.stored("RecordPointer"), c.recordPointer ? c.recordPointer : "True");
+
+    const PixelRect region = regionPixels(*t.app);
+    const PixelPoint at{region.x + region.width / 2, region.y + region.height / 2};
+    t.services.screen.setCursor({2, 2, 0, 0, {white, white, white, white}});
+    t.services.screen.setPointer(static_cast<std::int32_t>(at.x), static_cast<std::int32_t>(at.y));
+    t.services.screen.setCursorVisible(true);
+    t.services.mouse.refuse = c.watchRefuses;
+    int grabs = 0;
+    t.grabber->timePassed = [&] {
+      t.timePassed();
+      if (++grabs == 3) {
+        EXPECT_EQ(t.services.mouse.running(), c.ring) << "the hook runs only while the recording does";
+        t.services.mouse.press(at, c.button);
+        t.services.mouse.release(at, c.button);
+      }
+    };
+    t.record("marks", 6.0);
+    EXPECT_FALSE(t.services.mouse.running());
+    const AviFile f = t.movie("D:\\Movies\\marks.avi");
+    ASSERT_GE(f.frames.size(), 4u);
+    const std::vector<std::uint8_t>& bytes = t.services.movies.files.at("D:\\Movies\\marks.avi")->bytes;
+    const auto pixel = [&](std::size_t frame, std::int64_t x, std::int64_t y) {
+      const std::uint8_t* p = bytes.data() + f.frames[frame].offset + 8 +
+                              static_cast<std::size_t>(region.height - 1 - y) * dibStride(region.width) +
+                              static_cast<std::size_t>(x) * 3;
+      return pixels::Bgra{p[0], p[1], p[2], 255};
+    };
+    const auto same = [](pixels::Bgra a, pixels::Bgra b) { return a.b == b.b && a.g == b.g && a.r == b.r; };
+    const std::int64_t cx = at.x - region.x, cy = at.y - region.y;
+    // Frame 1 was grabbed before the press, frame 2 after it.
+    EXPECT_EQ(same(pixel(2, cx + 16, cy), c.colour), c.ring) << "the ring, 16 pixels from the press";
+    EXPECT_FALSE(same(pixel(1, cx + 16, cy), kLeftClickColour) || same(pixel(1, cx + 16, cy), kRightClickColour));
+    EXPECT_EQ(same(pixel(1, cx, cy), white), c.pointer) << "the pointer";
+    EXPECT_FALSE(same(pixel(f.frames.size() - 1, cx + 16, cy), c.colour) && c.ring) << "faded out";
+  }
+}
 
 TEST(RecordingSound, TheSoundMenuOffersThePresentSourcesAndStoresTheChoice) {
   struct Item {

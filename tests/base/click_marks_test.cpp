@@ -127,13 +127,13 @@ TEST(ClickMarks, ColoursEachButtonAndScalesTheRingWithDpi) {
 
 TEST(ClickMarks, ShowsEachPressFromItsFirstFrameThenFades) {
   constexpr double kKept = 0, kGone = -1;  // not drawn: held for a later frame / forgotten
-  const auto left = [](double t, bool down) { return MouseEvent{t, {20, 20}, MouseButton::Left, down}; };
+  const auto left = [](double t, bool down) { return ButtonEvent{t, {20, 20}, MouseButton::Left, down}; };
   struct Frame {
     double time, strength;
   };
   struct Case {
     const char* what;
-    std::vector<MouseEvent> events;
+    std::vector<ButtonEvent> events;
     std::vector<Frame> frames;
   };
   const Case cases[] = {
@@ -151,7 +151,7 @@ TEST(ClickMarks, ShowsEachPressFromItsFirstFrameThenFades) {
   };
   for (const Case& c : cases) {
     ClickMarks marks;
-    for (const MouseEvent& e : c.events) marks.add(e);
+    for (const ButtonEvent& e : c.events) marks.add(e);
     for (const Frame& f : c.frames) {
       Picture picture(40, 40, 0);
       marks.draw(picture.view(), {0, 0}, f.time);

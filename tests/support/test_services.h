@@ -11,6 +11,7 @@
 #include "platform/headless/memory_file_system.h"
 #include "platform/headless/memory_settings_store.h"
 #include "platform/headless/recording_shell.h"
+#include "platform/headless/scripted_mouse_watch.h"
 #include "platform/headless/synthetic_audio.h"
 #include "platform/platform.h"
 #include "settings/settings_keys.h"
@@ -30,6 +31,7 @@ struct TestServices {
   RecordingShell shell;
   MemoryMovieFiles movies;
   SyntheticAudioDevices audio{clock};
+  ScriptedMouseWatch mouse;
 };
 
 inline constexpr const char* kProgramFolder = "C:\\Program Files\\kestrascope";

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/headless_screen.h"
@@ -32,6 +33,7 @@ class TimedGrabber final : public ScreenGrabber {
   CapturedPicture picture() const override { return inner_->picture(); }
   void freeCapture() override { inner_->freeCapture(); }
   int buffersHeld() const override { return inner_->buffersHeld(); }
+  void setMarks(bool cursor, Overlay overlay) override { inner_->setMarks(cursor, std::move(overlay)); }
 
   double cost = 0;
   int grabs = 0;

@@ -32,7 +32,8 @@ class HeadlessGrabber final : public ScreenGrabber {
                              std::int64_t{region.x} + part.x - screen_.left(),
                              std::int64_t{region.y} + part.y - screen_.top(), part.width, part.height);
     }
-    if (screen_.cursorVisible()) {
+    drawOverlay(dib, {x, y});
+    if (drawsCursor() && screen_.cursorVisible()) {
       const pixels::CursorImage& cursor = screen_.cursor();
       pixels::blendCursor(dib, cursor,
                           pixels::cursorDrawPoint(screen_.pointer(),

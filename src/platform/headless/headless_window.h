@@ -52,6 +52,11 @@ class HeadlessWindow final : public Window {
   TextBox& addTextBox(const TextBoxDesign& design) override;
   Control* focusedControl() const override;
   void setSystemMenu(const std::vector<MenuItem>& items) override { systemMenu_ = items; }
+  void showSystemMenu() override {
+    ++menusShown;
+    fire(events.onSystemMenuOpening);
+  }
+  int menusShown = 0;  // showSystemMenu() calls
   // Raises the opening, then gives the items as the user sees them.
   const std::vector<MenuItem>& openSystemMenu() {
     fire(events.onSystemMenuOpening);

@@ -147,7 +147,10 @@ class GdiGrabberImpl final : public GdiGrabber {
     }
     CaptureBuffer& target = fresh ? *fresh : *buffer_;
     if (!copyScreen(screen.get(), target, x, y)) return false;
-    cursor_.draw(target.dc(), x, y);
+    // The overlay writes the bits themselves, after the copy has landed.
+    GdiFlush();
+    drawOverlay(target.view(), {x, y});
+    if (drawsCursor()) cursor_.draw(target.dc(), x, y);
     if (fresh) buffer_ = std::move(fresh);
     // The writer reads the bits straight after: no GDI work may be pending.
     GdiFlush();

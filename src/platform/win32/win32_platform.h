@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/mouse_watch.h"
 #include "platform/movie_files.h"
 #include "platform/platform.h"
 #include "platform/screen_grabber.h"
@@ -32,6 +33,7 @@ class Win32Platform {
   SteadyClock clock_;
   WasapiAudioDevices audio_{clock_};
   std::unique_ptr<ScreenGrabber> grabber_;
+  std::unique_ptr<MouseWatch> mouse_;
   Win32Shell shell_;
   DiskMovieFiles movies_;
 };

@@ -423,6 +423,26 @@ bool Win32Window::systemMenuCommand(UINT command) {
 
 void Win32Window::setSystemMenu(const std::vector<MenuItem>& items) { systemMenu_.set(hwnd_.get(), items); }
 
+// The menu is tracked here rather than by the system's Alt+Space handling,
+// which would activate this window first. Its owner is the window that has
+// the keyboard, when it is one of this thread's, so that the menu closes as
+// the user expects.
+void Win32Window::showSystemMenu() {
+  HWND hwnd = hwnd_.get();
+  HMENU menu = hwnd ? GetSystemMenu(hwnd, FALSE) : nullptr;
+  if (!menu) return;
+  fire(events.onSystemMenuOpening);
+  systemMenu_.rebuild(hwnd);
+  POINT corner{0, 0};
+  ClientToScreen(hwnd, &corner);
+  HWND owner = GetForegroundWindow();
+  if (!owner || GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId()) owner = hwnd;
+  const UINT command = static_cast<UINT>(TrackPopupMenu(
+      menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY, corner.x, corner.y, 0, owner, nullptr));
+  if (command == 0 || !hwnd_.get()) return;
+  if (!systemMenuCommand(command & 0xFFF0)) PostMessageW(hwnd, WM_SYSCOMMAND, command, 0);
+}
+
 bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
   switch (message) {
@@ -451,6 +471,11 @@ bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_INITMENUPOPUP:
     case WM_SYSCOMMAND:
       return systemMenuMessage(message, wParam, lParam);
+    case WM_SYSCHAR:
+      // Alt+Space; the system passes it up from the window's controls.
+      if (wParam != ' ' || !events.onMenuKey) return false;
+      fire(events.onMenuKey);
+      return true;
     case WM_DEVICECHANGE:
       return deviceMessage(wParam, lParam, result);
     case WM_CLOSE:

@@ -177,6 +177,7 @@ class Win32Window final : public Window, private win32::ControlHost {
     return node ? &node->control() : nullptr;
   }
   void setSystemMenu(const std::vector<MenuItem>& items) override;
+  void showSystemMenu() override;
 
   HWND handle() const { return hwnd_.get(); }
   void attach(HWND hwnd) { hwnd_.reset(hwnd); }
