@@ -15,6 +15,7 @@
 #include "frame/global_keys.h"
 #include "frame/region.h"
 #include "media/avi_reader.h"
+#include "platform/headless/headless_window.h"
 #include "support/failing_encoder.h"
 #include "support/timed_grabber.h"
 #include "support/watchdog.h"
@@ -491,6 +492,10 @@ TEST(RecordingMarks, ClicksAndThePointerAsTheMenuChoseThem) {
       t.ws.openSystemMenu(top);
       t.input.chooseSystemMenuItem(top, item->id);
     }
+    // Alt+Space on the bar opens frmtop's menu.
+    ASSERT_TRUE(t.app->frmbot().window().events.onMenuKey);
+    t.app->frmbot().window().events.onMenuKey();
+    EXPECT_EQ(static_cast<HeadlessWindow&>(top).menusShown, 1);
     EXPECT_EQ(t.stored("ShowClicks"), c.showClicks ? c.showClicks : "False");
     EXPECT_EQ(t.stored("RecordPointer"), c.recordPointer ? c.recordPointer : "True");
 
