@@ -5,7 +5,7 @@
 #include <exception>
 #include <new>
 
-#include "media/zmbv_encoder.h"
+#include "media/file_outputs.h"
 
 namespace ks {
 
@@ -16,18 +16,9 @@ namespace {
 constexpr std::size_t kUncompressedSlots = 2;
 constexpr std::size_t kCompressedSlots = 3;
 
-std::unique_ptr<FrameEncoder> makeEncoder(MovieFormat format, const BitmapInfoHeader& frameFormat,
-                                          std::uint32_t rate) {
-  if (format == MovieFormat::Gif)
-    return std::make_unique<GifFrameEncoder>(frameFormat.biWidth, frameFormat.biHeight, rate);
-  ZmbvOptions options;
-  options.keyInterval = 2 * rate;
-  return std::make_unique<ZmbvEncoder>(frameFormat.biWidth, frameFormat.biHeight, options);
-}
-
 }  // namespace
 
-Movie::Movie(AviWriterOptions options) : writer_(std::move(options)) {}
+Movie::Movie(AviWriterOptions options) : options_(std::move(options)) {}
 
 Movie::~Movie() { static_cast<void>(CloseMovie()); }  // the file is valid however the close went
 
@@ -35,22 +26,18 @@ bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& fr
                       MovieFormat format, bool sound) {
   static_cast<void>(CloseMovie());  // the previous movie is valid however its close went
   if (rate <= 0 || !sink) return false;
+  std::unique_ptr<MovieOutput> output =
+      openFileOutput(std::move(sink), format, frameFormat, static_cast<std::uint32_t>(rate), sound, options_);
+  return output && OpenMovie(std::move(output), frameFormat, rate);
+}
+
+bool Movie::OpenMovie(std::unique_ptr<MovieOutput> output, const BitmapInfoHeader& frameFormat, int rate) {
+  static_cast<void>(CloseMovie());
+  if (rate <= 0 || !output) return false;
   const auto r = static_cast<std::uint32_t>(rate);
-  if (format == MovieFormat::Gif) {
-    if (!gif_.open(std::move(sink), frameFormat.biWidth, frameFormat.biHeight, r)) return false;
-    sound = false;
-    streamInfo_ = AviStreamInfo{};
-    streamInfo_.dwScale = 1;
-    streamInfo_.dwRate = r;
-  } else {
-    const BitmapInfoHeader stored =
-        format == MovieFormat::Zmbv ? zmbvFrameFormat(frameFormat.biWidth, frameFormat.biHeight) : frameFormat;
-    if (!writer_.open(std::move(sink), stored, r, sound ? std::optional<WaveFormat>(WaveFormat{}) : std::nullopt))
-      return false;
-    streamInfo_ = writer_.streamInfo();
-  }
-  format_ = format;
-  sound_ = sound;
+  output_ = std::move(output);
+  streamInfo_ = output_->streamInfo();
+  sound_ = output_->hasSound();
   soundFrames_ = 0;
   frameNumber_ = 0;
   frameBytes_ = frameFormat.biSizeImage;
@@ -58,18 +45,18 @@ bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& fr
   failed_ = quit_ = false;
   fault_ = MovieFault::None;
   try {
+    encoder_ = output_->makeEncoder(frameFormat);
+    if (encoder_ && encoderFactory_) encoder_ = encoderFactory_(frameFormat, r);
     const bool compressed = encoded();
     slots_ = std::vector<Slot>(compressed ? kCompressedSlots : kUncompressedSlots);
     for (Slot& slot : slots_) slot.picture.resize(frameFormat.biSizeImage);
-    if (compressed) {
-      encoder_ = encoderFactory_ ? encoderFactory_(frameFormat, r) : makeEncoder(format_, frameFormat, r);
-      encoderThread_ = std::thread([this] { encoderLoop(); });
-    }
+    if (compressed) encoderThread_ = std::thread([this] { encoderLoop(); });
     writerThread_ = std::thread([this] { writerLoop(); });
   } catch (const std::exception&) {
     // No memory for the slots or no thread: the movie cannot be recorded.
     stopThreads();
-    static_cast<void>(closeWriter());
+    static_cast<void>(output_->close());
+    output_.reset();
     slots_.clear();
     encoder_.reset();
     return false;
@@ -87,13 +74,13 @@ bool Movie::drained() const {
 }
 
 bool Movie::write(const Slot& slot) {
-  if (slot.isSound)
-    return writer_.writeSound(slot.sound.data(), static_cast<std::uint32_t>(slot.sound.size() * sizeof(std::int16_t)));
-  if (format_ == MovieFormat::Gif)
-    return gif_.writeFrame(static_cast<std::uint64_t>(slot.index), slot.chunk);
-  if (format_ == MovieFormat::Uncompressed)
-    return writer_.writeFrame(slot.picture.data(), static_cast<std::uint32_t>(slot.picture.size()));
-  return writer_.writeFrame(slot.chunk.data(), static_cast<std::uint32_t>(slot.chunk.size()), slot.keyFrame);
+  if (slot.isSound) return output_->writeSound(slot.sound.data(), static_cast<std::uint32_t>(slot.sound.size() / 2));
+  if (!encoded()) return output_->writeFrame(slot.index, slot.picture, true);
+  return output_->writeFrame(slot.index, slot.chunk, slot.keyFrame);
+}
+
+void Movie::refused() {
+  if (output_->broken() && fault_ == MovieFault::None) fault_ = MovieFault::Output;
 }
 
 bool Movie::repeatFailed(std::unique_lock<std::mutex>& lock) {
@@ -108,7 +95,10 @@ bool Movie::repeatFailed(std::unique_lock<std::mutex>& lock) {
     return false;
   }
   lock.lock();
-  if (!ok) return false;
+  if (!ok) {
+    refused();
+    return false;
+  }
   slot.state = Slot::State::Free;
   write_ = after(write_);
   failed_ = false;
@@ -189,10 +179,8 @@ bool Movie::Checkpoint() {
   // The pipeline is idle and only this thread gives it frames: the writing
   // thread waits, and the writer is ours until the next frame.
   std::lock_guard lock(mutex_);
-  // A GIF's frames are in the file as soon as they are written.
-  if (format_ == MovieFormat::Gif) return true;
   try {
-    return writer_.checkpoint();
+    return output_->checkpoint();
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -215,16 +203,15 @@ bool Movie::CloseMovie() {
   }
   bool closed = false;
   try {
-    closed = closeWriter();
+    closed = output_->close();
   } catch (const std::bad_alloc&) {
     // The writer's destructor closes the file with what it holds.
   }
+  output_.reset();
   slots_.clear();
   encoder_.reset();
   return closed;
 }
-
-bool Movie::closeWriter() { return format_ == MovieFormat::Gif ? gif_.close() : writer_.close(); }
 
 void Movie::stopThreads() {
   {
@@ -315,6 +302,7 @@ void Movie::writerLoop() {
       write_ = after(write_);
     } else {
       failed_ = true;
+      refused();
     }
     wake_.notify_all();
   }

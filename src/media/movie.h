@@ -25,8 +25,8 @@
 #include "media/avi_format.h"
 #include "media/avi_writer.h"
 #include "media/frame_encoder.h"
-#include "media/gif_writer.h"
 #include "media/movie_format.h"
+#include "media/movie_output.h"
 
 namespace ks {
 
@@ -36,6 +36,7 @@ enum class MovieFault {
   None,
   Encoder,  // a frame could not be compressed
   Memory,   // memory ran out in the pipeline
+  Output,   // the output cannot take anything more (it is broken())
 };
 
 class Movie {
@@ -51,6 +52,9 @@ class Movie {
   // GIF has no sound, and HasSound() says so.
   [[nodiscard]] bool OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& frameFormat, int rate,
                                MovieFormat format = MovieFormat::Uncompressed, bool sound = false);
+  // The same for an output opened already, for `frameFormat` pictures at
+  // `rate` a second; its hasSound() says whether the movie takes sound.
+  [[nodiscard]] bool OpenMovie(std::unique_ptr<MovieOutput> output, const BitmapInfoHeader& frameFormat, int rate);
   // Takes the picture at pBits, frameFormat.biSizeImage bytes, as the next
   // frame; the caller may reuse its buffer at once. False when the size is
   // not the one opened, or when an earlier frame still cannot be written
@@ -85,9 +89,11 @@ class Movie {
   using EncoderFactory = std::function<std::unique_ptr<FrameEncoder>(const BitmapInfoHeader&, std::uint32_t rate)>;
   void setEncoderFactory(EncoderFactory factory) { encoderFactory_ = std::move(factory); }
 
-  bool IsOpen() const { return writer_.isOpen() || gif_.isOpen(); }
-  MovieFormat Format() const { return format_; }
+  bool IsOpen() const { return output_ != nullptr; }
   const AviStreamInfo& StreamInfo() const { return streamInfo_; }
+  // The output, while the movie is open; for the caller to ask it about
+  // itself (what went wrong), not to write to.
+  const MovieOutput* Output() const { return output_.get(); }
   // Frames taken since the open.
   std::int32_t FrameNumber() const { return frameNumber_; }
   bool HasSound() const { return sound_; }
@@ -102,7 +108,7 @@ class Movie {
     std::vector<std::int16_t> sound;    // a sound chunk's samples, when `isSound`
     std::int32_t index = 0;             // the picture's number in the movie
     bool isSound = false;
-    bool unchanged = false;             // a GIF picture that adds nothing
+    bool unchanged = false;             // a picture that adds nothing to the frame before
     bool keyFrame = true;
     State state = State::Free;
   };
@@ -110,7 +116,7 @@ class Movie {
   std::size_t after(std::size_t slot) const { return (slot + 1) % slots_.size(); }
   bool drained() const;
   // Whether frames go through the encoder thread.
-  bool encoded() const { return format_ != MovieFormat::Uncompressed; }
+  bool encoded() const { return encoder_ != nullptr; }
   // Waits for the slot at fill_ to be free; false when the movie cannot
   // take anything now.
   bool waitForSlot(std::unique_lock<std::mutex>& lock);
@@ -122,19 +128,17 @@ class Movie {
   void encoderLoop();
   void writerLoop();
   void stopThreads();
-  // Closes the file of the movie's format.
-  bool closeWriter();
+  // The fault of a write that was refused: a broken output ends the movie.
+  void refused();
 
+  AviWriterOptions options_;
   AviStreamInfo streamInfo_{};
-  MovieFormat format_ = MovieFormat::Uncompressed;
   std::int32_t frameNumber_ = 0;
   std::uint32_t frameBytes_ = 0;
   bool sound_ = false;
   std::int64_t soundFrames_ = 0;
-  // The writing thread's, except while the pipeline is idle or stopped; the
-  // one of the movie's format is open.
-  AviWriter writer_;
-  GifWriter gif_;
+  // The writing thread's, except while the pipeline is idle or stopped.
+  std::unique_ptr<MovieOutput> output_;
   EncoderFactory encoderFactory_;
   std::unique_ptr<FrameEncoder> encoder_;  // the encoder thread's
 

@@ -151,6 +151,7 @@ RunEnd RecordingEngine::writeEnd() const {
       return RunEnd::EncodeFailed;
     case MovieFault::Memory:
       return RunEnd::OutOfMemory;
+    case MovieFault::Output:
     case MovieFault::None:
       break;
   }
