@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "base/pixels.h"
+#include "base/yuv420.h"
 
 namespace ks::pixels {
 namespace {
@@ -86,6 +88,79 @@ TEST(BlendCursor, BlendsEachChannelToNearest) {
     EXPECT_EQ(pixel[2], c.red);
     EXPECT_EQ(dib.row(0)[0], c.under);
   }
+}
+
+}  // namespace
+}  // namespace ks::pixels
+
+namespace ks::pixels {
+namespace {
+
+// A width x height bottom-up picture whose top-down pixel (x, y) is
+// colour(x, y) (blue, green, red).
+template <class Colour>
+std::vector<std::uint8_t> dibOf(std::int32_t width, std::int32_t height, Colour colour) {
+  std::vector<std::uint8_t> dib(dibStride(width) * static_cast<std::size_t>(height), 0);
+  for (std::int32_t y = 0; y < height; ++y)
+    for (std::int32_t x = 0; x < width; ++x) {
+      const Bgra c = colour(x, y);
+      std::uint8_t* p = dib.data() + static_cast<std::size_t>(height - 1 - y) * dibStride(width) + 3 * x;
+      p[0] = c.b, p[1] = c.g, p[2] = c.r;
+    }
+  return dib;
+}
+
+TEST(ToYuv420, Bt709LimitedRangeValuesForPureColoursAndGreys) {
+  // The published 8-bit BT.709 limited-range values.
+  struct Case {
+    Bgra colour;
+    int y, cb, cr;
+  };
+  const Case cases[] = {
+      {{255, 255, 255, 0}, 235, 128, 128}, {{0, 0, 0, 0}, 16, 128, 128},     {{128, 128, 128, 0}, 126, 128, 128},
+      {{0, 0, 255, 0}, 63, 102, 240},      {{0, 255, 0, 0}, 173, 42, 26},    {{255, 0, 0, 0}, 32, 240, 118},
+      {{0, 255, 255, 0}, 219, 16, 138},    {{255, 255, 0, 0}, 188, 154, 16}, {{255, 0, 255, 0}, 78, 214, 230},
+  };
+  for (const Case& c : cases) {
+    const auto dib = dibOf(2, 2, [&](int, int) { return c.colour; });
+    std::vector<std::uint8_t> out(yuv420Size(2, 2).bytes());
+    toYuv420(dib.data(), 2, 2, out.data());
+    const std::string what = std::to_string(c.colour.r) + "," + std::to_string(c.colour.g) + "," +
+                             std::to_string(c.colour.b);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(out[k], c.y) << what;
+    EXPECT_EQ(out[4], c.cb) << what;
+    EXPECT_EQ(out[5], c.cr) << what;
+  }
+}
+
+TEST(ToYuv420, TopRowFirstOddSidesPaddedByRepeatingChromaFromFourPixels) {
+  // Greys that tell the pixels apart: top-down pixel (x, y) is 40 * y + 10 * x.
+  struct Case {
+    std::int32_t width, height;
+  };
+  for (const Case& c : {Case{3, 3}, Case{4, 2}, Case{1, 1}, Case{5, 4}}) {
+    const auto dib = dibOf(c.width, c.height, [](int x, int y) {
+      const auto g = static_cast<std::uint8_t>(40 * y + 10 * x);
+      return Bgra{g, g, g, 0};
+    });
+    const Yuv420Size size = yuv420Size(c.width, c.height);
+    EXPECT_EQ(size.width % 2, 0);
+    EXPECT_EQ(size.height % 2, 0);
+    std::vector<std::uint8_t> out(size.bytes());
+    toYuv420(dib.data(), c.width, c.height, out.data());
+    for (std::int32_t y = 0; y < size.height; ++y)
+      for (std::int32_t x = 0; x < size.width; ++x) {
+        const int g = 40 * std::min(y, c.height - 1) + 10 * std::min(x, c.width - 1);
+        EXPECT_EQ(out[static_cast<std::size_t>(y * size.width + x)], (16 * 255 + 219 * g + 127) / 255)
+            << c.width << "x" << c.height << " at " << x << "," << y;
+      }
+  }
+  // Two red and two blue pixels: the chroma of their mean.
+  const auto dib = dibOf(2, 2, [](int x, int) { return x == 0 ? Bgra{0, 0, 255, 0} : Bgra{255, 0, 0, 0}; });
+  std::vector<std::uint8_t> out(yuv420Size(2, 2).bytes());
+  toYuv420(dib.data(), 2, 2, out.data());
+  EXPECT_EQ(out[4], 171);
+  EXPECT_EQ(out[5], 179);
 }
 
 }  // namespace
