@@ -44,6 +44,8 @@ bool Movie::OpenMovie(std::unique_ptr<MovieOutput> output, const BitmapInfoHeade
   fill_ = encode_ = write_ = 0;
   failed_ = quit_ = false;
   fault_ = MovieFault::None;
+  closedFailure_ = {};
+  closedRepeated_ = 0;
   try {
     encoder_ = output_->makeEncoder(frameFormat);
     if (encoder_ && encoderFactory_) encoder_ = encoderFactory_(frameFormat, r);
@@ -63,6 +65,10 @@ bool Movie::OpenMovie(std::unique_ptr<MovieOutput> output, const BitmapInfoHeade
   }
   return true;
 }
+
+OutputFailure Movie::OutputProblem() const { return output_ ? output_->failure() : closedFailure_; }
+
+std::int64_t Movie::FramesRepeated() const { return output_ ? output_->framesRepeated() : closedRepeated_; }
 
 MovieFault Movie::Fault() const {
   std::lock_guard lock(mutex_);
@@ -207,6 +213,8 @@ bool Movie::CloseMovie() {
   } catch (const std::bad_alloc&) {
     // The writer's destructor closes the file with what it holds.
   }
+  closedFailure_ = output_->failure();
+  closedRepeated_ = output_->framesRepeated();
   output_.reset();
   slots_.clear();
   encoder_.reset();

@@ -91,9 +91,10 @@ class Movie {
 
   bool IsOpen() const { return output_ != nullptr; }
   const AviStreamInfo& StreamInfo() const { return streamInfo_; }
-  // The output, while the movie is open; for the caller to ask it about
-  // itself (what went wrong), not to write to.
-  const MovieOutput* Output() const { return output_.get(); }
+  // Why the output broke or could not finish, and the frames it wrote as
+  // copies: of the open movie, or of the last one after its close.
+  OutputFailure OutputProblem() const;
+  std::int64_t FramesRepeated() const;
   // Frames taken since the open.
   std::int32_t FrameNumber() const { return frameNumber_; }
   bool HasSound() const { return sound_; }
@@ -133,6 +134,8 @@ class Movie {
 
   AviWriterOptions options_;
   AviStreamInfo streamInfo_{};
+  OutputFailure closedFailure_;  // of the movie closed last
+  std::int64_t closedRepeated_ = 0;
   std::int32_t frameNumber_ = 0;
   std::uint32_t frameBytes_ = 0;
   bool sound_ = false;

@@ -7,11 +7,28 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "media/avi_format.h"
 #include "media/frame_encoder.h"
 
 namespace ks {
+
+// Why an output stopped taking the movie, or could not finish it, for the
+// message its user sees.
+struct OutputFailure {
+  enum class Kind {
+    None,
+    ProgramFailed,  // the program that makes the movie ended or refused it
+    ProgramStuck,   // it stopped reading what we send, and was ended
+    DiskFull,       // the disk it writes to is full
+    NotFinished,    // the last step failed: the movie plays as it was recorded
+  };
+  Kind kind = Kind::None;
+  std::string detail;                  // what went wrong, in a few words
+  std::vector<std::string> lastLines;  // what the program said last
+};
 
 class MovieOutput {
  public:
@@ -40,6 +57,11 @@ class MovieOutput {
   virtual AviStreamInfo streamInfo() const = 0;
   // Set once it cannot take anything more: a repeated write fails too.
   virtual bool broken() const { return false; }
+  // Why it broke, or why its close failed.
+  virtual OutputFailure failure() const { return {}; }
+  // Frames it could not take in time, which it wrote as copies of the frame
+  // before: the movie keeps its length, and loses these pictures only.
+  virtual std::int64_t framesRepeated() const { return 0; }
 };
 
 }  // namespace ks

@@ -2,7 +2,9 @@
 // memory in tests and against the disk in the program.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/file_sink.h"
@@ -16,6 +18,10 @@ class MovieFiles {
   // the reason in `problem`.
   virtual std::unique_ptr<FileSink> create(const std::string& path, FileProblem& problem) = 0;
   [[nodiscard]] virtual bool remove(const std::string& path) = 0;
+  // Moves the file `from` to `to`, replacing the file there.
+  [[nodiscard]] virtual bool replace(const std::string& from, const std::string& to) = 0;
+  // The file's length; nothing when there is none.
+  virtual std::optional<std::uint64_t> size(const std::string& path) const = 0;
 };
 
 // Movies on the disk, through the backend's file sink.
@@ -23,6 +29,8 @@ class DiskMovieFiles final : public MovieFiles {
  public:
   std::unique_ptr<FileSink> create(const std::string& path, FileProblem& problem) override;
   bool remove(const std::string& path) override;
+  bool replace(const std::string& from, const std::string& to) override;
+  std::optional<std::uint64_t> size(const std::string& path) const override;
 };
 
 }  // namespace ks

@@ -1,0 +1,175 @@
+#include "media/ffmpeg_command.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+#include <sstream>
+
+namespace ks {
+
+namespace {
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::vector<std::string> wordsOf(const std::string& line) {
+  std::vector<std::string> words;
+  std::istringstream in(line);
+  for (std::string word; in >> word;) words.push_back(std::move(word));
+  return words;
+}
+
+// "libavformat    58. 24.101 / 58. 24.101": major and minor of the first.
+bool readLibrary(const std::string& line, const std::string& library, int& major, int& minor) {
+  if (line.rfind(library, 0) != 0 || line.size() == library.size() || line[library.size()] != ' ') return false;
+  const char* p = line.c_str() + library.size();
+  char* end = nullptr;
+  const long a = std::strtol(p, &end, 10);
+  if (end == p || *end != '.') return false;
+  p = end + 1;
+  const long b = std::strtol(p, &end, 10);
+  if (end == p) return false;
+  major = static_cast<int>(a);
+  minor = static_cast<int>(b);
+  return true;
+}
+
+bool isHardware(const std::string& encoder) {
+  return std::find(std::begin(kHardwareEncoders), std::end(kHardwareEncoders), encoder) !=
+         std::end(kHardwareEncoders);
+}
+
+bool listedIn(const std::vector<std::string>& listed, const std::string& name) {
+  return std::find(listed.begin(), listed.end(), name) != listed.end();
+}
+
+// Quick Sync takes NV12, not planar chroma; ffmpeg converts on the way.
+void addPixelFormat(std::vector<std::string>& args, const std::string& encoder) {
+  args.insert(args.end(), {"-pix_fmt", encoder == "h264_qsv" ? "nv12" : "yuv420p"});
+}
+
+// Quality for screen content at about the bytes of a fast software
+// encoder's defaults; each encoder has its own words for it.
+void addEncoderSettings(std::vector<std::string>& args, const std::string& encoder, const FfmpegVersion& version) {
+  if (encoder == kSoftwareEncoder) {
+    args.insert(args.end(), {"-preset", "veryfast", "-tune", "zerolatency", "-crf", "23"});
+  } else if (encoder == "h264_nvenc") {
+    if (version.nvencNewPresets()) args.insert(args.end(), {"-preset", "p4", "-tune", "ll"});
+    else args.insert(args.end(), {"-preset", "llhq"});
+    args.insert(args.end(), {"-rc", "vbr", "-cq", "23", "-b:v", "0", "-bf", "0"});
+  } else if (encoder == "h264_qsv") {
+    args.insert(args.end(), {"-preset", "veryfast", "-global_quality", "23", "-look_ahead", "0"});
+  } else if (encoder == "h264_amf") {
+    args.insert(args.end(), {"-usage", "lowlatency", "-quality", "balanced", "-rc", "cqp", "-qp_i", "23", "-qp_p",
+                             "23"});
+  }
+}
+
+}  // namespace
+
+FfmpegVersion parseFfmpegVersion(const std::string& output) {
+  FfmpegVersion version;
+  for (const std::string& line : linesOf(output)) {
+    const std::vector<std::string> words = wordsOf(line);
+    if (version.name.empty() && words.size() >= 3 && words[0] == "ffmpeg" && words[1] == "version")
+      version.name = words[2];
+    static_cast<void>(readLibrary(line, "libavformat", version.avformatMajor, version.avformatMinor));
+    static_cast<void>(readLibrary(line, "libavcodec", version.avcodecMajor, version.avcodecMinor));
+  }
+  return version;
+}
+
+std::vector<std::string> parseH264Encoders(const std::string& output) {
+  // " V....D libx264    libx264 H.264 / AVC / ... (codec h264)"; an encoder
+  // named after its codec says no "(codec ...)".
+  std::vector<std::string> encoders;
+  for (const std::string& line : linesOf(output)) {
+    const std::vector<std::string> words = wordsOf(line);
+    if (words.size() < 2 || words[0].size() != 6 || words[0][0] != 'V') continue;
+    const std::string& name = words[1];
+    const bool h264 = name == "h264" || line.find("(codec h264)") != std::string::npos;
+    if (h264 && name != "libx264rgb" && !listedIn(encoders, name)) encoders.push_back(name);
+  }
+  return encoders;
+}
+
+EncoderPlan planEncoders(const std::vector<std::string>& listed) {
+  EncoderPlan plan;
+  for (const char* hardware : kHardwareEncoders)
+    if (listedIn(listed, hardware)) plan.trials.emplace_back(hardware);
+  if (listedIn(listed, kSoftwareEncoder)) {
+    plan.fallback = kSoftwareEncoder;
+    return plan;
+  }
+  for (const std::string& name : listed)
+    if (!isHardware(name)) plan.trials.push_back(name);
+  return plan;
+}
+
+std::vector<std::string> trialArgs(const std::string& encoder) {
+  std::vector<std::string> args{"-hide_banner", "-nostdin", "-loglevel", "error",  "-f",       "lavfi",
+                                "-i",           "color=c=gray:s=320x240:r=30:d=0.2", "-frames:v", "5",
+                                "-c:v",         encoder};
+  addPixelFormat(args, encoder);
+  args.insert(args.end(), {"-f", "null", "-"});
+  return args;
+}
+
+std::vector<std::string> recordArgs(const Mp4Job& job, const FfmpegVersion& version) {
+  const std::string rate = std::to_string(job.rate);
+  // The pictures are as big as a few MB each: a queue of about a second
+  // between ffmpeg's reading and its coding keeps a burst from stalling
+  // the pipe, and the sound, which lags the pictures, from holding them.
+  const std::string pictureQueue = std::to_string(std::max<std::uint32_t>(8, job.rate));
+  std::vector<std::string> args{"-hide_banner", "-nostdin", "-nostats", "-loglevel", "error",
+                                // The inputs say all about themselves: no probing waits for data.
+                                "-probesize", "32", "-analyzeduration", "0", "-f", "rawvideo", "-pix_fmt", "yuv420p",
+                                "-video_size", std::to_string(job.width) + "x" + std::to_string(job.height),
+                                "-framerate", rate, "-thread_queue_size", pictureQueue, "-i", job.videoPipe};
+  if (!job.soundPipe.empty()) {
+    args.insert(args.end(), {"-probesize", "32", "-analyzeduration", "0", "-f", "s16le", "-ar", "48000", "-ac", "2",
+                             "-thread_queue_size", "256", "-i", job.soundPipe});
+  }
+  args.insert(args.end(), {"-map", "0:v:0"});
+  if (!job.soundPipe.empty()) args.insert(args.end(), {"-map", "1:a:0"});
+  args.insert(args.end(), {"-c:v", job.encoder});
+  addEncoderSettings(args, job.encoder, version);
+  addPixelFormat(args, job.encoder);
+  // A key frame at least every 2 s; the tags say how our pictures were made.
+  args.insert(args.end(), {"-g", std::to_string(2 * job.rate), "-colorspace", "bt709", "-color_primaries", "bt709",
+                           "-color_trc", "bt709", "-color_range", "tv"});
+  // The AAC encoder puts 1024 samples of its own in front, and a fragmented
+  // MP4 has no edit list to skip them: the sound would lag by as much.
+  // Leaving out as many of ours keeps it in step; they lie at the very
+  // start, before the first frame's time has passed.
+  if (!job.soundPipe.empty())
+    args.insert(args.end(), {"-af", "atrim=start_sample=1024,asetpts=PTS-STARTPTS", "-c:a", "aac", "-b:a", "160k",
+                             "-ar", "48000", "-ac", "2"});
+  args.insert(args.end(), {"-max_muxing_queue_size", "4096", "-flush_packets", "1", "-f", "mp4", "-movflags",
+                           "+frag_keyframe+empty_moov+default_base_moof", "-frag_duration", "1000000", "-y",
+                           job.output});
+  return args;
+}
+
+std::vector<std::string> finishArgs(const std::string& from, const std::string& to) {
+  return {"-hide_banner", "-nostdin", "-nostats", "-loglevel", "error", "-i",       from,         "-map", "0",
+          "-c",           "copy",     "-f",       "mp4",       "-movflags", "+faststart", "-y", to};
+}
+
+std::string commandLine(const std::string& program, const std::vector<std::string>& args) {
+  auto quoted = [](const std::string& a) {
+    return a.empty() || a.find_first_of(" \t\"") != std::string::npos ? "\"" + a + "\"" : a;
+  };
+  std::string line = quoted(program);
+  for (const std::string& a : args) line += " " + quoted(a);
+  return line;
+}
+
+}  // namespace ks
