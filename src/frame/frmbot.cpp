@@ -10,6 +10,7 @@
 #include "frame/global_keys.h"
 #include "frame/marks_menu.h"
 #include "frame/modgobal.h"
+#include "frame/mp4_messages.h"
 #include "frame/pictures.h"
 #include "frame/region.h"
 #include "frame/sound_menu.h"
@@ -304,6 +305,7 @@ RecordingSettings FrmBot::recordingSettings(const std::string& path) const {
   recording.recordPointer = marks.recordPointer;
   // 1440 twips to the inch.
   recording.dpi = static_cast<int>(std::lround(1440.0 / app_.windows().twipsPerPixelX()));
+  recording.ffmpegPath = GetSetting(app_.platform().settings, kAppName, kSection, "FFmpegPath", "");
   return recording;
 }
 
@@ -330,6 +332,7 @@ void FrmBot::follow(SessionState state) {
       SetIdle(true);
       cmdtest->setEnabled(true);
       break;
+    case SessionState::Preparing:
     case SessionState::Calibrating:
       cmdtest->setEnabled(false);
       SetIdle(false);
@@ -346,7 +349,8 @@ void FrmBot::follow(SessionState state) {
 
 void FrmBot::ended(const SessionOutcome& outcome) {
   if (app_.windows().ended()) return;
-  const std::string problem = problemText(outcome);
+  std::string problem = mp4ProblemText(outcome);
+  if (problem.empty()) problem = problemText(outcome);
   if (!problem.empty()) app_.windows().messageBoxWarning(problem);
   const std::string lost = soundLossText(outcome);
   if (!lost.empty()) app_.windows().messageBoxWarning(lost);

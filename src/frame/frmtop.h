@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "frame/ffmpeg_menu.h"
 #include "frame/form.h"
 #include "frame/marks_menu.h"
 #include "frame/sound_menu.h"
@@ -39,6 +40,7 @@ class FrmTop final : public Form {
  private:
   SoundMenu sound_;
   MarksMenu marks_;
+  FfmpegMenu ffmpeg_;
 
   void onActivate();
   void onResize();

@@ -13,6 +13,7 @@ class Shell;
 class MovieFiles;
 class AudioDevices;
 class MouseWatch;
+class Programs;
 
 struct Platform {
   WindowSystem& windows;
@@ -26,6 +27,8 @@ struct Platform {
   AudioDevices* audio = nullptr;
   // Where clicks to mark come from; none on a platform without a mouse.
   MouseWatch* mouse = nullptr;
+  // Other programs (the user's ffmpeg); none where no program can be run.
+  Programs* programs = nullptr;
 };
 
 }  // namespace ks

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,14 @@ class Window : public Placed {
 
 enum class MsgButton { Yes, No, Cancel };
 
+// What the system's Open dialog asks for: one existing file.
+struct OpenFileRequest {
+  std::string title;
+  std::string filterName;  // "Programs"
+  std::string patterns;    // "*.exe", several joined by ';'
+  std::string folder;      // where it starts; empty: where the system likes
+};
+
 class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
@@ -246,6 +255,11 @@ class WindowSystem {
   // Message box with an OK button and a warning icon, for problems the user
   // must act on.
   virtual void messageBoxWarning(const std::string& text) = 0;
+  // Message box with an OK button and an information icon.
+  virtual void messageBoxInformation(const std::string& text) = 0;
+  // The system's Open dialog, modal to all of the program's windows and on
+  // top of them: the full path of the file chosen, nothing when cancelled.
+  virtual std::optional<std::string> chooseFileToOpen(const OpenFileRequest& request) = 0;
 
   // Runs the handlers of the events that have arrived, then returns.
   virtual void doEvents() = 0;

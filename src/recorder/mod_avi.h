@@ -12,7 +12,7 @@ class ModAvi final : public RecordingSession {
  public:
   ModAvi(const Platform& platform, RecorderHost& host)
       : RecordingSession(platform.clock, platform.grabber, platform.movies, host, platform.audio,
-                         platform.mouse) {}
+                         platform.mouse, platform.programs) {}
 };
 
 }  // namespace ks

@@ -1,8 +1,10 @@
 #include "recorder/recording_engine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 
 #include "platform/clock.h"
 #include "platform/movie_files.h"
@@ -21,6 +23,8 @@ constexpr double kRetryPause = 0.01;
 constexpr double kPausedWait = 0.25;
 // How often a paused recording brings the file's headers up to date.
 constexpr double kPausedCheckpoint = 1.0;
+// A close that takes longer than this says so.
+constexpr double kSavingAfter = 0.3;
 
 }  // namespace
 
@@ -75,9 +79,29 @@ bool RecordingEngine::OpenMovie(const std::string& path, double rate, MovieForma
   const CapturedPicture p = grabber_.picture();
   if (!p.bits) return false;
   figures_.createProblem = FileProblem::None;
+  figures_.outputFailure = {};
+  format_ = format;
   std::unique_ptr<FileSink> sink = movies_.create(path, figures_.createProblem);
   if (!sink) return false;
-  return movie_.OpenMovie(std::move(sink), frameFormat_, roundToInt32(rate), format, sound_ != nullptr);
+  if (format != MovieFormat::Mp4)
+    return movie_.OpenMovie(std::move(sink), frameFormat_, roundToInt32(rate), format, sound_ != nullptr);
+  // The file could be made; the program writes it from the start.
+  static_cast<void>(sink->close());
+  sink.reset();
+  const auto r = static_cast<std::uint32_t>(std::max(1, roundToInt32(rate)));
+  std::unique_ptr<MovieOutput> output;
+  if (outputOpener_) {
+    output = outputOpener_(path, frameFormat_, r, sound_ != nullptr, calibrating_, figures_.outputFailure);
+  } else {
+    figures_.outputFailure.kind = OutputFailure::Kind::ProgramFailed;
+    figures_.outputFailure.detail = "no program makes this kind of movie";
+  }
+  if (output && movie_.OpenMovie(std::move(output), frameFormat_, static_cast<int>(r))) return true;
+  if (figures_.outputFailure.kind == OutputFailure::Kind::None)
+    figures_.outputFailure.kind = OutputFailure::Kind::ProgramFailed;
+  // Nothing of it was recorded.
+  static_cast<void>(movies_.remove(path));
+  return false;
 }
 
 bool RecordingEngine::WriteFrame() {
@@ -86,16 +110,46 @@ bool RecordingEngine::WriteFrame() {
   return movie_.WriteFrame(p.bits, frameFormat_);
 }
 
+bool RecordingEngine::closeWhileEventsRun() {
+  closing_ = true;
+  bool closed = false;
+  std::atomic<bool> done{false};
+  std::thread closer([this, &closed, &done] {
+    closed = movie_.CloseMovie();
+    done = true;
+  });
+  const double saying = clock_.now() + kSavingAfter;
+  bool said = false;
+  while (!done) {
+    if (!said && clock_.now() >= saying) {
+      progress("Saving", true);
+      said = true;
+    }
+    host_.doEvents();
+    if (!done) host_.waitUntil(clock_.now() + 0.02);
+  }
+  closer.join();
+  closing_ = false;
+  return closed;
+}
+
 bool RecordingEngine::CloseMovie() {
-  const bool closed = movie_.CloseMovie();
+  // A movie that another program finishes can take a while to close: its
+  // close runs on a thread of its own while the program's events go on.
+  const bool closed = format_ == MovieFormat::Mp4 ? closeWhileEventsRun() : movie_.CloseMovie();
   figures_.framesInMovie = movie_.FrameNumber();
   figures_.soundFramesInMovie = movie_.SoundFrames();
+  figures_.framesRepeated = movie_.FramesRepeated();
+  const OutputFailure failure = movie_.OutputProblem();
+  if (failure.kind != OutputFailure::Kind::None) figures_.outputFailure = failure;
   return closed;
 }
 
 void RecordingEngine::closeNow() {
   stopping_ = true;
-  if (movie_.IsOpen()) static_cast<void>(CloseMovie());  // the program ends: nobody is left to tell
+  // The program ends: nobody is left to tell. A close that runs already
+  // ends on its own.
+  if (movie_.IsOpen() && !closing_) static_cast<void>(movie_.CloseMovie());
 }
 
 bool RecordingEngine::goOn() const { return !stopping_ && !host_.ended(); }
@@ -152,6 +206,7 @@ RunEnd RecordingEngine::writeEnd() const {
     case MovieFault::Memory:
       return RunEnd::OutOfMemory;
     case MovieFault::Output:
+      return RunEnd::OutputFailed;
     case MovieFault::None:
       break;
   }
@@ -171,7 +226,8 @@ RunEnd RecordingEngine::run(const RecordingSettings& settings, double rate, Body
   grabber_.prepare(region_.width, region_.height, region_.x, region_.y);
   if (!OpenMovie(settings.path, rate, settings.format)) {
     FreeCapture();
-    return figures_.createProblem == FileProblem::None ? RunEnd::NotStarted : RunEnd::CreateFailed;
+    if (figures_.createProblem != FileProblem::None) return RunEnd::CreateFailed;
+    return figures_.outputFailure.kind == OutputFailure::Kind::None ? RunEnd::NotStarted : RunEnd::OutputFailed;
   }
   // Precise waits for the run only: on Windows they can cost power.
   struct PreciseWaits {
@@ -182,7 +238,8 @@ RunEnd RecordingEngine::run(const RecordingSettings& settings, double rate, Body
   RunEnd end = body();
   // The last frame gets the same patience as every other write; a movie the
   // program's end closed already has nothing left to write.
-  const bool writing = end != RunEnd::WriteFailed && end != RunEnd::EncodeFailed && end != RunEnd::OutOfMemory;
+  const bool writing = end != RunEnd::WriteFailed && end != RunEnd::EncodeFailed && end != RunEnd::OutOfMemory &&
+                       end != RunEnd::OutputFailed;
   if (writing && movie_.IsOpen() && !writeSound(true)) end = writeEnd();
   if (writing && movie_.IsOpen() && !retry([this] { return movie_.Flush(); })) end = writeEnd();
   if (movie_.IsOpen() && !CloseMovie() && (end == RunEnd::Stopped || end == RunEnd::Completed))
@@ -291,8 +348,14 @@ RunEnd RecordingEngine::calibrate(const RecordingSettings& settings, std::option
   rateIndex.reset();
   int n = 0;
   const double rate = settings.rate > 0 ? settings.rate : 1.0;
+  calibrating_ = true;
   RunEnd result = run(settings, rate, [this, &n] { return measure(n); });
+  calibrating_ = false;
   if (result == RunEnd::NotStarted || result == RunEnd::CreateFailed) return result;
+  if (result == RunEnd::OutputFailed && figures_.framesInMovie == 0) return result;
+  // Frames the output had no room for were copies: the machine did not
+  // sustain them.
+  n -= static_cast<int>(std::min<std::int64_t>(n, figures_.framesRepeated));
   figures_.calibrationFrames = n;
   // Its count is what matters; a calibration movie that did not close well
   // goes like any other.

@@ -68,6 +68,8 @@ enum class RunEnd {
   OutOfMemory,    // memory ran out while recording; movie closed
   CloseFailed,    // the frames are in, the final headers or indexes not
   Cancelled,      // a sound source could not be opened and the user chose not to record without it
+  OutputFailed,   // the program making the movie failed: at its start, nothing written; later, the movie plays
+  EncoderUnavailable,  // the program that makes the chosen format cannot be used; nothing written
 };
 
 // What the last run did.
@@ -79,6 +81,8 @@ struct RunFigures {
   std::int32_t framesInMovie = 0;  // frames the closed movie holds
   std::int64_t soundFramesInMovie = 0;  // sample frames of its sound
   FileProblem createProblem = FileProblem::None;  // why the movie could not be created
+  OutputFailure outputFailure;                    // why its output failed, at the start or later
+  std::int64_t framesRepeated = 0;                // frames its output wrote as copies, not having room
 };
 
 class RecordingEngine {
@@ -129,6 +133,14 @@ class RecordingEngine {
   const RunFigures& figures() const { return figures_; }
   // Compressed movies take their encoder from here: tests give failing ones.
   void setEncoderFactory(Movie::EncoderFactory factory) { movie_.setEncoderFactory(std::move(factory)); }
+  // Movies that another program makes (MP4) are opened here: the path,
+  // the pictures' format and rate, whether with sound, and whether for a
+  // calibration (a movie that goes afterwards); null, with the reason in
+  // `failure`, when the output cannot start.
+  using OutputOpener = std::function<std::unique_ptr<MovieOutput>(
+      const std::string& path, const BitmapInfoHeader& frameFormat, std::uint32_t rate, bool sound, bool calibration,
+      OutputFailure& failure)>;
+  void setOutputOpener(OutputOpener opener) { outputOpener_ = std::move(opener); }
 
   // The steps a run is made of, for a benchmark that times them apart.
   [[nodiscard]] bool CaptureFrame(const PixelRect& region);
@@ -177,6 +189,12 @@ class RecordingEngine {
   bool paused_ = false;
   double pausedAt_ = 0;
   double startTime_ = 0;
+  bool closeWhileEventsRun();
+
+  OutputOpener outputOpener_;
+  MovieFormat format_ = MovieFormat::Uncompressed;  // of the open movie
+  bool calibrating_ = false;               // the run is a calibration
+  bool closing_ = false;                   // a close runs on its thread
   SoundCapture* sound_ = nullptr;          // of the running recording
   std::vector<std::int16_t> soundChunk_;  // taken from the track, not yet in the movie
 };

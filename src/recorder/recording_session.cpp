@@ -1,17 +1,22 @@
 #include "recorder/recording_session.h"
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
+#include "media/mp4_output.h"
 #include "platform/audio_source.h"
 #include "platform/mouse_watch.h"
 #include "platform/screen_grabber.h"
 #include "recorder/click_overlay.h"
+#include "recorder/recorder_host.h"
 
 namespace ks {
 
 RecordingSession::RecordingSession(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host,
-                                   AudioDevices* audio, MouseWatch* mouse)
-    : clock_(clock), grabber_(grabber), engine_(clock, grabber, movies, host), audio_(audio), mouse_(mouse) {
+                                   AudioDevices* audio, MouseWatch* mouse, Programs* programs)
+    : clock_(clock), grabber_(grabber), movies_(movies), host_(host), engine_(clock, grabber, movies, host),
+      audio_(audio), mouse_(mouse), programs_(programs) {
   engine_.onProgress = [this](const std::string& text, bool repaintNow) {
     if (events.onProgress) events.onProgress(text, repaintNow);
   };
@@ -28,6 +33,18 @@ bool RecordingSession::start(const RecordingSettings& settings) {
   engine_.clearStop();
   outcome_ = SessionOutcome{};
   outcome_.path = settings.path;
+  outcome_.format = settings.format;
+  if (settings.format == MovieFormat::Mp4) {
+    enter(SessionState::Preparing);
+    outcome_.ffmpeg = ffmpeg(settings.ffmpegPath);
+    if (!outcome_.ffmpeg.usable() || engine_.stopping()) {
+      outcome_.end = outcome_.ffmpeg.usable() ? RunEnd::Stopped : RunEnd::EncoderUnavailable;
+      enter(SessionState::Idle);
+      if (events.onEnded) events.onEnded(outcome_);
+      return true;
+    }
+    useFfmpeg(outcome_.ffmpeg);
+  }
   // The sources run from here on, so that they are ready when the first
   // frame falls due; the track drops what comes before it. A GIF has no
   // sound to record.
@@ -44,6 +61,8 @@ bool RecordingSession::start(const RecordingSettings& settings) {
     outcome_.fileProblem = engine_.figures().createProblem;
     outcome_.frames = engine_.figures().framesInMovie;
     outcome_.soundFrames = engine_.figures().soundFramesInMovie;
+    outcome_.outputFailure = engine_.figures().outputFailure;
+    outcome_.framesRepeated = engine_.figures().framesRepeated;
   }
   if (sound) {
     sound->stop();
@@ -129,5 +148,44 @@ bool RecordingSession::togglePause() {
 }
 
 void RecordingSession::programEnding() { engine_.closeNow(); }
+
+const FfmpegProbe& RecordingSession::ffmpeg(const std::string& storedPath) {
+  if (ffmpeg_ && ffmpeg_->usable() && ffmpegAsked_ == storedPath) return *ffmpeg_;
+  FfmpegProbe probe;
+  if (programs_) {
+    // Its runs take a few seconds on a slow machine: the window stays alive.
+    std::atomic<bool> done{false};
+    std::thread looking([&] {
+      probe = probeFfmpeg(*programs_, storedPath);
+      done = true;
+    });
+    while (!done) {
+      host_.doEvents();
+      if (!done) host_.waitUntil(clock_.now() + 0.05);
+    }
+    looking.join();
+  }
+  ffmpeg_ = std::move(probe);
+  ffmpegAsked_ = storedPath;
+  return *ffmpeg_;
+}
+
+void RecordingSession::useFfmpeg(const FfmpegProbe& probe) {
+  engine_.setOutputOpener([this, probe](const std::string& path, const BitmapInfoHeader& frameFormat,
+                                        std::uint32_t rate, bool sound, bool calibration,
+                                        OutputFailure& failure) -> std::unique_ptr<MovieOutput> {
+    Mp4Request request;
+    request.ffmpeg = probe.path;
+    request.version = probe.version;
+    request.encoder = probe.encoder;
+    request.path = path;
+    request.width = frameFormat.biWidth;
+    request.height = frameFormat.biHeight;
+    request.rate = rate;
+    request.sound = sound;
+    request.finish = !calibration;
+    return Mp4Output::open(*programs_, movies_, request, failure);
+  });
+}
 
 }  // namespace ks

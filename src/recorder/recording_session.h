@@ -2,8 +2,10 @@
 // settings value when Record is confirmed and follow its events; only its
 // commands change its state.
 //
-//   Idle -> Calibrating -> Recording <-> Paused -> Idle
+//   Idle -> [Preparing] -> Calibrating -> Recording <-> Paused -> Idle
 //
+// Preparing is the look for the program that makes an MP4, the first time
+// one is recorded.
 // start() runs the whole command, calibration first when the settings ask
 // for it, inside the caller's event handler; the program's events run from
 // the loop, and the commands arrive through them.
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "platform/file_sink.h"
+#include "recorder/ffmpeg_probe.h"
 #include "recorder/recording_engine.h"
 #include "recorder/recording_settings.h"
 #include "recorder/sound_capture.h"
@@ -24,8 +27,9 @@ namespace ks {
 
 class AudioDevices;
 class MouseWatch;
+class Programs;
 
-enum class SessionState { Idle, Calibrating, Recording, Paused };
+enum class SessionState { Idle, Preparing, Calibrating, Recording, Paused };
 
 // How a start() ended.
 struct SessionOutcome {
@@ -37,6 +41,10 @@ struct SessionOutcome {
   std::int32_t frames = 0;                      // frames the movie holds
   std::int64_t soundFrames = 0;                 // sample frames of its sound track
   std::vector<SoundLoss> soundLosses;           // sources that went away meanwhile
+  MovieFormat format = MovieFormat::Uncompressed;
+  FfmpegProbe ffmpeg;                           // for an MP4: the ffmpeg looked for
+  OutputFailure outputFailure;                  // why the program making the movie failed
+  std::int64_t framesRepeated = 0;              // frames it had no room for, written as copies
 };
 
 struct SessionEvents {
@@ -55,10 +63,11 @@ struct SessionEvents {
 
 class RecordingSession {
  public:
-  // Sound comes from `audio`, clicks to mark from `mouse`; without them
-  // every movie is silent and unmarked.
+  // Sound comes from `audio`, clicks to mark from `mouse`, MP4 movies from
+  // an ffmpeg that `programs` run; without them every movie is silent and
+  // unmarked, and MP4 cannot be recorded.
   RecordingSession(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host,
-                   AudioDevices* audio = nullptr, MouseWatch* mouse = nullptr);
+                   AudioDevices* audio = nullptr, MouseWatch* mouse = nullptr, Programs* programs = nullptr);
   RecordingSession(const RecordingSession&) = delete;
   RecordingSession& operator=(const RecordingSession&) = delete;
 
@@ -91,6 +100,11 @@ class RecordingSession {
   // Compressed movies take their encoder from here: tests give failing ones.
   void setEncoderFactory(Movie::EncoderFactory factory) { engine_.setEncoderFactory(std::move(factory)); }
 
+  // The ffmpeg for MP4 movies, `storedPath` first: looked for and tried
+  // once a run, again only after a look that found none that works, or for
+  // another stored path. The program's events run meanwhile.
+  const FfmpegProbe& ffmpeg(const std::string& storedPath);
+
  private:
   void enter(SessionState state);
   RunEnd calibrateThenRecord(const RecordingSettings& settings, SoundCapture* sound);
@@ -101,11 +115,19 @@ class RecordingSession {
   // Runs the recording itself, its clicks marked when the settings ask.
   RunEnd record(const RecordingSettings& settings, SoundCapture* sound);
 
+  // Makes the MP4 output of `probe`'s ffmpeg the engine's.
+  void useFfmpeg(const FfmpegProbe& probe);
+
   Clock& clock_;
   ScreenGrabber& grabber_;
+  MovieFiles& movies_;
+  RecorderHost& host_;
   RecordingEngine engine_;
   AudioDevices* audio_;
   MouseWatch* mouse_;
+  Programs* programs_;
+  std::optional<FfmpegProbe> ffmpeg_;
+  std::string ffmpegAsked_;  // the stored path ffmpeg_ answers
   SessionState state_ = SessionState::Idle;
   SessionOutcome outcome_;
 };

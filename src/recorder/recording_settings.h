@@ -35,6 +35,8 @@ struct RecordingSettings {
   int dpi = 96;
   // The mouse pointer drawn into the pictures.
   bool recordPointer = true;
+  // The ffmpeg the user chose for MP4 movies; empty: looked for.
+  std::string ffmpegPath;
 };
 
 }  // namespace ks

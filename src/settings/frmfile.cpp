@@ -54,7 +54,18 @@ namespace {
 
 // What the file list shows for a format; its extension (lower case, dot
 // included) follows the star.
-const char* patternOf(MovieFormat format) { return format == MovieFormat::Gif ? "*.gif" : "*.avi"; }
+const char* patternOf(MovieFormat format) {
+  switch (format) {
+    case MovieFormat::Gif:
+      return "*.gif";
+    case MovieFormat::Mp4:
+      return "*.mp4";
+    case MovieFormat::Uncompressed:
+    case MovieFormat::Zmbv:
+      break;
+  }
+  return "*.avi";
+}
 
 }  // namespace
 
@@ -121,6 +132,8 @@ MovieFormat FrmFile::movieFormat() const {
       return MovieFormat::Zmbv;
     case 2:
       return MovieFormat::Gif;
+    case 3:
+      return MovieFormat::Mp4;
     default:
       return MovieFormat::Uncompressed;
   }

@@ -16,8 +16,9 @@ class ComboBox;
 class FileSystem;
 
 // The Format list's items and what the store keeps for each, in order.
-inline constexpr const char* kFormatItems[] = {"Uncompressed AVI", "Lossless AVI (ZMBV)", "Animated GIF"};
-inline constexpr const char* kCompressionValues[] = {"None", "ZMBV", "GIF"};
+inline constexpr const char* kFormatItems[] = {"Uncompressed AVI", "Lossless AVI (ZMBV)", "Animated GIF",
+                                               "MP4 (H.264)"};
+inline constexpr const char* kCompressionValues[] = {"None", "ZMBV", "GIF", "MP4"};
 
 inline constexpr const char* kOverwriteQuestion =
     "This file already exists.  Are you sure you want to over-write this file?";

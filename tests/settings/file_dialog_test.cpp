@@ -50,6 +50,9 @@ TEST_F(FileDialogTest, OkBuildsThePathFromFolderAndName) {
       {"D:\\Movies", "clip.avi", "D:\\Movies\\clip.avi.gif", 2},
       {"D:\\Movies", "clip.gif ", "D:\\Movies\\clip.gif .gif", 2},
       {"D:\\Movies", "clip.gif", "D:\\Movies\\clip.gif.avi", 0},
+      {"D:\\Movies", "clip", "D:\\Movies\\clip.mp4", 3},
+      {"D:\\Movies", "clip.Mp4", "D:\\Movies\\clip.Mp4", 3},
+      {"D:\\Movies", "clip.avi", "D:\\Movies\\clip.avi.mp4", 3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -92,6 +95,7 @@ TEST_F(FileDialogTest, ExistingFileAsksBeforeOverwriting) {
   services.files.addFile("D:\\Movies\\secret.avi", /*hidden=*/true);
   services.files.addFile("D:\\Movies\\sys.avi", false, /*system=*/true);
   services.files.addFile("D:\\Movies\\loop.gif");
+  services.files.addFile("D:\\Movies\\talk.mp4");
   start();
   struct Case {
     const char* name;
@@ -109,6 +113,8 @@ TEST_F(FileDialogTest, ExistingFileAsksBeforeOverwriting) {
       {"LOOP.gif", MsgButton::Yes, "D:\\Movies\\LOOP.gif", true, 2},
       {"clip", std::nullopt, "D:\\Movies\\clip.gif", false, 2},
       {"loop", std::nullopt, "D:\\Movies\\loop.avi", false, 1},
+      {"talk", MsgButton::No, "", true, 3},
+      {"TALK.MP4", MsgButton::Yes, "D:\\Movies\\TALK.MP4", true, 3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -170,6 +176,11 @@ TEST_F(FileDialogTest, FileListShowsMovieFilesAndClickingOneNamesIt) {
   input.selectItem(*file().cboFormat, 2);
   ASSERT_EQ(list.control.listCount(), 1);
   EXPECT_EQ(list.control.list(0), "loop.Gif");
+  // And MP4 the MP4s.
+  services.files.addFile("D:\\Movies\\talk.MP4");
+  input.selectItem(*file().cboFormat, 3);
+  ASSERT_EQ(list.control.listCount(), 1);
+  EXPECT_EQ(list.control.list(0), "talk.MP4");
 }
 
 TEST_F(FileDialogTest, ChangingTheFolderEmptiesTheName) {
@@ -287,7 +298,7 @@ TEST_F(FileDialogTest, FormatListShowsAndStoresTheCompression) {
     int shown;
   };
   const Case cases[] = {{nullptr, 0}, {"None", 0}, {"ZMBV", 1}, {"zmbv", 0}, {"Lossless", 0}, {"", 0},
-                        {"GIF", 2}, {"gif", 0}};
+                        {"GIF", 2}, {"gif", 0}, {"MP4", 3}, {"mp4", 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored ? c.stored : "absent");
     TestServices fresh;
@@ -304,10 +315,11 @@ TEST_F(FileDialogTest, FormatListShowsAndStoresTheCompression) {
   }
   start();
   ComboBox& list = *file().cboFormat;
-  ASSERT_EQ(list.listCount(), 3);
+  ASSERT_EQ(list.listCount(), 4);
   EXPECT_EQ(list.list(0), "Uncompressed AVI");
   EXPECT_EQ(list.list(1), "Lossless AVI (ZMBV)");
   EXPECT_EQ(list.list(2), "Animated GIF");
+  EXPECT_EQ(list.list(3), "MP4 (H.264)");
   EXPECT_EQ(list.left(), 240);
   EXPECT_EQ(list.top(), 3600);
   EXPECT_EQ(list.width(), 2295);
@@ -319,6 +331,9 @@ TEST_F(FileDialogTest, FormatListShowsAndStoresTheCompression) {
   input.selectItem(list, 2);
   EXPECT_EQ(stored("Compression"), "GIF");
   EXPECT_EQ(file().movieFormat(), MovieFormat::Gif);
+  input.selectItem(list, 3);
+  EXPECT_EQ(stored("Compression"), "MP4");
+  EXPECT_EQ(file().movieFormat(), MovieFormat::Mp4);
   input.selectItem(list, 0);
   EXPECT_EQ(stored("Compression"), "None");
   input.selectItem(list, 1);

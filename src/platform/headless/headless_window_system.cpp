@@ -108,6 +108,14 @@ void HeadlessWindowSystem::queueModalAnswer(std::function<void(Window&)> answer)
   modalAnswers_.push_back(std::move(answer));
 }
 void HeadlessWindowSystem::queueMessageBoxAnswer(MsgButton answer) { messageBoxAnswers_.push_back(answer); }
+
+std::optional<std::string> HeadlessWindowSystem::chooseFileToOpen(const OpenFileRequest& request) {
+  openFileRequests_.push_back(request);
+  if (openFileAnswers_.empty()) return std::nullopt;
+  std::optional<std::string> answer = std::move(openFileAnswers_.front());
+  openFileAnswers_.pop_front();
+  return answer;
+}
 void HeadlessWindowSystem::post(std::function<void()> event) { posted_.push_back(std::move(event)); }
 
 void HeadlessWindowSystem::announceDrivesChanged() {

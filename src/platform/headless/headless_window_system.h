@@ -52,6 +52,8 @@ class HeadlessWindowSystem final : public WindowSystem {
   void showModal(Window& window) override;
   MsgButton messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) override;
   void messageBoxWarning(const std::string& text) override { warnings_.push_back(text); }
+  void messageBoxInformation(const std::string& text) override { informations_.push_back(text); }
+  std::optional<std::string> chooseFileToOpen(const OpenFileRequest& request) override;
   void doEvents() override;
   void waitForEvents(double maxSeconds) override;
   void setPreciseWaits(bool on) override { preciseWaits_ = on; }
@@ -67,6 +69,10 @@ class HeadlessWindowSystem final : public WindowSystem {
   void queueModalAnswer(std::function<void(Window&)> answer);
   // Answers for the next message boxes; without one the default button wins.
   void queueMessageBoxAnswer(MsgButton answer);
+  // The answer of the next Open dialog (nothing: Cancel); without one it is
+  // cancelled.
+  void queueOpenFileAnswer(std::optional<std::string> path) { openFileAnswers_.push_back(std::move(path)); }
+  const std::vector<OpenFileRequest>& openFileRequests() const { return openFileRequests_; }
   // Work that arrives as a window event: runs at the next doEvents.
   void post(std::function<void()> event);
   // Another program holds this combination: registering it fails.
@@ -83,6 +89,7 @@ class HeadlessWindowSystem final : public WindowSystem {
   // The default button of each of those message boxes.
   const std::vector<MsgButton>& messageBoxDefaults() const { return messageBoxDefaults_; }
   const std::vector<std::string>& warnings() const { return warnings_; }
+  const std::vector<std::string>& informations() const { return informations_; }
   // What waiting for events does here: a test advances its fake clock.
   void setIdleWait(std::function<void(double maxSeconds)> wait) { idleWait_ = std::move(wait); }
   int waitCalls() const { return waitCalls_; }
@@ -118,6 +125,9 @@ class HeadlessWindowSystem final : public WindowSystem {
   std::vector<std::string> messageBoxTexts_;
   std::vector<MsgButton> messageBoxDefaults_;
   std::vector<std::string> warnings_;
+  std::vector<std::string> informations_;
+  std::deque<std::optional<std::string>> openFileAnswers_;
+  std::vector<OpenFileRequest> openFileRequests_;
   std::function<void(double)> idleWait_;
   int waitCalls_ = 0;
   int unansweredModals_ = 0;

@@ -19,6 +19,10 @@ void Win32WindowSystem::messageBoxWarning(const std::string& text) {
   showMessageBox(text, MB_OK | MB_ICONWARNING);
 }
 
+void Win32WindowSystem::messageBoxInformation(const std::string& text) {
+  showMessageBox(text, MB_OK | MB_ICONINFORMATION);
+}
+
 // A box modal to all of the program's windows. Its owner is the window the
 // user was working in, so that answering it activates that window again and
 // the keyboard focus returns there: a box without an owner hands the

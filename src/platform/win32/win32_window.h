@@ -55,6 +55,8 @@ class Win32WindowSystem final : public WindowSystem {
   void showModal(Window& window) override;
   MsgButton messageBoxYesNoCancel(const std::string& text, MsgButton defaultButton) override;
   void messageBoxWarning(const std::string& text) override;
+  void messageBoxInformation(const std::string& text) override;
+  std::optional<std::string> chooseFileToOpen(const OpenFileRequest& request) override;
   void doEvents() override;
   void waitForEvents(double maxSeconds) override;
   void setPreciseWaits(bool on) override;
