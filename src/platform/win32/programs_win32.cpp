@@ -4,7 +4,11 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/path_rules.h"
 #include "platform/program_output.h"
@@ -22,7 +26,9 @@ using win32::UniqueKernelHandle;
 // What one overlapped write hands the pipe; the time limit of a write runs
 // anew after each.
 constexpr std::size_t kWriteChunk = 256 * 1024;
+// Room in the pipe for a few chunks ahead of the reader.
 constexpr DWORD kPipeBuffer = 1 << 20;
+// For the program's output and error output, which carry little.
 constexpr DWORD kOutputBuffer = 64 * 1024;
 // How long a cancelled operation may take to end before our end of the pipe
 // is closed under it, which ends it for certain.
