@@ -100,6 +100,7 @@ class PosixPipe final : public ProgramPipe {
   }
 
   PipeResult write(const void* data, std::size_t size, double seconds) override {
+    if (cancel_.cancelled()) return PipeResult::Cancelled;
     if (fd_.get() < 0) return PipeResult::Broken;
     const auto* bytes = static_cast<const char*>(data);
     SteadyTime deadline = after(seconds);
@@ -227,6 +228,11 @@ std::unique_ptr<ProgramPipe> PosixPrograms::createPipe(std::string& error) {
 
 std::unique_ptr<RunningProgram> PosixPrograms::start(const std::string& program, const std::vector<std::string>& args,
                                                      std::string& error) {
+  // execv would take a relative path from the current folder.
+  if (program.empty() || program[0] != '/') {
+    error = "not a full path: " + program;
+    return nullptr;
+  }
   if (!isFile(program)) {
     error = "no program at " + program;
     return nullptr;
