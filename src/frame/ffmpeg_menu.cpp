@@ -24,11 +24,13 @@ bool FfmpegMenu::chosen(int id) {
   const std::optional<std::string> path = app_.windows().chooseFileToOpen(request);
   if (!path) return true;
   const FfmpegProbe& probe = app_.modAVI().ffmpeg(*path);
-  // A program that does not answer is passed over for the next place: that
-  // one's answer is not about the choice.
-  if (probe.path != *path) {
-    app_.windows().messageBoxWarning(*path + " does not work as ffmpeg: it did not answer -version.\n\n"
-                                     "Nothing was changed; choose ffmpeg.exe itself.");
+  // A program that does not answer is passed over for the next place, whose
+  // answer is not about the choice.
+  const bool answered = probe.path == *path && probe.problem != FfmpegProblem::DoesNotRun;
+  if (!answered) {
+    const std::string why = probe.path == *path ? probe.detail : "it did not answer -version";
+    app_.windows().messageBoxWarning(*path + " does not work as ffmpeg: " + why +
+                                     ".\n\nNothing was changed; choose ffmpeg.exe itself.");
     return true;
   }
   static_cast<void>(SaveSetting(settings, kAppName, kSection, "FFmpegPath", *path));

@@ -17,6 +17,8 @@ constexpr std::size_t kFewestQueued = 4;
 constexpr double kSoundQueueSeconds = 10;
 // Sound goes to the pipe in pieces of about this many sample frames.
 constexpr std::size_t kSoundPiece = 4800;
+// How often a wait for ffmpeg to open a pipe looks whether it has ended.
+constexpr double kConnectPoll = 0.25;
 // Below this much room the disk counts as full.
 constexpr std::uint64_t kFullDisk = 4u << 20;
 
@@ -106,7 +108,7 @@ bool Mp4Output::start(OutputFailure& failure) {
   // It opens the picture pipe once it is ready; one that ends first tells why.
   const auto deadline = SteadyClock::now() + std::chrono::duration<double>(limits_.start);
   for (;;) {
-    const PipeResult r = picturePipe_->connect(0.1);
+    const PipeResult r = picturePipe_->connect(kConnectPoll);
     if (r == PipeResult::Done) break;
     const std::optional<int> code = ffmpeg_->wait(0);
     if (r != PipeResult::TimedOut || code || SteadyClock::now() >= deadline) {
@@ -203,7 +205,7 @@ void Mp4Output::soundLoop() {
   // ffmpeg opens the sound's pipe once it has read the first picture.
   const auto deadline = SteadyClock::now() + std::chrono::duration<double>(limits_.start);
   for (;;) {
-    const PipeResult r = soundPipe_->connect(0.1);
+    const PipeResult r = soundPipe_->connect(kConnectPoll);
     if (r == PipeResult::Done) break;
     if (r == PipeResult::Cancelled) return;
     if (r != PipeResult::TimedOut || ffmpeg_->wait(0)) {

@@ -1,10 +1,10 @@
 #include "recorder/recording_engine.h"
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <thread>
+#include <future>
 
 #include "platform/clock.h"
 #include "platform/movie_files.h"
@@ -25,6 +25,8 @@ constexpr double kPausedWait = 0.25;
 constexpr double kPausedCheckpoint = 1.0;
 // A close that takes longer than this says so.
 constexpr double kSavingAfter = 0.3;
+// How often the program's events run while a close goes on beside them.
+constexpr std::chrono::milliseconds kEventsEvery{20};
 
 }  // namespace
 
@@ -112,25 +114,18 @@ bool RecordingEngine::WriteFrame() {
 
 bool RecordingEngine::closeWhileEventsRun() {
   closing_ = true;
-  bool closed = false;
-  std::atomic<bool> done{false};
-  std::thread closer([this, &closed, &done] {
-    closed = movie_.CloseMovie();
-    done = true;
-  });
+  std::future<bool> closed = std::async(std::launch::async, [this] { return movie_.CloseMovie(); });
   const double saying = clock_.now() + kSavingAfter;
   bool said = false;
-  while (!done) {
+  while (closed.wait_for(kEventsEvery) != std::future_status::ready) {
     if (!said && clock_.now() >= saying) {
       progress("Saving", true);
       said = true;
     }
     host_.doEvents();
-    if (!done) host_.waitUntil(clock_.now() + 0.02);
   }
-  closer.join();
   closing_ = false;
-  return closed;
+  return closed.get();
 }
 
 bool RecordingEngine::CloseMovie() {

@@ -1,8 +1,8 @@
 #include "recorder/recording_session.h"
 
-#include <atomic>
+#include <chrono>
+#include <future>
 #include <memory>
-#include <thread>
 
 #include "media/mp4_output.h"
 #include "platform/audio_source.h"
@@ -12,6 +12,13 @@
 #include "recorder/recorder_host.h"
 
 namespace ks {
+
+namespace {
+
+// How often the program's events run while work goes on beside them.
+constexpr std::chrono::milliseconds kEventsEvery{20};
+
+}  // namespace
 
 RecordingSession::RecordingSession(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host,
                                    AudioDevices* audio, MouseWatch* mouse, Programs* programs)
@@ -154,16 +161,10 @@ const FfmpegProbe& RecordingSession::ffmpeg(const std::string& storedPath) {
   FfmpegProbe probe;
   if (programs_) {
     // Its runs take a few seconds on a slow machine: the window stays alive.
-    std::atomic<bool> done{false};
-    std::thread looking([&] {
-      probe = probeFfmpeg(*programs_, storedPath);
-      done = true;
-    });
-    while (!done) {
-      host_.doEvents();
-      if (!done) host_.waitUntil(clock_.now() + 0.05);
-    }
-    looking.join();
+    std::future<FfmpegProbe> looking =
+        std::async(std::launch::async, [this, storedPath] { return probeFfmpeg(*programs_, storedPath); });
+    while (looking.wait_for(kEventsEvery) != std::future_status::ready) host_.doEvents();
+    probe = looking.get();
   }
   ffmpeg_ = std::move(probe);
   ffmpegAsked_ = storedPath;

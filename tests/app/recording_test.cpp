@@ -282,6 +282,58 @@ TEST_F(RecordingTest, GlobalKeysFromTheStoreAndTheirLinesInTheSystemMenu) {
   EXPECT_FALSE(menu[3].enabled);
 }
 
+// "Choose ffmpeg.exe…" opens the Open dialog where the stored one lies (or
+// in the program's folder), keeps a choice that answers as ffmpeg and says
+// what MP4 movies will use, and keeps nothing for Cancel or another program.
+TEST_F(RecordingTest, ChoosingFfmpegKeepsOneThatAnswersAndSaysWhatItCanDo) {
+  services.programs.programs["C:\\Tools\\ffmpeg.exe"] =
+      ScriptedPrograms::ffmpeg("7.1", "61.7", "61.19", {"libx264", "h264_nvenc"}, {});
+  services.programs.programs["C:\\Old\\ffmpeg.exe"] =
+      ScriptedPrograms::ffmpeg("3.4", "57.83", "57.107", {"libx264"}, {});
+  services.programs.programs["C:\\Tools\\notepad.exe"] = [](auto&) { return ScriptedPrograms::Answer{1, ""}; };
+  struct Case {
+    std::optional<std::string> chosen;
+    const char* folder;  // where the dialog starts
+    const char* stored;  // "FFmpegPath" after it
+    const char* told;    // the message; nullptr: none
+    bool warning;
+  };
+  const Case cases[] = {
+      {std::nullopt, kProgramFolder, "<absent>", nullptr, false},
+      {"C:\\Tools\\notepad.exe", kProgramFolder, "<absent>",
+       "C:\\Tools\\notepad.exe does not work as ffmpeg: it ended with exit code 1.\n\n"
+       "Nothing was changed; choose ffmpeg.exe itself.", true},
+      {"C:\\Tools\\ffmpeg.exe", kProgramFolder, "C:\\Tools\\ffmpeg.exe",
+       "MP4 movies will be made by C:\\Tools\\ffmpeg.exe (ffmpeg 7.1) with its encoder libx264.", false},
+      {"C:\\Old\\ffmpeg.exe", "C:\\Tools", "C:\\Old\\ffmpeg.exe",
+       "C:\\Old\\ffmpeg.exe (ffmpeg 3.4) is too old for MP4 movies", true},
+  };
+  start();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chosen.value_or("Cancel"));
+    const std::size_t warnings = ws.warnings().size(), informations = ws.informations().size();
+    ws.queueOpenFileAnswer(c.chosen);
+    Window& top = app->frmtop().window();
+    const std::vector<MenuItem> menu = ws.openSystemMenu(top);
+    ASSERT_EQ(menu.back().text, "Choose ffmpeg.exe\xE2\x80\xA6");
+    input.chooseSystemMenuItem(top, menu.back().id);
+    ASSERT_FALSE(ws.openFileRequests().empty());
+    EXPECT_EQ(ws.openFileRequests().back().folder, c.folder);
+    EXPECT_EQ(ws.openFileRequests().back().patterns, "*.exe");
+    EXPECT_EQ(stored("FFmpegPath"), c.stored);
+    const std::vector<std::string>& said = c.warning ? ws.warnings() : ws.informations();
+    EXPECT_EQ(said.size(), (c.warning ? warnings : informations) + (c.told ? 1 : 0));
+    if (c.told) {
+      EXPECT_EQ(said.back().substr(0, std::string(c.told).size()), c.told);
+    }
+  }
+  // The trial of NVENC failed; libx264 needs none.
+  int trials = 0;
+  for (const auto& run : services.programs.runs)
+    trials += std::find(run.begin(), run.end(), "null") != run.end();
+  EXPECT_EQ(trials, 1);
+}
+
 TEST_F(RecordingTest, CalibrationSelectsStoresAndIsReplacedByTheRecording) {
   start();  // empty store: system-assigned rate
   ASSERT_TRUE(settings().optSystem->value());
@@ -394,6 +446,72 @@ TEST_F(RecordingTest, ARecordingThatCannotGoOnEndsWithOneMessage) {
     ASSERT_EQ(ws.warnings().size(), warnings + 1);
     EXPECT_EQ(ws.warnings().back(), c.message);
     expectIdle();
+  }
+}
+
+// An MP4 that cannot be made says which movie, what is wrong with ffmpeg or
+// what ffmpeg said, and what to do; nothing is recorded and no file is left.
+// A working ffmpeg is looked for once a run.
+TEST_F(RecordingTest, AnMp4ThatCannotBeMadeSaysWhyAndWhatToDo) {
+  const std::string movie = "D:\\Movies\\talk.mp4";
+  struct Case {
+    const char* what;
+    std::function<void(ScriptedPrograms&)> install;
+    std::vector<std::string> said;  // parts of the message, in order
+    bool looksAgain;                // the next Record runs ffmpeg again to look
+  };
+  const Case cases[] = {
+      {"no ffmpeg anywhere", [](ScriptedPrograms&) {},
+       {"The movie could not be recorded:\n\n    " + movie + "\n\n",
+        "ffmpeg.exe, which was not found. Looked for it at:\n    C:\\Stored\\ffmpeg.exe\n"
+        "    C:\\Program Files\\kestrascope\\ffmpeg.exe\n    C:\\Tools\\ffmpeg.exe\n    C:\\Windows\\ffmpeg.exe",
+        "put ffmpeg.exe in kestrascope's folder, or choose it with \"Choose ffmpeg.exe\xE2\x80\xA6\" in the frame's "
+        "menu (Alt+Space).",
+        "Nothing was recorded."}, false},
+      {"one that does not run",
+       [](ScriptedPrograms& p) { p.programs["C:\\Tools\\ffmpeg.exe"] = [](auto&) { return ScriptedPrograms::Answer{1, "bad image\n"}; }; },
+       {"C:\\Tools\\ffmpeg.exe does not work as ffmpeg: it ended with exit code 1:\nbad image.", "Nothing was recorded."}, true},
+      {"one too old",
+       [](ScriptedPrograms& p) { p.programs["C:\\Tools\\ffmpeg.exe"] = ScriptedPrograms::ffmpeg("3.4.8", "57.83", "57.107", {"libx264"}, {}); },
+       {"C:\\Tools\\ffmpeg.exe (ffmpeg 3.4.8) is too old for MP4 movies: they need ffmpeg 4.0 or newer."}, true},
+      {"no H.264 encoder",
+       [](ScriptedPrograms& p) { p.programs["C:\\Tools\\ffmpeg.exe"] = ScriptedPrograms::ffmpeg("6.1", "60.16", "60.31", {}, {}); },
+       {"C:\\Tools\\ffmpeg.exe (ffmpeg 6.1) has no H.264 encoder that works."}, true},
+      {"its only H.264 encoder fails its trial",
+       [](ScriptedPrograms& p) { p.programs["C:\\Tools\\ffmpeg.exe"] = ScriptedPrograms::ffmpeg("6.1", "60.16", "60.31", {"h264_nvenc"}, {}); },
+       {"has no H.264 encoder that works (tried: h264_nvenc)."}, true},
+      {"a working one that cannot take the movie",
+       [](ScriptedPrograms& p) { p.programs["C:\\Stored\\ffmpeg.exe"] = ScriptedPrograms::ffmpeg("4.1", "58.20", "58.35", {"libx264", "h264_qsv"}, {"h264_qsv"}); },
+       {"ffmpeg could not start the movie:\n\n    " + movie + "\n\nno pipe to ffmpeg could be made (there are no pipes in memory).",
+        "Nothing was recorded. Choose another folder, or another ffmpeg"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Watchdog caseBound(c.what, 30);
+    app.reset();
+    services.programs = ScriptedPrograms{};
+    services.programs.path = {"C:\\Tools", "C:\\Windows", "C:\\Tools"};
+    c.install(services.programs);
+    services.movies.files.clear();
+    userRate("10");
+    store("Compression", "MP4");
+    store("FFmpegPath", "C:\\Stored\\ffmpeg.exe");
+    start();
+    const std::size_t warnings = ws.warnings().size();
+    record("talk", 2);
+    ASSERT_EQ(ws.warnings().size(), warnings + 1) << "ended as " << static_cast<int>(app->modAVI().lastOutcome().end);
+    std::size_t at = 0;
+    for (const std::string& part : c.said) {
+      const std::size_t found = ws.warnings().back().find(part, at);
+      ASSERT_NE(found, std::string::npos) << "missing: " << part << "\nin:\n" << ws.warnings().back();
+      at = found + part.size();
+    }
+    EXPECT_EQ(services.movies.files.count(movie), 0u) << "no file is left";
+    expectIdle();
+    // A second Record looks again unless the first found one that works.
+    const std::size_t runs = services.programs.runs.size();
+    record("talk", 2);
+    EXPECT_EQ(services.programs.runs.size() > runs, c.looksAgain);
   }
 }
 

@@ -12,6 +12,7 @@
 #include "platform/headless/memory_settings_store.h"
 #include "platform/headless/recording_shell.h"
 #include "platform/headless/scripted_mouse_watch.h"
+#include "platform/headless/scripted_programs.h"
 #include "platform/headless/synthetic_audio.h"
 #include "platform/platform.h"
 #include "settings/settings_keys.h"
@@ -32,6 +33,7 @@ struct TestServices {
   MemoryMovieFiles movies;
   SyntheticAudioDevices audio{clock};
   ScriptedMouseWatch mouse;
+  ScriptedPrograms programs;
 };
 
 inline constexpr const char* kProgramFolder = "C:\\Program Files\\kestrascope";

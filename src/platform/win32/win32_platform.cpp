@@ -10,7 +10,7 @@ Win32Platform::Win32Platform(const Win32Options& options, SettingsStore* setting
       mouse_(makeMouseHook()) {}
 
 Platform Win32Platform::platform() {
-  return Platform{*windows_, settings_, files_, clock_, *grabber_, shell_, movies_, &audio_, mouse_.get()};
+  return Platform{*windows_, settings_, files_, clock_, *grabber_, shell_, movies_, &audio_, mouse_.get(), &programs_};
 }
 
 }  // namespace ks

@@ -9,6 +9,7 @@
 #include "platform/movie_files.h"
 #include "platform/platform.h"
 #include "platform/screen_grabber.h"
+#include "platform/win32/programs_win32.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/wasapi_audio.h"
 #include "platform/win32/win32_file_system.h"
@@ -36,6 +37,7 @@ class Win32Platform {
   std::unique_ptr<MouseWatch> mouse_;
   Win32Shell shell_;
   DiskMovieFiles movies_;
+  Win32Programs programs_;
 };
 
 }  // namespace ks
