@@ -164,11 +164,18 @@ std::vector<std::string> finishArgs(const std::string& from, const std::string& 
 }
 
 std::string commandLine(const std::string& program, const std::vector<std::string>& args) {
-  auto quoted = [](const std::string& a) {
-    return a.empty() || a.find_first_of(" \t\"") != std::string::npos ? "\"" + a + "\"" : a;
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about the
+  // inlined copy in "\"" + a.
+  std::string line;
+  auto add = [&line](const std::string& a) {
+    if (!line.empty()) line += ' ';
+    const bool quote = a.empty() || a.find_first_of(" \t\"") != std::string::npos;
+    if (quote) line += '"';
+    line += a;
+    if (quote) line += '"';
   };
-  std::string line = quoted(program);
-  for (const std::string& a : args) line += " " + quoted(a);
+  add(program);
+  for (const std::string& a : args) add(a);
   return line;
 }
 

@@ -160,15 +160,23 @@ const FfmpegProbe& RecordingSession::ffmpeg(const std::string& storedPath) {
   if (ffmpeg_ && ffmpeg_->usable() && ffmpegAsked_ == storedPath) return *ffmpeg_;
   FfmpegProbe probe;
   if (programs_) {
+    if (!looking_.valid() || lookingFor_ != storedPath) lookForFfmpeg(storedPath);
     // Its runs take a few seconds on a slow machine: the window stays alive.
-    std::future<FfmpegProbe> looking =
-        std::async(std::launch::async, [this, storedPath] { return probeFfmpeg(*programs_, storedPath); });
-    while (looking.wait_for(kEventsEvery) != std::future_status::ready) host_.doEvents();
-    probe = looking.get();
+    while (looking_.wait_for(kEventsEvery) != std::future_status::ready) host_.doEvents();
+    probe = looking_.get();
   }
   ffmpeg_ = std::move(probe);
   ffmpegAsked_ = storedPath;
   return *ffmpeg_;
+}
+
+void RecordingSession::lookForFfmpeg(const std::string& storedPath) {
+  if (!programs_ || (looking_.valid() && lookingFor_ == storedPath)) return;
+  if (ffmpeg_ && ffmpeg_->usable() && ffmpegAsked_ == storedPath) return;
+  // A look for another path ends first (its runs have time limits).
+  if (looking_.valid()) looking_.wait();
+  lookingFor_ = storedPath;
+  looking_ = std::async(std::launch::async, [this, storedPath] { return probeFfmpeg(*programs_, storedPath); });
 }
 
 void RecordingSession::useFfmpeg(const FfmpegProbe& probe) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
 #include <utility>
@@ -104,6 +105,9 @@ class RecordingSession {
   // once a run, again only after a look that found none that works, or for
   // another stored path. The program's events run meanwhile.
   const FfmpegProbe& ffmpeg(const std::string& storedPath);
+  // Starts that look beside the program, so that the first MP4 need not
+  // wait for it; ffmpeg() takes its answer.
+  void lookForFfmpeg(const std::string& storedPath);
 
  private:
   void enter(SessionState state);
@@ -128,6 +132,8 @@ class RecordingSession {
   Programs* programs_;
   std::optional<FfmpegProbe> ffmpeg_;
   std::string ffmpegAsked_;  // the stored path ffmpeg_ answers
+  std::future<FfmpegProbe> looking_;  // a look going on
+  std::string lookingFor_;            // for this stored path
   SessionState state_ = SessionState::Idle;
   SessionOutcome outcome_;
 };

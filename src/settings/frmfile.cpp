@@ -9,6 +9,7 @@
 #include "platform/controls.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"
+#include "recorder/mod_avi.h"
 #include "settings/settings_keys.h"
 
 namespace ks {
@@ -122,6 +123,7 @@ void FrmFile::load() {
     showFormatFiles();
   }
   cboFormat->onClick = [this] { formatSelected(); };
+  lookForFfmpegIfMp4();
   window_->events.onDrivesChanged = [this] { refreshDrives(); };
   fixpaths();
 }
@@ -141,6 +143,11 @@ MovieFormat FrmFile::movieFormat() const {
 
 void FrmFile::showFormatFiles() { filList->setPattern(patternOf(movieFormat())); }
 
+void FrmFile::lookForFfmpegIfMp4() {
+  if (movieFormat() == MovieFormat::Mp4)
+    app_.modAVI().lookForFfmpeg(GetSetting(app_.platform().settings, kAppName, kSection, "FFmpegPath", ""));
+}
+
 void FrmFile::formatSelected() {
   const int index = cboFormat->listIndex();
   if (index < 0) return;
@@ -149,6 +156,7 @@ void FrmFile::formatSelected() {
   // this run all the same.
   static_cast<void>(SaveSetting(app_.platform().settings, kAppName, kSection, "Compression",
                                 kCompressionValues[static_cast<std::size_t>(index)]));
+  lookForFfmpegIfMp4();
 }
 
 void FrmFile::fixpaths() {

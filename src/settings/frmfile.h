@@ -57,6 +57,9 @@ class FrmFile final : public Form {
   void formatSelected();
   // The file list shows the files of the chosen format.
   void showFormatFiles();
+  // An MP4 chosen: the look for ffmpeg starts now, so that Record need not
+  // wait for it.
+  void lookForFfmpegIfMp4();
 };
 
 // True when an ordinary file (not a folder, not hidden, not system) is at

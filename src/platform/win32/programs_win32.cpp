@@ -438,13 +438,15 @@ std::unique_ptr<RunningProgram> Win32Programs::start(const std::string& program,
 
   // Started suspended, so that it runs no instruction outside the job. On
   // Windows 7 a process already in a job that does not nest ours can only
-  // join it when breaking away from that one.
+  // join it when breaking away from that one. A console program gets no
+  // console at all, so none shows, and none has to be made for it (a
+  // hidden one is a process of its own).
   UniqueKernelHandle process;
   UniqueKernelHandle thread;
   for (const DWORD breakaway : {DWORD{0}, DWORD{CREATE_BREAKAWAY_FROM_JOB}}) {
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(application->c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT | breakaway, nullptr,
+                        DETACHED_PROCESS | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT | breakaway, nullptr,
                         nullptr, &startup.StartupInfo, &info)) {
       error = systemError(program, GetLastError());
       return nullptr;

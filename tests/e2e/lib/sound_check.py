@@ -1,10 +1,12 @@
 """Checks a movie recorded with sound over the flash-and-tone tool.
 
-  sound_check.py MOVIE RATE [--min-pairs N] [--latency SECONDS]
+  sound_check.py MOVIE RATE [--min-pairs N] [--latency SECONDS] [--codec NAME]
 
-The stream is PCM 16-bit 48 kHz stereo and as long as the picture to within
-a frame; each tone's onset lies within a frame (plus the output latency) of
-the first frame that shows its flash. Prints every offset.
+The stream is PCM 16-bit 48 kHz stereo (or the codec named, as an MP4's
+AAC) and as long as the picture to within a frame (an AAC stream codes
+whole frames of 1024 samples: within that much more); each tone's onset
+lies within a frame (plus the output latency) of the first frame that shows
+its flash. Prints every offset.
 """
 import argparse
 import json
@@ -22,6 +24,7 @@ def main():
     p.add_argument("rate", type=float)
     p.add_argument("--min-pairs", type=int, default=3)
     p.add_argument("--latency", type=float, default=0.040)
+    p.add_argument("--codec", default="pcm_s16le")
     a = p.parse_args()
     problems = []
     streams = json.loads(run(["ffprobe", "-v", "error", "-show_streams", "-of", "json", a.movie]))["streams"]
@@ -32,7 +35,7 @@ def main():
     s = audio[0]
     got = (s.get("codec_name"), s.get("sample_rate"), s.get("channels"))
     print(f"sound stream: {got[0]}, {got[1]} Hz, {got[2]} channels")
-    if got != ("pcm_s16le", "48000", 2):
+    if got != (a.codec, "48000", 2):
         problems.append(f"sound stream is {got}")
 
     # Brightness of each frame, and the sound as 16-bit mono.
@@ -44,7 +47,8 @@ def main():
     picture = frames / a.rate
     track = len(samples) / 48000
     print(f"picture {frames} frames = {picture:.3f} s, sound {len(samples)} samples = {track:.3f} s")
-    if abs(track - picture) > 1 / a.rate + 1e-6:
+    coded = 1024 / 48000 if a.codec == "aac" else 0
+    if abs(track - picture) > 1 / a.rate + coded + 1e-6:
         problems.append(f"the sound lasts {track:.3f} s, the picture {picture:.3f} s")
 
     flashes = [k / a.rate for k in range(1, frames) if light[k] > 128 and light[k - 1] <= 128]
