@@ -303,6 +303,57 @@ TEST_P(Mp4Movies, DecodeToTheFramesAndSoundGiven) {
   }
 }
 
+// Pure colours and grey steps, in blocks that coding keeps flat, come back
+// within 3 levels when decoded as the file's colour tags say.
+TEST(Mp4Colours, ComeBackAsTheTagsSay) {
+  PosixPrograms programs;
+  DiskMovieFiles files;
+  const std::string ffmpeg = findFfmpeg(programs);
+  if (ffmpeg.empty()) GTEST_SKIP() << "no ffmpeg on PATH";
+  test::TempDir dir;
+  struct Colour {
+    std::uint8_t r, g, b;
+  };
+  std::vector<Colour> colours = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},   {0, 255, 255},
+                                 {255, 0, 255}, {255, 255, 0}, {255, 255, 255}, {0, 0, 0}};
+  for (int grey = 17; grey < 255; grey += 34) colours.push_back({std::uint8_t(grey), std::uint8_t(grey), std::uint8_t(grey)});
+  constexpr std::int32_t kBlock = 32, kW = 8 * kBlock, kH = 2 * kBlock;
+  std::vector<std::uint8_t> dib(dibStride(kW) * std::size_t{kH});
+  for (std::int32_t y = 0; y < kH; ++y)
+    for (std::int32_t x = 0; x < kW; ++x) {
+      const Colour& c = colours[static_cast<std::size_t>((y / kBlock) * 8 + x / kBlock) % colours.size()];
+      std::uint8_t* p = dib.data() + static_cast<std::size_t>(kH - 1 - y) * dibStride(kW) + 3 * x;
+      p[0] = c.b, p[1] = c.g, p[2] = c.r;
+    }
+  Mp4Request request;
+  request.ffmpeg = ffmpeg;
+  request.version = parseFfmpegVersion(runProgram(programs, ffmpeg, {"-version"}, 20).output);
+  request.path = dir.file("colours.mp4");
+  request.width = kW;
+  request.height = kH;
+  OutputFailure failure;
+  Movie movie;
+  ASSERT_TRUE(movie.OpenMovie(Mp4Output::open(programs, files, request, failure), makeFrameFormat(kW, kH), 30))
+      << failure.detail;
+  for (int i = 0; i < 15; ++i) ASSERT_TRUE(movie.WriteFrame(dib.data(), makeFrameFormat(kW, kH)));
+  ASSERT_TRUE(movie.CloseMovie());
+  EXPECT_EQ(test::commandOutput("ffprobe -v error -select_streams v:0 -show_entries "
+                                "stream=color_space,color_primaries,color_transfer,color_range -of csv=p=0 '" +
+                                request.path + "'"),
+            "tv,bt709,bt709,bt709\n");
+  const std::string rgb = test::commandOutput("ffmpeg -v error -nostdin -i '" + request.path +
+                                              "' -frames:v 1 -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
+  ASSERT_EQ(rgb.size(), 3u * kW * kH);
+  for (std::size_t k = 0; k < 16 && k < colours.size(); ++k) {
+    const std::size_t x = (k % 8) * kBlock + kBlock / 2, y = (k / 8) * kBlock + kBlock / 2;
+    const auto* p = reinterpret_cast<const unsigned char*>(rgb.data()) + 3 * (y * kW + x);
+    const Colour& c = colours[k];
+    EXPECT_NEAR(p[0], c.r, 3) << "colour " << k;
+    EXPECT_NEAR(p[1], c.g, 3) << "colour " << k;
+    EXPECT_NEAR(p[2], c.b, 3) << "colour " << k;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, Mp4Movies,
     ::testing::Values(MovieRow{"sound", kWidth, kHeight, true, 60, -1, false, 0, Fault::None},

@@ -14,6 +14,12 @@
 //   pattern.exe noise X Y W H SECONDS
 // paints new random pixels at every repaint: pictures that no lossless
 // coding makes smaller.
+//
+//   pattern.exe bars X Y W H SECONDS [STEP_MS]
+// paints the same time code as 16 black and white bars, the lowest bit
+// left, over the top half, and the bars inverted over the bottom half: a
+// code that lossy coding keeps readable, and whose halves tell a frame torn
+// between two codes (lib/timecode.py reads it).
 #include <windows.h>
 
 #include <algorithm>
@@ -29,6 +35,7 @@ ULONGLONG g_start = 0;
 ULONGLONG g_step = 10;
 bool g_desktop = false;
 bool g_noise = false;
+bool g_bars = false;
 
 void paintNoise(HDC dc, const RECT& r) {
   const int w = r.right - r.left, h = r.bottom - r.top;
@@ -60,6 +67,18 @@ void paintTime(HDC dc, const RECT& r) {
   FillRect(dc, &bottom, b);
   DeleteObject(a);
   DeleteObject(b);
+}
+
+void paintBars(HDC dc, const RECT& r) {
+  const ULONGLONG code = ((GetTickCount64() - g_start) / g_step) & 0xFFFF;
+  const LONG half = r.bottom / 2;
+  for (int bit = 0; bit < 16; ++bit) {
+    const bool on = (code >> bit) & 1;
+    const RECT top{r.right * bit / 16, 0, r.right * (bit + 1) / 16, half};
+    const RECT bottom{top.left, half, top.right, r.bottom};
+    FillRect(dc, &top, static_cast<HBRUSH>(GetStockObject(on ? WHITE_BRUSH : BLACK_BRUSH)));
+    FillRect(dc, &bottom, static_cast<HBRUSH>(GetStockObject(on ? BLACK_BRUSH : WHITE_BRUSH)));
+  }
 }
 
 // A page of source text; the last line grows by a character every 120 ms.
@@ -118,6 +137,7 @@ LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       GetClientRect(hwnd, &r);
       if (g_desktop) paintDesktop(dc, r);
       else if (g_noise) paintNoise(dc, r);
+      else if (g_bars) paintBars(dc, r);
       else paintTime(dc, r);
       EndPaint(hwnd, &ps);
       return 0;
@@ -133,9 +153,11 @@ LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 int main(int argc, char** argv) {
   int at = 1;
-  if (argc > 1 && (std::string(argv[1]) == "desktop" || std::string(argv[1]) == "noise")) {
+  if (argc > 1 && (std::string(argv[1]) == "desktop" || std::string(argv[1]) == "noise" ||
+                   std::string(argv[1]) == "bars")) {
     g_desktop = std::string(argv[1]) == "desktop";
-    g_noise = !g_desktop;
+    g_noise = std::string(argv[1]) == "noise";
+    g_bars = std::string(argv[1]) == "bars";
     ++at;
   }
   if (argc < at + 5) return 2;
