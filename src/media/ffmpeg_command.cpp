@@ -145,13 +145,15 @@ std::vector<std::string> recordArgs(const Mp4Job& job, const FfmpegVersion& vers
   // A key frame at least every 2 s; the tags say how our pictures were made.
   args.insert(args.end(), {"-g", std::to_string(2 * job.rate), "-colorspace", "bt709", "-color_primaries", "bt709",
                            "-color_trc", "bt709", "-color_range", "tv"});
-  // The AAC encoder puts 1024 samples of its own in front, and a fragmented
-  // MP4 has no edit list to skip them: the sound would lag by as much.
-  // Leaving out as many of ours keeps it in step; they lie at the very
-  // start, before the first frame's time has passed.
+  // The AAC encoder puts 1024 samples of its own in front, and its first
+  // packet then starts 1024 samples before 0; a fragmented MP4 has no edit
+  // list to take them out, and ffmpeg would move every stream later by as
+  // much instead, the pictures after the first included. Leaving out as
+  // many of ours, with their own times, starts the coded sound at 0 and
+  // keeps both in step; they lie before the first frame's time has passed.
   if (!job.soundPipe.empty())
-    args.insert(args.end(), {"-af", "atrim=start_sample=1024,asetpts=PTS-STARTPTS", "-c:a", "aac", "-b:a", "160k",
-                             "-ar", "48000", "-ac", "2"});
+    args.insert(args.end(), {"-af", "atrim=start_sample=1024", "-c:a", "aac", "-b:a", "160k", "-ar", "48000", "-ac",
+                             "2"});
   args.insert(args.end(), {"-max_muxing_queue_size", "4096", "-flush_packets", "1", "-f", "mp4", "-movflags",
                            "+frag_keyframe+empty_moov+default_base_moof", "-frag_duration", "1000000", "-y",
                            job.output});

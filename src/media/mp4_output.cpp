@@ -39,8 +39,11 @@ class Yuv420Encoder final : public FrameEncoder {
   std::vector<std::uint8_t> picture_;
 };
 
+// A code of 0 says nothing when it ended too soon (a process killed under
+// Wine ends with 0).
 std::string exitText(std::optional<int> code) {
-  return code ? "ffmpeg ended with exit code " + std::to_string(*code) : "ffmpeg did not end";
+  if (!code) return "ffmpeg did not end";
+  return *code == 0 ? "ffmpeg ended" : "ffmpeg ended with exit code " + std::to_string(*code);
 }
 
 bool saysDiskFull(const std::vector<std::string>& lines) {

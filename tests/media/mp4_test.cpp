@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -131,6 +132,7 @@ struct Decoded {
   std::int32_t width = 0, height = 0;
   std::int64_t soundFrames = -1;  // -1: no sound stream
   std::int64_t onset = -1;        // the first sample frame that is loud
+  std::vector<double> times;      // of the first pictures, in seconds
 };
 
 Decoded decode(const std::string& path) {
@@ -148,6 +150,10 @@ Decoded decode(const std::string& path) {
       if (static_cast<unsigned char>(row[16 * bit + 8]) > 128) index |= 1 << bit;
     d.indexes.push_back(index);
   }
+  std::istringstream times(test::commandOutput("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time "
+                                               "-of csv=p=0 -read_intervals %+#4 '" + path + "' 2>/dev/null"));
+  for (double t; times >> t;) d.times.push_back(t);
+  std::sort(d.times.begin(), d.times.end());
   const std::string streams = test::commandOutput("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" +
                                                   path + "' 2>/dev/null");
   if (streams.find("audio") != std::string::npos) {
@@ -284,6 +290,9 @@ TEST_P(Mp4Movies, DecodeToTheFramesAndSoundGiven) {
         // AAC codes whole frames of 1024 samples.
         EXPECT_NEAR(static_cast<double>(d.soundFrames), static_cast<double>(soundGiven), 1024.0);
         EXPECT_NEAR(static_cast<double>(d.onset), 20 * 1600.0, 48.0) << "the tone's start in sample frames";
+        // ... and the pictures keep theirs.
+        ASSERT_EQ(d.times.size(), 4u);
+        for (std::size_t k = 0; k < d.times.size(); ++k) EXPECT_NEAR(d.times[k], k / 30.0, 0.001) << "picture " << k;
       } else {
         EXPECT_EQ(d.soundFrames, -1);
       }

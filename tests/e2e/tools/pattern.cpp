@@ -69,16 +69,25 @@ void paintTime(HDC dc, const RECT& r) {
   DeleteObject(b);
 }
 
+// Drawn off screen and put on it in one copy, so that a grab seldom
+// catches half of a change.
 void paintBars(HDC dc, const RECT& r) {
   const ULONGLONG code = ((GetTickCount64() - g_start) / g_step) & 0xFFFF;
   const LONG half = r.bottom / 2;
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, r.right, r.bottom);
+  HGDIOBJ old = SelectObject(memory, bitmap);
   for (int bit = 0; bit < 16; ++bit) {
     const bool on = (code >> bit) & 1;
     const RECT top{r.right * bit / 16, 0, r.right * (bit + 1) / 16, half};
     const RECT bottom{top.left, half, top.right, r.bottom};
-    FillRect(dc, &top, static_cast<HBRUSH>(GetStockObject(on ? WHITE_BRUSH : BLACK_BRUSH)));
-    FillRect(dc, &bottom, static_cast<HBRUSH>(GetStockObject(on ? BLACK_BRUSH : WHITE_BRUSH)));
+    FillRect(memory, &top, static_cast<HBRUSH>(GetStockObject(on ? WHITE_BRUSH : BLACK_BRUSH)));
+    FillRect(memory, &bottom, static_cast<HBRUSH>(GetStockObject(on ? BLACK_BRUSH : WHITE_BRUSH)));
   }
+  BitBlt(dc, 0, 0, r.right, r.bottom, memory, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
 }
 
 // A page of source text; the last line grows by a character every 120 ms.

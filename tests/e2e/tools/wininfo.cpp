@@ -7,7 +7,7 @@
 //                            "x y w h clientx clienty clientw clienth topmost enabled caption"
 //   wininfo.exe wait TITLE S waits up to S seconds for that window; exit 0 when found
 //   wininfo.exe controls TITLE
-//                            one line per child control of the window titled
+//                            one line per child control of the windows titled
 //                            TITLE: "class x y w h enabled text", then its
 //                            items ("  item: ...") for list and combo boxes
 //   wininfo.exe focus TITLE  the keyboard focus of the thread that owns the
@@ -108,11 +108,16 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (verb == "controls") {
-    HWND hwnd = FindWindowW(nullptr, title.c_str());
-    if (!hwnd) return 1;
-    EnumChildWindows(hwnd, printControl, 0);
+    // Every window of that title: the frame's own has no controls, and may
+    // lie above a message box of the same title.
+    HWND hwnd = nullptr;
+    bool found = false;
+    while ((hwnd = FindWindowExW(nullptr, hwnd, nullptr, title.c_str())) != nullptr) {
+      found = true;
+      EnumChildWindows(hwnd, printControl, 0);
+    }
     std::fflush(stdout);
-    return 0;
+    return found ? 0 : 1;
   }
   if (verb == "focus") {
     HWND hwnd = FindWindowW(nullptr, title.c_str());
