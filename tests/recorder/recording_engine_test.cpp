@@ -752,3 +752,124 @@ TEST(RecordingEngineSound, TheTrackFollowsThePictureAndItsTimestamps) {
 
 }  // namespace
 }  // namespace ks::test
+
+namespace ks::test {
+namespace {
+
+// An output as a program that makes the movie would be, scripted: it takes
+// frames until `breakAt`, repeats every other frame when `repeats` (no room
+// for it), and fails its close as told.
+class ScriptedOutput final : public MovieOutput {
+ public:
+  struct Script {
+    int breakAt = -1;
+    bool repeats = false;
+    OutputFailure closeFailure;
+  };
+  explicit ScriptedOutput(Script script, std::uint32_t rate) : script_(std::move(script)), rate_(rate) {}
+  std::unique_ptr<FrameEncoder> makeEncoder(const BitmapInfoHeader&) override { return nullptr; }
+  bool writeFrame(std::int32_t index, std::span<const std::uint8_t>, bool) override {
+    if (index == script_.breakAt) {
+      failure_ = {OutputFailure::Kind::ProgramFailed, "it ended", {"the last line it said"}};
+      return false;
+    }
+    if (script_.repeats && index % 2 == 1) ++repeated_;
+    return true;
+  }
+  bool writeSound(const std::int16_t*, std::uint32_t) override { return true; }
+  bool checkpoint() override { return true; }
+  bool close() override {
+    if (script_.closeFailure.kind != OutputFailure::Kind::None && failure_.kind == OutputFailure::Kind::None)
+      failure_ = script_.closeFailure;
+    return failure_.kind == OutputFailure::Kind::None;
+  }
+  bool hasSound() const override { return false; }
+  AviStreamInfo streamInfo() const override {
+    AviStreamInfo info{};
+    info.dwScale = 1;
+    info.dwRate = rate_;
+    return info;
+  }
+  bool broken() const override { return failure_.kind != OutputFailure::Kind::None; }
+  OutputFailure failure() const override { return failure_; }
+  std::int64_t framesRepeated() const override { return repeated_; }
+
+ private:
+  Script script_;
+  std::uint32_t rate_;
+  OutputFailure failure_;
+  std::int64_t repeated_ = 0;
+};
+
+// A movie another program makes (MP4) ends as its output says: a refused
+// start leaves no file, a break in the middle or a close that fails reaches
+// the figures with its cause, and a calibration counts only the frames the
+// output had room for.
+TEST(RecordingEngineOutputs, AProgramsOutputEndsTheRunAsItSays) {
+  struct Case {
+    const char* what;
+    bool opens;
+    ScriptedOutput::Script script;
+    bool calibrate;
+    RunEnd end;
+    OutputFailure::Kind kind;
+  };
+  const Case cases[] = {
+      {"the program does not start", false, {}, false, RunEnd::OutputFailed, OutputFailure::Kind::ProgramFailed},
+      {"it ends at the sixth frame", true, {5, false, {}}, false, RunEnd::OutputFailed,
+       OutputFailure::Kind::ProgramFailed},
+      {"its last step fails", true, {-1, false, {OutputFailure::Kind::NotFinished, "the disk is full", {}}}, false,
+       RunEnd::CloseFailed, OutputFailure::Kind::NotFinished},
+      {"a calibration where half the frames had no room", true, {-1, true, {}}, true, RunEnd::Completed,
+       OutputFailure::Kind::None},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeClock clock;
+    HeadlessScreen screen;
+    screen.setCursorVisible(false);
+    TimedGrabber grabber{screen, clock};
+    grabber.cost = 0.05;  // 100 pictures in five seconds
+    MemoryMovieFiles movies;
+    FakeHost host{clock};
+    grabber.timePassed = [&host] { host.timePassed(); };
+    RecordingEngine engine(clock, grabber, movies, host);
+    host.stop = [&engine] { engine.stop(); };
+    if (!c.calibrate) host.stopAt = clock.now() + 2.0;
+    bool calibrationAsked = false;
+    engine.setOutputOpener([&](const std::string&, const BitmapInfoHeader&, std::uint32_t rate, bool,
+                               bool calibration, OutputFailure& failure) -> std::unique_ptr<MovieOutput> {
+      calibrationAsked = calibration;
+      if (!c.opens) {
+        failure = {OutputFailure::Kind::ProgramFailed, "it would not start", {}};
+        return nullptr;
+      }
+      return std::make_unique<ScriptedOutput>(c.script, rate);
+    });
+    RecordingSettings settings;
+    settings.path = "movie.mp4";
+    settings.format = MovieFormat::Mp4;
+    settings.rate = 10;
+    settings.region = {0, 0, 64, 48};
+    for (const std::string& r : kRates) settings.rates.push_back(std::atof(r.c_str()));
+    std::optional<int> rateIndex;
+    const RunEnd end = c.calibrate ? engine.calibrate(settings, rateIndex) : engine.record(settings);
+    EXPECT_EQ(end, c.end);
+    EXPECT_EQ(engine.figures().outputFailure.kind, c.kind) << engine.figures().outputFailure.detail;
+    EXPECT_EQ(calibrationAsked, c.calibrate);
+    if (!c.opens) {
+      EXPECT_EQ(movies.files.count("movie.mp4"), 0u) << "no file is left";
+    }
+    if (c.calibrate) {
+      // 101 pictures, the 50 odd ones copies: 51 in five seconds sustain 5
+      // a second, where all of them would sustain 15.
+      EXPECT_EQ(engine.figures().calibrationFrames, 51);
+      ASSERT_TRUE(rateIndex);
+      EXPECT_EQ(kRates[static_cast<std::size_t>(*rateIndex)], "5");
+    }
+    EXPECT_EQ(grabber.buffersHeld(), 0);
+  }
+}
+
+}  // namespace
+}  // namespace ks::test
