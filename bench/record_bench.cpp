@@ -14,6 +14,13 @@
 //                             fed by a tone another process plays)
 //   record_sound_cpu          what recording that microphone adds to the
 //                             CPU time of a 1 fps recording, in % of one core
+//   record_1080p30_mp4_new_frames
+//                             the 1080p30 share as an MP4 through the npm
+//                             ffmpeg.exe (build/tools, from scripts/deps):
+//                             new pictures that ffmpeg also took in time
+//   mp4_pipe_mb_per_s         yuv420p 1080p pictures through a named pipe
+//                             into ffmpeg.exe as fast as it reads them, into
+//                             nothing and into our libx264 settings
 // With KS_BENCH_PARTS set it also prints what one calibration pass costs at
 // 1080p, step by step (capture, write, label, events).
 #include <windows.h>
@@ -35,7 +42,10 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/headless/memory_settings_store.h"
+#include "platform/programs.h"
+#include "platform/win32/programs_win32.h"
 #include "platform/win32/win32_platform.h"
+#include "media/ffmpeg_command.h"
 #include "recorder/mod_avi.h"
 #include "recorder/recorder_host.h"
 #include "recorder/recording_engine.h"
@@ -126,6 +136,53 @@ void placeRegion(ks::App& app, int x, int y, int w, int h) {
   ks::fixborders(app);
   app.frmbot().window().setTop((y + h) * ty);
   ks::fixborders(app);
+}
+
+// The npm ffmpeg.exe that scripts/deps puts into build/tools, from the
+// benchmark's own folder (build/windows/bench); empty when it is not there.
+std::string benchFfmpeg() {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path(self);
+  path.resize(path.find_last_of(L"\\/") + 1);
+  path += L"..\\..\\tools\\ffmpeg-win32\\ffmpeg.exe";
+  wchar_t full[MAX_PATH];
+  if (!GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr) ||
+      GetFileAttributesW(full) == INVALID_FILE_ATTRIBUTES)
+    return {};
+  char utf8[MAX_PATH * 3];
+  WideCharToMultiByte(CP_UTF8, 0, full, -1, utf8, sizeof utf8, nullptr, nullptr);
+  return utf8;
+}
+
+// `frames` 1080p yuv420p pictures into ffmpeg.exe through a named pipe as
+// fast as it takes them, coded by `videoArgs` (empty: into nothing); MB a
+// second, 0 when ffmpeg could not be run.
+double pipeThroughput(const std::string& ffmpeg, const std::vector<std::string>& videoArgs, int frames,
+                      double& fps) {
+  ks::Win32Programs programs;
+  std::string error;
+  auto pipe = programs.createPipe(error);
+  if (!pipe) return 0;
+  std::vector<std::string> args{"-hide_banner", "-nostdin", "-loglevel", "error", "-f", "rawvideo", "-pix_fmt",
+                                "yuv420p", "-video_size", "1920x1080", "-framerate", "30", "-i", pipe->path()};
+  args.insert(args.end(), videoArgs.begin(), videoArgs.end());
+  args.insert(args.end(), {"-f", "null", "-"});
+  auto ffmpegRun = programs.start(ffmpeg, args, error);
+  if (!ffmpegRun || pipe->connect(30) != ks::PipeResult::Done) return 0;
+  std::vector<std::uint8_t> picture(1920 * 1080 * 3 / 2);
+  for (std::size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<std::uint8_t>(i * 7 + i / 1920);
+  const ULONGLONG t0 = GetTickCount64();
+  int written = 0;
+  for (; written < frames; ++written) {
+    picture[static_cast<std::size_t>(written) % picture.size()] ^= 0xFF;  // every picture differs
+    if (pipe->write(picture.data(), picture.size(), 30) != ks::PipeResult::Done) break;
+  }
+  pipe->close();
+  ffmpegRun->wait(60);
+  const double seconds = static_cast<double>(GetTickCount64() - t0) / 1000.0;
+  fps = written / seconds;
+  return static_cast<double>(written) * static_cast<double>(picture.size()) / seconds / 1e6;
 }
 
 void selectRate(ks::App& app, const char* rate) {
@@ -284,8 +341,46 @@ int main() {
       useMicrophone("");
       endTool(tones);
     }
+    // And as an MP4 through the npm ffmpeg.exe, without sound and with it.
+    const std::string ffmpeg = benchFfmpeg();
+    Result mp4, mp4Sound;
+    std::int64_t mp4Repeated = 0, mp4SoundRepeated = 0;
+    if (!ffmpeg.empty()) {
+      static_cast<void>(settings.write(ks::kAppName, ks::kSection, "FFmpegPath", ffmpeg));
+      mp4 = recordScene(3, L"bench-1080p30.mp4");
+      mp4Repeated = avi.lastOutcome().framesRepeated;
+      if (!inputs.empty()) {
+        PROCESS_INFORMATION tones = startTones();
+        Sleep(1000);
+        useMicrophone(inputs.front());
+        mp4Sound = recordScene(3, L"bench-1080p30-sound.mp4");
+        mp4SoundRepeated = avi.lastOutcome().framesRepeated;
+        useMicrophone("");
+        endTool(tones);
+      }
+    }
     app.frmFile().cboFormat->setListIndex(0);
     endTool(scene);
+    if (ffmpeg.empty()) {
+      std::printf("record_1080p30_mp4_new_frames: no ffmpeg.exe in build/tools (scripts/deps fetches it)\n");
+    } else {
+      auto share = [](const Result& r, std::int64_t repeated) {
+        return r.total ? 100.0 * static_cast<double>(r.newPictures - repeated) / r.total : 0.0;
+      };
+      std::printf("record_1080p30_mp4_new_frames: %.1f %% (%d new pictures of %d frames, %lld of them repeats for "
+                  "want of room in ffmpeg's queue; %.2f MB a second) vs uncompressed %.1f %%; with sound %.1f %%\n",
+                  share(mp4, mp4Repeated), mp4.newPictures, mp4.total, static_cast<long long>(mp4Repeated),
+                  mp4.bytes / 5.0 / 1e6, plain.total ? 100.0 * plain.newPictures / plain.total : 0.0,
+                  share(mp4Sound, mp4SoundRepeated));
+      double nullFps = 0, codedFps = 0;
+      const double intoNothing = pipeThroughput(ffmpeg, {}, 150, nullFps);
+      const double intoX264 =
+          pipeThroughput(ffmpeg, ks::videoArgs(ks::kSoftwareEncoder, 30, ks::FfmpegVersion{}), 150, codedFps);
+      std::printf("mp4_pipe_mb_per_s: %.0f MB/s (%.1f pictures a second) into nothing, %.0f MB/s (%.1f pictures a "
+                  "second) into libx264 as we set it vs 30 a second needed = %.2fx\n",
+                  intoNothing, nullFps, intoX264, codedFps, codedFps / 30);
+    }
+    std::fflush(stdout);
     std::printf("record_1080p30_lossless_new_frames: %.1f %% (%d new pictures of %d frames) vs uncompressed %.1f %%\n",
                 lossless.total ? 100.0 * lossless.newPictures / lossless.total : 0.0, lossless.newPictures,
                 lossless.total, plain.total ? 100.0 * plain.newPictures / plain.total : 0.0);

@@ -10,9 +10,11 @@
 #             microphone: an ordinary MP4 (index in front), H.264 tagged
 #             BT.709 and AAC, each tone within a frame (plus the output's
 #             latency) of its flash;
-#   pause     the time-code bars with a pause: the codes follow the schedule
-#             with one jump, and headless Chromium plays the movie, showing
-#             the frame due where it seeks within coding error;
+#   pause     the system-assigned rate: a calibration through ffmpeg picks
+#             the rate the movie then has; the time-code bars with a pause:
+#             the codes follow the schedule with one jump, and headless
+#             Chromium plays the movie, showing the frame due where it seeks
+#             within coding error;
 #   kill -9   of kestrascope, then of ffmpeg.exe, mid-recording: the movie plays
 #             up to at most 2 s before the kill; no ffmpeg is left running;
 #             ffmpeg's end is reported;
@@ -159,12 +161,14 @@ setting SoundInput ""
 
 # --- pause, and the browser -------------------------------------------------------------
 part pause
+setting UserSetting False
+setting SysSetting True
 start_program || die "pause: no frame"
 read -r rx ry rw rh <<< "$(region)"
 record_named paused || die "pause: no New movie dialog"
 bars_over_region
 xdotool mousemove 1000 740
-sleep 2.5
+sleep 7.5                                                                  # the calibration, then 2.5 s
 xdotool mousemove $((bx + 64)) $((by + 14)) click 1; sleep 2               # Pause
 xdotool mousemove $((bx + 64)) $((by + 14)) click 1; sleep 2.5             # Resume
 xdotool mousemove $((bx + 116)) $((by + 14)) click 1                      # Stop
@@ -173,9 +177,16 @@ wait_finished "$paused" || fail "pause: the movie did not become an ordinary MP4
 ks_wine_close kestrascope > /dev/null; ks_wine_wait "$job" > /dev/null
 ks_wine_close pattern > /dev/null 2>&1; ks_wine_wait "$pjob" > /dev/null
 cp "$paused" "$out/" 2>/dev/null
-python3 - "$paused" "$here/lib" <<'PY' || fail "pause: the time codes do not follow the schedule"
+rate="$(stored fps)"
+movie_rate="$(ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 "$paused" | tr -d '\r')"
+echo "pause: the calibration chose $rate fps; the movie has $movie_rate"
+[[ "$movie_rate" == "$rate/1" && "$rate" -ge 10 ]] || fail "pause: the movie's rate ($movie_rate) is not the calibrated $rate"
+setting UserSetting True
+setting SysSetting False
+python3 - "$paused" "$here/lib" "$rate" <<'PY' || fail "pause: the time codes do not follow the schedule"
 import sys
 sys.path.insert(0, sys.argv[2])
+rate = int(sys.argv[3])
 import timecode
 codes = timecode.codes(sys.argv[1])
 read = [c for c in codes if c is not None]
@@ -183,8 +194,8 @@ steps = [b - a for a, b in zip(read, read[1:])]
 jumps = [s for s in steps if s > 50]  # 0.5 s in 10 ms steps
 print(f"pause: {len(codes)} frames, {len(read)} read, {len(set(read))} distinct codes, jumps of {jumps} x 10 ms")
 ok = len(read) >= 0.95 * len(codes) and all(s >= 0 for s in steps) and len(jumps) == 1 and 150 <= jumps[0] <= 260
-# About 5 s recorded: 30 a second, the pause left out.
-ok = ok and abs(len(codes) - 30 * (read[-1] - read[0] - jumps[0]) / 100) <= 6
+# About 5 s recorded at the rate, the pause left out.
+ok = ok and abs(len(codes) - rate * (read[-1] - read[0] - jumps[0]) / 100) <= rate / 5
 sys.exit(0 if ok else 1)
 PY
 python3 "$here/lib/browser_check.py" "$paused" "$out/browser" || fail "pause: the browser does not show the movie"

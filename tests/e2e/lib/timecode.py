@@ -5,9 +5,12 @@
                                            its index and code, or "-" when
                                            the frame does not read clearly
 
-A frame reads when each of the 16 bars is clearly black or white in both
-halves and the bottom half is the top half inverted. The codes count steps
-(of the pattern's STEP_MS) since the pattern started. As a module: codes()."""
+A frame reads when each of the 16 bars is clearly black or white across
+the top half's middle row; its code is what they spell. A grab copied in
+bands (as the Windows grabber does where that is faster) can take rows from
+before and after a repaint: a frame whose bottom half is not the top half
+inverted is torn, which torn() counts. The codes count steps (of the
+pattern's STEP_MS) since the pattern started. As a module: read(), codes(), torn()."""
 import json
 import subprocess
 import sys
@@ -20,8 +23,8 @@ def size(movie):
     return s["width"], s["height"]
 
 
-def codes(movie, crop=None):
-    """The code of every frame, None where it does not read."""
+def read(movie, crop=None):
+    """(code or None, torn) for every frame."""
     w, h = size(movie)
     vf = []
     if crop:
@@ -33,20 +36,31 @@ def codes(movie, crop=None):
     out = []
     for at in range(0, len(grey) - w * h + 1, w * h):
         frame = grey[at:at + w * h]
-        code, clear = 0, True
+        code, clear, torn = 0, True, False
         for bit in range(16):
             x = (2 * bit + 1) * w // 32
             top, bottom = frame[(h // 4) * w + x], frame[(3 * h // 4) * w + x]
-            if not ((top > 192 and bottom < 64) or (top < 64 and bottom > 192)):
+            if 64 <= top <= 192:
                 clear = False
                 break
             if top > 192:
                 code |= 1 << bit
-        out.append(code if clear else None)
+            torn = torn or not ((top > 192 and bottom < 64) or (top < 64 and bottom > 192))
+        out.append((code if clear else None, torn and clear))
     return out
+
+
+def codes(movie, crop=None):
+    """The code of every frame, None where it does not read."""
+    return [c for c, _ in read(movie, crop)]
+
+
+def torn(movie, crop=None):
+    """How many frames read but show two codes."""
+    return sum(t for _, t in read(movie, crop))
 
 
 if __name__ == "__main__":
     crop = sys.argv[sys.argv.index("--crop") + 1] if "--crop" in sys.argv else None
-    for k, c in enumerate(codes(sys.argv[1], crop)):
-        print(k, "-" if c is None else c)
+    for k, (c, t) in enumerate(read(sys.argv[1], crop)):
+        print(k, "-" if c is None else c, "torn" if t else "")
