@@ -46,7 +46,7 @@ setting FFmpegPath "$(ks_winpath "$ffmpeg_exe")"
 # Processor ticks (utime + stime) of this session's processes whose command
 # (its first word) matches REGEX, and of its wine server, remembered per
 # process, so that one that ends keeps its last count.
-declare -A ticks=()
+declare -A ticks=() names=()
 sample() { # REGEX
     local p first stat rest
     for p in $(pgrep -f "exe|wineserver"); do
@@ -57,23 +57,36 @@ sample() { # REGEX
         rest="${stat##*) }"
         read -r -a fields <<< "$rest"
         ticks[$p]=$((fields[11] + fields[12]))
+        first="${first##*[\\/]}"
+        names[$p]="${first,,}"
     done
 }
 total_ticks() { local t=0 p; for p in "${!ticks[@]}"; do t=$((t + ticks[$p])); done; echo "$t"; }
+# The ticks by program, "name=seconds ...", less those at the start (BASE: a
+# copy of ticks then).
+by_program() {
+    local p
+    declare -A sum=()
+    for p in "${!ticks[@]}"; do sum[${names[$p]}]=$(( ${sum[${names[$p]}]:-0} + ticks[$p] - ${base[$p]:-0} )); done
+    for p in "${!sum[@]}"; do awk -v n="$p" -v t="${sum[$p]}" -v hz="$hz" 'BEGIN { printf "%s=%.1f ", n, t / hz }'; done
+}
 sample_for() { # REGEX SECONDS
     local end=$((SECONDS + $2))
     while ((SECONDS < end)); do sample "$1"; sleep 0.5; done
 }
 hz="$(getconf CLK_TCK)"
+declare -A base=()
 
 # --- kestrascope ----------------------------------------------------------------
 ks_wine_start --timeout 300 "$exe"; job=$KS_WINE_JOB
 ks_wine_run --timeout 60 "$wininfo" wait kestrascope 60 || { echo "mp4_gdigrab_bench: no frame"; exit 1; }
-# The look for ffmpeg runs at the start when MP4 is chosen: its end comes
-# before anything is counted.
-for i in $(seq 60); do
-    sleep 0.5
-    pgrep -f 'ffmpeg\.exe' > /dev/null || break
+# The look for ffmpeg runs at the start when MP4 is chosen: it must have
+# ended before anything is counted (it runs ffmpeg.exe several times).
+seen=0 quiet=0
+for i in $(seq 120); do
+    sleep 0.25
+    if pgrep -f 'ffmpeg\.exe' > /dev/null; then seen=1 quiet=0; else quiet=$((quiet + 1)); fi
+    ((seen && quiet >= 8)) && break
 done
 list="$(ks_wine_run --timeout 30 "$wininfo" list kestrascope | tr -d '\r')"
 read -r tx ty _ <<< "$(awk 'substr($0, index($0, $11)) == "kestrascope"' <<< "$list")"
@@ -108,16 +121,19 @@ ticks=()
 # Counted from the click on OK: ffmpeg's start is in both counts.
 sample '(kestrascope|ffmpeg)\.exe$'
 start_ticks=$(total_ticks)
+base=(); for p in "${!ticks[@]}"; do base[$p]=${ticks[$p]}; done
 sample_for '(kestrascope|ffmpeg)\.exe$' "$seconds"
 xdotool mousemove $((bx + 116)) $((by + 14)) click 1                          # Stop
 sample_for '(kestrascope|ffmpeg)\.exe$' 6
 ours_cpu=$(( $(total_ticks) - start_ticks ))
+echo "mp4_bench_cpu_by_program: ours $(by_program)"
 ks_wine_close kestrascope > /dev/null; ks_wine_wait "$job" > /dev/null
 
 # --- ffmpeg's own grab ----------------------------------------------------------
 ticks=()
 sample 'ffmpeg\.exe$'
 start_ticks=$(total_ticks)
+base=(); for p in "${!ticks[@]}"; do base[$p]=${ticks[$p]}; done
 ks_wine_start --timeout 300 "$ffmpeg_exe" -hide_banner -loglevel error -f gdigrab -framerate 30 -offset_x "$rx" \
     -offset_y "$ry" -video_size 1920x1080 -draw_mouse 1 -i desktop -c:v libx264 -r 30 -preset ultrafast \
     -tune zerolatency -crf 28 -pix_fmt yuv420p -movflags +faststart -t "$seconds" -y 'C:\movies\gdigrab.mp4'
@@ -125,6 +141,7 @@ gjob=$KS_WINE_JOB
 sample_for 'ffmpeg\.exe$' $((seconds + 8))
 ks_wine_wait "$gjob" > /dev/null
 grab_cpu=$(( $(total_ticks) - start_ticks ))
+echo "mp4_bench_cpu_by_program: gdigrab $(by_program)"
 ks_wine_close pattern > /dev/null 2>&1; ks_wine_wait "$pjob" > /dev/null
 
 python3 - "$movies/ours.mp4" "$movies/gdigrab.mp4" "$root/tests/e2e/lib" "$ours_cpu" "$grab_cpu" "$hz" <<'PY'

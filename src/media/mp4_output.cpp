@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
+#include "base/pixels.h"
 #include "base/yuv420.h"
 
 namespace ks {
@@ -24,19 +26,27 @@ constexpr std::uint64_t kFullDisk = 4u << 20;
 
 using SteadyClock = std::chrono::steady_clock;
 
+// A picture that is the one before again (a still screen, a copy) is not
+// converted: it comes back unchanged, and the output repeats what it has.
 class Yuv420Encoder final : public FrameEncoder {
  public:
   Yuv420Encoder(std::int32_t width, std::int32_t height)
-      : width_(width), height_(height), picture_(pixels::yuv420Size(width, height).bytes()) {}
+      : width_(width), height_(height), picture_(pixels::yuv420Size(width, height).bytes()),
+        previous_(std::size_t{dibStride(width)} * static_cast<std::size_t>(height)) {}
   EncodedFrame encode(const std::uint8_t* bits) override {
+    if (havePrevious_ && std::memcmp(bits, previous_.data(), previous_.size()) == 0) return {{}, false, true};
+    std::memcpy(previous_.data(), bits, previous_.size());
+    havePrevious_ = true;
     pixels::toYuv420(bits, width_, height_, picture_.data());
     return {picture_, true, false};
   }
-  void restart() override {}
+  void restart() override { havePrevious_ = false; }
 
  private:
   std::int32_t width_, height_;
   std::vector<std::uint8_t> picture_;
+  std::vector<std::uint8_t> previous_;  // the grabbed picture last converted
+  bool havePrevious_ = false;
 };
 
 // A code of 0 says nothing when it ended too soon (a process killed under
@@ -136,6 +146,14 @@ std::unique_ptr<FrameEncoder> Mp4Output::makeEncoder(const BitmapInfoHeader& fra
 bool Mp4Output::writeFrame(std::int32_t, std::span<const std::uint8_t> bytes, bool) {
   if (broken_) return false;
   std::unique_lock lock(mutex_);
+  if (bytes.empty()) {
+    // The picture before, again: a repeat costs no room.
+    if (pictures_.empty()) pictures_.push_back({{}, 1});
+    else ++pictures_.back().times;
+    lock.unlock();
+    wake_.notify_all();
+    return true;
+  }
   if (pictures_.size() >= pictureLimit_) {
     // ffmpeg is behind: this frame repeats the last one queued.
     ++pictures_.back().times;
@@ -186,18 +204,21 @@ void Mp4Output::pictureLoop() {
     // The front stays in the queue while it is written: a repeat may still
     // be counted on it.
     Picture& picture = pictures_.front();
+    if (!picture.bytes.empty()) {
+      // From now on it is the picture a repeat writes again.
+      if (!last_.empty()) spare_.push_back(std::move(last_));
+      last_ = std::move(picture.bytes);
+      picture.bytes.clear();
+    }
     lock.unlock();
-    const PipeResult r = picturePipe_->write(picture.bytes.data(), picture.bytes.size(), limits_.stalled);
+    const PipeResult r = last_.empty() ? PipeResult::Done : picturePipe_->write(last_.data(), last_.size(), limits_.stalled);
     if (r != PipeResult::Done) {
       pipeFailed(r, "pictures");
       lock.lock();
       break;
     }
     lock.lock();
-    if (--picture.times == 0) {
-      spare_.push_back(std::move(picture.bytes));
-      pictures_.pop_front();
-    }
+    if (--picture.times == 0) pictures_.pop_front();
     wake_.notify_all();
   }
   lock.unlock();

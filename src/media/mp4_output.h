@@ -76,8 +76,8 @@ class Mp4Output final : public MovieOutput {
 
  private:
   struct Picture {
-    std::vector<std::uint8_t> bytes;
-    std::int64_t times = 1;  // written this often: the copies behind it
+    std::vector<std::uint8_t> bytes;  // empty: the picture written last
+    std::int64_t times = 1;           // written this often: the copies behind it
   };
 
   Mp4Output(Programs& programs, MovieFiles& files, const Mp4Request& request, const Mp4Limits& limits);
@@ -107,6 +107,7 @@ class Mp4Output final : public MovieOutput {
   std::condition_variable wake_;
   std::deque<Picture> pictures_;
   std::vector<std::vector<std::uint8_t>> spare_;  // buffers of pictures written
+  std::vector<std::uint8_t> last_;                // the picture written last (the writer's)
   std::deque<std::int16_t> sound_;
   bool closing_ = false;
   std::int64_t repeated_ = 0;
