@@ -122,6 +122,16 @@ std::vector<std::string> trialArgs(const std::string& encoder) {
   return args;
 }
 
+std::vector<std::string> videoArgs(const std::string& encoder, std::uint32_t rate, const FfmpegVersion& version) {
+  std::vector<std::string> args{"-c:v", encoder};
+  addEncoderSettings(args, encoder, version);
+  addPixelFormat(args, encoder);
+  // A key frame at least every 2 s; the tags say how our pictures were made.
+  args.insert(args.end(), {"-g", std::to_string(2 * rate), "-colorspace", "bt709", "-color_primaries", "bt709",
+                           "-color_trc", "bt709", "-color_range", "tv"});
+  return args;
+}
+
 std::vector<std::string> recordArgs(const Mp4Job& job, const FfmpegVersion& version) {
   const std::string rate = std::to_string(job.rate);
   // The pictures are as big as a few MB each: a queue of about a second
@@ -139,12 +149,8 @@ std::vector<std::string> recordArgs(const Mp4Job& job, const FfmpegVersion& vers
   }
   args.insert(args.end(), {"-map", "0:v:0"});
   if (!job.soundPipe.empty()) args.insert(args.end(), {"-map", "1:a:0"});
-  args.insert(args.end(), {"-c:v", job.encoder});
-  addEncoderSettings(args, job.encoder, version);
-  addPixelFormat(args, job.encoder);
-  // A key frame at least every 2 s; the tags say how our pictures were made.
-  args.insert(args.end(), {"-g", std::to_string(2 * job.rate), "-colorspace", "bt709", "-color_primaries", "bt709",
-                           "-color_trc", "bt709", "-color_range", "tv"});
+  const std::vector<std::string> video = videoArgs(job.encoder, job.rate, version);
+  args.insert(args.end(), video.begin(), video.end());
   // The AAC encoder puts 1024 samples of its own in front, and a fragmented
   // MP4 has no edit list to skip them: the sound would lag by as much.
   // Leaving out as many of ours keeps it in step; they lie at the very

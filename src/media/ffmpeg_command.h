@@ -66,6 +66,11 @@ struct Mp4Job {
 // fragment.
 std::vector<std::string> recordArgs(const Mp4Job& job, const FfmpegVersion& version);
 
+// The part of recordArgs that codes the pictures: the encoder and its
+// settings, the pixel format it takes, a key frame at least every 2 s and
+// the BT.709 tags. The encoder benchmark measures it alone.
+std::vector<std::string> videoArgs(const std::string& encoder, std::uint32_t rate, const FfmpegVersion& version);
+
 // Copies the fragmented movie `from` into an ordinary MP4 `to`, its index at
 // the front, without coding anything again.
 std::vector<std::string> finishArgs(const std::string& from, const std::string& to);
