@@ -82,6 +82,9 @@ TEST(FfmpegCommand, VersionsEncodersAndTheArgumentsEachVersionGets) {
   const Row rows[] = {
       {v41, "libx264", true, {"-map", "1:a:0"}, {"-fps_mode"}},
       {v41, "libx264", false, {"-map", "0:v:0"}, {"1:a:0"}},
+      // The settings encoder_bench chose (its mp4_ rows): a change must be measured again.
+      {v71, "libx264", false, {"-preset", "ultrafast", "-tune", "zerolatency", "-crf", "28.3", "-x264-params", "cabac=1"},
+       {"veryfast"}},
       {v41, "h264_nvenc", false, {"-preset", "llhq"}, {"p4"}},
       {v71, "h264_nvenc", false, {"-preset", "p4", "-tune", "ll"}, {"llhq"}},
       {v71, "h264_qsv", true, {"-pix_fmt", "nv12"}, {"yuv420p\x01"}},
