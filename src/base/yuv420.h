@@ -27,5 +27,8 @@ constexpr Yuv420Size yuv420Size(std::int32_t width, std::int32_t height) {
 // its 2 x 2 pixels; an odd last column or row repeats into the padding, so
 // no pixel is lost and none is made up.
 void toYuv420(const std::uint8_t* dib, std::int32_t width, std::int32_t height, std::uint8_t* out);
+// The same, with the processor's vector instructions where it has them, or
+// (`vectors` false) the plain code, which must give the same bytes.
+void toYuv420(const std::uint8_t* dib, std::int32_t width, std::int32_t height, std::uint8_t* out, bool vectors);
 
 }  // namespace ks::pixels

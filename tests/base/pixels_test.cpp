@@ -155,6 +155,20 @@ TEST(ToYuv420, TopRowFirstOddSidesPaddedByRepeatingChromaFromFourPixels) {
             << c.width << "x" << c.height << " at " << x << "," << y;
       }
   }
+  // The vector code gives the plain code's bytes for any picture: widths
+  // around its 16-pixel steps, odd ones, and every colour value.
+  std::uint32_t seed = 12345;
+  for (const Case& c : {Case{16, 2}, Case{17, 3}, Case{31, 4}, Case{34, 6}, Case{1921, 5}, Case{2, 2}}) {
+    const auto dib = dibOf(c.width, c.height, [&](int, int) {
+      seed = seed * 1664525u + 1013904223u;
+      return Bgra{static_cast<std::uint8_t>(seed >> 24), static_cast<std::uint8_t>(seed >> 16),
+                  static_cast<std::uint8_t>(seed >> 8), 0};
+    });
+    std::vector<std::uint8_t> plain(yuv420Size(c.width, c.height).bytes()), vectors(plain.size());
+    toYuv420(dib.data(), c.width, c.height, plain.data(), false);
+    toYuv420(dib.data(), c.width, c.height, vectors.data(), true);
+    EXPECT_EQ(plain, vectors) << c.width << "x" << c.height;
+  }
   // Two red and two blue pixels: the chroma of their mean.
   const auto dib = dibOf(2, 2, [](int x, int) { return x == 0 ? Bgra{0, 0, 255, 0} : Bgra{255, 0, 0, 0}; });
   std::vector<std::uint8_t> out(yuv420Size(2, 2).bytes());
