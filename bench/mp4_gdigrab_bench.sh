@@ -50,9 +50,9 @@ declare -A ticks=() names=()
 sample() { # REGEX
     local p first stat rest
     for p in $(pgrep -f "exe|wineserver"); do
-        first="$(tr '\0' '\n' < "/proc/$p/cmdline" 2>/dev/null | head -1)"
+        first="$({ tr '\0' '\n' < "/proc/$p/cmdline"; } 2>/dev/null | head -1)"
         [[ "${first,,}" =~ $1 || "$first" == *wineserver* ]] || continue
-        tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+        { tr '\0' '\n' < "/proc/$p/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
         stat="$(cat "/proc/$p/stat" 2>/dev/null)" || continue
         rest="${stat##*) }"
         read -r -a fields <<< "$rest"

@@ -368,9 +368,9 @@ int main() {
         return r.total ? 100.0 * static_cast<double>(r.newPictures - repeated) / r.total : 0.0;
       };
       std::printf("record_1080p30_mp4_new_frames: %.1f %% (%d new pictures of %d frames, %lld of them repeats for "
-                  "want of room in ffmpeg's queue; %.2f MB a second) vs uncompressed %.1f %%; with sound %.1f %%\n",
+                  "want of room in ffmpeg's queue; %.1f kB a second) vs uncompressed %.1f %%; with sound %.1f %%\n",
                   share(mp4, mp4Repeated), mp4.newPictures, mp4.total, static_cast<long long>(mp4Repeated),
-                  mp4.bytes / 5.0 / 1e6, plain.total ? 100.0 * plain.newPictures / plain.total : 0.0,
+                  mp4.bytes / 5.0 / 1e3, plain.total ? 100.0 * plain.newPictures / plain.total : 0.0,
                   share(mp4Sound, mp4SoundRepeated));
       double nullFps = 0, codedFps = 0;
       const double intoNothing = pipeThroughput(ffmpeg, {}, 150, nullFps);
