@@ -113,4 +113,41 @@ void drawRing(const DibView& dib, PixelPoint centre, std::int32_t radius, std::i
   }
 }
 
+void scaledToBgra(const std::uint8_t* dib, std::int32_t width, std::int32_t height, std::int32_t outWidth,
+                  std::int32_t outHeight, std::uint8_t* bgra) {
+  if (width <= 0 || height <= 0 || outWidth <= 0 || outHeight <= 0) return;
+  const std::size_t stride = dibStride(width);
+  // The source columns each output column covers, worked out once.
+  std::vector<std::int32_t> columns(static_cast<std::size_t>(outWidth) + 1);
+  for (std::int32_t x = 0; x <= outWidth; ++x)
+    columns[static_cast<std::size_t>(x)] =
+        static_cast<std::int32_t>(std::int64_t{x} * width / outWidth);
+  std::vector<std::uint32_t> sums(3 * static_cast<std::size_t>(outWidth));
+  for (std::int32_t y = 0; y < outHeight; ++y) {
+    const auto top = static_cast<std::int32_t>(std::int64_t{y} * height / outHeight);
+    const std::int32_t bottom = std::max(top + 1, static_cast<std::int32_t>(std::int64_t{y + 1} * height / outHeight));
+    std::fill(sums.begin(), sums.end(), 0u);
+    for (std::int32_t row = top; row < bottom; ++row) {
+      const std::uint8_t* line = dib + static_cast<std::size_t>(height - 1 - row) * stride;
+      for (std::int32_t x = 0; x < outWidth; ++x) {
+        const std::int32_t from = columns[static_cast<std::size_t>(x)];
+        const std::int32_t to = std::max(from + 1, columns[static_cast<std::size_t>(x) + 1]);
+        std::uint32_t* sum = &sums[3 * static_cast<std::size_t>(x)];
+        for (std::int32_t c = from; c < to; ++c) {
+          const std::uint8_t* p = line + 3 * static_cast<std::size_t>(c);
+          sum[0] += p[0], sum[1] += p[1], sum[2] += p[2];
+        }
+      }
+    }
+    std::uint8_t* out = bgra + 4 * static_cast<std::size_t>(y) * static_cast<std::size_t>(outWidth);
+    for (std::int32_t x = 0; x < outWidth; ++x) {
+      const std::int32_t from = columns[static_cast<std::size_t>(x)];
+      const auto n = static_cast<std::uint32_t>((bottom - top) * std::max(1, columns[static_cast<std::size_t>(x) + 1] - from));
+      const std::uint32_t* sum = &sums[3 * static_cast<std::size_t>(x)];
+      for (int k = 0; k < 3; ++k) out[4 * x + k] = static_cast<std::uint8_t>((sum[k] + n / 2) / n);
+      out[4 * x + 3] = 255;
+    }
+  }
+}
+
 }  // namespace ks::pixels

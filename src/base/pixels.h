@@ -84,4 +84,11 @@ void blendCursor(const DibView& dib, const CursorImage& cursor, PixelPoint at);
 void drawRing(const DibView& dib, PixelPoint centre, std::int32_t radius, std::int32_t width,
               Bgra colour, double strength);
 
+// A width x height 24-bit bottom-up picture as outWidth x outHeight 32-bit
+// pixels (blue, green, red, 255), the top row first, into `bgra`: each pixel
+// the mean of the pixels it covers, so that a 1080p frame shown small stays
+// readable; a picture made larger repeats its pixels.
+void scaledToBgra(const std::uint8_t* dib, std::int32_t width, std::int32_t height, std::int32_t outWidth,
+                  std::int32_t outHeight, std::uint8_t* bgra);
+
 }  // namespace ks::pixels

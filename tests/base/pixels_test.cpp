@@ -179,3 +179,35 @@ TEST(ToYuv420, TopRowFirstOddSidesPaddedByRepeatingChromaFromFourPixels) {
 
 }  // namespace
 }  // namespace ks::pixels
+
+namespace ks::pixels {
+namespace {
+
+TEST(ScaledToBgra, EachPixelTheMeanOfThoseItCoversTopRowFirst) {
+  // Top-down grey (x, y) = 10 * x + 100 * y.
+  struct Case {
+    std::int32_t width, height, outWidth, outHeight;
+    std::vector<int> greys;  // expected, top row first
+  };
+  const Case cases[] = {
+      {4, 2, 2, 1, {55, 75}},            // 2x2 boxes: (0+10+100+110)/4, (20+30+120+130)/4
+      {2, 2, 2, 2, {0, 10, 100, 110}},   // the same size: unchanged
+      {1, 1, 2, 2, {0, 0, 0, 0}},        // larger: repeated
+      {3, 1, 2, 1, {0, 15}},             // uneven boxes: 1 column, then 2
+  };
+  for (const Case& c : cases) {
+    const auto dib = dibOf(c.width, c.height, [](int x, int y) {
+      const auto g = static_cast<std::uint8_t>(10 * x + 100 * y);
+      return Bgra{g, g, g, 0};
+    });
+    std::vector<std::uint8_t> out(4 * static_cast<std::size_t>(c.outWidth * c.outHeight));
+    scaledToBgra(dib.data(), c.width, c.height, c.outWidth, c.outHeight, out.data());
+    for (std::size_t i = 0; i < c.greys.size(); ++i) {
+      EXPECT_EQ(out[4 * i], c.greys[i]) << c.width << "x" << c.height << " pixel " << i;
+      EXPECT_EQ(out[4 * i + 3], 255);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ks::pixels
