@@ -11,7 +11,10 @@
 #include <random>
 #include <tuple>
 
+#include "avi_reader.h"
+#include "command_output.h"
 #include "media/avi_movie_reader.h"
+#include "media/avi_trim.h"
 #include "media/avi_writer.h"
 #include "media/movie_pictures.h"
 #include "media/zmbv_encoder.h"
@@ -42,6 +45,7 @@ struct MovieCase {
   std::uint64_t riffLimit = 0;    // small: 'AVIX' RIFFs
   bool cutOff = false;            // the recording is killed: no indexes, the last chunk cut short
   bool onDisk = false;
+  std::uint32_t soundPerFrame = 0;  // sample frames a frame, about; 0: a few dozen
 };
 
 Written writeMovie(const MovieCase& c) {
@@ -57,7 +61,7 @@ Written writeMovie(const MovieCase& c) {
   Written w;
   for (int i = 0; i < c.frames; ++i) {
     if (c.sound) {
-      w.sounds.push_back(test::makeSound(37 + i % 3, i));
+      w.sounds.push_back(test::makeSound(c.soundPerFrame ? c.soundPerFrame - 9 + 9 * (i % 3) : 37 + i % 3, i));
       EXPECT_TRUE(writer.writeSound(w.sounds.back().data(), static_cast<std::uint32_t>(w.sounds.back().size())));
     }
     if (c.repeats && i % 4 == 2) {
@@ -154,6 +158,135 @@ INSTANTIATE_TEST_SUITE_P(
                       MovieCase{"zmbv_avix_sound_cut", true, Clip::Video, 96, 64, 40, true, true, 20000, true},
                       MovieCase{"zmbv_on_disk", true, Clip::Interface, 200, 120, 8, true, false, 0, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- trimming ----------------------------------------------------------------
+
+struct TrimCase {
+  const char* name;
+  MovieCase movie;
+  std::int64_t first, last;
+};
+
+class AviTrimTest : public ::testing::TestWithParam<TrimCase> {};
+
+TEST_P(AviTrimTest, KeepsTheFramesAndTheSoundOfTheSpanExactly) {
+  const TrimCase c = GetParam();
+  const Written w = writeMovie(c.movie);
+  auto source = AviMovieReader::open(sourceOf(w.file));
+  ASSERT_TRUE(source) << source.error();
+  auto file = std::make_shared<test::MemoryFile>();
+  std::uint64_t lastDone = 0, total = 0;
+  const TrimOutcome outcome = trimAvi(source.value(), c.first, c.last, test::memorySink(file),
+                                      [&](std::uint64_t done, std::uint64_t all) {
+                                        EXPECT_GE(done, lastDone);
+                                        lastDone = done, total = all;
+                                        return true;
+                                      });
+  ASSERT_TRUE(outcome.ok()) << outcome.detail;
+  EXPECT_EQ(lastDone, total);
+  EXPECT_EQ(outcome.frames, c.last - c.first + 1);
+
+  auto trimmed = AviMovieReader::open(sourceOf(file->bytes));
+  ASSERT_TRUE(trimmed) << trimmed.error();
+  const AviPictureStream& p = trimmed.value().picture();
+  EXPECT_EQ(p.codec, c.movie.zmbv ? PictureCodec::Zmbv : PictureCodec::Uncompressed);
+  EXPECT_EQ(std::tie(p.scale, p.rate), std::tuple(1u, 30u));
+  ASSERT_EQ(static_cast<std::int64_t>(p.frames.size()), c.last - c.first + 1);
+  EXPECT_TRUE(p.frames.front().keyFrame && p.frames.front().size > 0) << "it starts with a whole picture";
+  auto pictures = MoviePictures::open(trimmed.value());
+  ASSERT_TRUE(pictures) << pictures.error();
+  for (std::int64_t i = c.first; i <= c.last; ++i) {
+    const ReadStatus s = pictures.value().seek(static_cast<std::size_t>(i - c.first));
+    ASSERT_TRUE(s) << "frame " << i << ": " << s.error();
+    ASSERT_EQ(pictures.value().picture(), w.pictures[static_cast<std::size_t>(i)]) << "source frame " << i;
+  }
+
+  // From the source's first key frame after the start on, chunks are copied.
+  const std::vector<AviChunkRef>& from = source.value().picture().frames;
+  bool copying = !c.movie.zmbv;
+  Bytes a, b;
+  for (std::int64_t i = c.first + 1; i <= c.last; ++i) {
+    const AviChunkRef& ref = from[static_cast<std::size_t>(i)];
+    copying = copying || (ref.keyFrame && ref.size > 0);
+    if (!copying) continue;
+    ASSERT_TRUE(source.value().readChunk(ref, a));
+    ASSERT_TRUE(trimmed.value().readChunk(p.frames[static_cast<std::size_t>(i - c.first)], b));
+    EXPECT_EQ(a, b) << "frame " << i << " is not a copy";
+  }
+
+  // The sound of the span's time, to the sample: sample 0 is at frame 0.
+  Bytes all, kept;
+  for (const Bytes& b : w.sounds) all.insert(all.end(), b.begin(), b.end());
+  if (c.movie.cutOff) all.clear();  // what the reader found is the source here
+  if (c.movie.cutOff && source.value().sound())
+    for (const AviChunkRef& ref : source.value().sound()->chunks) {
+      Bytes chunk;
+      ASSERT_TRUE(source.value().readChunk(ref, chunk));
+      all.insert(all.end(), chunk.begin(), chunk.end());
+    }
+  ASSERT_EQ(trimmed.value().sound().has_value(), c.movie.sound);
+  if (c.movie.sound) {
+    for (const AviChunkRef& ref : trimmed.value().sound()->chunks) {
+      Bytes chunk;
+      ASSERT_TRUE(trimmed.value().readChunk(ref, chunk));
+      kept.insert(kept.end(), chunk.begin(), chunk.end());
+    }
+    const std::size_t from = std::min<std::size_t>(4 * soundFrameAt(c.first, 30, 1, 48000), all.size());
+    const std::size_t to = std::min<std::size_t>(4 * soundFrameAt(c.last + 1, 30, 1, 48000), all.size());
+    EXPECT_EQ(kept, Bytes(all.begin() + static_cast<std::ptrdiff_t>(from), all.begin() + static_cast<std::ptrdiff_t>(to)));
+    EXPECT_EQ(outcome.soundFrames, (to - from) / 4);
+  }
+
+  // Both indexes agree with the chunks, and ffmpeg reads it without a word.
+  std::vector<bool> keys;
+  for (const AviChunkRef& f : p.frames) keys.push_back(f.keyFrame);
+  const test::AviFile parsed = test::parseAvi(file->bytes);
+  EXPECT_TRUE(parsed.problems.empty()) << test::joined(parsed.problems);
+  const auto problems = test::checkIndexes(parsed, true, keys);
+  EXPECT_TRUE(problems.empty()) << test::joined(problems);
+  test::TempDir dir;
+  const std::string path = dir.file("trimmed.avi");
+  std::ofstream(test::pathFromUtf8(path), std::ios::binary)
+      .write(reinterpret_cast<const char*>(file->bytes.data()), static_cast<std::streamsize>(file->bytes.size()));
+  EXPECT_EQ(test::commandOutput("ffmpeg -nostdin -v error -i '" + path + "' -f null - 2>&1"), "");
+}
+
+// The movies of the reader's table, with sound of about 1600 sample frames a
+// frame (48 kHz at 30 fps) so that the cuts fall inside chunks.
+MovieCase withSound(MovieCase m) {
+  m.soundPerFrame = 1600;
+  return m;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spans, AviTrimTest,
+    ::testing::Values(
+        TrimCase{"raw_all", MovieCase{"", false, Clip::Editor, 33, 7, 6}, 0, 5},
+        TrimCase{"raw_sound_from_a_repeat", withSound({"", false, Clip::Editor, 20, 9, 11, true, true}), 2, 8},
+        TrimCase{"raw_avix_sound_middle", withSound({"", false, Clip::Scroll, 64, 16, 30, true, false, 16384}), 7, 23},
+        TrimCase{"raw_cut_off_to_the_end", withSound({"", false, Clip::Editor, 17, 5, 9, true, true, 0, true}), 3, 7},
+        TrimCase{"zmbv_one_frame", MovieCase{"", true, Clip::Scroll, 160, 90, 17}, 8, 8},
+        TrimCase{"zmbv_from_after_a_key", MovieCase{"", true, Clip::Scroll, 160, 90, 17}, 6, 16},
+        TrimCase{"zmbv_from_a_repeat_with_sound", withSound({"", true, Clip::Video, 101, 37, 19, true, true}), 2, 17},
+        TrimCase{"zmbv_avix_on_a_key", MovieCase{"", true, Clip::Video, 96, 64, 40, false, false, 20000}, 10, 39},
+        TrimCase{"zmbv_avix_sound_cut_off", withSound({"", true, Clip::Video, 96, 64, 40, true, true, 20000, true}), 1,
+                 38}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AviTrim, RefusesSpansOutsideTheMovieAndStopsWhenCancelled) {
+  const Written w = writeMovie(MovieCase{"", true, Clip::Scroll, 64, 32, 10});
+  auto source = AviMovieReader::open(sourceOf(w.file));
+  ASSERT_TRUE(source) << source.error();
+  for (const auto& [first, last] : {std::pair{-1, 3}, {4, 3}, {0, 10}}) {
+    const TrimOutcome o = trimAvi(source.value(), first, last, test::memorySink(std::make_shared<test::MemoryFile>()));
+    EXPECT_EQ(o.kind, TrimOutcome::Kind::Refused) << first << ".." << last;
+  }
+  int calls = 0;
+  const TrimOutcome o = trimAvi(source.value(), 0, 9, test::memorySink(std::make_shared<test::MemoryFile>()),
+                                [&](std::uint64_t, std::uint64_t) { return ++calls < 3; });
+  EXPECT_EQ(o.kind, TrimOutcome::Kind::Cancelled);
+  EXPECT_EQ(calls, 3);
+}
 
 // ---- broken files ------------------------------------------------------------
 
