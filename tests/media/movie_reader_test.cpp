@@ -31,6 +31,7 @@ using Bytes = std::vector<std::uint8_t>;
 struct Written {
   Bytes file;
   std::vector<Bytes> pictures, sounds;  // what a reader must give back
+  std::vector<bool> keys;
   int riffs = 0;
 };
 
@@ -67,18 +68,21 @@ Written writeMovie(const MovieCase& c) {
     if (c.repeats && i % 4 == 2) {
       EXPECT_TRUE(writer.writeFrame(nullptr, 0, !c.zmbv));
       w.pictures.push_back(w.pictures.back());
+      w.keys.push_back(!c.zmbv);
       continue;
     }
     const Bytes& picture = player.frame(c.repeats && i % 4 == 3 ? i - 2 : i);
     const ZmbvChunk chunk = c.zmbv ? encoder.encode(picture.data()) : ZmbvChunk{picture, true};
     EXPECT_TRUE(writer.writeFrame(chunk.bytes.data(), static_cast<std::uint32_t>(chunk.bytes.size()), chunk.keyFrame));
     w.pictures.push_back(picture);
+    w.keys.push_back(chunk.keyFrame);
   }
   w.riffs = writer.riffCount();
   if (c.cutOff) {
     w.file = file->bytes;
     w.file.resize(w.file.size() - 3);
     w.pictures.pop_back();
+    w.keys.pop_back();
     return w;
   }
   EXPECT_TRUE(writer.close());
@@ -115,6 +119,7 @@ TEST_P(MovieReaderTest, GivesBackEveryPictureAndSoundChunkWritten) {
   EXPECT_EQ(p.strf.size(), 40u);
   EXPECT_EQ(movie.recovered(), c.cutOff);
   ASSERT_EQ(p.frames.size(), w.pictures.size());
+  for (std::size_t i = 0; i < w.keys.size(); ++i) EXPECT_EQ(p.frames[i].keyFrame, w.keys[i]) << "frame " << i;
 
   ASSERT_EQ(movie.sound().has_value(), c.sound);
   if (c.sound) {
@@ -368,6 +373,22 @@ TEST_P(BrokenFileTest, SaysWhatIsWrong) {
     EXPECT_EQ(error, "");
   } else {
     EXPECT_NE(error.find(GetParam().error), std::string::npos) << "the message: " << error;
+  }
+}
+
+// A closed movie cut anywhere before its last index loses what its super
+// index points at; cut inside the idx1 after them, it still reads whole.
+TEST(BrokenFile, CutAnywhereSaysSoOrReadsWhole) {
+  const Bytes good = goodMovie(true);
+  const std::size_t idx1 = find(good, "idx1");
+  for (std::size_t cut = 0; cut < good.size(); cut += 1 + cut / 16) {
+    const std::string error = firstError(Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut)));
+    if (cut >= idx1) {
+      EXPECT_EQ(error, "") << "cut at " << cut;
+    } else {
+      EXPECT_TRUE(error.starts_with("the file is damaged: ") || error == "not an AVI file")
+          << "cut at " << cut << ": " << error;
+    }
   }
 }
 
