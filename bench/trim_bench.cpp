@@ -3,7 +3,7 @@
 //                               movie with sound (all but 10 frames at each
 //                               end) against copying the whole file
 //   trim_zmbv_CLIP_mb_per_s     the same for a 1080p ZMBV movie of the
-//                               editor and the video clip, cut after a key frame
+//                               editor (1 min) and the video clip (2 GB), cut after a key frame
 //                               so that the frames up to the next are coded
 //   seek_1080p_zmbv_CLIP_ms     a random frame of that ZMBV movie decoded from
 //                               the key frame before it: median and worst
@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
     ks::clips::Clip clip;
     int frames;
   };
-  for (const Zmbv z : {Zmbv{ks::clips::Clip::Editor, 1800}, Zmbv{ks::clips::Clip::Video, 600}}) {
+  for (const Zmbv z : {Zmbv{ks::clips::Clip::Editor, 1800}, Zmbv{ks::clips::Clip::Video, 2000}}) {
     const std::string name = ks::clips::clipName(z.clip);
     if (!writeZmbv(zmbv, z.clip, z.frames)) {
       std::fprintf(stderr, "trim_bench: could not write %s\n", zmbv.c_str());

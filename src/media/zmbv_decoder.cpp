@@ -46,6 +46,7 @@ void ZmbvDecoder::reset() {
   haveKey_ = false;
   std::fill(prev_.begin(), prev_.end(), 0);
   std::fill(dib_.begin(), dib_.end(), 0);
+  dibStale_ = false;
 }
 
 ReadStatus ZmbvDecoder::decode(std::span<const std::uint8_t> chunk) {
@@ -56,7 +57,7 @@ ReadStatus ZmbvDecoder::decode(std::span<const std::uint8_t> chunk) {
     return s;
   }
   std::swap(prev_, cur_);
-  writeDib();
+  dibStale_ = true;
   return kReadOk;
 }
 
@@ -171,13 +172,19 @@ ReadStatus ZmbvDecoder::decodeInter(std::span<const std::uint8_t> chunk) {
   return kReadOk;
 }
 
-void ZmbvDecoder::writeDib() {
+const std::vector<std::uint8_t>& ZmbvDecoder::picture() const {
+  if (dibStale_) writeDib();
+  return dib_;
+}
+
+void ZmbvDecoder::writeDib() const {
   const std::uint32_t stride = dibStride(width_);
   for (std::int32_t y = 0; y < height_; ++y) {
     const std::uint8_t* in = prev_.data() + 4 * std::size_t(y) * std::size_t(width_);
     std::uint8_t* out = dib_.data() + std::size_t{stride} * std::size_t(height_ - 1 - y);
-    for (std::int32_t x = 0; x < width_; ++x) std::memcpy(out + 3 * x, in + 4 * x, 3);
+    for (std::int32_t x = 0; x < width_; ++x, in += 4, out += 3) out[0] = in[0], out[1] = in[1], out[2] = in[2];
   }
+  dibStale_ = false;
 }
 
 }  // namespace ks

@@ -29,7 +29,9 @@ class ZmbvDecoder {
 
   // The picture last decoded, black before the first: 24-bit rows of
   // dibStride(width) bytes, the bottom row first.
-  const std::vector<std::uint8_t>& picture() const { return dib_; }
+  // Made when asked for, so that decoding on from a key frame to the frame
+  // wanted converts only that one.
+  const std::vector<std::uint8_t>& picture() const;
 
  private:
   struct Stream;
@@ -43,7 +45,7 @@ class ZmbvDecoder {
   ReadStatus inflatePayload(std::span<const std::uint8_t> data, std::size_t& produced);
   ReadStatus applyBlock(const Block& b, const std::uint8_t*& residue, const std::uint8_t* end);
   bool sourceFits(const Block& b) const;
-  void writeDib();
+  void writeDib() const;
 
   std::int32_t width_, height_;
   std::unique_ptr<Stream> zlib_;
@@ -51,7 +53,8 @@ class ZmbvDecoder {
   std::uint8_t blockWidth_ = 0, blockHeight_ = 0;
   std::vector<std::uint8_t> prev_, cur_;  // 32-bit pixels, the top row first
   std::vector<std::uint8_t> payload_;    // what a frame inflates to
-  std::vector<std::uint8_t> dib_;
+  mutable std::vector<std::uint8_t> dib_;
+  mutable bool dibStale_ = false;
 };
 
 }  // namespace ks
