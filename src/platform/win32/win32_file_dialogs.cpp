@@ -1,8 +1,10 @@
 // The system's Open dialog, modal to all of the program's windows.
-#include <windows.h>
+#include "platform/win32/win32_window.h"
+
+// After <windows.h>, which it needs; win32_window.h brings it with NOMINMAX,
+// which the controls' std::min and std::max need.
 #include <commdlg.h>
 
-#include "platform/win32/win32_window.h"
 #include "platform/win32/wide_text.h"
 
 namespace ks::win32 {

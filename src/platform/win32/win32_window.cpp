@@ -3,6 +3,7 @@
 #include "platform/win32/win32_window.h"
 
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_keys.h"
 
 #include <algorithm>
 #include <cmath>
@@ -443,6 +444,22 @@ void Win32Window::showSystemMenu() {
   if (!systemMenuCommand(command & 0xFFF0)) PostMessageW(hwnd, WM_SYSCOMMAND, command, 0);
 }
 
+bool Win32Window::previewKey(const MSG& message) {
+  if (!hwnd_ || !events.onKeyDown || system_.ended() || focus_.listDropped()) return false;
+  const std::optional<int> key = formKey(message.wParam);
+  if (!key) return false;
+  const KeyEvent e{*key, GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_MENU) < 0, GetKeyState(VK_SHIFT) < 0};
+  // A copy runs: it may replace itself or unload the window.
+  auto handler = events.onKeyDown;
+  try {
+    return handler(e);
+  } catch (...) {
+    // It must not leave the message loop; dropped, as windowProc drops an
+    // event.
+    return true;
+  }
+}
+
 bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
   switch (message) {
@@ -456,6 +473,8 @@ bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_DRAWITEM:
     case WM_CTLCOLORSTATIC:
       return controlMessage(message, wParam, lParam, result);
+    case WM_HSCROLL:
+      return scrollMessage(lParam);
     case WM_ACTIVATE:
     case WM_SETFOCUS:
       return focusMessage(hwnd, message, wParam, lParam, result);
@@ -532,6 +551,14 @@ bool Win32Window::controlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
   // rather than system commands.
   if (lParam == 0 && HIWORD(wParam) == 0) return systemMenuCommand(LOWORD(wParam));
   return false;
+}
+
+// A slider moved; lParam is its window.
+bool Win32Window::scrollMessage(LPARAM lParam) {
+  ControlNode* node = nodeWithHandle(reinterpret_cast<HWND>(lParam));
+  if (!node) return false;
+  node->scrolled();  // may unload this window
+  return true;
 }
 
 // Activation and the keyboard focus.

@@ -174,6 +174,12 @@ class Win32Window final : public Window, private win32::ControlHost {
   TextBox& addTextBox(const TextBoxDesign& design) override {
     return add<TextBox>(win32::createTextBox(*this, nextControlId(), design));
   }
+  Slider& addSlider(const SliderDesign& design) override {
+    return add<Slider>(win32::createSlider(*this, nextControlId(), design));
+  }
+  ProgressBar& addProgressBar(const ProgressDesign& design) override {
+    return add<ProgressBar>(win32::createProgressBar(*this, nextControlId(), design));
+  }
   Control* focusedControl() const override {
     ControlNode* node = focus_.focused();
     return node ? &node->control() : nullptr;
@@ -191,6 +197,9 @@ class Win32Window final : public Window, private win32::ControlHost {
   // Keys the window handles before the focused control sees them (Tab,
   // Enter, Esc); true when the key was used.
   bool translateKey(const MSG& message) { return hwnd_ && focus_.translateKey(message); }
+  // A key down (WM_KEYDOWN, WM_SYSKEYDOWN) for the window or one of its
+  // controls, before anything else sees it: true when KeyDown consumed it.
+  bool previewKey(const MSG& message);
 
  private:
   // Something the window paints, in creation order: a line or a windowless
@@ -231,6 +240,7 @@ class Win32Window final : public Window, private win32::ControlHost {
   bool geometryMessage(HWND hwnd, UINT message, WPARAM wParam);
   bool paintMessage(HWND hwnd, UINT message, WPARAM wParam, LRESULT& result);
   bool controlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool scrollMessage(LPARAM lParam);
   bool focusMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
   bool mouseMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   bool systemMenuMessage(UINT message, WPARAM wParam, LPARAM lParam);
