@@ -258,6 +258,17 @@ struct OpenFileRequest {
   std::string folder;      // where it starts; empty: where the system likes
 };
 
+// What the system's Save dialog asks for: a file name to write. The program
+// asks its own question before it replaces a file, so the dialog asks none.
+struct SaveFileRequest {
+  std::string title;
+  std::string filterName;        // "AVI movies"
+  std::string patterns;          // "*.avi", several joined by ';'
+  std::string folder;            // where it starts; empty: where the system likes
+  std::string fileName;          // proposed, without a folder
+  std::string defaultExtension;  // "avi": added to a name typed without one
+};
+
 class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
@@ -293,6 +304,9 @@ class WindowSystem {
   // The system's Open dialog, modal to all of the program's windows and on
   // top of them: the full path of the file chosen, nothing when cancelled.
   virtual std::optional<std::string> chooseFileToOpen(const OpenFileRequest& request) = 0;
+  // The system's Save dialog, modal and on top in the same way: the full path
+  // of the file to write, nothing when cancelled.
+  virtual std::optional<std::string> chooseFileToSave(const SaveFileRequest& request) = 0;
 
   // Runs the handlers of the events that have arrived, then returns.
   virtual void doEvents() = 0;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless/headless_window_system.h"
 #include "support/test_platform.h"
 
 namespace ks {
@@ -165,6 +166,21 @@ TEST_F(WindowSystemContract, ProgramSizeChangeRunsResizeBeforeTheSetterReturns) 
       EXPECT_EQ(resizes, 1);
     }
   }
+}
+
+// The forms' tests answer the headless Save dialog from a queue, in turn,
+// and read what it was asked.
+TEST(HeadlessSaveDialog, AnswersInTurnAndRecordsTheRequests) {
+  HeadlessWindowSystem ws;
+  ws.queueSaveFileAnswer("C:\\Movies\\clip.avi");
+  ws.queueSaveFileAnswer(std::nullopt);
+  const SaveFileRequest request{"Save as", "AVI movies", "*.avi", "C:\\Movies", "clip.avi", "avi"};
+  EXPECT_EQ(ws.chooseFileToSave(request), "C:\\Movies\\clip.avi");
+  EXPECT_EQ(ws.chooseFileToSave(request), std::nullopt) << "cancelled";
+  EXPECT_EQ(ws.chooseFileToSave(request), std::nullopt) << "nothing queued: cancelled";
+  ASSERT_EQ(ws.saveFileRequests().size(), 3u);
+  EXPECT_EQ(ws.saveFileRequests()[2].fileName, "clip.avi");
+  EXPECT_TRUE(ws.openFileRequests().empty()) << "the Open dialog has a queue of its own";
 }
 
 TEST_F(WindowSystemContract, FirstShowRaisesResizeThenActivateThenPaintOnce) {

@@ -25,6 +25,7 @@ constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED (Windows 8.1)
 
 class Win32WindowSystem;
 class Win32Window;
+struct FileDialog;
 
 // The window property that leads from the hidden owner to its system.
 inline constexpr const wchar_t* kSystemProperty = L"kestrascope.system";
@@ -57,6 +58,7 @@ class Win32WindowSystem final : public WindowSystem {
   void messageBoxWarning(const std::string& text) override;
   void messageBoxInformation(const std::string& text) override;
   std::optional<std::string> chooseFileToOpen(const OpenFileRequest& request) override;
+  std::optional<std::string> chooseFileToSave(const SaveFileRequest& request) override;
   void doEvents() override;
   void waitForEvents(double maxSeconds) override;
   void setPreciseWaits(bool on) override;
@@ -93,6 +95,9 @@ class Win32WindowSystem final : public WindowSystem {
   // returns them for enableAgain.
   std::vector<HWND> disableOurWindowsBut(HWND keep) const;
   static void enableAgain(const std::vector<HWND>& windows);
+  // Shows the Open or Save dialog over the active window of ours, the
+  // others disabled meanwhile.
+  std::optional<std::string> showFileDialog(FileDialog& dialog, bool save);
   // The window of ours that a message goes to, or one of its controls.
   Win32Window* windowOf(HWND hwnd) const;
   void dispatch(const MSG& message);
