@@ -148,6 +148,9 @@ struct WindowDesign {
   // Centred on the screen's work area when first shown, instead of at the
   // design client position.
   bool centered = false;
+  // The smallest client area the user or the program can size a titled
+  // window to, in twips; 0: no limit.
+  float minClientWidth = 0, minClientHeight = 0;
 };
 
 // A line drawn on a window's client area; coordinates in twips relative to

@@ -145,6 +145,16 @@ void HeadlessWindow::keyPressed(const KeyEvent& key) {
   if (ControlState* focused = focus()) focused->key(key);
 }
 
+int HeadlessWindow::minOuterWidth() const {
+  if (design_.border == Border::None || design_.minClientWidth <= 0) return 0;
+  return toPixels(design_.minClientWidth, tx()) + insetLeft_ + insetRight_;
+}
+
+int HeadlessWindow::minOuterHeight() const {
+  if (design_.border == Border::None || design_.minClientHeight <= 0) return 0;
+  return toPixels(design_.minClientHeight, ty()) + insetTop_ + insetBottom_;
+}
+
 void HeadlessWindow::moveTo(int x, int y) {
   if (state_ == kStateMinimized) {
     normalBox_.x = x;
@@ -156,8 +166,8 @@ void HeadlessWindow::moveTo(int x, int y) {
 }
 
 void HeadlessWindow::resizeTo(int w, int h) {
-  w = std::max(w, 0);
-  h = std::max(h, 0);
+  w = std::max(w, minOuterWidth());
+  h = std::max(h, minOuterHeight());
   PixelBox& target = state_ == kStateMinimized ? normalBox_ : box_;
   if (target.w == w && target.h == h) return;
   target.w = w;

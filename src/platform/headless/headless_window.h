@@ -89,6 +89,9 @@ class HeadlessWindow final : public Window {
   void moveTo(int x, int y);
   void resizeTo(int w, int h);
   bool closeRequested();
+  // The smallest outer size, in pixels, a size change may leave.
+  int minOuterWidth() const;
+  int minOuterHeight() const;
   bool acceptsInput() const { return enabled_ && visible_ && !destroyed_ && !system_.inputBlocked(this); }
   bool destroyed() const { return destroyed_; }
 

@@ -87,6 +87,8 @@ void Win32Line::changed() { owner_.invalidate(); }
 Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
     : system_(system),
       caption_(design.caption),
+      minClient_{win32::toPixels(design.minClientWidth, system.metrics().twipsPerPixelX),
+                 win32::toPixels(design.minClientHeight, system.metrics().twipsPerPixelY)},
       background_(CreateSolidBrush(colorRef(design.background))),
       font_(Font{design.fontName, design.fontSize}) {
   const auto [style, exStyle, titled] = frameStyleOf(design);
@@ -458,6 +460,26 @@ bool Win32Window::previewKey(const MSG& message) {
     // event.
     return true;
   }
+}
+
+void Win32Window::limitTracking(MINMAXINFO& info) const {
+  HWND hwnd = hwnd_.get();
+  if (!hwnd || (minClient_.cx <= 0 && minClient_.cy <= 0)) return;
+  RECT outer{0, 0, minClient_.cx, minClient_.cy};
+  if (IsIconic(hwnd)) {
+    win32::adjustWindowRect(outer, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)),
+                            static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)), system_.metrics().dpiY);
+  } else {
+    // The frame as the system draws it, which the style need not tell
+    // (placeClientArea).
+    RECT window{}, client{};
+    GetWindowRect(hwnd, &window);
+    GetClientRect(hwnd, &client);
+    outer.right += window.right - window.left - client.right;
+    outer.bottom += window.bottom - window.top - client.bottom;
+  }
+  if (minClient_.cx > 0) info.ptMinTrackSize.x = outer.right - outer.left;
+  if (minClient_.cy > 0) info.ptMinTrackSize.y = outer.bottom - outer.top;
 }
 
 bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

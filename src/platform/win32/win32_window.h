@@ -205,6 +205,8 @@ class Win32Window final : public Window, private win32::ControlHost {
   // A key down (WM_KEYDOWN, WM_SYSKEYDOWN) for the window or one of its
   // controls, before anything else sees it: true when KeyDown consumed it.
   bool previewKey(const MSG& message);
+  // WM_GETMINMAXINFO: the design's smallest client area, framed.
+  void limitTracking(MINMAXINFO& info) const;
 
  private:
   // Something the window paints, in creation order: a line or a windowless
@@ -308,6 +310,7 @@ class Win32Window final : public Window, private win32::ControlHost {
 
   Win32WindowSystem& system_;
   std::string caption_;
+  SIZE minClient_{0, 0};  // pixels; 0: no limit
   UniqueBrush background_;
   Font font_;
   // Fonts outlive the controls that use them.
