@@ -5,6 +5,7 @@
 // is selected).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -194,6 +195,64 @@ class TextBox : public Control {
   virtual std::string text() const = 0;
   virtual void setText(const std::string& text) = 0;
   std::function<void()> onChange;
+};
+
+struct SliderDesign : ControlDesign {
+  int min = 0, max = 100, value = 0;
+  int smallStep = 1;   // an arrow key moves this far
+  int largeStep = 10;  // Page Up and Page Down
+};
+
+// A horizontal slider over the whole numbers from min to max. Its own keys
+// move it: Left and Up one small step down, Right and Down one up, Page Up
+// and Page Down a large step, Home and End to the ends. Change is raised once
+// for each change of the value, by the user (keys, each step of a drag) or
+// by the program (setValue, a setRange that moves it), so a form that shows
+// the value follows either way; a call that leaves the value as it was
+// raises nothing.
+class Slider : public Control {
+ public:
+  virtual int value() const = 0;
+  virtual int min() const = 0;
+  virtual int max() const = 0;
+  // Clamped into the range.
+  void setValue(int v) {
+    const int clamped = std::clamp(v, min(), max());
+    if (clamped != value() && showValue(clamped)) raise(onChange);
+  }
+  // A max below min is taken as min. The value is clamped into the new range.
+  void setRange(int lo, int hi) {
+    hi = std::max(lo, hi);
+    const int before = value();
+    if (!showRange(lo, hi)) return;
+    const int after = std::clamp(before, lo, hi);
+    // Not every system moves the value into a new range by itself.
+    if (value() != after) showValue(after);
+    if (after != before) raise(onChange);
+  }
+  virtual void setLargeStep(int step) = 0;
+  std::function<void()> onChange;
+
+ protected:
+  // Show a value already in range, or a new range; false when the control is
+  // gone.
+  virtual bool showValue(int value) = 0;
+  virtual bool showRange(int min, int max) = 0;
+};
+
+struct ProgressDesign : ControlDesign {
+  int max = 100;
+};
+
+// A bar that fills from 0 to max; it takes no focus.
+class ProgressBar : public Control {
+ public:
+  // Clamped into 0 to max.
+  virtual void setValue(int value) = 0;
+  virtual int value() const = 0;
+  // The value is clamped into the new range; a max below 1 is taken as 1.
+  virtual void setMax(int max) = 0;
+  virtual int max() const = 0;
 };
 
 }  // namespace ks

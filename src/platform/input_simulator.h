@@ -47,6 +47,10 @@ class InputSimulator {
   // and the cancel button.
   virtual void pressEnter(Window& window) = 0;
   virtual void pressEscape(Window& window) = 0;
+  // A key pressed and released in the active window with the modifiers
+  // held: the window's KeyDown sees it first, then as above or the focused
+  // control.
+  virtual void pressKey(Window& window, const KeyEvent& key) = 0;
   // The user opens the window's system menu and chooses the item with this
   // id (in a submenu too); a greyed item does nothing.
   virtual void chooseSystemMenuItem(Window& window, int id) = 0;

@@ -25,6 +25,8 @@ struct ImageDesign;
 struct ListDesign;
 struct OptionButtonDesign;
 struct TextBoxDesign;
+struct SliderDesign;
+struct ProgressDesign;
 class Button;
 class Label;
 class Image;
@@ -32,6 +34,8 @@ class ListBox;
 class ComboBox;
 class OptionButton;
 class TextBox;
+class Slider;
+class ProgressBar;
 class Control;
 
 struct Rgb {
@@ -59,6 +63,28 @@ struct MouseEvent {
   float y = 0;     // the control, in twips
 };
 
+// Keys as the forms see them: the letters are their uppercase ASCII codes
+// ('A' to 'Z'), the others these.
+inline constexpr int kKeyTab = 9;
+inline constexpr int kKeyEnter = 13;
+inline constexpr int kKeyEscape = 27;
+inline constexpr int kKeyLeft = 0x100;
+inline constexpr int kKeyRight = 0x101;
+inline constexpr int kKeyUp = 0x102;
+inline constexpr int kKeyDown = 0x103;
+inline constexpr int kKeyPageUp = 0x104;
+inline constexpr int kKeyPageDown = 0x105;
+inline constexpr int kKeyHome = 0x106;
+inline constexpr int kKeyEnd = 0x107;
+
+struct KeyEvent {
+  int key = 0;
+  bool ctrl = false;
+  bool alt = false;
+  bool shift = false;
+  friend bool operator==(const KeyEvent&, const KeyEvent&) = default;
+};
+
 // Handlers a form installs; any may be left empty.
 struct WindowEvents {
   std::function<void()> onActivate;
@@ -82,6 +108,11 @@ struct WindowEvents {
   // Alt+Space while this window or one of its controls has the keyboard:
   // set, it takes the place of the window's own system menu.
   std::function<void()> onMenuKey;
+  // A key of those above pressed while this window or one of its controls
+  // has the keyboard, before the focused control or the window's own keys
+  // (Tab, Enter, Esc) see it: true consumes it, false lets them have it.
+  // An open drop-down list keeps its keys.
+  std::function<bool(const KeyEvent&)> onKeyDown;
 };
 
 // An item of a window's system menu.
@@ -117,6 +148,9 @@ struct WindowDesign {
   // Centred on the screen's work area when first shown, instead of at the
   // design client position.
   bool centered = false;
+  // The smallest client area the user or the program can size a titled
+  // window to, in twips; 0: no limit.
+  float minClientWidth = 0, minClientHeight = 0;
 };
 
 // A line drawn on a window's client area; coordinates in twips relative to
@@ -200,6 +234,8 @@ class Window : public Placed {
   virtual ComboBox& addComboBox(const ListDesign& design) = 0;
   virtual OptionButton& addOptionButton(const OptionButtonDesign& design) = 0;
   virtual TextBox& addTextBox(const TextBoxDesign& design) = 0;
+  virtual Slider& addSlider(const SliderDesign& design) = 0;
+  virtual ProgressBar& addProgressBar(const ProgressDesign& design) = 0;
 
   // The control that has the keyboard focus, or nullptr.
   virtual Control* focusedControl() const = 0;
@@ -223,6 +259,17 @@ struct OpenFileRequest {
   std::string filterName;  // "Programs"
   std::string patterns;    // "*.exe", several joined by ';'
   std::string folder;      // where it starts; empty: where the system likes
+};
+
+// What the system's Save dialog asks for: a file name to write. The program
+// asks its own question before it replaces a file, so the dialog asks none.
+struct SaveFileRequest {
+  std::string title;
+  std::string filterName;        // "AVI movies"
+  std::string patterns;          // "*.avi", several joined by ';'
+  std::string folder;            // where it starts; empty: where the system likes
+  std::string fileName;          // proposed, without a folder
+  std::string defaultExtension;  // "avi": added to a name typed without one
 };
 
 class WindowSystem {
@@ -260,6 +307,9 @@ class WindowSystem {
   // The system's Open dialog, modal to all of the program's windows and on
   // top of them: the full path of the file chosen, nothing when cancelled.
   virtual std::optional<std::string> chooseFileToOpen(const OpenFileRequest& request) = 0;
+  // The system's Save dialog, modal and on top in the same way: the full path
+  // of the file to write, nothing when cancelled.
+  virtual std::optional<std::string> chooseFileToSave(const SaveFileRequest& request) = 0;
 
   // Runs the handlers of the events that have arrived, then returns.
   virtual void doEvents() = 0;

@@ -53,7 +53,7 @@ class ControlsContract : public ::testing::Test {
   float px(float twips, bool horizontal = true) const { return twips / (horizontal ? tx : ty); }
 };
 
-enum class Kind { Button, Label, Image, ListBox, ComboBox, OptionButton, TextBox };
+enum class Kind { Button, Label, Image, ListBox, ComboBox, OptionButton, TextBox, Slider, ProgressBar };
 
 const char* kindName(Kind kind) {
   switch (kind) {
@@ -71,6 +71,10 @@ const char* kindName(Kind kind) {
       return "option button";
     case Kind::TextBox:
       return "text box";
+    case Kind::Slider:
+      return "slider";
+    case Kind::ProgressBar:
+      return "progress bar";
   }
   return "?";
 }
@@ -415,6 +419,156 @@ TEST_F(ControlsContract, TextBoxRaisesChangeWhenTheProgramOrTheUserChangesItsTex
   }
 }
 
+// The program's moves and the trackbar's own keys alike: one Change per new
+// value, none for a value that stays. Page Up lowers, as on a trackbar.
+TEST_F(ControlsContract, SliderStaysInItsRangeAndRaisesChangeOncePerNewValue) {
+  enum class Action { Set, Range, LargeStep, Key };
+  struct Step {
+    const char* what;
+    Action action;
+    int a, b;
+    int value;
+    int changes;
+  };
+  const Step steps[] = {
+      {"program sets", Action::Set, 40, 0, 40, 1},
+      {"the same again", Action::Set, 40, 0, 40, 0},
+      {"beyond max", Action::Set, 500, 0, 100, 1},
+      {"Left: a small step down", Action::Key, kKeyLeft, 0, 97, 1},
+      {"Right", Action::Key, kKeyRight, 0, 100, 1},
+      {"Right at max", Action::Key, kKeyRight, 0, 100, 0},
+      {"Page Up: a large step down", Action::Key, kKeyPageUp, 0, 75, 1},
+      {"Page Down", Action::Key, kKeyPageDown, 0, 100, 1},
+      {"Home", Action::Key, kKeyHome, 0, 0, 1},
+      {"Up lowers, at min", Action::Key, kKeyUp, 0, 0, 0},
+      {"Down raises", Action::Key, kKeyDown, 0, 3, 1},
+      {"End", Action::Key, kKeyEnd, 0, 100, 1},
+      {"a narrower range moves it", Action::Range, 10, 60, 60, 1},
+      {"a range beyond 16 bits", Action::Range, 0, 200000, 60, 0},
+      {"far along it", Action::Set, 150000, 0, 150000, 1},
+      {"a new large step", Action::LargeStep, 1000, 0, 150000, 0},
+      {"Page Down by it", Action::Key, kKeyPageDown, 0, 151000, 1},
+      {"a max below min: one value", Action::Range, 5, 2, 5, 1},
+  };
+  auto window = shownWindow();
+  auto design = at<SliderDesign>(20, 20, 300, 30, 0);
+  design.smallStep = 3;
+  design.largeStep = 25;
+  Slider& slider = window->addSlider(design);
+  int changes = 0, seen = -1;
+  slider.onChange = [&] {
+    ++changes;
+    seen = slider.value();
+  };
+  input.activate(*window);
+  slider.setFocus();
+  windows.doEvents();
+  ASSERT_TRUE(slider.hasFocus());
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    changes = 0;
+    if (step.action == Action::Set) slider.setValue(step.a);
+    else if (step.action == Action::Range) slider.setRange(step.a, step.b);
+    else if (step.action == Action::LargeStep) slider.setLargeStep(step.a);
+    else input.pressKey(*window, KeyEvent{step.a});
+    windows.doEvents();
+    EXPECT_EQ(slider.value(), step.value);
+    EXPECT_EQ(changes, step.changes);
+    if (step.changes > 0) {
+      EXPECT_EQ(seen, step.value) << "Change sees the new value";
+    }
+  }
+  EXPECT_EQ(slider.min(), 5);
+  EXPECT_EQ(slider.max(), 5);
+}
+
+TEST_F(ControlsContract, ProgressBarKeepsItsValueBetweenZeroAndMaxAndTakesNoFocus) {
+  struct Step {
+    const char* what;
+    bool setMax;
+    int arg;
+    int value, max;
+  };
+  const Step steps[] = {
+      {"a value", false, 30, 30, 100},
+      {"beyond max", false, 150, 100, 100},
+      {"below zero", false, -5, 0, 100},
+      {"a max beyond 16 bits", true, 100000, 0, 100000},
+      {"far along it", false, 70000, 70000, 100000},
+      {"a smaller max takes the value down", true, 50, 50, 50},
+      {"max 0 is taken as 1", true, 0, 1, 1},
+  };
+  auto window = shownWindow();
+  ProgressBar& bar = window->addProgressBar(at<ProgressDesign>(20, 60, 300, 20, 0));
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    if (step.setMax) bar.setMax(step.arg);
+    else bar.setValue(step.arg);
+    EXPECT_EQ(bar.value(), step.value);
+    EXPECT_EQ(bar.max(), step.max);
+  }
+  bar.setFocus();
+  EXPECT_FALSE(bar.hasFocus());
+}
+
+// KeyDown sees a key before the focused control and the window's own keys
+// (Tab, Enter, Esc); what it consumes goes no further.
+TEST_F(ControlsContract, KeyDownSeesKeysFirstAndWhatItConsumesGoesNoFurther) {
+  struct Case {
+    const char* what;
+    int focused;  // 0 the button, 1 the slider
+    KeyEvent key;
+    bool consume;
+    int value;     // the slider's afterwards
+    int clicks;    // of both buttons
+    int focusedAfter;
+  };
+  const Case cases[] = {
+      {"Right on the slider, consumed", 1, {kKeyRight}, true, 50, 0, 1},
+      {"Right on the slider, passed on", 1, {kKeyRight}, false, 51, 0, 1},
+      {"Shift+Home on the slider, passed on", 1, {kKeyHome, false, false, true}, false, 0, 0, 1},
+      {"Enter on the button, consumed", 0, {kKeyEnter}, true, 50, 0, 0},
+      {"Enter on the button, passed on", 0, {kKeyEnter}, false, 50, 1, 0},
+      {"Escape on the slider, passed on: Cancel", 1, {kKeyEscape}, false, 50, 1, 1},
+      {"Tab, consumed: the focus stays", 0, {kKeyTab}, true, 50, 0, 0},
+      {"Tab, passed on", 0, {kKeyTab}, false, 50, 0, 1},
+      {"Ctrl+S on the button", 0, {'S', true}, false, 50, 0, 0},
+      {"Alt+E on the slider, consumed", 1, {'E', false, true}, true, 50, 0, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto window = shownWindow();
+    int clicks = 0;
+    auto buttonDesign = at<ButtonDesign>(20, 20, 80, 24, 0);
+    buttonDesign.caption = "Set start";
+    Button& button = window->addButton(buttonDesign);
+    auto sliderDesign = at<SliderDesign>(20, 60, 300, 30, 1);
+    sliderDesign.value = 50;
+    Slider& slider = window->addSlider(sliderDesign);
+    auto cancelDesign = at<ButtonDesign>(120, 20, 80, 24, 2);
+    cancelDesign.caption = "Close";
+    cancelDesign.isCancel = true;
+    Button& cancel = window->addButton(cancelDesign);
+    button.onClick = cancel.onClick = [&] { ++clicks; };
+    std::vector<KeyEvent> seen;
+    window->events.onKeyDown = [&](const KeyEvent& e) {
+      seen.push_back(e);
+      return c.consume;
+    };
+    Control* controls[] = {&button, &slider};
+    input.activate(*window);
+    controls[c.focused]->setFocus();
+    windows.doEvents();
+    input.pressKey(*window, c.key);
+    windows.doEvents();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen[0] == c.key) << "the key and modifiers pressed";
+    EXPECT_EQ(slider.value(), c.value);
+    EXPECT_EQ(clicks, c.clicks);
+    EXPECT_EQ(window->focusedControl(), controls[c.focusedAfter]);
+  }
+}
+
 TEST_F(ControlsContract, TabFollowsTabIndexAndSkipsControlsThatTakeNoFocus) {
   auto window = shownWindow();
   // Created out of tab order on purpose.
@@ -433,6 +587,8 @@ TEST_F(ControlsContract, TabFollowsTabIndexAndSkipsControlsThatTakeNoFocus) {
   Control& hidden = makeButton(5, 40);
   hidden.setVisible(false);
   Control& six = makeButton(6, 70);
+  Control& slider = window->addSlider(at<SliderDesign>(10, 210, 200, 30, 7));
+  window->addProgressBar(at<ProgressDesign>(10, 250, 200, 20, 8));  // takes no focus
   windows.doEvents();
 
   struct Case {
@@ -441,8 +597,8 @@ TEST_F(ControlsContract, TabFollowsTabIndexAndSkipsControlsThatTakeNoFocus) {
     std::vector<Control*> visits;
   };
   const Case cases[] = {
-      {"Tab", false, {&three, &list, &six, &box, &three}},
-      {"Shift+Tab", true, {&six, &list, &three, &box, &six}},
+      {"Tab", false, {&three, &list, &six, &slider, &box, &three}},
+      {"Shift+Tab", true, {&slider, &six, &list, &three, &box, &slider}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -617,7 +773,7 @@ TEST_F(ControlsContract, ShowingAWindowFocusesItsFirstControlInTabOrder) {
 
 TEST_F(ControlsContract, ControlGeometryReadsBackInWholePixelsRoundedToNearestEven) {
   const Kind kinds[] = {Kind::Button,       Kind::Label,   Kind::Image,   Kind::ListBox,
-                        Kind::OptionButton, Kind::TextBox, Kind::ComboBox};
+                        Kind::OptionButton, Kind::TextBox, Kind::ComboBox, Kind::Slider, Kind::ProgressBar};
   struct Values {
     double left, top, width, height;  // pixels asked for
     int expected[4];                  // pixels read back
@@ -653,6 +809,12 @@ TEST_F(ControlsContract, ControlGeometryReadsBackInWholePixelsRoundedToNearestEv
         break;
       case Kind::TextBox:
         control = &window->addTextBox(at<TextBoxDesign>(x, y, w, h));
+        break;
+      case Kind::Slider:
+        control = &window->addSlider(at<SliderDesign>(x, y, w, h));
+        break;
+      case Kind::ProgressBar:
+        control = &window->addProgressBar(at<ProgressDesign>(x, y, w, h));
         break;
     }
     auto check = [&](const Values& v, const char* when) {

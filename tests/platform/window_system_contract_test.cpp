@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless/headless_window_system.h"
 #include "support/test_platform.h"
 
 namespace ks {
@@ -135,7 +136,7 @@ TEST_F(WindowSystemContract, ProgramSizeChangeRunsResizeBeforeTheSetterReturns) 
       {"width", &Window::setWidth, &Window::width, 340, true},
       {"height", &Window::setHeight, &Window::height, 210, false},
   };
-  for (Border border : {Border::None, Border::FixedSingle}) {
+  for (Border border : {Border::None, Border::FixedSingle, Border::Sizable}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(borderName(border)) + " " + c.property);
       const float tpp = c.horizontal ? tx : ty;
@@ -165,6 +166,43 @@ TEST_F(WindowSystemContract, ProgramSizeChangeRunsResizeBeforeTheSetterReturns) 
       EXPECT_EQ(resizes, 1);
     }
   }
+}
+
+// Sizing stops at the smallest client area the design allows.
+TEST_F(WindowSystemContract, ASizableWindowKeepsItsSmallestClientArea) {
+  WindowDesign d = design(Border::Sizable);
+  d.minClientWidth = 200 * tx;
+  d.minClientHeight = 120 * ty;
+  auto window = windows.createWindow(d);
+  window->show();
+  windows.doEvents();
+  const float frameWidth = window->width() - window->scaleWidth();
+  const float frameHeight = window->height() - window->scaleHeight();
+  struct Case {
+    bool horizontal;
+    float client, expected;  // pixels
+  };
+  for (const Case& c : {Case{true, 150, 200}, Case{true, 260, 260}, Case{false, 80, 120}, Case{false, 170, 170}}) {
+    SCOPED_TRACE(std::string(c.horizontal ? "width " : "height ") + std::to_string(c.client));
+    if (c.horizontal) window->setWidth(frameWidth + c.client * tx);
+    else window->setHeight(frameHeight + c.client * ty);
+    EXPECT_FLOAT_EQ(c.horizontal ? window->scaleWidth() : window->scaleHeight(), c.expected * (c.horizontal ? tx : ty));
+  }
+}
+
+// The forms' tests answer the headless Save dialog from a queue, in turn,
+// and read what it was asked.
+TEST(HeadlessSaveDialog, AnswersInTurnAndRecordsTheRequests) {
+  HeadlessWindowSystem ws;
+  ws.queueSaveFileAnswer("C:\\Movies\\clip.avi");
+  ws.queueSaveFileAnswer(std::nullopt);
+  const SaveFileRequest request{"Save as", "AVI movies", "*.avi", "C:\\Movies", "clip.avi", "avi"};
+  EXPECT_EQ(ws.chooseFileToSave(request), "C:\\Movies\\clip.avi");
+  EXPECT_EQ(ws.chooseFileToSave(request), std::nullopt) << "cancelled";
+  EXPECT_EQ(ws.chooseFileToSave(request), std::nullopt) << "nothing queued: cancelled";
+  ASSERT_EQ(ws.saveFileRequests().size(), 3u);
+  EXPECT_EQ(ws.saveFileRequests()[2].fileName, "clip.avi");
+  EXPECT_TRUE(ws.openFileRequests().empty()) << "the Open dialog has a queue of its own";
 }
 
 TEST_F(WindowSystemContract, FirstShowRaisesResizeThenActivateThenPaintOnce) {
@@ -357,7 +395,7 @@ TEST_F(WindowSystemContract, WindowsFarFromTheOriginKeepTheirPosition) {
     int x, y;
   };
   const Case cases[] = {{-150, -90}, {2500, 2300}, {-3000, 2200}, {4000, -2500}};
-  for (Border border : {Border::None, Border::FixedSingle}) {
+  for (Border border : {Border::None, Border::FixedSingle, Border::Sizable}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(borderName(border)) + " at " + std::to_string(c.x) + "," + std::to_string(c.y));
       auto window = shown(border);

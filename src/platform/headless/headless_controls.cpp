@@ -186,7 +186,82 @@ class HeadlessTextBox final : public HeadlessControl<TextBox> {
   int maxLength_;
 };
 
+// What a trackbar does with its keys: Left and Up count as line up, which
+// lowers the value, Page Up lowers it by a page.
+class HeadlessSlider final : public HeadlessControl<Slider> {
+ public:
+  HeadlessSlider(HeadlessWindow& owner, const SliderDesign& design)
+      : HeadlessControl(owner, design), min_(design.min), max_(std::max(design.min, design.max)),
+        value_(std::clamp(design.value, min_, max_)), smallStep_(design.smallStep), largeStep_(design.largeStep) {}
+  int value() const override { return value_; }
+  int min() const override { return min_; }
+  int max() const override { return max_; }
+  void setLargeStep(int step) override { largeStep_ = step; }
+
+  void key(const KeyEvent& e) override {
+    switch (e.key) {
+      case kKeyLeft:
+      case kKeyUp:
+        return setValue(value_ - smallStep_);
+      case kKeyRight:
+      case kKeyDown:
+        return setValue(value_ + smallStep_);
+      case kKeyPageUp:
+        return setValue(value_ - largeStep_);
+      case kKeyPageDown:
+        return setValue(value_ + largeStep_);
+      case kKeyHome:
+        return setValue(min_);
+      case kKeyEnd:
+        return setValue(max_);
+      default:
+        return;
+    }
+  }
+
+ protected:
+  bool showValue(int v) override {
+    value_ = v;
+    return true;
+  }
+  bool showRange(int lo, int hi) override {
+    min_ = lo;
+    max_ = hi;
+    return true;
+  }
+
+ private:
+  int min_, max_, value_, smallStep_, largeStep_;
+};
+
+class HeadlessProgressBar final : public HeadlessControl<ProgressBar> {
+ public:
+  HeadlessProgressBar(HeadlessWindow& owner, const ProgressDesign& design)
+      : HeadlessControl(owner, design), max_(std::max(1, design.max)) {}
+  void setValue(int v) override { value_ = std::clamp(v, 0, max_); }
+  int value() const override { return value_; }
+  void setMax(int m) override {
+    max_ = std::max(1, m);
+    value_ = std::min(value_, max_);
+  }
+  int max() const override { return max_; }
+
+ protected:
+  bool focusKind() const override { return false; }
+
+ private:
+  int max_;
+  int value_ = 0;
+};
+
 }  // namespace
+
+std::unique_ptr<ControlState> makeHeadlessSlider(HeadlessWindow& owner, const SliderDesign& design) {
+  return std::make_unique<HeadlessSlider>(owner, design);
+}
+std::unique_ptr<ControlState> makeHeadlessProgressBar(HeadlessWindow& owner, const ProgressDesign& design) {
+  return std::make_unique<HeadlessProgressBar>(owner, design);
+}
 
 std::unique_ptr<ControlState> makeHeadlessButton(HeadlessWindow& owner, const ButtonDesign& design) {
   return std::make_unique<HeadlessButton>(owner, design);

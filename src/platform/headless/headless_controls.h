@@ -32,6 +32,8 @@ class ControlState : public Navigable {
   // Enabled and visible on a window that takes input now.
   bool acceptsInput() const;
   virtual Control& asControl() = 0;
+  // A key the window's own keys left to the focused control.
+  virtual void key(const KeyEvent&) {}
 
   int tabPosition() const override { return tabIndex; }
   bool takesFocus() const override { return focusKind() && tabIndex >= 0 && enabled && visible; }
@@ -48,5 +50,7 @@ std::unique_ptr<ControlState> makeHeadlessListBox(HeadlessWindow& owner, const L
 std::unique_ptr<ControlState> makeHeadlessComboBox(HeadlessWindow& owner, const ListDesign& design);
 std::unique_ptr<ControlState> makeHeadlessOptionButton(HeadlessWindow& owner, const OptionButtonDesign& design);
 std::unique_ptr<ControlState> makeHeadlessTextBox(HeadlessWindow& owner, const TextBoxDesign& design);
+std::unique_ptr<ControlState> makeHeadlessSlider(HeadlessWindow& owner, const SliderDesign& design);
+std::unique_ptr<ControlState> makeHeadlessProgressBar(HeadlessWindow& owner, const ProgressDesign& design);
 
 }  // namespace ks

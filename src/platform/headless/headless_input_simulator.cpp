@@ -102,9 +102,10 @@ void HeadlessInputSimulator::mouseUp(Image& image, const MouseEvent& e) {
   if (inputTarget(image) && image.onMouseUp) image.onMouseUp(e);
 }
 
-void HeadlessInputSimulator::pressTab(Window& window, bool shift) {
-  auto& w = static_cast<HeadlessWindow&>(window);
-  if (w.acceptsInput()) w.tabFocus(shift);
+void HeadlessInputSimulator::pressTab(Window& window, bool shift) { pressKey(window, KeyEvent{kKeyTab, false, false, shift}); }
+
+void HeadlessInputSimulator::pressKey(Window& window, const KeyEvent& key) {
+  static_cast<HeadlessWindow&>(window).keyPressed(key);
 }
 
 namespace {
@@ -134,16 +135,8 @@ void HeadlessInputSimulator::pressHotkey(const Hotkey& hotkey) {
   if (id != 0 && system_.onHotkey && !system_.ended()) system_.onHotkey(id);
 }
 
-void HeadlessInputSimulator::pressEnter(Window& window) {
-  auto& w = static_cast<HeadlessWindow&>(window);
-  if (!w.acceptsInput()) return;
-  if (auto* target = static_cast<ControlState*>(w.navigator().enterTarget())) click(target->asControl());
-}
+void HeadlessInputSimulator::pressEnter(Window& window) { pressKey(window, KeyEvent{kKeyEnter}); }
 
-void HeadlessInputSimulator::pressEscape(Window& window) {
-  auto& w = static_cast<HeadlessWindow&>(window);
-  if (!w.acceptsInput()) return;
-  if (auto* target = static_cast<ControlState*>(w.navigator().escapeTarget())) click(target->asControl());
-}
+void HeadlessInputSimulator::pressEscape(Window& window) { pressKey(window, KeyEvent{kKeyEscape}); }
 
 }  // namespace ks

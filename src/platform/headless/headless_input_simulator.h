@@ -32,6 +32,7 @@ class HeadlessInputSimulator final : public InputSimulator {
   void pressTab(Window& window, bool shift) override;
   void pressEnter(Window& window) override;
   void pressEscape(Window& window) override;
+  void pressKey(Window& window, const KeyEvent& key) override;
   void chooseSystemMenuItem(Window& window, int id) override;
   void pressHotkey(const Hotkey& hotkey) override;
   void announceDrivesChanged() override { system_.announceDrivesChanged(); }

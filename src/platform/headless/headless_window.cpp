@@ -121,11 +121,38 @@ OptionButton& HeadlessWindow::addOptionButton(const OptionButtonDesign& d) {
   return add<OptionButton>(makeHeadlessOptionButton(*this, d));
 }
 TextBox& HeadlessWindow::addTextBox(const TextBoxDesign& d) { return add<TextBox>(makeHeadlessTextBox(*this, d)); }
+Slider& HeadlessWindow::addSlider(const SliderDesign& d) { return add<Slider>(makeHeadlessSlider(*this, d)); }
+ProgressBar& HeadlessWindow::addProgressBar(const ProgressDesign& d) {
+  return add<ProgressBar>(makeHeadlessProgressBar(*this, d));
+}
 
 Control* HeadlessWindow::focusedControl() const { return focus() ? &focus()->asControl() : nullptr; }
 
 void HeadlessWindow::focusLeaving(ControlState& control) {
   if (focus() == &control) navigator_.setFocus(navigator_.handOff(control));
+}
+
+void HeadlessWindow::keyPressed(const KeyEvent& key) {
+  if (!acceptsInput() || system_.ended()) return;
+  if (events.onKeyDown && events.onKeyDown(key)) return;
+  if (key.key == kKeyTab && !key.ctrl && !key.alt) return tabFocus(key.shift);
+  if (key.key == kKeyEnter || key.key == kKeyEscape) {
+    Navigable* target = key.key == kKeyEnter ? navigator_.enterTarget() : navigator_.escapeTarget();
+    if (auto* button = target ? dynamic_cast<Button*>(&static_cast<ControlState*>(target)->asControl()) : nullptr)
+      fire(button->onClick);
+    return;
+  }
+  if (ControlState* focused = focus()) focused->key(key);
+}
+
+int HeadlessWindow::minOuterWidth() const {
+  if (design_.border == Border::None || design_.minClientWidth <= 0) return 0;
+  return toPixels(design_.minClientWidth, tx()) + insetLeft_ + insetRight_;
+}
+
+int HeadlessWindow::minOuterHeight() const {
+  if (design_.border == Border::None || design_.minClientHeight <= 0) return 0;
+  return toPixels(design_.minClientHeight, ty()) + insetTop_ + insetBottom_;
 }
 
 void HeadlessWindow::moveTo(int x, int y) {
@@ -139,8 +166,8 @@ void HeadlessWindow::moveTo(int x, int y) {
 }
 
 void HeadlessWindow::resizeTo(int w, int h) {
-  w = std::max(w, 0);
-  h = std::max(h, 0);
+  w = std::max(w, minOuterWidth());
+  h = std::max(h, minOuterHeight());
   PixelBox& target = state_ == kStateMinimized ? normalBox_ : box_;
   if (target.w == w && target.h == h) return;
   target.w = w;

@@ -50,6 +50,8 @@ class HeadlessWindow final : public Window {
   ComboBox& addComboBox(const ListDesign& design) override;
   OptionButton& addOptionButton(const OptionButtonDesign& design) override;
   TextBox& addTextBox(const TextBoxDesign& design) override;
+  Slider& addSlider(const SliderDesign& design) override;
+  ProgressBar& addProgressBar(const ProgressDesign& design) override;
   Control* focusedControl() const override;
   void setSystemMenu(const std::vector<MenuItem>& items) override { systemMenu_ = items; }
   void showSystemMenu() override {
@@ -74,6 +76,9 @@ class HeadlessWindow final : public Window {
   // says.
   void focusArrived() { navigator_.setFocus(navigator_.arrival()); }
   void tabFocus(bool backwards) { navigator_.setFocus(navigator_.tab(backwards)); }
+  // A key pressed while the window takes input: its KeyDown first, then Tab,
+  // Enter and Esc, then the focused control.
+  void keyPressed(const KeyEvent& key);
 
   void fire(const std::function<void()>& handler) {
     if (handler && !system_.ended()) handler();
@@ -84,6 +89,9 @@ class HeadlessWindow final : public Window {
   void moveTo(int x, int y);
   void resizeTo(int w, int h);
   bool closeRequested();
+  // The smallest outer size, in pixels, a size change may leave.
+  int minOuterWidth() const;
+  int minOuterHeight() const;
   bool acceptsInput() const { return enabled_ && visible_ && !destroyed_ && !system_.inputBlocked(this); }
   bool destroyed() const { return destroyed_; }
 

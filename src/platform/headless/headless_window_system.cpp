@@ -109,12 +109,26 @@ void HeadlessWindowSystem::queueModalAnswer(std::function<void(Window&)> answer)
 }
 void HeadlessWindowSystem::queueMessageBoxAnswer(MsgButton answer) { messageBoxAnswers_.push_back(answer); }
 
+namespace {
+
+// The first queued answer; without one the dialog is cancelled.
+std::optional<std::string> nextAnswer(std::deque<std::optional<std::string>>& answers) {
+  if (answers.empty()) return std::nullopt;
+  std::optional<std::string> answer = std::move(answers.front());
+  answers.pop_front();
+  return answer;
+}
+
+}  // namespace
+
 std::optional<std::string> HeadlessWindowSystem::chooseFileToOpen(const OpenFileRequest& request) {
   openFileRequests_.push_back(request);
-  if (openFileAnswers_.empty()) return std::nullopt;
-  std::optional<std::string> answer = std::move(openFileAnswers_.front());
-  openFileAnswers_.pop_front();
-  return answer;
+  return nextAnswer(openFileAnswers_);
+}
+
+std::optional<std::string> HeadlessWindowSystem::chooseFileToSave(const SaveFileRequest& request) {
+  saveFileRequests_.push_back(request);
+  return nextAnswer(saveFileAnswers_);
 }
 void HeadlessWindowSystem::post(std::function<void()> event) { posted_.push_back(std::move(event)); }
 

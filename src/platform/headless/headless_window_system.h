@@ -54,6 +54,7 @@ class HeadlessWindowSystem final : public WindowSystem {
   void messageBoxWarning(const std::string& text) override { warnings_.push_back(text); }
   void messageBoxInformation(const std::string& text) override { informations_.push_back(text); }
   std::optional<std::string> chooseFileToOpen(const OpenFileRequest& request) override;
+  std::optional<std::string> chooseFileToSave(const SaveFileRequest& request) override;
   void doEvents() override;
   void waitForEvents(double maxSeconds) override;
   void setPreciseWaits(bool on) override { preciseWaits_ = on; }
@@ -73,6 +74,9 @@ class HeadlessWindowSystem final : public WindowSystem {
   // cancelled.
   void queueOpenFileAnswer(std::optional<std::string> path) { openFileAnswers_.push_back(std::move(path)); }
   const std::vector<OpenFileRequest>& openFileRequests() const { return openFileRequests_; }
+  // The same for the Save dialog.
+  void queueSaveFileAnswer(std::optional<std::string> path) { saveFileAnswers_.push_back(std::move(path)); }
+  const std::vector<SaveFileRequest>& saveFileRequests() const { return saveFileRequests_; }
   // Work that arrives as a window event: runs at the next doEvents.
   void post(std::function<void()> event);
   // Another program holds this combination: registering it fails.
@@ -128,6 +132,8 @@ class HeadlessWindowSystem final : public WindowSystem {
   std::vector<std::string> informations_;
   std::deque<std::optional<std::string>> openFileAnswers_;
   std::vector<OpenFileRequest> openFileRequests_;
+  std::deque<std::optional<std::string>> saveFileAnswers_;
+  std::vector<SaveFileRequest> saveFileRequests_;
   std::function<void(double)> idleWait_;
   int waitCalls_ = 0;
   int unansweredModals_ = 0;

@@ -737,6 +737,78 @@ class Win32TextBox final : public ChildControl<TextBox> {
   }
 };
 
+// --- Slider ----------------------------------------------------------------
+
+class Win32Slider final : public ChildControl<Slider> {
+ public:
+  Win32Slider(ControlHost& host, int id, const SliderDesign& design) : ChildControl(host, design, ControlKind::Slider) {
+    create(TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS, 0, design, id);
+    showRange(design.min, std::max(design.min, design.max));
+    send(TBM_SETLINESIZE, 0, design.smallStep);
+    send(TBM_SETPAGESIZE, 0, design.largeStep);
+    showValue(std::clamp(design.value, min(), max()));
+  }
+
+  int value() const override { return static_cast<int>(send(TBM_GETPOS)); }
+  int min() const override { return static_cast<int>(send(TBM_GETRANGEMIN)); }
+  int max() const override { return static_cast<int>(send(TBM_GETRANGEMAX)); }
+  void setLargeStep(int step) override { send(TBM_SETPAGESIZE, 0, step); }
+
+  // A key's move arrives as its step and again as the end of tracking, a
+  // drag as each position and then the last again: one Change per new value.
+  void scrolled() override {
+    const int now = value();
+    if (now == reported_) return;
+    reported_ = now;
+    fire(host_, onChange);
+  }
+  HBRUSH ctlColor(HDC) override { return host_.backgroundBrush(); }
+
+ protected:
+  // The trackbar notifies nothing of the program's changes; Change comes
+  // from Slider.
+  bool showValue(int v) override {
+    if (!hwnd_) return false;
+    send(TBM_SETPOS, TRUE, v);
+    reported_ = value();
+    return true;
+  }
+  // The ends one by one: TBM_SETRANGE carries 16 bits each, too few for the
+  // frames of a long movie.
+  bool showRange(int lo, int hi) override {
+    if (!hwnd_) return false;
+    send(TBM_SETRANGEMIN, FALSE, lo);
+    send(TBM_SETRANGEMAX, TRUE, hi);
+    reported_ = value();
+    return true;
+  }
+
+ private:
+  int reported_ = 0;  // the value the program knows of
+};
+
+// --- Progress bar ----------------------------------------------------------
+
+class Win32ProgressBar final : public ChildControl<ProgressBar> {
+ public:
+  Win32ProgressBar(ControlHost& host, int id, const ProgressDesign& design)
+      : ChildControl(host, design, ControlKind::ProgressBar) {
+    create(PROGRESS_CLASSW, L"", PBS_SMOOTH, 0, design, id);
+    send(PBM_SETRANGE32, 0, std::max(1, design.max));
+  }
+
+  void setValue(int v) override { send(PBM_SETPOS, static_cast<WPARAM>(std::clamp(v, 0, max()))); }
+  int value() const override { return static_cast<int>(send(PBM_GETPOS)); }
+  void setMax(int m) override {
+    m = std::max(1, m);
+    const int v = std::min(value(), m);
+    send(PBM_SETRANGE32, 0, m);
+    send(PBM_SETPOS, static_cast<WPARAM>(v));
+  }
+  int max() const override { return static_cast<int>(send(PBM_GETRANGE, FALSE)); }
+  bool takesFocus() const override { return false; }
+};
+
 }  // namespace
 
 ControlNode* nodeOf(Control& control) { return dynamic_cast<ControlNode*>(&control); }
@@ -768,6 +840,12 @@ std::unique_ptr<ControlNode> createOptionButton(ControlHost& host, int id, const
 }
 std::unique_ptr<ControlNode> createTextBox(ControlHost& host, int id, const TextBoxDesign& design) {
   return std::make_unique<Win32TextBox>(host, id, design);
+}
+std::unique_ptr<ControlNode> createSlider(ControlHost& host, int id, const SliderDesign& design) {
+  return std::make_unique<Win32Slider>(host, id, design);
+}
+std::unique_ptr<ControlNode> createProgressBar(ControlHost& host, int id, const ProgressDesign& design) {
+  return std::make_unique<Win32ProgressBar>(host, id, design);
 }
 
 }  // namespace ks::win32

@@ -46,7 +46,7 @@ class ControlHost {
   ~ControlHost() = default;
 };
 
-enum class ControlKind { Button, Label, Image, ListBox, ComboBox, OptionButton, TextBox };
+enum class ControlKind { Button, Label, Image, ListBox, ComboBox, OptionButton, TextBox, Slider, ProgressBar };
 
 // The window's, the navigator's and the input simulator's view of a control.
 class ControlNode : public Navigable {
@@ -70,6 +70,8 @@ class ControlNode : public Navigable {
   virtual void forgetHandle() {}
   // A WM_COMMAND notification from the child window.
   virtual void command(WORD /*code*/) {}
+  // A WM_HSCROLL notification from the child window.
+  virtual void scrolled() {}
   // WM_CTLCOLORSTATIC: the background brush, or nullptr for the system's.
   virtual HBRUSH ctlColor(HDC /*dc*/) { return nullptr; }
   // WM_DRAWITEM for an owner-drawn child window; false when not drawn.
@@ -98,6 +100,8 @@ std::unique_ptr<ControlNode> createListBox(ControlHost& host, int id, const List
 std::unique_ptr<ControlNode> createComboBox(ControlHost& host, int id, const ListDesign& design);
 std::unique_ptr<ControlNode> createOptionButton(ControlHost& host, int id, const OptionButtonDesign& design);
 std::unique_ptr<ControlNode> createTextBox(ControlHost& host, int id, const TextBoxDesign& design);
+std::unique_ptr<ControlNode> createSlider(ControlHost& host, int id, const SliderDesign& design);
+std::unique_ptr<ControlNode> createProgressBar(ControlHost& host, int id, const ProgressDesign& design);
 
 // A font at the given vertical DPI.
 UniqueFont createFont(const Font& font, UINT dpiY);

@@ -33,10 +33,16 @@ void Win32WindowSystem::showModal(Window& window) {
     SetForegroundWindow(previous);
 }
 
+// Keys go to the window's KeyDown first, then to its Tab, Enter and Esc,
+// then to the focused control; the system's own Alt keys (Alt+Space, Alt+F4)
+// follow from WM_SYSKEYDOWN as usual when KeyDown lets them pass.
 void Win32WindowSystem::dispatch(const MSG& message) {
-  if (message.message == WM_KEYDOWN) {
+  if (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) {
     Win32Window* window = windowOf(message.hwnd);
-    if (window && window->translateKey(message)) return;
+    if (window && window->previewKey(message)) return;
+    // Found again: KeyDown may have unloaded the window.
+    window = windowOf(message.hwnd);
+    if (window && message.message == WM_KEYDOWN && window->translateKey(message)) return;
   }
   TranslateMessage(&message);
   DispatchMessageW(&message);

@@ -43,13 +43,14 @@ void WindowFocus::arrived() {
   if (ControlNode* target = nodeOfNavigable(navigator_.arrival())) focus(*target);
 }
 
-bool WindowFocus::translateKey(const MSG& message) {
-  if (message.message != WM_KEYDOWN) return false;
+bool WindowFocus::listDropped() const {
   ControlNode* focused = this->focused();
-  // An open drop-down list takes its own keys.
-  if (focused && focused->kind() == ControlKind::ComboBox &&
-      SendMessageW(focused->handle(), CB_GETDROPPEDSTATE, 0, 0))
-    return false;
+  return focused && focused->kind() == ControlKind::ComboBox && SendMessageW(focused->handle(), CB_GETDROPPEDSTATE, 0, 0);
+}
+
+bool WindowFocus::translateKey(const MSG& message) {
+  if (message.message != WM_KEYDOWN || listDropped()) return false;
+  ControlNode* focused = this->focused();
   switch (message.wParam) {
     case VK_TAB:
       if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;

@@ -36,6 +36,9 @@ class WindowFocus {
   // Keys the window handles before the focused control sees them (Tab,
   // Enter, Esc); true when the key was used.
   bool translateKey(const MSG& message);
+  // The focused control is a drop-down list that is open: it takes its own
+  // keys.
+  bool listDropped() const;
   // The window and its controls' child windows are gone.
   void forget() { navigator_.setFocus(nullptr); }
 

@@ -4,6 +4,7 @@
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_dpi.h"
+#include "platform/win32/win32_keys.h"
 #include "platform/win32/win32_native.h"
 #include "platform/win32/win32_system_menu.h"
 #include "platform/win32/win32_window.h"
@@ -13,6 +14,8 @@
 #include <commctrl.h>
 #include <dbt.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace ks {
@@ -148,7 +151,7 @@ class Win32InputSimulator final : public InputSimulator {
   }
   void mouseUp(Image& image, const MouseEvent& e) override { sendImageMouse(image, upMessage(e.button), 0, e); }
 
-  void pressTab(Window& window, bool shift) override { pressKey(window, VK_TAB, shift); }
+  void pressTab(Window& window, bool shift) override { pressKey(window, KeyEvent{kKeyTab, false, false, shift}); }
 
   void chooseSystemMenuItem(Window& window, int id) override {
     HWND hwnd = takesInput(window);
@@ -170,8 +173,35 @@ class Win32InputSimulator final : public InputSimulator {
     PostMessageW(system->hiddenOwner(), WM_HOTKEY, static_cast<WPARAM>(id), MAKELPARAM(0, hotkey.key));
     windows_.doEvents();
   }
-  void pressEnter(Window& window) override { pressKey(window, VK_RETURN, false); }
-  void pressEscape(Window& window) override { pressKey(window, VK_ESCAPE, false); }
+  void pressEnter(Window& window) override { pressKey(window, KeyEvent{kKeyEnter}); }
+  void pressEscape(Window& window) override { pressKey(window, KeyEvent{kKeyEscape}); }
+
+  // Pressed and released in the window, with the modifiers as the window
+  // will read them (GetKeyState) when the key arrives. With Alt held the
+  // system sends the key as a system key, Alt in its context bit.
+  void pressKey(Window& window, const KeyEvent& key) override {
+    HWND hwnd = takesInput(window);
+    const UINT virtualKey = win32::virtualKeyOf(key.key);
+    if (!hwnd || virtualKey == 0) return;
+    // The key goes to the focused control, or to the window when none of
+    // its controls has the focus.
+    HWND target = GetFocus();
+    if (!target || GetAncestor(target, GA_ROOT) != hwnd) target = hwnd;
+    BYTE keys[256]{};
+    GetKeyboardState(keys);
+    BYTE before[256];
+    std::copy(std::begin(keys), std::end(keys), before);
+    keys[VK_SHIFT] = key.shift ? 0x80 : 0;
+    keys[VK_CONTROL] = key.ctrl ? 0x80 : 0;
+    keys[VK_MENU] = key.alt ? 0x80 : 0;
+    SetKeyboardState(keys);
+    const UINT scanCode = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+    const LPARAM down = static_cast<LPARAM>(1 | (scanCode << 16) | (key.alt ? 1u << 29 : 0));
+    PostMessageW(target, key.alt ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, down);
+    PostMessageW(target, key.alt ? WM_SYSKEYUP : WM_KEYUP, virtualKey, down | static_cast<LPARAM>(3u << 30));
+    windows_.doEvents();
+    SetKeyboardState(before);
+  }
 
   // As the system sends it to the top-level windows: a volume arrived.
   void announceDrivesChanged() override {
@@ -205,28 +235,6 @@ class Win32InputSimulator final : public InputSimulator {
       }
     }
     return false;
-  }
-
-  // A key pressed and released in the window, with Shift held or not.
-  void pressKey(Window& window, UINT key, bool shift) {
-    HWND hwnd = takesInput(window);
-    if (!hwnd) return;
-    // The key goes to the focused control, or to the window when none of
-    // its controls has the focus.
-    HWND target = GetFocus();
-    if (!target || GetAncestor(target, GA_ROOT) != hwnd) target = hwnd;
-    // Shift as the window will read it (GetKeyState) when the key arrives.
-    BYTE keys[256]{};
-    GetKeyboardState(keys);
-    const BYTE shiftBefore = keys[VK_SHIFT];
-    keys[VK_SHIFT] = shift ? 0x80 : 0;
-    SetKeyboardState(keys);
-    const UINT scanCode = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
-    PostMessageW(target, WM_KEYDOWN, key, static_cast<LPARAM>(1 | (scanCode << 16)));
-    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(1 | (scanCode << 16) | (3u << 30)));
-    windows_.doEvents();
-    keys[VK_SHIFT] = shiftBefore;
-    SetKeyboardState(keys);
   }
 
   // The control's node when the control and its window take input.

@@ -3,6 +3,7 @@
 #include "platform/win32/win32_window.h"
 
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_keys.h"
 
 #include <algorithm>
 #include <cmath>
@@ -86,6 +87,8 @@ void Win32Line::changed() { owner_.invalidate(); }
 Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
     : system_(system),
       caption_(design.caption),
+      minClient_{win32::toPixels(design.minClientWidth, system.metrics().twipsPerPixelX),
+                 win32::toPixels(design.minClientHeight, system.metrics().twipsPerPixelY)},
       background_(CreateSolidBrush(colorRef(design.background))),
       font_(Font{design.fontName, design.fontSize}) {
   const auto [style, exStyle, titled] = frameStyleOf(design);
@@ -443,6 +446,42 @@ void Win32Window::showSystemMenu() {
   if (!systemMenuCommand(command & 0xFFF0)) PostMessageW(hwnd, WM_SYSCOMMAND, command, 0);
 }
 
+bool Win32Window::previewKey(const MSG& message) {
+  if (!hwnd_ || !events.onKeyDown || system_.ended() || focus_.listDropped()) return false;
+  const std::optional<int> key = formKey(message.wParam);
+  if (!key) return false;
+  const KeyEvent e{*key, GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_MENU) < 0, GetKeyState(VK_SHIFT) < 0};
+  // A copy runs: it may replace itself or unload the window.
+  auto handler = events.onKeyDown;
+  try {
+    return handler(e);
+  } catch (...) {
+    // It must not leave the message loop; dropped, as windowProc drops an
+    // event.
+    return true;
+  }
+}
+
+void Win32Window::limitTracking(MINMAXINFO& info) const {
+  HWND hwnd = hwnd_.get();
+  if (!hwnd || (minClient_.cx <= 0 && minClient_.cy <= 0)) return;
+  RECT outer{0, 0, minClient_.cx, minClient_.cy};
+  if (IsIconic(hwnd)) {
+    win32::adjustWindowRect(outer, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)),
+                            static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)), system_.metrics().dpiY);
+  } else {
+    // The frame as the system draws it, which the style need not tell
+    // (placeClientArea).
+    RECT window{}, client{};
+    GetWindowRect(hwnd, &window);
+    GetClientRect(hwnd, &client);
+    outer.right += window.right - window.left - client.right;
+    outer.bottom += window.bottom - window.top - client.bottom;
+  }
+  if (minClient_.cx > 0) info.ptMinTrackSize.x = outer.right - outer.left;
+  if (minClient_.cy > 0) info.ptMinTrackSize.y = outer.bottom - outer.top;
+}
+
 bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
   switch (message) {
@@ -456,6 +495,8 @@ bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_DRAWITEM:
     case WM_CTLCOLORSTATIC:
       return controlMessage(message, wParam, lParam, result);
+    case WM_HSCROLL:
+      return scrollMessage(lParam);
     case WM_ACTIVATE:
     case WM_SETFOCUS:
       return focusMessage(hwnd, message, wParam, lParam, result);
@@ -532,6 +573,14 @@ bool Win32Window::controlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
   // rather than system commands.
   if (lParam == 0 && HIWORD(wParam) == 0) return systemMenuCommand(LOWORD(wParam));
   return false;
+}
+
+// A slider moved; lParam is its window.
+bool Win32Window::scrollMessage(LPARAM lParam) {
+  ControlNode* node = nodeWithHandle(reinterpret_cast<HWND>(lParam));
+  if (!node) return false;
+  node->scrolled();  // may unload this window
+  return true;
 }
 
 // Activation and the keyboard focus.

@@ -25,6 +25,7 @@ constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED (Windows 8.1)
 
 class Win32WindowSystem;
 class Win32Window;
+struct FileDialog;
 
 // The window property that leads from the hidden owner to its system.
 inline constexpr const wchar_t* kSystemProperty = L"kestrascope.system";
@@ -57,6 +58,7 @@ class Win32WindowSystem final : public WindowSystem {
   void messageBoxWarning(const std::string& text) override;
   void messageBoxInformation(const std::string& text) override;
   std::optional<std::string> chooseFileToOpen(const OpenFileRequest& request) override;
+  std::optional<std::string> chooseFileToSave(const SaveFileRequest& request) override;
   void doEvents() override;
   void waitForEvents(double maxSeconds) override;
   void setPreciseWaits(bool on) override;
@@ -93,6 +95,9 @@ class Win32WindowSystem final : public WindowSystem {
   // returns them for enableAgain.
   std::vector<HWND> disableOurWindowsBut(HWND keep) const;
   static void enableAgain(const std::vector<HWND>& windows);
+  // Shows the Open or Save dialog over the active window of ours, the
+  // others disabled meanwhile.
+  std::optional<std::string> showFileDialog(FileDialog& dialog, bool save);
   // The window of ours that a message goes to, or one of its controls.
   Win32Window* windowOf(HWND hwnd) const;
   void dispatch(const MSG& message);
@@ -174,6 +179,12 @@ class Win32Window final : public Window, private win32::ControlHost {
   TextBox& addTextBox(const TextBoxDesign& design) override {
     return add<TextBox>(win32::createTextBox(*this, nextControlId(), design));
   }
+  Slider& addSlider(const SliderDesign& design) override {
+    return add<Slider>(win32::createSlider(*this, nextControlId(), design));
+  }
+  ProgressBar& addProgressBar(const ProgressDesign& design) override {
+    return add<ProgressBar>(win32::createProgressBar(*this, nextControlId(), design));
+  }
   Control* focusedControl() const override {
     ControlNode* node = focus_.focused();
     return node ? &node->control() : nullptr;
@@ -191,6 +202,11 @@ class Win32Window final : public Window, private win32::ControlHost {
   // Keys the window handles before the focused control sees them (Tab,
   // Enter, Esc); true when the key was used.
   bool translateKey(const MSG& message) { return hwnd_ && focus_.translateKey(message); }
+  // A key down (WM_KEYDOWN, WM_SYSKEYDOWN) for the window or one of its
+  // controls, before anything else sees it: true when KeyDown consumed it.
+  bool previewKey(const MSG& message);
+  // WM_GETMINMAXINFO: the design's smallest client area, framed.
+  void limitTracking(MINMAXINFO& info) const;
 
  private:
   // Something the window paints, in creation order: a line or a windowless
@@ -231,6 +247,7 @@ class Win32Window final : public Window, private win32::ControlHost {
   bool geometryMessage(HWND hwnd, UINT message, WPARAM wParam);
   bool paintMessage(HWND hwnd, UINT message, WPARAM wParam, LRESULT& result);
   bool controlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool scrollMessage(LPARAM lParam);
   bool focusMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
   bool mouseMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   bool systemMenuMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -293,6 +310,7 @@ class Win32Window final : public Window, private win32::ControlHost {
 
   Win32WindowSystem& system_;
   std::string caption_;
+  SIZE minClient_{0, 0};  // pixels; 0: no limit
   UniqueBrush background_;
   Font font_;
   // Fonts outlive the controls that use them.

@@ -144,12 +144,13 @@ void attachCreated(HWND hwnd, LPARAM lParam) {
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_HOTKEY && hotkeyMessage(hwnd, wParam)) return 0;
-  if (message == WM_GETMINMAXINFO) {
-    unlimitTracking(lParam);
-    return 0;
-  }
   if (message == WM_NCCREATE) attachCreated(hwnd, lParam);
   auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (message == WM_GETMINMAXINFO) {
+    unlimitTracking(lParam);
+    if (window) window->limitTracking(*reinterpret_cast<MINMAXINFO*>(lParam));
+    return 0;
+  }
   if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
   try {
     LRESULT result = 0;
