@@ -9,6 +9,7 @@
 #include "recorder/mod_avi.h"
 #include "settings/frmfile.h"
 #include "settings/frmsettings.h"
+#include "trim/frmtrim.h"
 
 namespace ks {
 
@@ -23,7 +24,7 @@ App::~App() {
   globalKeys_.reset();
   modAvi_->events = {};
   // Handlers must not run while the forms are being torn down.
-  for (Form* f : std::initializer_list<Form*>{frmAbout_.get(), frmFile_.get(), frmSettings_.get(), frmbot_.get(),
+  for (Form* f : std::initializer_list<Form*>{frmTrim_.get(), frmAbout_.get(), frmFile_.get(), frmSettings_.get(), frmbot_.get(),
                                               frmright_.get(), frmleft_.get(), frmtop_.get()})
     if (f) f->window().events = {};
   for (auto& f : graveyard_) f->window().events = {};
@@ -59,6 +60,14 @@ FrmAbout& App::frmAbout() { return touch(frmAbout_, "frmAbout"); }
 
 void App::unloadFrmFile() { unload(frmFile_); }
 void App::unloadFrmAbout() { unload(frmAbout_); }
+void App::unloadFrmTrim() { unload(frmTrim_); }
+
+void App::openFrmTrim(const std::string& path, std::unique_ptr<TrimSource> movie) {
+  unload(frmTrim_);
+  frmTrim_ = std::make_unique<FrmTrim>(*this, path, std::move(movie));
+  creationOrder_.emplace_back("frmTrim");
+  frmTrim_->load();
+}
 
 void App::endProgram() {
   modAvi_->programEnding();

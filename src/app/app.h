@@ -19,6 +19,8 @@ class FrmBot;
 class FrmSettings;
 class FrmFile;
 class FrmAbout;
+class FrmTrim;
+class TrimSource;
 class ModAvi;
 class FormsRecorderHost;
 class GlobalKeys;
@@ -42,6 +44,12 @@ class App {
   FrmAbout& frmAbout();
   ModAvi& modAVI() { return *modAvi_; }
   GlobalKeys& globalKeys() { return *globalKeys_; }
+
+  // The trim window, showing the movie at `path`; one opened before goes.
+  void openFrmTrim(const std::string& path, std::unique_ptr<TrimSource> movie);
+  // The trim window when one is open, or null.
+  FrmTrim* frmTrim() const { return frmTrim_.get(); }
+  void unloadFrmTrim();
 
   bool frmFileLoaded() const { return frmFile_ != nullptr; }
   bool frmAboutLoaded() const { return frmAbout_ != nullptr; }
@@ -74,6 +82,7 @@ class App {
   std::unique_ptr<FrmSettings> frmSettings_;
   std::unique_ptr<FrmFile> frmFile_;
   std::unique_ptr<FrmAbout> frmAbout_;
+  std::unique_ptr<FrmTrim> frmTrim_;
   // Forms unloaded from inside one of their own handlers die here, later.
   std::vector<std::unique_ptr<class Form>> graveyard_;
 };

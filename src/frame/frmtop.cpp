@@ -24,7 +24,7 @@ WindowDesign topDesign() {
 }  // namespace
 
 FrmTop::FrmTop(App& app) : Form(app, topDesign()), sound_(app.platform().audio, app.platform().settings),
-      marks_(app.platform().settings), ffmpeg_(app) {
+      marks_(app.platform().settings), ffmpeg_(app), trim_(app) {
   LineDesign edge;
   edge.x1 = 0;
   edge.y1 = 0;
@@ -68,11 +68,12 @@ std::vector<MenuItem> FrmTop::systemMenuItems() {
   for (MenuItem& item : marks_.items()) items.push_back(std::move(item));
   items.push_back(sound_.menu());
   items.push_back(ffmpeg_.item());
+  items.push_back(trim_.item());
   return items;
 }
 
 void FrmTop::systemMenuChosen(int id) {
-  if (sound_.chosen(id) || marks_.chosen(id) || ffmpeg_.chosen(id)) return;
+  if (sound_.chosen(id) || marks_.chosen(id) || ffmpeg_.chosen(id) || trim_.chosen(id)) return;
   const int index = id - kRegionSizeIds;
   if (index < 0 || index >= static_cast<int>(std::size(kRegionSizes))) return;
   const RegionSize& s = kRegionSizes[static_cast<std::size_t>(index)];

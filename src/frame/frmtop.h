@@ -10,6 +10,7 @@
 #include "frame/form.h"
 #include "frame/marks_menu.h"
 #include "frame/sound_menu.h"
+#include "trim/trim_menu.h"
 
 namespace ks {
 
@@ -41,6 +42,7 @@ class FrmTop final : public Form {
   SoundMenu sound_;
   MarksMenu marks_;
   FfmpegMenu ffmpeg_;
+  TrimMenu trim_;
 
   void onActivate();
   void onResize();

@@ -273,9 +273,10 @@ TEST_F(RecordingTest, GlobalKeysFromTheStoreAndTheirLinesInTheSystemMenu) {
   EXPECT_EQ(app->globalKeys().key(GlobalKeys::kStop).key, (Hotkey{true, false, true, false, 0x79}));
   EXPECT_TRUE(app->globalKeys().key(GlobalKeys::kStop).available);
   const std::vector<MenuItem>& menu = ws.openSystemMenu(app->frmtop().window());
-  ASSERT_EQ(menu.size(), 8u);
+  ASSERT_EQ(menu.size(), 9u);
   EXPECT_EQ(menu[6].text, "Sound");
   EXPECT_EQ(menu[7].text, "Choose ffmpeg.exe\xE2\x80\xA6");
+  EXPECT_EQ(menu[8].text, "&Trim a movie\xE2\x80\xA6");
   EXPECT_EQ(menu[2].text, "Alt+F9: Record, Pause, Resume (unavailable: another program uses it)");
   EXPECT_EQ(menu[3].text, "Ctrl+Shift+F10: Stop");
   EXPECT_FALSE(menu[2].enabled);
@@ -315,8 +316,9 @@ TEST_F(RecordingTest, ChoosingFfmpegKeepsOneThatAnswersAndSaysWhatItCanDo) {
     ws.queueOpenFileAnswer(c.chosen);
     Window& top = app->frmtop().window();
     const std::vector<MenuItem> menu = ws.openSystemMenu(top);
-    ASSERT_EQ(menu.back().text, "Choose ffmpeg.exe\xE2\x80\xA6");
-    input.chooseSystemMenuItem(top, menu.back().id);
+    const MenuItem& choose = menu[menu.size() - 2];
+    ASSERT_EQ(choose.text, "Choose ffmpeg.exe\xE2\x80\xA6");
+    input.chooseSystemMenuItem(top, choose.id);
     ASSERT_FALSE(ws.openFileRequests().empty());
     EXPECT_EQ(ws.openFileRequests().back().folder, c.folder);
     EXPECT_EQ(ws.openFileRequests().back().patterns, "*.exe");
@@ -600,9 +602,9 @@ TEST(RecordingMarks, ClicksAndThePointerAsTheMenuChoseThem) {
     // The items, and choosing each twice leaves them as stored.
     Window& top = t.app->frmtop().window();
     const std::vector<MenuItem> menu = t.ws.openSystemMenu(top);
-    ASSERT_GE(menu.size(), 4u);
-    const MenuItem& clicksItem = menu[menu.size() - 4];
-    const MenuItem& pointerItem = menu[menu.size() - 3];
+    ASSERT_GE(menu.size(), 5u);
+    const MenuItem& clicksItem = menu[menu.size() - 5];
+    const MenuItem& pointerItem = menu[menu.size() - 4];
     EXPECT_EQ(clicksItem.text, "Show clicks");
     EXPECT_EQ(clicksItem.checked, c.showClicks != nullptr);
     EXPECT_EQ(pointerItem.text, "Record the pointer");
@@ -692,8 +694,8 @@ TEST(RecordingSound, TheSoundMenuOffersThePresentSourcesAndStoresTheChoice) {
     t.services.audio.inputs[1].refusal = "in use";
     t.start();
     const std::vector<MenuItem> menu = t.ws.openSystemMenu(t.app->frmtop().window());
-    ASSERT_EQ(menu[menu.size() - 2].text, "Sound");
-    const std::vector<MenuItem>& items = menu[menu.size() - 2].items;
+    ASSERT_EQ(menu[menu.size() - 3].text, "Sound");
+    const std::vector<MenuItem>& items = menu[menu.size() - 3].items;
     ASSERT_EQ(items.size(), c.items.size() + 2);
     EXPECT_EQ(items[0].text, c.system.text);
     EXPECT_EQ(items[0].enabled, c.system.enabled);

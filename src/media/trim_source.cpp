@@ -1,0 +1,118 @@
+#include "media/trim_source.h"
+
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <optional>
+#include <utility>
+
+#include "media/avi_movie_reader.h"
+#include "media/byte_source.h"
+#include "media/movie_pictures.h"
+
+namespace ks {
+namespace {
+
+// Pictures decoded last, so that stepping back through a ZMBV movie does
+// not decode from the key frame again at every step.
+class PictureCache {
+ public:
+  static constexpr std::size_t kPictures = 16;
+
+  const std::vector<std::uint8_t>* find(std::int64_t frame) const {
+    for (const auto& [f, picture] : pictures_)
+      if (f == frame) return &picture;
+    return nullptr;
+  }
+  const std::vector<std::uint8_t>& keep(std::int64_t frame, const std::vector<std::uint8_t>& picture) {
+    if (pictures_.size() == kPictures) {
+      std::vector<std::uint8_t> reused = std::move(pictures_.front().second);
+      pictures_.pop_front();
+      reused.assign(picture.begin(), picture.end());
+      pictures_.emplace_back(frame, std::move(reused));
+    } else {
+      pictures_.emplace_back(frame, picture);
+    }
+    return pictures_.back().second;
+  }
+
+ private:
+  std::deque<std::pair<std::int64_t, std::vector<std::uint8_t>>> pictures_;
+};
+
+class AviTrimSource final : public TrimSource {
+ public:
+  AviTrimSource(std::unique_ptr<AviMovieReader> reader, MoviePictures pictures)
+      : reader_(std::move(reader)), pictures_(std::move(pictures)) {
+    const AviPictureStream& p = reader_->picture();
+    times_ = FrameTimes::constantRate(static_cast<std::int64_t>(p.frames.size()), p.rate, p.scale);
+  }
+
+  std::int32_t width() const override { return reader_->picture().width; }
+  std::int32_t height() const override { return reader_->picture().height; }
+  const FrameTimes& times() const override { return times_; }
+  std::string extension() const override { return "avi"; }
+
+  ReadResult<const std::vector<std::uint8_t>*> picture(std::int64_t frame) override {
+    if (frame < 0 || frame >= times_.frames()) return ReadFailure{"there is no such frame"};
+    if (const std::vector<std::uint8_t>* cached = cache_.find(frame)) return cached;
+    const std::optional<std::size_t> now = pictures_.frame();
+    const bool backwards = now && static_cast<std::int64_t>(*now) > frame;
+    if (reader_->picture().codec == PictureCodec::Zmbv && backwards) {
+      // Decode the pictures before it on the way and keep them.
+      const std::int64_t from = std::max(keyFrameAtOrBefore(frame), frame - std::int64_t{PictureCache::kPictures} + 1);
+      for (std::int64_t f = from; f < frame; ++f) {
+        const ReadStatus step = pictures_.seek(static_cast<std::size_t>(f));
+        if (!step) return ReadFailure{step.error()};
+        cache_.keep(f, pictures_.picture());
+      }
+    }
+    const ReadStatus seek = pictures_.seek(static_cast<std::size_t>(frame));
+    if (!seek) return ReadFailure{seek.error()};
+    return &cache_.keep(frame, pictures_.picture());
+  }
+
+  TrimOutcome save(std::int64_t first, std::int64_t last, std::unique_ptr<FileSink> sink,
+                   const TrimProgress& progress) override {
+    return trimAvi(*reader_, first, last, std::move(sink), progress);
+  }
+
+ private:
+  std::int64_t keyFrameAtOrBefore(std::int64_t frame) const {
+    const std::vector<AviChunkRef>& frames = reader_->picture().frames;
+    while (frame > 0 && !(frames[static_cast<std::size_t>(frame)].keyFrame && frames[static_cast<std::size_t>(frame)].size))
+      --frame;
+    return frame;
+  }
+
+  std::unique_ptr<AviMovieReader> reader_;
+  MoviePictures pictures_;
+  FrameTimes times_;
+  PictureCache cache_;
+};
+
+ReadResult<std::unique_ptr<TrimSource>> openAvi(std::unique_ptr<ByteSource> bytes) {
+  ReadResult<AviMovieReader> reader = AviMovieReader::open(std::move(bytes));
+  if (!reader) return ReadFailure{reader.error()};
+  auto owned = std::make_unique<AviMovieReader>(std::move(reader.value()));
+  if (owned->picture().frames.empty()) return ReadFailure{"the movie has no frames"};
+  ReadResult<MoviePictures> pictures = MoviePictures::open(*owned);
+  if (!pictures) return ReadFailure{pictures.error()};
+  std::unique_ptr<TrimSource> source = std::make_unique<AviTrimSource>(std::move(owned), std::move(pictures.value()));
+  return source;
+}
+
+}  // namespace
+
+ReadResult<std::unique_ptr<TrimSource>> openTrimSource(const std::string& path) {
+  ReadResult<std::unique_ptr<ByteSource>> bytes = openByteFile(path);
+  if (!bytes) return ReadFailure{bytes.error()};
+  const ReadFailure notOurs{"it is not a movie kestrascope writes (an AVI or a GIF)"};
+  std::array<std::uint8_t, 12> head{};
+  if (bytes.value()->size() < head.size() || !bytes.value()->read(0, head)) return notOurs;
+  const auto is = [&](std::size_t at, const char* tag) { return std::equal(tag, tag + 4, head.begin() + at); };
+  if (is(0, "RIFF") && is(8, "AVI ")) return openAvi(std::move(bytes.value()));
+  return notOurs;
+}
+
+}  // namespace ks
