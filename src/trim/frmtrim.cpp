@@ -160,7 +160,8 @@ void FrmTrim::layout() {
   const float inner = width - 2 * kMargin;
   place(*sldFrame, kMargin, sliderTop, inner, kSliderHeight);
   place(*lblPosition, kMargin, labelsTop, 2400, kLabelHeight);
-  place(*lblSpan, kMargin + 2400, labelsTop, inner - 2400, kLabelHeight);
+  // A little short of the edge: a right-aligned text's last letter stays whole.
+  place(*lblSpan, kMargin + 2400, labelsTop, inner - 2400 - 60, kLabelHeight);
   place(*barSaving, kMargin + 2400, labelsTop, inner - 2400, kLabelHeight);
   float left = kMargin;
   for (Button* b : {cmdStart, cmdEnd, cmdSave}) {
