@@ -1,7 +1,9 @@
 // GifReader against ffmpeg on our own movies and against hand-drawn
-// canvases on a file using every disposal; damaged files.
+// canvases on a file using every disposal; damaged files; trimGif's cuts
+// read back frame by frame.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <numeric>
@@ -9,6 +11,7 @@
 #include "gif_files.h"
 #include "media/gif_lzw.h"
 #include "media/gif_reader.h"
+#include "media/gif_trim.h"
 #include "memory_sink.h"
 #include "test_files.h"
 
@@ -29,6 +32,10 @@ std::string saved(const test::TempDir& dir, const Bytes& bytes) {
   std::ofstream(test::pathFromUtf8(path), std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return path;
+}
+
+bool same(const GifCanvas& a, const GifCanvas& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(pixels::Bgra)) == 0;
 }
 
 // A reader of bytes it keeps.
@@ -216,6 +223,88 @@ TEST_P(GifDamageTest, GivesItsMessageOrTheWholeFrames) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, GifDamageTest, ::testing::ValuesIn(kDamages), [](const auto& i) { return i.param.name; });
+
+struct Cut {
+  std::string name;
+  std::function<Bytes()> source;
+  std::size_t first, last;
+  std::size_t rewritten;  // source frames written again; the rest are copied
+  bool pieces;            // the first comes in several images
+};
+
+Bytes scrollMovie() { return recorded(clip(clips::Clip::Scroll, 161, 75, 70), 161, 75); }  // 70 frames
+Bytes videoMovie() { return recorded(clip(clips::Clip::Video, 160, 90, 12), 160, 90); }
+// 16x32: 200 colours in the top half, then 200 others under them that
+// their disposal clears, then a pixel at the top: the second canvas needs
+// two images, and the first holds colours of both halves.
+Bytes halvesMovie() {
+  std::vector<Picture> v(3, Picture(std::size_t{dibStride(16)} * 32, 0));
+  for (std::uint32_t i = 0; i < 512; ++i)
+    for (int k = 0; k < 3; ++k) {
+      const std::uint32_t c = 0x010305u * (i < 256 ? i % 200 : 200 + (i - 256) % 200);
+      v[0][dibStride(16) * (31 - i / 16) + 3 * (i % 16) + k] = i < 256 ? std::uint8_t(c >> 8 * k) : 0;
+      v[1][dibStride(16) * (31 - i / 16) + 3 * (i % 16) + k] = v[2][dibStride(16) * (31 - i / 16) + 3 * (i % 16) + k] =
+          std::uint8_t(c >> 8 * k);
+    }
+  std::fill_n(v[2].begin() + dibStride(16) * 31, 3, 0xFF);
+  Opened o{recorded(v, 16, 32)};
+  std::uint8_t& packed = o.bytes.at(o.reader.frames().at(1).begin + 3);  // of the control block our frames start with
+  packed = static_cast<std::uint8_t>((packed & ~0x1C) | 2 << 2);        // keep becomes background
+  return o.bytes;
+}
+
+const Cut kCuts[] = {
+    {"All", scrollMovie, 0, 69, 1, false},
+    {"FirstOnly", scrollMovie, 0, 0, 1, false},
+    {"LastOnly", scrollMovie, 69, 69, 1, false},
+    {"AcrossSavedCanvases", scrollMovie, 25, 64, 1, false},
+    {"ManyColours", videoMovie, 6, 11, 1, true},
+    {"ManyColoursCleared", halvesMovie, 1, 2, 2, true},
+    {"AtRestorePrevious", [] { return kDisposals; }, 1, 5, 3, false},
+    {"AtBackground", [] { return kDisposals; }, 2, 4, 2, false},
+    {"AfterBackground", [] { return kDisposals; }, 3, 5, 1, false},
+    {"OneRestorePrevious", [] { return kDisposals; }, 4, 4, 1, false},
+};
+
+class GifTrimTest : public ::testing::TestWithParam<Cut> {};
+
+TEST_P(GifTrimTest, TrimmedFramesAreTheSourcesFrames) {
+  const Cut& c = GetParam();
+  Opened in{c.source()};
+  GifReader& source = in.reader;
+  const Bytes& bytes = in.bytes;
+  ASSERT_TRUE(in.ok) << source.error();
+  auto file = std::make_shared<test::MemoryFile>();
+  test::MemorySink sink(file);
+  std::string error;
+  ASSERT_TRUE(trimGif(source, c.first, c.last, sink, error)) << error;
+  Opened out{file->bytes};
+  GifReader& trimmed = out.reader;
+  ASSERT_TRUE(out.ok) << trimmed.error();
+  EXPECT_FALSE(trimmed.cutOff());
+  EXPECT_EQ(trimmed.loopCount(), source.loopCount());
+  const auto& from = source.frames();
+  const auto& to = trimmed.frames();
+  std::size_t j = 0, pieces = 0;
+  for (std::size_t k = c.first; k <= c.last; ++k, ++j) {
+    for (; j < to.size() && to[j].delay == 0; ++j) ++pieces;  // shown for no time: a piece of a whole frame
+    ASSERT_LT(j, to.size());
+    EXPECT_EQ(to[j].delay, from[k].delay) << "frame " << k;
+    EXPECT_TRUE(same(*trimmed.decode(j), *source.decode(k))) << "frame " << k;
+  }
+  EXPECT_EQ(j, to.size());
+  EXPECT_EQ(pieces > 0, c.pieces);
+  const std::size_t copiedFrom = c.first + c.rewritten;
+  const Bytes copied(bytes.begin() + std::ptrdiff_t(copiedFrom <= c.last ? from[copiedFrom].begin : 0),
+                     bytes.begin() + std::ptrdiff_t(copiedFrom <= c.last ? from[c.last].end : 0));
+  ASSERT_GE(file->bytes.size(), copied.size() + 1);
+  EXPECT_TRUE(std::equal(copied.begin(), copied.end(), file->bytes.end() - std::ptrdiff_t(copied.size()) - 1));
+  if (!haveFfmpeg()) return;
+  test::TempDir dir;
+  EXPECT_EQ(test::commandOutput("ffmpeg -v error -nostdin -i '" + saved(dir, file->bytes) + "' -f null - 2>&1"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cuts, GifTrimTest, ::testing::ValuesIn(kCuts), [](const auto& i) { return i.param.name; });
 
 }  // namespace
 }  // namespace ks
