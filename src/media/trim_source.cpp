@@ -8,6 +8,8 @@
 
 #include "media/avi_movie_reader.h"
 #include "media/byte_source.h"
+#include "media/gif_reader.h"
+#include "media/gif_trim.h"
 #include "media/movie_pictures.h"
 
 namespace ks {
@@ -102,6 +104,65 @@ ReadResult<std::unique_ptr<TrimSource>> openAvi(std::unique_ptr<ByteSource> byte
   return source;
 }
 
+class GifTrimSource final : public TrimSource {
+ public:
+  explicit GifTrimSource(std::unique_ptr<ByteSource> bytes) : bytes_(std::move(bytes)) {}
+
+  ReadStatus open() {
+    if (!reader_.open(*bytes_)) return ReadFailure{reader_.error()};
+    if (reader_.frames().empty()) return ReadFailure{"the movie has no frames"};
+    std::vector<std::uint16_t> delays;
+    for (const GifFrameInfo& f : reader_.frames()) delays.push_back(f.delay);
+    times_ = FrameTimes::fromDelays(delays);
+    return kReadOk;
+  }
+
+  std::int32_t width() const override { return reader_.width(); }
+  std::int32_t height() const override { return reader_.height(); }
+  const FrameTimes& times() const override { return times_; }
+  std::string extension() const override { return "gif"; }
+
+  ReadResult<const std::vector<std::uint8_t>*> picture(std::int64_t frame) override {
+    if (frame < 0 || frame >= times_.frames()) return ReadFailure{"there is no such frame"};
+    const GifCanvas* canvas = reader_.decode(static_cast<std::size_t>(frame));
+    if (!canvas) return ReadFailure{reader_.error()};
+    // Unpainted pixels show as the window's grey, as a page would show them.
+    dib_ = toDib(*canvas, reader_.width(), reader_.height(), 0xF0F0F0);
+    return &dib_;
+  }
+
+  TrimOutcome save(std::int64_t first, std::int64_t last, std::unique_ptr<FileSink> sink,
+                   const TrimProgress& progress) override {
+    TrimOutcome o;
+    if (first < 0 || last < first || last >= times_.frames()) {
+      o.kind = TrimOutcome::Kind::Refused;
+      o.detail = "the span is outside the movie";
+      return o;
+    }
+    if (progress && !progress(0, 1)) o.kind = TrimOutcome::Kind::Cancelled;
+    std::string error;
+    if (o.ok() && !trimGif(reader_, static_cast<std::size_t>(first), static_cast<std::size_t>(last), *sink, error)) {
+      o.kind = TrimOutcome::Kind::WriteFailed;
+      o.detail = error;
+    }
+    if (!sink->close() && o.ok()) {
+      o.kind = TrimOutcome::Kind::WriteFailed;
+      o.detail = "the disk did not take the new movie (it may be full, or gone)";
+    }
+    if (o.ok()) {
+      o.frames = last - first + 1;
+      if (progress) progress(1, 1);
+    }
+    return o;
+  }
+
+ private:
+  std::unique_ptr<ByteSource> bytes_;
+  GifReader reader_;
+  FrameTimes times_;
+  std::vector<std::uint8_t> dib_;
+};
+
 }  // namespace
 
 ReadResult<std::unique_ptr<TrimSource>> openTrimSource(const std::string& path) {
@@ -112,6 +173,12 @@ ReadResult<std::unique_ptr<TrimSource>> openTrimSource(const std::string& path) 
   if (bytes.value()->size() < head.size() || !bytes.value()->read(0, head)) return notOurs;
   const auto is = [&](std::size_t at, const char* tag) { return std::equal(tag, tag + 4, head.begin() + at); };
   if (is(0, "RIFF") && is(8, "AVI ")) return openAvi(std::move(bytes.value()));
+  if (is(0, "GIF8")) {
+    auto gif = std::make_unique<GifTrimSource>(std::move(bytes.value()));
+    if (const ReadStatus opened = gif->open(); !opened) return ReadFailure{opened.error()};
+    std::unique_ptr<TrimSource> source = std::move(gif);
+    return source;
+  }
   return notOurs;
 }
 

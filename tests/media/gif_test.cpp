@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "command_output.h"
+#include "gif_files.h"
 #include "media/movie.h"
 #include "memory_sink.h"
 #include "screen_clips.h"
@@ -21,29 +21,7 @@
 namespace ks {
 namespace {
 
-using Picture = std::vector<std::uint8_t>;
-
-bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
-
-std::string asBgr24(const Picture& bits, std::int32_t w, std::int32_t h) {
-  const std::uint32_t stride = dibStride(w);
-  std::string out(3 * std::size_t(w) * h, '\0');
-  for (std::int32_t y = 0; y < h; ++y)
-    for (std::int32_t x = 0; x < w; ++x)
-      for (int c = 0; c < 3; ++c)
-        out[3 * (std::size_t(y) * w + x) + c] = static_cast<char>(bits[std::size_t{stride} * (h - 1 - y) + 3 * x + c]);
-  return out;
-}
-
-// Every frame ffmpeg shows, none repeated or dropped, as bgr24.
-std::vector<std::string> decode(const std::string& path, std::int32_t w, std::int32_t h) {
-  const std::string all = test::commandOutput("ffmpeg -v error -nostdin -i '" + path +
-                                              "' -vsync passthrough -f rawvideo -pix_fmt bgr24 - 2>/dev/null");
-  const std::size_t n = 3 * std::size_t(w) * h;
-  std::vector<std::string> frames;
-  for (std::size_t at = 0; at + n <= all.size(); at += n) frames.push_back(all.substr(at, n));
-  return frames;
-}
+using namespace test::gifs;
 
 // The delays of a GIF's frames, walking its blocks; empty when the file is
 // not whole (no trailer where the blocks end).
@@ -93,41 +71,12 @@ Picture painted(std::int32_t w, std::int32_t h, const std::function<std::uint32_
   return p;
 }
 
-// Gives the pictures to a GIF movie in order, each once (a refused one again
-// when `repeat`), and closes it; how many it took.
-struct Recorded {
-  std::size_t taken = 0;
-  bool closed = false;
-};
-Recorded recordGif(std::unique_ptr<FileSink> sink, std::int32_t w, std::int32_t h, int rate,
-                   const std::vector<Picture>& pictures, bool repeat = false) {
-  Recorded r;
-  Movie movie;
-  const BitmapInfoHeader format = makeFrameFormat(w, h);
-  if (!movie.OpenMovie(std::move(sink), format, rate, MovieFormat::Gif)) return r;
-  for (const Picture& p : pictures) {
-    bool ok = movie.WriteFrame(p.data(), format);
-    if (!ok && repeat) ok = movie.WriteFrame(p.data(), format);
-    if (!ok) break;
-    ++r.taken;
-  }
-  r.closed = movie.CloseMovie();
-  return r;
-}
-
 struct PictureCase {
   std::string name;
   std::int32_t width, height;
   std::function<std::vector<Picture>(std::int32_t, std::int32_t)> pictures;
   int maxError;  // per channel; 0: exact
 };
-
-std::vector<Picture> clip(clips::Clip c, std::int32_t w, std::int32_t h, int n) {
-  clips::ClipPlayer player(c, w, h);
-  std::vector<Picture> v;
-  for (int i = 0; i < n; ++i) v.push_back(player.frame(i));
-  return v;
-}
 
 // n distinct colours over the picture, then the same with every other row
 // moved one colour on.

@@ -8,6 +8,8 @@
 #include "media/avi_movie_reader.h"
 #include "media/avi_writer.h"
 #include "media/byte_source.h"
+#include "media/gif_reader.h"
+#include "media/movie.h"
 #include "media/memory_sink.h"
 #include "media/test_files.h"
 #include "trim/frmtrim.h"
@@ -135,6 +137,41 @@ TEST_F(TrimWindowTest, TheOpenDialogStartsInTheMoviesFolderAndAFileThatIsNoMovie
   EXPECT_EQ(ws.warnings().back(), "notes.avi cannot be trimmed: it is not a movie kestrascope writes (an AVI or a GIF).");
   // The system menu's item, with T as its access key, last.
   EXPECT_EQ(app->frmtop().systemMenuItems().back().text, "&Trim a movie\xE2\x80\xA6");
+}
+
+TEST_F(TrimWindowTest, AGifIsTrimmedIntoAGif) {
+  // 20 frames at 10 a second, each its own grey.
+  auto file = std::make_shared<MemoryFile>();
+  {
+    Movie gif;
+    const BitmapInfoHeader f = makeFrameFormat(kWidth, kHeight);
+    ASSERT_TRUE(gif.OpenMovie(memorySink(file), f, 10, MovieFormat::Gif));
+    for (int i = 0; i < 20; ++i) {
+      const std::vector<std::uint8_t> picture(f.biSizeImage, static_cast<std::uint8_t>(10 * i));
+      ASSERT_TRUE(gif.WriteFrame(picture.data(), f));
+    }
+    ASSERT_TRUE(gif.CloseMovie());
+  }
+  const std::string path = dir.file("anim.gif");
+  std::ofstream(pathFromUtf8(path), std::ios::binary)
+      .write(reinterpret_cast<const char*>(file->bytes.data()), static_cast<std::streamsize>(file->bytes.size()));
+  openTrim(path);
+  ASSERT_NE(app->frmTrim(), nullptr);
+  EXPECT_EQ(app->frmTrim()->lblSpan->caption(), "from 00:00.00 to 00:02.00: 2.00 s, 20 frames");
+  ws.queueSaveFileAnswer(dir.file("cut.gif"));
+  keys({key(kKeyRight), key(kKeyRight), key('I'), key(kKeyPageDown), key('O'), kCtrlS});
+  EXPECT_EQ(app->frmTrim()->lblSpan->caption(), "from 00:00.20 to 00:01.30: 1.10 s, 11 frames");
+  EXPECT_EQ(ws.saveFileRequests().back().fileName, "anim-trim.gif");
+  EXPECT_EQ(ws.saveFileRequests().back().patterns, "*.gif");
+  ASSERT_EQ(services.movies.files.count(dir.file("cut.gif")), 1u);
+  MemorySource saved(services.movies.files[dir.file("cut.gif")]->bytes);
+  GifReader reader;
+  ASSERT_TRUE(reader.open(saved)) << reader.error();
+  ASSERT_EQ(reader.frames().size(), 11u);
+  const GifCanvas* first = reader.decode(0);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ((*first)[0].b, 20) << "it starts with the source's third frame";
+  EXPECT_EQ(ws.informations().back(), "cut.gif is saved: 11 frames, 1.10 s.");
 }
 
 }  // namespace
