@@ -87,7 +87,9 @@ bool GifReader::parseBlocks() {
     return false;
   };
   GifFrameInfo frame;
-  std::optional<std::size_t> begin;  // of the blocks of the frame being read
+  // Where the blocks of the frame being read begin; kNone before its first.
+  constexpr std::size_t kNone = SIZE_MAX;
+  std::size_t begin = kNone;
   while (true) {
     if (at >= n) {
       cutOff_ = true;
@@ -96,7 +98,7 @@ bool GifReader::parseBlocks() {
     const std::size_t blockAt = at;
     const std::string where = " (byte " + std::to_string(blockAt) + ")";
     if (b[at] == kTrailer) break;
-    if (!begin) begin = at;
+    if (begin == kNone) begin = at;
     if (b[at] == kExtension) {
       if (n - at < 3) {
         cutOff_ = true;
@@ -126,9 +128,9 @@ bool GifReader::parseBlocks() {
         break;
       }
       // Kept apart from the first frame, so a trimmed copy keeps it once.
-      if (loop && frames_.empty() && *begin == blockAt) {
+      if (loop && frames_.empty() && begin == blockAt) {
         loopBegin_ = blockAt, loopEnd_ = at;
-        begin.reset();
+        begin = kNone;
       }
       continue;
     }
@@ -170,10 +172,10 @@ bool GifReader::parseBlocks() {
       cutOff_ = true;
       break;
     }
-    frame.begin = *begin, frame.end = at;
+    frame.begin = begin, frame.end = at;
     frames_.push_back(std::move(frame));
     frame = {};
-    begin.reset();
+    begin = kNone;
   }
   if (frames_.empty()) return fail(cutOff_ ? damagedText("it ends before its first whole frame") : "the file has no frames");
   keys_.resize(frames_.size() / kKeyInterval + 1);
