@@ -42,24 +42,6 @@ record_named() {
     xdotool type --delay 30 "$1"; sleep 0.3
     xdotool mousemove $((cx + 200)) $((cy + 250)) click 1
 }
-# Waits up to S seconds for a message box of the program, and sets said to
-# its text (which takes a moment to be there).
-wait_message() {
-    local i
-    said=""
-    for i in $(seq $((2 * $1))); do
-        if [[ "$(windows | grep -c ' kestrascope$')" -ge 2 ]]; then
-            for i in 1 2 3 4 5 6; do
-                said="$(controls kestrascope)"
-                [[ -n "$said" ]] && return 0
-                sleep 0.5
-            done
-            return 0
-        fi
-        sleep 0.5
-    done
-    return 1
-}
 # The Unix pids of this session's processes running the Windows program
 # NAME.exe (not the launcher, whose arguments name it too).
 session_pids() {

@@ -44,24 +44,6 @@ wait_window() {
     done
     return 1
 }
-# Waits up to S seconds for a message box of the program (a second window
-# titled kestrascope), and sets said to its text.
-wait_message() {
-    local i
-    said=""
-    for i in $(seq $((2 * $1))); do
-        if [[ "$(windows | grep -c ' kestrascope$')" -ge 2 ]]; then
-            for i in 1 2 3 4 5 6; do
-                said="$(controls kestrascope)"
-                [[ -n "$said" ]] && return 0
-                sleep 0.5
-            done
-            return 0
-        fi
-        sleep 0.5
-    done
-    return 1
-}
 
 # --- trim ----------------------------------------------------------------------
 part trim

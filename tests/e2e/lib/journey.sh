@@ -85,3 +85,22 @@ region() {
     ry=$(( $(cut -d' ' -f2 <<< "$top") + $(cut -d' ' -f4 <<< "$top") ))
     echo "$rx $ry $(( $(cut -d' ' -f1 <<< "$right") - rx )) $(( $(cut -d' ' -f2 <<< "$bar") - ry ))"
 }
+# Waits up to S seconds for a message box of the program (a second window
+# titled kestrascope), and sets said to its text (which takes a moment to
+# be there).
+wait_message() {
+    local i
+    said=""
+    for i in $(seq $((2 * $1))); do
+        if [[ "$(windows | grep -c ' kestrascope$')" -ge 2 ]]; then
+            for i in 1 2 3 4 5 6; do
+                said="$(controls kestrascope)"
+                [[ -n "$said" ]] && return 0
+                sleep 0.5
+            done
+            return 0
+        fi
+        sleep 0.5
+    done
+    return 1
+}
