@@ -99,8 +99,11 @@ check_movie() { # NAME RATE [CHECK-OPTION...]
     shift 2
     [[ -f "$file" ]] || { fail "$name: no movie at $file"; return; }
     cp "$file" "$out/"
-    python3 "$here/lib/movie_check.py" "$@" "$file" "$rate" $JOURNEY_SIZE $JOURNEY_SPLIT $JOURNEY_CURSOR ||
-        fail "$name: movie check"
+    local report
+    report=$(python3 "$here/lib/movie_check.py" "$@" "$file" "$rate" $JOURNEY_SIZE $JOURNEY_SPLIT $JOURNEY_CURSOR)
+    local rc=$?
+    echo "$report"
+    [[ $rc -eq 0 ]] || fail "$name: movie check: $(grep '^FAIL' <<< "$report" | tr '\n' ' ')"
     ffmpeg -v error -y -i "$file" -vf "select=eq(n\,20)" -frames:v 1 "$out/$name-frame20.png"
 }
 

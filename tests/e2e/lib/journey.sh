@@ -10,8 +10,12 @@ rm -rf "$out"; mkdir -p "$out"
 source "$KS_HARNESS"
 
 failed=0
-fail() { echo "FAIL: $*"; failed=1; }
-die() { echo "FAIL: $*"; exit 1; }
+failures=()
+fail() { echo "FAIL: $*"; failed=1; failures+=("$*"); }
+die() { echo "FAIL: $*"; failures+=("$*"); exit 1; }
+# The failures again at the end, where a log cut to its tail still shows them.
+journey_failures() { local f; for f in "${failures[@]}"; do echo "failed: $f"; done; }
+trap journey_failures EXIT
 [[ -f "$exe" && -f "$wininfo" ]] || die "build the Windows preset first"
 # JOURNEY_SOUND=1: with a private sound server whose null sink's monitor is
 # the capture device "Monitor of Null Output".
