@@ -20,8 +20,9 @@ enum class PipeResult {
   Cancelled,  // cancel() was called
 };
 
-// A pipe that another program opens by name and reads. One writer thread
-// uses it; cancel() may come from any thread.
+// A pipe that another program opens by name, and reads (createPipe) or
+// writes (createReadPipe). One thread uses it; cancel() may come from any
+// thread.
 class ProgramPipe {
  public:
   virtual ~ProgramPipe() = default;
@@ -34,6 +35,11 @@ class ProgramPipe {
   // Writes every byte of `data`, waiting while the program does not read,
   // but no longer than `seconds` without one byte moving.
   [[nodiscard]] virtual PipeResult write(const void* data, std::size_t size, double seconds) = 0;
+  // Fills `data` with the next `size` bytes the program wrote, waiting while
+  // it writes nothing, but no longer than `seconds` without one byte moving;
+  // `got` says how many came. Broken once the program closed its end (or
+  // ended) before `size` bytes came, and for a pipe that the program reads.
+  [[nodiscard]] virtual PipeResult read(void* data, std::size_t size, double seconds, std::size_t& got) = 0;
   // Closes our end: the program reads to the end of what was written.
   virtual void close() = 0;
   // A connect or write that waits returns Cancelled at once, and every
@@ -71,6 +77,8 @@ class Programs {
   // A new pipe for the next program to open; null, with the reason in
   // `error`, when the system gives none.
   [[nodiscard]] virtual std::unique_ptr<ProgramPipe> createPipe(std::string& error) = 0;
+  // The same for a pipe that the program writes, and we read.
+  [[nodiscard]] virtual std::unique_ptr<ProgramPipe> createReadPipe(std::string& error) = 0;
   // Starts the program at the full path `program` with `args`, never looking
   // it up elsewhere. Its standard input is empty, its output and error
   // output are kept, it shows no console window, and it ends when this

@@ -93,6 +93,35 @@ TEST_F(ProgramsContract, EveryByteArrivesThroughTwoPipesWrittenAtOnce) {
   }
 }
 
+TEST_F(ProgramsContract, WhatTheProgramWritesIntoAPipeIsReadToItsEnd) {
+  const test::Watchdog watchdog("reading a pipe", 120);
+  std::string error;
+  const std::unique_ptr<ProgramPipe> pipe = programs_->createReadPipe(error);
+  ASSERT_TRUE(pipe) << error;
+  const std::size_t size = 3'000'017;
+  const std::unique_ptr<RunningProgram> program = start({"write", "6", std::to_string(size), pipe->path()});
+  ASSERT_TRUE(program);
+  ASSERT_EQ(pipe->connect(30), PipeResult::Done);
+  // In reads of unequal sizes, the last asking for more than is left.
+  std::string data(size + 100, '\0');
+  std::size_t at = 0, got = 0;
+  for (const std::size_t step : {std::size_t{1}, std::size_t{65'536}, std::size_t{1'000'000}, size}) {
+    const PipeResult r = pipe->read(&data[at], std::min(step, data.size() - at), 30, got);
+    at += got;
+    if (at < size) EXPECT_EQ(r, PipeResult::Done) << step;
+    else EXPECT_EQ(r, PipeResult::Broken) << "the end of what it wrote";
+  }
+  ASSERT_EQ(at, size);
+  for (std::size_t i = 0; i < size; ++i)
+    ASSERT_EQ(static_cast<unsigned char>(data[i]), i * 7 % 251) << "byte " << i;
+  EXPECT_EQ(program->wait(30), 6);
+  // A pipe the program reads cannot be read, nor one it writes written.
+  EXPECT_EQ(pipe->write("x", 1, 1), PipeResult::Broken);
+  const std::unique_ptr<ProgramPipe> out = this->pipe();
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->read(&data[0], 1, 1, got), PipeResult::Broken);
+}
+
 TEST_F(ProgramsContract, ARunEndsWithItsCodeAndItsArgumentsComeBackThroughBothOutputs) {
   const test::Watchdog watchdog("runProgram", 60);
   // The last kLastLines are kept: the arguments that are hard to quote come last.

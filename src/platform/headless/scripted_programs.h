@@ -34,6 +34,7 @@ class ScriptedPrograms final : public Programs {
   std::vector<std::vector<std::string>> runs;
 
   std::unique_ptr<ProgramPipe> createPipe(std::string& error) override;
+  std::unique_ptr<ProgramPipe> createReadPipe(std::string& error) override { return createPipe(error); }
   std::unique_ptr<RunningProgram> start(const std::string& program, const std::vector<std::string>& args,
                                         std::string& error) override;
   std::vector<std::string> searchPath() const override { return path; }

@@ -73,7 +73,8 @@ class Canceller {
 // A FIFO alone in a folder that only this user may enter.
 class PosixPipe final : public ProgramPipe {
  public:
-  PosixPipe(std::string folder, std::string path) : folder_(std::move(folder)), path_(std::move(path)) {}
+  PosixPipe(std::string folder, std::string path, bool inbound)
+      : folder_(std::move(folder)), path_(std::move(path)), inbound_(inbound) {}
   ~PosixPipe() override {
     fd_.reset();
     ::unlink(path_.c_str());
@@ -83,6 +84,14 @@ class PosixPipe final : public ProgramPipe {
   const std::string& path() const override { return path_; }
 
   PipeResult connect(double seconds) override {
+    if (inbound_) {
+      // A read end opens at once; read() waits for the program to write.
+      if (cancel_.cancelled()) return PipeResult::Cancelled;
+      const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0) return PipeResult::Broken;
+      fd_ = Descriptor(fd);
+      return PipeResult::Done;
+    }
     const SteadyTime deadline = after(seconds);
     for (;;) {
       if (cancel_.cancelled()) return PipeResult::Cancelled;
@@ -101,7 +110,7 @@ class PosixPipe final : public ProgramPipe {
 
   PipeResult write(const void* data, std::size_t size, double seconds) override {
     if (cancel_.cancelled()) return PipeResult::Cancelled;
-    if (fd_.get() < 0) return PipeResult::Broken;
+    if (fd_.get() < 0 || inbound_) return PipeResult::Broken;
     const auto* bytes = static_cast<const char*>(data);
     SteadyTime deadline = after(seconds);
     while (size > 0) {
@@ -123,12 +132,41 @@ class PosixPipe final : public ProgramPipe {
     return PipeResult::Done;
   }
 
+  PipeResult read(void* data, std::size_t size, double seconds, std::size_t& got) override {
+    got = 0;
+    if (cancel_.cancelled()) return PipeResult::Cancelled;
+    if (fd_.get() < 0 || !inbound_) return PipeResult::Broken;
+    auto* bytes = static_cast<char*>(data);
+    SteadyTime deadline = after(seconds);
+    bool hungUp = false;
+    while (got < size) {
+      if (cancel_.cancelled()) return PipeResult::Cancelled;
+      const ssize_t n = ::read(fd_.get(), bytes + got, size - got);
+      if (n > 0) {
+        got += static_cast<std::size_t>(n);
+        deadline = after(seconds);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN) return PipeResult::Broken;
+      // Nothing to read: before the program opens its end, poll waits; once
+      // it has closed it, poll says so and the pipe is at its end.
+      if (hungUp) return PipeResult::Broken;
+      if (msLeft(deadline) == 0) return PipeResult::TimedOut;
+      pollfd p[2] = {{fd_.get(), POLLIN, 0}, {cancel_.fd(), POLLIN, 0}};
+      static_cast<void>(::poll(p, 2, msLeft(deadline)));
+      hungUp = (p[0].revents & (POLLHUP | POLLERR)) != 0 && (p[0].revents & POLLIN) == 0;
+    }
+    return PipeResult::Done;
+  }
+
   void close() override { fd_.reset(); }
   void cancel() override { cancel_.cancel(); }
 
  private:
   std::string folder_;
   std::string path_;
+  bool inbound_;  // the program writes, we read
   Descriptor fd_{-1};
   Canceller cancel_;
 };
@@ -210,7 +248,11 @@ class PosixProgram final : public RunningProgram {
 
 PosixPrograms::PosixPrograms() { ::signal(SIGPIPE, SIG_IGN); }
 
-std::unique_ptr<ProgramPipe> PosixPrograms::createPipe(std::string& error) {
+std::unique_ptr<ProgramPipe> PosixPrograms::createPipe(std::string& error) { return newPipe(false, error); }
+
+std::unique_ptr<ProgramPipe> PosixPrograms::createReadPipe(std::string& error) { return newPipe(true, error); }
+
+std::unique_ptr<ProgramPipe> PosixPrograms::newPipe(bool inbound, std::string& error) {
   const char* tmp = std::getenv("TMPDIR");
   std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/kestrascope-XXXXXX";
   if (!::mkdtemp(folder.data())) {
@@ -223,7 +265,7 @@ std::unique_ptr<ProgramPipe> PosixPrograms::createPipe(std::string& error) {
     ::rmdir(folder.c_str());
     return nullptr;
   }
-  return std::make_unique<PosixPipe>(std::move(folder), std::move(path));
+  return std::make_unique<PosixPipe>(std::move(folder), std::move(path), inbound);
 }
 
 std::unique_ptr<RunningProgram> PosixPrograms::start(const std::string& program, const std::vector<std::string>& args,

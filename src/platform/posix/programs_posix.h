@@ -13,6 +13,7 @@ class PosixPrograms final : public Programs {
   PosixPrograms();
 
   std::unique_ptr<ProgramPipe> createPipe(std::string& error) override;
+  std::unique_ptr<ProgramPipe> createReadPipe(std::string& error) override;
   std::unique_ptr<RunningProgram> start(const std::string& program, const std::vector<std::string>& args,
                                         std::string& error) override;
   std::vector<std::string> searchPath() const override;
@@ -20,6 +21,9 @@ class PosixPrograms final : public Programs {
   std::string executableIn(const std::string& folder, const std::string& name) const override;
   bool isFile(const std::string& path) const override;
   std::optional<std::uint64_t> freeBytes(const std::string& path) const override;
+
+ private:
+  std::unique_ptr<ProgramPipe> newPipe(bool inbound, std::string& error);
 };
 
 }  // namespace ks

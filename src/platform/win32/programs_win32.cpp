@@ -119,8 +119,13 @@ class CurrentUserOnly {
 // system never writes to io_ or reads the caller's bytes afterwards.
 class Win32Pipe final : public ProgramPipe {
  public:
-  Win32Pipe(std::string path, UniqueKernelHandle pipe, UniqueKernelHandle ioDone, UniqueKernelHandle cancelled)
-      : path_(std::move(path)), pipe_(std::move(pipe)), ioDone_(std::move(ioDone)), cancelled_(std::move(cancelled)) {}
+  Win32Pipe(std::string path, bool inbound, UniqueKernelHandle pipe, UniqueKernelHandle ioDone,
+            UniqueKernelHandle cancelled)
+      : path_(std::move(path)),
+        inbound_(inbound),
+        pipe_(std::move(pipe)),
+        ioDone_(std::move(ioDone)),
+        cancelled_(std::move(cancelled)) {}
 
   const std::string& path() const override { return path_; }
 
@@ -138,6 +143,7 @@ class Win32Pipe final : public ProgramPipe {
   }
 
   PipeResult write(const void* data, std::size_t size, double seconds) override {
+    if (inbound_) return PipeResult::Broken;
     const auto* bytes = static_cast<const char*>(data);
     do {
       if (cancelled()) return PipeResult::Cancelled;
@@ -158,6 +164,32 @@ class Win32Pipe final : public ProgramPipe {
       bytes += written;
       size -= written;
     } while (size > 0);
+    return PipeResult::Done;
+  }
+
+  PipeResult read(void* data, std::size_t size, double seconds, std::size_t& got) override {
+    got = 0;
+    if (!inbound_) return PipeResult::Broken;
+    auto* bytes = static_cast<char*>(data);
+    while (got < size) {
+      if (cancelled()) return PipeResult::Cancelled;
+      if (!pipe_) return PipeResult::Broken;
+      const auto chunk = static_cast<DWORD>(std::min(size - got, kWriteChunk));
+      DWORD n = 0;
+      begin();
+      if (ReadFile(pipe_.get(), bytes + got, chunk, nullptr, &io_)) {
+        if (!GetOverlappedResult(pipe_.get(), &io_, &n, FALSE)) return PipeResult::Broken;
+      } else {
+        // ERROR_BROKEN_PIPE: the program closed its end, all it wrote read.
+        if (GetLastError() != ERROR_IO_PENDING) return PipeResult::Broken;
+        if (const PipeResult r = finish(milliseconds(seconds), n); r != PipeResult::Done) {
+          got += n;
+          return r;
+        }
+      }
+      if (n == 0) return PipeResult::Broken;
+      got += n;
+    }
     return PipeResult::Done;
   }
 
@@ -196,6 +228,7 @@ class Win32Pipe final : public ProgramPipe {
   }
 
   std::string path_;
+  bool inbound_;  // the program writes, we read
   UniqueKernelHandle pipe_;
   UniqueKernelHandle ioDone_;
   UniqueKernelHandle cancelled_;
@@ -363,7 +396,11 @@ class Win32Programs::Job {
 Win32Programs::Win32Programs() : job_(std::make_unique<Job>()) {}
 Win32Programs::~Win32Programs() = default;
 
-std::unique_ptr<ProgramPipe> Win32Programs::createPipe(std::string& error) {
+std::unique_ptr<ProgramPipe> Win32Programs::createPipe(std::string& error) { return newPipe(false, error); }
+
+std::unique_ptr<ProgramPipe> Win32Programs::createReadPipe(std::string& error) { return newPipe(true, error); }
+
+std::unique_ptr<ProgramPipe> Win32Programs::newPipe(bool inbound, std::string& error) {
   const std::optional<std::string> name = newPipeName();
   if (!name) {
     error = "RtlGenRandom gave no name for a pipe";
@@ -372,8 +409,10 @@ std::unique_ptr<ProgramPipe> Win32Programs::createPipe(std::string& error) {
   CurrentUserOnly security;
   if (!security.make(error)) return nullptr;
   UniqueKernelHandle pipe = owned(CreateNamedPipeW(
-      win32::toWide(*name)->c_str(), PIPE_ACCESS_OUTBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
-      PIPE_TYPE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, kPipeBuffer, 0, 0, security.attributes()));
+      win32::toWide(*name)->c_str(),
+      (inbound ? PIPE_ACCESS_INBOUND : PIPE_ACCESS_OUTBOUND) | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
+      PIPE_TYPE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, inbound ? 0 : kPipeBuffer, inbound ? kPipeBuffer : 0,
+      0, security.attributes()));
   if (!pipe) {
     error = systemError("CreateNamedPipeW", GetLastError());
     return nullptr;
@@ -384,7 +423,7 @@ std::unique_ptr<ProgramPipe> Win32Programs::createPipe(std::string& error) {
     error = systemError("CreateEventW", GetLastError());
     return nullptr;
   }
-  return std::make_unique<Win32Pipe>(*name, std::move(pipe), std::move(ioDone), std::move(cancelled));
+  return std::make_unique<Win32Pipe>(*name, inbound, std::move(pipe), std::move(ioDone), std::move(cancelled));
 }
 
 std::unique_ptr<RunningProgram> Win32Programs::start(const std::string& program, const std::vector<std::string>& args,

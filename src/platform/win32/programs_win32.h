@@ -15,6 +15,7 @@ class Win32Programs final : public Programs {
   ~Win32Programs() override;
 
   std::unique_ptr<ProgramPipe> createPipe(std::string& error) override;
+  std::unique_ptr<ProgramPipe> createReadPipe(std::string& error) override;
   // Only the program's standard handles are inherited. A program that
   // cannot join the job is not left running: it is ended and this fails.
   std::unique_ptr<RunningProgram> start(const std::string& program, const std::vector<std::string>& args,
@@ -27,6 +28,7 @@ class Win32Programs final : public Programs {
   std::optional<std::uint64_t> freeBytes(const std::string& path) const override;
 
  private:
+  std::unique_ptr<ProgramPipe> newPipe(bool inbound, std::string& error);
   class Job;
   std::unique_ptr<Job> job_;
 };

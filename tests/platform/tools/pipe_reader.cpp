@@ -4,6 +4,7 @@
 //                      "pipe K bytes N fnv H" for each (FNV-1a 64)
 //   hold CODE PIPE...  opens them and reads nothing for a minute
 //   quit CODE PIPE...  reads 4 KiB of each and exits
+//   write CODE N PIPE  writes N bytes (byte i is i * 7 mod 251) into PIPE
 //   echo CODE ARG...   prints "arg HEX" with the UTF-8 bytes of each ARG,
 //                      in turn to the standard and the error output
 #include <chrono>
@@ -30,6 +31,13 @@ int run(const std::vector<std::string>& args) {
       std::fflush(out);
     }
     return code;
+  }
+  if (mode == "write" && rest.size() == 2) {
+    std::FILE* pipe = std::fopen(rest[1].c_str(), "wb");
+    if (!pipe) return 3;
+    const std::uint64_t n = std::stoull(rest[0]);
+    for (std::uint64_t i = 0; i < n; ++i) std::fputc(static_cast<int>(i * 7 % 251), pipe);
+    return std::fclose(pipe) == 0 ? code : 4;
   }
   std::vector<std::FILE*> pipes;
   for (const std::string& path : rest) {
