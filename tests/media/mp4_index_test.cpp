@@ -38,7 +38,7 @@ struct Packet {
 // ffprobe's packets of the picture, in presentation order.
 std::vector<Packet> probed(const std::string& path) {
   std::istringstream lines(test::commandOutput(
-      "ffprobe -v error -select_streams v:0 -show_entries packet=pts_time,duration_time,flags,pos,size "
+      "timeout 60 ffprobe -v error -select_streams v:0 -show_entries packet=pts_time,duration_time,flags,pos,size "
       "-of compact=p=0 '" + path + "'"));
   std::vector<Packet> out;
   for (std::string line; std::getline(lines, line);) {
@@ -54,7 +54,7 @@ std::vector<Packet> probed(const std::string& path) {
 
 std::string made(const test::TempDir& dir, const std::string& name, const std::string& args) {
   const std::string path = dir.file(name + ".mp4");
-  test::commandOutput("ffmpeg -v error -y " + args + " '" + path + "' 2>&1");
+  test::commandOutput("timeout 60 ffmpeg -v error -y " + args + " '" + path + "' 2>&1");
   return path;
 }
 
@@ -175,7 +175,9 @@ TEST(Mp4Index, CutsAnywhereFailOrKeepTheFramesBeforeTheCut) {
   const std::pair<const char*, bool> kinds[] = {{"+faststart ", false}, {"frag_keyframe+empty_moov+default_base_moof ", true}};
   for (const auto& [flags, keepsFrames] : kinds) {
     const Bytes whole = test::readAll(made(dir, "cut", kPicture + kSound + "-frames:v 30 -c:v libx264 -g 5 -movflags " + flags));
-    const std::int64_t all = indexOf(whole).value().times.frames();
+    const ReadResult<Mp4Index> full = indexOf(whole);
+    ASSERT_TRUE(full.ok()) << flags << full.error();
+    const std::int64_t all = full.value().times.frames();
     std::int64_t before = 0;
     for (std::size_t cut = 0; cut < whole.size(); cut += 331) {
       const ReadResult<Mp4Index> r = indexOf(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)));
