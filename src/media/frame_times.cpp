@@ -1,6 +1,7 @@
 #include "media/frame_times.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace ks {
 
@@ -19,6 +20,16 @@ FrameTimes FrameTimes::fromDelays(const std::vector<std::uint16_t>& centiseconds
   std::int64_t at = 0;
   t.starts_.push_back(0);
   for (const std::uint16_t cs : centiseconds) t.starts_.push_back(at += std::int64_t{cs} * 10000);
+  return t;
+}
+
+FrameTimes FrameTimes::fromStarts(std::vector<std::int64_t> startsMicros) {
+  FrameTimes t;
+  if (startsMicros.empty()) startsMicros.push_back(0);
+  for (std::size_t i = 1; i < startsMicros.size(); ++i)
+    startsMicros[i] = std::max(startsMicros[i], startsMicros[i - 1]);
+  t.frames_ = static_cast<std::int64_t>(startsMicros.size()) - 1;
+  t.starts_ = std::move(startsMicros);
   return t;
 }
 
