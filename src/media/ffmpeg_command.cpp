@@ -1,6 +1,7 @@
 #include "media/ffmpeg_command.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <sstream>
@@ -179,6 +180,62 @@ std::vector<std::string> recordArgs(const Mp4Job& job, const FfmpegVersion& vers
 std::vector<std::string> finishArgs(const std::string& from, const std::string& to) {
   return {"-hide_banner", "-nostdin", "-nostats", "-loglevel", "error", "-i",       from,         "-map", "0",
           "-c",           "copy",     "-f",       "mp4",       "-movflags", "+faststart", "-y", to};
+}
+
+namespace {
+
+// Every decoded picture passes, whatever the output's rate.
+void addPassthrough(std::vector<std::string>& args, const FfmpegVersion& version) {
+  // -fps_mode came with ffmpeg 5.1 (libavformat 59.27); -vsync, its old
+  // name, is going.
+  const bool fpsMode = version.avformatMajor > 59 || (version.avformatMajor == 59 && version.avformatMinor >= 27);
+  if (fpsMode) args.insert(args.end(), {"-fps_mode", "passthrough"});
+  else args.insert(args.end(), {"-vsync", "0"});
+}
+
+}  // namespace
+
+std::vector<std::string> decodeArgs(const std::string& movie, const std::string& pipe, double seekSeconds,
+                                    const FfmpegVersion& version) {
+  std::vector<std::string> args{"-hide_banner", "-nostdin", "-nostats", "-loglevel", "error"};
+  if (seekSeconds > 0) {
+    char at[32];
+    std::snprintf(at, sizeof at, "%.6f", seekSeconds);
+    // From the key frame the seek lands on, not from the time asked.
+    args.insert(args.end(), {"-noaccurate_seek", "-ss", at});
+  }
+  args.insert(args.end(), {"-i", movie, "-map", "0:v:0", "-vf", "vflip", "-pix_fmt", "bgr24"});
+  addPassthrough(args, version);
+  args.insert(args.end(), {"-f", "rawvideo", "-y", pipe});
+  return args;
+}
+
+std::vector<std::string> cutArgs(const Mp4Cut& cut, const FfmpegVersion& version) {
+  std::vector<std::string> args{"-hide_banner", "-nostdin", "-nostats", "-loglevel", "error", "-progress", "pipe:1",
+                                "-i", cut.source, "-map", "0:v:0"};
+  if (cut.sound) args.insert(args.end(), {"-map", "0:a:0"});
+  // Frames and samples are counted from the start: exact, whatever the
+  // streams' times.
+  args.insert(args.end(), {"-vf", "trim=start_frame=" + std::to_string(cut.firstFrame) +
+                                      ":end_frame=" + std::to_string(cut.endFrame) + ",setpts=PTS-STARTPTS"});
+  addPassthrough(args, version);
+  std::vector<std::string> video = videoArgs(cut.encoder, cut.rate, version);
+  if (cut.encoder == kSoftwareEncoder) {
+    // Coded once more, to be kept: x264's own defaults at a quality that
+    // shows no loss on screen content.
+    video = {"-c:v", kSoftwareEncoder, "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"};
+    const std::vector<std::string> tags = videoArgs(cut.encoder, cut.rate, version);
+    const auto g = std::find(tags.begin(), tags.end(), "-g");
+    video.insert(video.end(), g, tags.end());
+  }
+  args.insert(args.end(), video.begin(), video.end());
+  if (cut.sound)
+    args.insert(args.end(), {"-af",
+                             "atrim=start_sample=" + std::to_string(cut.firstSample) +
+                                 ":end_sample=" + std::to_string(cut.endSample) + ",asetpts=PTS-STARTPTS",
+                             "-c:a", "aac", "-b:a", "192k"});
+  args.insert(args.end(), {"-f", "mp4", "-movflags", "+faststart", "-y", cut.output});
+  return args;
 }
 
 std::string commandLine(const std::string& program, const std::vector<std::string>& args) {

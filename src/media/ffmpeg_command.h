@@ -75,6 +75,27 @@ std::vector<std::string> videoArgs(const std::string& encoder, std::uint32_t rat
 // the front, without coding anything again.
 std::vector<std::string> finishArgs(const std::string& from, const std::string& to);
 
+// Decodes the pictures of the movie `movie` into `pipe` as 24-bit rows, the
+// bottom row first, one picture after another, every one (none dropped or
+// repeated). With `seekSeconds` > 0 it starts at the key frame at or before
+// that time (from the movie's start), not at the first frame.
+std::vector<std::string> decodeArgs(const std::string& movie, const std::string& pipe, double seekSeconds,
+                                    const FfmpegVersion& version);
+
+struct Mp4Cut {
+  std::string source, output;
+  std::int64_t firstFrame = 0, endFrame = 0;  // frames [firstFrame, endFrame) are kept
+  bool sound = false;
+  std::uint64_t firstSample = 0, endSample = 0;  // and sound samples [firstSample, endSample)
+  std::string encoder = kSoftwareEncoder;
+  std::uint32_t rate = 30;  // about how many frames a second: the key frame interval
+};
+
+// Codes frames firstFrame..endFrame-1 of the source again, at a quality
+// meant to keep, and the sound of the same instants to the sample, into an
+// ordinary MP4; its progress goes to the standard output as key=value lines.
+std::vector<std::string> cutArgs(const Mp4Cut& cut, const FfmpegVersion& version);
+
 // The command line a user could type for `args`, for messages.
 std::string commandLine(const std::string& program, const std::vector<std::string>& args);
 

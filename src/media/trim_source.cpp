@@ -11,6 +11,7 @@
 #include "media/gif_reader.h"
 #include "media/gif_trim.h"
 #include "media/movie_pictures.h"
+#include "media/mp4_trim_source.h"
 
 namespace ks {
 namespace {
@@ -74,7 +75,7 @@ class AviTrimSource final : public TrimSource {
     return &cache_.keep(frame, pictures_.picture());
   }
 
-  TrimOutcome save(std::int64_t first, std::int64_t last, std::unique_ptr<FileSink> sink,
+  TrimOutcome save(std::int64_t first, std::int64_t last, const std::string&, std::unique_ptr<FileSink> sink,
                    const TrimProgress& progress) override {
     return trimAvi(*reader_, first, last, std::move(sink), progress);
   }
@@ -131,7 +132,7 @@ class GifTrimSource final : public TrimSource {
     return &dib_;
   }
 
-  TrimOutcome save(std::int64_t first, std::int64_t last, std::unique_ptr<FileSink> sink,
+  TrimOutcome save(std::int64_t first, std::int64_t last, const std::string&, std::unique_ptr<FileSink> sink,
                    const TrimProgress& progress) override {
     TrimOutcome o;
     if (first < 0 || last < first || last >= times_.frames()) {
@@ -165,10 +166,10 @@ class GifTrimSource final : public TrimSource {
 
 }  // namespace
 
-ReadResult<std::unique_ptr<TrimSource>> openTrimSource(const std::string& path) {
+ReadResult<std::unique_ptr<TrimSource>> openTrimSource(const std::string& path, const FfmpegFinder& ffmpeg) {
   ReadResult<std::unique_ptr<ByteSource>> bytes = openByteFile(path);
   if (!bytes) return ReadFailure{bytes.error()};
-  const ReadFailure notOurs{"it is not a movie kestrascope writes (an AVI or a GIF)"};
+  const ReadFailure notOurs{"it is not a movie kestrascope writes (an AVI, a GIF or an MP4)"};
   std::array<std::uint8_t, 12> head{};
   if (bytes.value()->size() < head.size() || !bytes.value()->read(0, head)) return notOurs;
   const auto is = [&](std::size_t at, const char* tag) { return std::equal(tag, tag + 4, head.begin() + at); };
@@ -178,6 +179,17 @@ ReadResult<std::unique_ptr<TrimSource>> openTrimSource(const std::string& path) 
     if (const ReadStatus opened = gif->open(); !opened) return ReadFailure{opened.error()};
     std::unique_ptr<TrimSource> source = std::move(gif);
     return source;
+  }
+  if (is(4, "ftyp")) {
+    ReadResult<Mp4Index> index = readMp4Index(*bytes.value());
+    if (!index) return ReadFailure{index.error()};
+    if (index.value().pictureCodec != "avc1" && index.value().pictureCodec != "avc3")
+      return ReadFailure{"its pictures are coded as " + index.value().pictureCodec +
+                         ", and kestrascope trims only the H.264 movies it makes"};
+    if (!ffmpeg) return ReadFailure{"an MP4 movie is trimmed by ffmpeg, and there is none"};
+    ReadResult<FfmpegTool> tool = ffmpeg();
+    if (!tool) return ReadFailure{tool.error()};
+    return openMp4TrimSource(path, std::move(index.value()), std::move(tool.value()));
   }
   return notOurs;
 }

@@ -205,7 +205,8 @@ void FrmTrim::saveAs() {
   if (saving_) return;
   SaveFileRequest request;
   request.title = "Save the trimmed movie";
-  request.filterName = movie_->extension() == "gif" ? "GIF pictures" : "AVI movies";
+  const std::string& type = movie_->extension();
+  request.filterName = type == "gif" ? "GIF pictures" : type == "mp4" ? "MP4 movies" : "AVI movies";
   request.patterns = "*." + movie_->extension();
   request.folder = parentFolder(path_);
   request.fileName = trimmedName(path_, movie_->extension());
@@ -266,7 +267,7 @@ TrimOutcome FrmTrim::runSave(const std::string& path) {
   std::atomic<bool> cancel{false};
   const std::int64_t first = span_.start(), last = span_.end();
   std::future<TrimOutcome> done = std::async(std::launch::async, [&, first, last] {
-    return movie_->save(first, last, std::move(sink), [&](std::uint64_t did, std::uint64_t total) {
+    return movie_->save(first, last, partial, std::move(sink), [&](std::uint64_t did, std::uint64_t total) {
       shown = total ? static_cast<int>(did * 1000 / total) : 1000;
       return !cancel.load();
     });

@@ -2,6 +2,8 @@
 
 #include "app/app.h"
 #include "base/path_rules.h"
+#include "frame/mp4_messages.h"
+#include "media/mp4_trim_source.h"
 #include "media/trim_source.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"
@@ -16,16 +18,26 @@ bool TrimMenu::chosen(int id) {
   const std::string last = app_.modAVI().lastOutcome().path;
   OpenFileRequest request;
   request.title = "Trim a movie";
-  request.filterName = "Movies (*.avi, *.gif)";
-  request.patterns = "*.avi;*.gif";
+  request.filterName = "Movies (*.avi, *.gif, *.mp4)";
+  request.patterns = "*.avi;*.gif;*.mp4";
   request.folder = !last.empty() ? parentFolder(last)
                                  : GetSetting(app_.platform().settings, kAppName, kSection, "folder",
                                               app_.platform().files.programFolder());
   const std::optional<std::string> path = app_.windows().chooseFileToOpen(request);
   if (!path) return true;
-  ReadResult<std::unique_ptr<TrimSource>> movie = openTrimSource(*path);
+  // An MP4's pictures come from ffmpeg, looked for as a recording does.
+  const FfmpegFinder ffmpeg = [this]() -> ReadResult<FfmpegTool> {
+    Programs* programs = app_.platform().programs;
+    if (!programs) return ReadFailure{"an MP4 movie is trimmed by ffmpeg, which cannot be run here"};
+    const FfmpegProbe& probe =
+        app_.modAVI().ffmpeg(GetSetting(app_.platform().settings, kAppName, kSection, "FFmpegPath", ""));
+    if (!probe.usable()) return ReadFailure{"an MP4 movie is trimmed by ffmpeg.\n\n" + ffmpegProbeText(probe)};
+    return FfmpegTool{programs, probe.path, probe.version, probe.encoder};
+  };
+  ReadResult<std::unique_ptr<TrimSource>> movie = openTrimSource(*path, ffmpeg);
   if (!movie) {
-    app_.windows().messageBoxWarning(fileNameOf(*path) + " cannot be trimmed: " + movie.error() + ".");
+    const std::string& why = movie.error();
+    app_.windows().messageBoxWarning(fileNameOf(*path) + " cannot be trimmed: " + why + (why.ends_with('.') ? "" : "."));
     return true;
   }
   app_.openFrmTrim(*path, std::move(movie.value()));

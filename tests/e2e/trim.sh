@@ -8,10 +8,14 @@
 #   cancel    a 1 GiB uncompressed movie: the progress bar shows while it is
 #             saved, Esc cancels, and no file is left;
 #   refused   a file that is not a movie gets a message saying so;
+#   mp4       the recording made an H.264 MP4, trimmed the same way through
+#             the Windows ffmpeg.exe: its codes are the MP4's from 2 s to 5 s;
 #   144 dpi   the trim window in a session at 144 DPI (screenshots).
 source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" trim
 [[ -f "$pattern" ]] || die "build the Windows preset first (pattern.exe)"
 big_movie="$KS_BUILD_LINUX/bench/big_movie"
+ffmpeg_exe="$KS_ROOT/build/tools/ffmpeg-win32/ffmpeg.exe"
+[[ -f "$ffmpeg_exe" ]] || die "no $ffmpeg_exe: scripts/deps fetches it"
 
 movies="$WINEPREFIX/drive_c/movies"
 mkdir -p "$movies"
@@ -115,6 +119,31 @@ echo "$said" > "$out/refused.txt"
 grep -qF 'notes.avi cannot be trimmed' <<< "$said" || fail "refused: no message ($said)"
 ks_screenshot "$out/refused.png"
 xdotool key Return; sleep 1
+
+# --- mp4 ---------------------------------------------------------------------------
+part mp4
+ffmpeg -nostdin -v error -y -i "$source_avi" -c:v libx264 -preset ultrafast -crf 16 -g 60 -pix_fmt yuv420p \
+    "$movies/source.mp4" || die "mp4: no MP4 made of the recording"
+setting FFmpegPath "$(ks_winpath "$ffmpeg_exe")"
+open_trim 'C:\movies\source.mp4' mp4 || die "mp4: no Open dialog"
+wait_window "Trim source.mp4" 60 || die "mp4: no trim window"
+for k in Next Next i Next Next Next Left o; do xdotool key "$k"; sleep 0.6; done
+ks_screenshot "$out/trim-mp4-96.png"
+xdotool key ctrl+s; sleep 3
+xdotool key Return
+wait_message 120 || fail "mp4: no message after saving"
+echo "$said" > "$out/saved-mp4.txt"
+grep -qF 'source-trim.mp4 is saved: 90 frames, 3.00 s.' <<< "$said" || fail "mp4: no word of the saved movie ($said)"
+xdotool key Return; sleep 1
+python3 - "$here/lib" "$movies/source.mp4" "$movies/source-trim.mp4" <<'PY' || fail "mp4: the codes are not the MP4's from 2 s to 5 s"
+import sys
+sys.path.insert(0, sys.argv[1])
+import timecode
+src, cut = timecode.codes(sys.argv[2]), timecode.codes(sys.argv[3])
+print(f"mp4: {len(cut)} frames, source frames 60-149 have codes {src[60]}..{src[149]}, the trimmed movie {cut[0]}..{cut[-1]}")
+sys.exit(0 if cut == src[60:150] and len(cut) == 90 and None not in cut else 1)
+PY
+xdotool key Escape; sleep 1
 ks_wine_close kestrascope > /dev/null; ks_wine_wait "$job" > /dev/null
 
 # --- 144 dpi -----------------------------------------------------------------------
@@ -133,5 +162,5 @@ ks_screenshot "$out/trim-window-144.png"
 ks_wine_close kestrascope > /dev/null; ks_wine_wait "$job" > /dev/null
 rm -f "$out/source.avi"
 
-[[ $failed -eq 0 ]] && echo "PASS: trim, cancel, refused and 144 DPI journeys"
+[[ $failed -eq 0 ]] && echo "PASS: trim, cancel, refused, MP4 and 144 DPI journeys"
 exit $failed

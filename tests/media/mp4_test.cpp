@@ -19,7 +19,11 @@
 #include "media/ffmpeg_command.h"
 #include "media/movie.h"
 #include "media/mp4_output.h"
+#include "media/mp4_trim_source.h"
+#include "media/trim_source.h"
+#include "memory_sink.h"
 #include "platform/posix/programs_posix.h"
+#include "support/watchdog.h"
 #include "test_files.h"
 
 namespace ks {
@@ -320,6 +324,106 @@ TEST_P(Mp4Movies, DecodeToTheFramesAndSoundGiven) {
       for (std::size_t k = 0; k < d.indexes.size(); ++k) EXPECT_EQ(d.indexes[k], static_cast<int>(k));
       break;
   }
+}
+
+// An MP4 as a recording makes it: `frames` bar pictures at 30 fps, with
+// silence and from frame `toneFrom` on a loud square wave.
+void recordMp4(PosixPrograms& programs, const std::string& ffmpeg, const std::string& path, std::int32_t width,
+               std::int32_t height, int frames, int toneFrom) {
+  DiskMovieFiles files;
+  Mp4Request request;
+  request.ffmpeg = ffmpeg;
+  request.version = parseFfmpegVersion(runProgram(programs, ffmpeg, {"-hide_banner", "-version"}, 20).output);
+  request.path = path;
+  request.width = width;
+  request.height = height;
+  request.rate = 30;
+  request.sound = true;
+  OutputFailure failure;
+  // Given faster than ffmpeg codes them: a queue for all, so none repeats.
+  Mp4Limits limits;
+  limits.pictureQueue = static_cast<std::size_t>(frames);
+  std::unique_ptr<Mp4Output> output = Mp4Output::open(programs, files, request, failure, limits);
+  ASSERT_TRUE(output) << failure.detail;
+  Movie movie;
+  const BitmapInfoHeader format = makeFrameFormat(width, height);
+  ASSERT_TRUE(movie.OpenMovie(std::move(output), format, 30));
+  std::vector<std::int16_t> silence(2 * 1600, 0), tone(2 * 1600);
+  for (std::size_t k = 0; k < tone.size(); ++k) tone[k] = (k / 2) % 48 < 24 ? 12000 : -12000;
+  for (int i = 0; i < frames; ++i) {
+    ASSERT_TRUE(movie.WriteFrame(barPicture(i, width, height).data(), format));
+    ASSERT_TRUE(movie.WriteSound((i < toneFrom ? silence : tone).data(), 1600));
+  }
+  ASSERT_TRUE(movie.CloseMovie());
+}
+
+// The index a bar picture spells, read from a 24-bit bottom-up picture.
+int barIndex(const std::vector<std::uint8_t>& dib, std::int32_t width, std::int32_t height) {
+  const std::uint8_t* row = dib.data() + static_cast<std::size_t>(height / 2) * dibStride(width);
+  int index = 0;
+  for (int bit = 0; bit < 10; ++bit)
+    if (row[3 * (16 * bit + 8)] > 128) index |= 1 << bit;
+  return index;
+}
+
+TEST(Mp4Trim, ShowsEachFrameAndSavesTheSpanWithItsSoundThroughFfmpeg) {
+  const test::Watchdog watchdog("trimming an MP4", 300);
+  PosixPrograms programs;
+  const std::string ffmpeg = findFfmpeg(programs);
+  if (ffmpeg.empty()) GTEST_SKIP() << "no ffmpeg on PATH";
+  test::TempDir dir;
+  // An odd width: padded to 322, whose rows a DIB pads to 968 bytes.
+  const std::string source = dir.file("source.mp4");
+  recordMp4(programs, ffmpeg, source, 321, 120, 150, 100);
+  const std::vector<int> recorded = decode(source).indexes;
+  ASSERT_EQ(recorded.size(), 150u);
+  for (std::size_t k = 0; k < recorded.size(); ++k) ASSERT_EQ(recorded[k], static_cast<int>(k)) << "recorded";
+  const FfmpegVersion version =
+      parseFfmpegVersion(runProgram(programs, ffmpeg, {"-hide_banner", "-version"}, 20).output);
+  const FfmpegFinder finder = [&]() -> ReadResult<FfmpegTool> {
+    return FfmpegTool{&programs, ffmpeg, version, kSoftwareEncoder};
+  };
+  ReadResult<std::unique_ptr<TrimSource>> opened = openTrimSource(source, finder);
+  ASSERT_TRUE(opened) << opened.error();
+  TrimSource& movie = *opened.value();
+  ASSERT_EQ(movie.times().frames(), 150);
+  ASSERT_EQ(movie.width(), 322);
+  EXPECT_EQ(movie.extension(), "mp4");
+  EXPECT_EQ(movie.times().startMicros(150), 5'000'000);
+
+  // On, back within what is kept, back past it and past a key frame (one
+  // each 60), a jump, the last frame.
+  for (const std::int64_t frame : {0, 1, 2, 75, 74, 61, 60, 59, 40, 149, 148, 30}) {
+    ReadResult<const std::vector<std::uint8_t>*> picture = movie.picture(frame);
+    ASSERT_TRUE(picture) << frame << ": " << picture.error();
+    EXPECT_EQ(barIndex(*picture.value(), movie.width(), movie.height()), frame);
+  }
+
+  struct Span {
+    std::int64_t first, last;
+    std::int64_t onset;  // where the tone starts in the trimmed sound; -1: none
+  };
+  for (const Span span : {Span{30, 119, (100 - 30) * 1600}, Span{0, 0, -1}, Span{60, 149, 40 * 1600}}) {
+    const std::string out = dir.file("cut-" + std::to_string(span.first) + ".mp4");
+    auto file = std::make_shared<test::MemoryFile>();
+    const TrimOutcome o = movie.save(span.first, span.last, out, test::memorySink(file), {});
+    ASSERT_TRUE(o.ok()) << span.first << ": " << o.detail;
+    const std::int64_t frames = span.last - span.first + 1;
+    EXPECT_EQ(o.frames, frames);
+    EXPECT_EQ(o.soundFrames, static_cast<std::uint64_t>(frames * 1600));
+    const Decoded d = decode(out);
+    ASSERT_EQ(static_cast<std::int64_t>(d.indexes.size()), frames) << span.first;
+    for (std::size_t k = 0; k < d.indexes.size(); ++k) EXPECT_EQ(d.indexes[k], span.first + static_cast<int>(k));
+    // AAC codes whole frames of 1024 samples; its edge lies within 1 ms.
+    EXPECT_NEAR(static_cast<double>(d.soundFrames), frames * 1600 + 512.0, 512.0) << span.first;
+    EXPECT_NEAR(static_cast<double>(d.onset), static_cast<double>(span.onset), 48.0) << span.first;
+  }
+
+  // A cancel ends ffmpeg at once.
+  auto file = std::make_shared<test::MemoryFile>();
+  const TrimOutcome cancelled =
+      movie.save(0, 149, dir.file("cancelled.mp4"), test::memorySink(file), [](std::uint64_t, std::uint64_t) { return false; });
+  EXPECT_EQ(cancelled.kind, TrimOutcome::Kind::Cancelled);
 }
 
 // Pure colours and grey steps, in blocks that coding keeps flat, come back

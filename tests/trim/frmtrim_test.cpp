@@ -1,6 +1,7 @@
 // The trim window on the headless platform: opened from frmtop's menu with a
 // movie on the disk, driven by the keys of video editors, saved into the
 // program's movie files.
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 
@@ -131,10 +132,23 @@ TEST_F(TrimWindowTest, TheOpenDialogStartsInTheMoviesFolderAndAFileThatIsNoMovie
   std::ofstream(pathFromUtf8(notes)) << "not a movie";
   openTrim(notes);
   EXPECT_EQ(ws.openFileRequests().back().folder, utf8Of(dir.path()));
-  EXPECT_EQ(ws.openFileRequests().back().patterns, "*.avi;*.gif");
+  EXPECT_EQ(ws.openFileRequests().back().patterns, "*.avi;*.gif;*.mp4");
   EXPECT_EQ(app->frmTrim(), nullptr);
   ASSERT_FALSE(ws.warnings().empty());
-  EXPECT_EQ(ws.warnings().back(), "notes.avi cannot be trimmed: it is not a movie kestrascope writes (an AVI or a GIF).");
+  EXPECT_EQ(ws.warnings().back(),
+            "notes.avi cannot be trimmed: it is not a movie kestrascope writes (an AVI, a GIF or an MP4).");
+  // An MP4 needs ffmpeg, which this platform's programs do not have.
+  const std::string clip = dir.file("clip.mp4");
+  ASSERT_EQ(std::system(("ffmpeg -v error -nostdin -f lavfi -i color=s=64x48:r=30:d=0.2 -c:v libx264 '" + clip +
+                         "'").c_str()),
+            0);
+  openTrim(clip);
+  EXPECT_EQ(app->frmTrim(), nullptr);
+  EXPECT_EQ(ws.warnings().back().rfind("clip.mp4 cannot be trimmed: an MP4 movie is trimmed by ffmpeg.\n\nMP4 movies "
+                                       "are made by ffmpeg.exe, which was not found.",
+                                       0),
+            0u)
+      << ws.warnings().back();
   // The system menu's item, with T as its access key, last.
   EXPECT_EQ(app->frmtop().systemMenuItems().back().text, "&Trim a movie\xE2\x80\xA6");
 }
