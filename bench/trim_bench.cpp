@@ -7,6 +7,12 @@
 //                               so that the frames up to the next are coded
 //   seek_1080p_zmbv_CLIP_ms     a random frame of that ZMBV movie decoded from
 //                               the key frame before it: median and worst
+//   step_1080p_mp4_ms           an H.264 MP4 of the editor clip (made by the
+//                               ffmpeg on PATH) through the trim source: its
+//                               first picture (ffmpeg starting at the key frame
+//                               before it), each of 60 steps on, each of 30
+//                               steps back
+//   trim_mp4_s                  its cut of all but 10 frames at each end
 // Usage: trim_bench [DIR] [MIB]   (default ".", 2048)
 #include <fcntl.h>
 #include <unistd.h>
@@ -24,6 +30,9 @@
 #include "media/avi_writer.h"
 #include "media/byte_source.h"
 #include "media/movie_pictures.h"
+#include "media/mp4_trim_source.h"
+#include "media/trim_source.h"
+#include "platform/posix/programs_posix.h"
 #include "media/zmbv_encoder.h"
 #include "screen_clips.h"
 
@@ -131,6 +140,63 @@ void compare(const std::string& name, const std::string& movie, std::int64_t fir
   std::fflush(stdout);
 }
 
+std::string ffmpegOnPath(ks::PosixPrograms& programs) {
+  for (const std::string& folder : programs.searchPath())
+    if (programs.isFile(programs.executableIn(folder, "ffmpeg"))) return programs.executableIn(folder, "ffmpeg");
+  return {};
+}
+
+// The steps' times; 0 in the first when a picture failed.
+struct Steps {
+  double first = 0;
+  std::vector<double> on, back;
+};
+
+void mp4Rows(const std::string& zmbv, int frames) {
+  ks::PosixPrograms programs;
+  const std::string ffmpeg = ffmpegOnPath(programs);
+  const std::string mp4 = zmbv + ".mp4";
+  if (ffmpeg.empty() ||
+      std::system(("'" + ffmpeg + "' -v error -nostdin -y -i '" + zmbv +
+                   "' -c:v libx264 -preset ultrafast -tune zerolatency -g 60 -pix_fmt yuv420p '" + mp4 + "'")
+                      .c_str()) != 0) {
+    std::printf("step_1080p_mp4_ms: no ffmpeg to make the movie\n");
+    return;
+  }
+  ks::FfmpegTool tool{&programs, ffmpeg,
+                      ks::parseFfmpegVersion(ks::runProgram(programs, ffmpeg, {"-version"}, 20).output)};
+  auto opened = ks::openTrimSource(mp4, [&]() -> ks::ReadResult<ks::FfmpegTool> { return tool; });
+  if (!opened) {
+    std::printf("step_1080p_mp4_ms: %s\n", opened.error().c_str());
+    return;
+  }
+  ks::TrimSource& movie = *opened.value();
+  Steps steps;
+  const auto timed = [&](std::int64_t frame) {
+    const auto t0 = Clock::now();
+    const bool ok = static_cast<bool>(movie.picture(frame));
+    return ok ? 1000 * seconds(t0, Clock::now()) : -1.0;
+  };
+  const std::int64_t start = 61 + 60 * 11;
+  steps.first = timed(start);
+  for (std::int64_t f = start + 1; f <= start + 60; ++f) steps.on.push_back(timed(f));
+  for (std::int64_t f = start + 59; f >= start + 30; --f) steps.back.push_back(timed(f));
+  for (std::int64_t f = start + 29; f >= start; --f) steps.back.push_back(timed(f));
+  const auto worst = [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); };
+  std::printf("step_1080p_mp4_ms: first %.0f ms; on %.1f ms median, %.1f worst; back %.1f ms median, %.1f worst "
+              "(60 steps each way from frame %lld, key frame each 60)\n",
+              steps.first, median(steps.on), worst(steps.on), median(steps.back), worst(steps.back),
+              static_cast<long long>(start));
+  auto file = ks::openFileSink(mp4 + ".trim");
+  const auto t0 = Clock::now();
+  const ks::TrimOutcome o = movie.save(10, frames - 11, mp4 + ".trim", std::move(file), {});
+  std::printf("trim_mp4_s: %.2f s for %lld frames of 1080p (%s)\n", seconds(t0, Clock::now()),
+              static_cast<long long>(o.frames), o.ok() ? "done" : o.detail.c_str());
+  std::fflush(stdout);
+  ::unlink(mp4.c_str());
+  ::unlink((mp4 + ".trim").c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -175,6 +241,7 @@ int main(int argc, char** argv) {
     std::printf("seek_1080p_zmbv_%s_ms: %.1f ms median, %.1f ms worst (40 random frames, key frame each 60)\n",
                 name.c_str(), median(ms), *std::max_element(ms.begin(), ms.end()));
     std::fflush(stdout);
+    if (z.clip == ks::clips::Clip::Editor) mp4Rows(zmbv, z.frames);
     ::unlink(zmbv.c_str());
   }
   return 0;

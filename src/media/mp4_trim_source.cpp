@@ -59,9 +59,7 @@ std::uint64_t sampleAt(std::int64_t micros, std::uint32_t rate) {
 class Mp4TrimSource final : public TrimSource {
  public:
   Mp4TrimSource(std::string path, Mp4Index index, FfmpegTool ffmpeg)
-      : path_(std::move(path)), index_(std::move(index)), ffmpeg_(std::move(ffmpeg)) {
-    row_.resize(3 * static_cast<std::size_t>(index_.width));
-  }
+      : path_(std::move(path)), index_(std::move(index)), ffmpeg_(std::move(ffmpeg)) {}
 
   std::int32_t width() const override { return index_.width; }
   std::int32_t height() const override { return index_.height; }
@@ -195,20 +193,22 @@ class Mp4TrimSource final : public TrimSource {
 
   // The decoder's next picture, its rows padded as a DIB's.
   ReadStatus readPicture(std::vector<std::uint8_t>& into) {
-    const std::size_t stride = dibStride(index_.width);
-    into.resize(stride * static_cast<std::size_t>(index_.height));
-    for (std::int32_t y = 0; y < index_.height; ++y) {
-      std::size_t got = 0;
-      const PipeResult r = decoder_->pipe->read(row_.data(), row_.size(), kFfmpegSilenceSeconds, got);
-      if (r != PipeResult::Done) {
-        static_cast<void>(decoder_->program->wait(2));
-        const std::string said = ffmpegSaid(*decoder_->program);
-        return ReadFailure{r == PipeResult::TimedOut ? "ffmpeg stopped giving pictures"
-                                                     : "ffmpeg ended before frame " + std::to_string(decoder_->next + 1) +
-                                                           (said.empty() ? std::string() : " (" + said + ")")};
-      }
-      std::memcpy(into.data() + stride * static_cast<std::size_t>(y), row_.data(), row_.size());
+    const std::size_t stride = dibStride(index_.width), row = 3 * static_cast<std::size_t>(index_.width);
+    const std::size_t height = static_cast<std::size_t>(index_.height);
+    into.resize(stride * height);
+    // In one read (each is a trip through the system), rows then spread out
+    // to their padded places from the last.
+    std::size_t got = 0;
+    const PipeResult r = decoder_->pipe->read(into.data(), row * height, kFfmpegSilenceSeconds, got);
+    if (r != PipeResult::Done) {
+      static_cast<void>(decoder_->program->wait(2));
+      const std::string said = ffmpegSaid(*decoder_->program);
+      return ReadFailure{r == PipeResult::TimedOut ? "ffmpeg stopped giving pictures"
+                                                   : "ffmpeg ended before frame " + std::to_string(decoder_->next + 1) +
+                                                         (said.empty() ? std::string() : " (" + said + ")")};
     }
+    if (stride != row)
+      for (std::size_t y = height; y-- > 1;) std::memmove(into.data() + stride * y, into.data() + row * y, row);
     return kReadOk;
   }
 
@@ -229,7 +229,6 @@ class Mp4TrimSource final : public TrimSource {
   std::unique_ptr<Decoder> decoder_;
   std::deque<std::pair<std::int64_t, std::vector<std::uint8_t>>> cache_;
   std::vector<std::uint8_t> spare_;
-  std::vector<std::uint8_t> row_;
 };
 
 }  // namespace
