@@ -185,6 +185,9 @@ void FrmTrim::show() {
   showing_ = false;
   lblPosition->setCaption(span_.positionText());
   lblSpan->setCaption(span_.spanText());
+  // While a save runs on its thread the movie is its alone (a resize then
+  // keeps the picture shown).
+  if (saving_) return;
   const ReadResult<const std::vector<std::uint8_t>*> frame = movie_->picture(span_.position());
   if (!frame) {
     lblSpan->setCaption("This frame cannot be shown: " + frame.error());
