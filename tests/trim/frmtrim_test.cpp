@@ -1,7 +1,10 @@
 // The trim window on the headless platform: opened from frmtop's menu with a
 // movie on the disk, driven by the keys of video editors, saved into the
 // program's movie files.
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <functional>
 
@@ -186,6 +189,56 @@ TEST_F(TrimWindowTest, AGifIsTrimmedIntoAGif) {
   ASSERT_NE(first, nullptr);
   EXPECT_EQ((*first)[0].b, 20) << "it starts with the source's third frame";
   EXPECT_EQ(ws.informations().back(), "cut.gif is saved: 11 frames, 1.10 s.");
+}
+
+// A movie of grey pictures that counts them, and whose save waits until
+// the window has been resized while it runs.
+class WatchedMovie final : public TrimSource {
+ public:
+  std::atomic<int> pictures{0};
+  std::atomic<bool> inSave{false}, resized{false};
+  std::int32_t width() const override { return kWidth; }
+  std::int32_t height() const override { return kHeight; }
+  const FrameTimes& times() const override { return times_; }
+  std::string extension() const override { return "avi"; }
+  ReadResult<const std::vector<std::uint8_t>*> picture(std::int64_t) override {
+    ++pictures;
+    return &dib_;
+  }
+  TrimOutcome save(std::int64_t first, std::int64_t last, const std::string&, std::unique_ptr<FileSink> sink,
+                   const TrimProgress&) override {
+    inSave = true;
+    for (int k = 0; k < 1000 && !resized; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    TrimOutcome o;
+    o.frames = last - first + 1;
+    if (!sink->close()) o.kind = TrimOutcome::Kind::WriteFailed;
+    return o;
+  }
+
+ private:
+  FrameTimes times_ = FrameTimes::constantRate(30, 30, 1);
+  std::vector<std::uint8_t> dib_ = std::vector<std::uint8_t>(dibStride(kWidth) * kHeight, 80);
+};
+
+TEST_F(TrimWindowTest, AResizeWhileSavingLeavesTheMovieToTheSave) {
+  auto owned = std::make_unique<WatchedMovie>();
+  WatchedMovie& movieSeen = *owned;
+  app->openFrmTrim(movie, std::move(owned));
+  ASSERT_NE(app->frmTrim(), nullptr);
+  int picturesBefore = 0;
+  ws.setIdleWait([&](double seconds) {
+    services.clock.advance(seconds);
+    if (movieSeen.inSave && !movieSeen.resized) {
+      picturesBefore = movieSeen.pictures;
+      app->frmTrim()->window().setWidth(app->frmTrim()->window().width() + 600);
+      movieSeen.resized = true;
+    }
+  });
+  ws.queueSaveFileAnswer(dir.file("cut.avi"));
+  keys({kCtrlS});
+  ASSERT_TRUE(movieSeen.resized) << "the save ended before the resize";
+  EXPECT_EQ(movieSeen.pictures, picturesBefore) << "a picture was decoded beside the save";
+  EXPECT_EQ(ws.informations().back(), "cut.avi is saved: 30 frames, 1.00 s.");
 }
 
 }  // namespace
