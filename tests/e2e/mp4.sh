@@ -150,7 +150,7 @@ read -r rx ry rw rh <<< "$(region)"
 record_named paused || die "pause: no New movie dialog"
 bars_over_region
 xdotool mousemove 1000 740
-sleep 7.5                                                                  # the calibration, then 2.5 s
+sleep 12                                                                   # the calibration (slow Wine: up to 9 s seen), then 2.5 s or more
 xdotool mousemove $((bx + 64)) $((by + 14)) click 1; sleep 2               # Pause
 xdotool mousemove $((bx + 64)) $((by + 14)) click 1; sleep 2.5             # Resume
 xdotool mousemove $((bx + 116)) $((by + 14)) click 1                      # Stop

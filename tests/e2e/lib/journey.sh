@@ -29,7 +29,7 @@ stored() {
 }
 # The program's visible windows, one line each (see tools/wininfo.cpp).
 windows() { ks_wine_run --timeout 30 "$wininfo" list kestrascope | tr -d '\r'; }
-controls() { ks_wine_run --timeout 30 "$wininfo" controls "$1" | tr -d '\r'; }
+controls() { ks_wine_run --timeout 90 "$wininfo" controls "$1" | tr -d '\r'; }
 # Filters of those lines: a window by its caption; the control bar.
 line_of() { awk -v c="$1" 'substr($0, index($0, $11)) == c'; }
 bar_line() { awk '$11 == "-" && $3 > $4'; }
