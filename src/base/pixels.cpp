@@ -59,7 +59,10 @@ std::uint8_t blendChannel(std::uint8_t source, std::uint8_t dest, std::uint8_t a
 
 }  // namespace
 
-void blendCursor(const DibView& dib, const CursorImage& cursor, PixelPoint at) {
+void blendCursor(const DibView& dib, const CursorImage& cursor, PixelPoint at, double strength) {
+  if (!(strength > 0)) return;
+  // Alpha times strength in 1/65536ths, so that a fade needs no division.
+  const auto weight = static_cast<unsigned>(std::lround(std::min(strength, 1.0) * 65536));
   // The overlap in 64 bits: `at` may lie anywhere.
   const std::int64_t left = std::max<std::int64_t>(at.x, 0);
   const std::int64_t top = std::max<std::int64_t>(at.y, 0);
@@ -71,9 +74,11 @@ void blendCursor(const DibView& dib, const CursorImage& cursor, PixelPoint at) {
                       static_cast<std::size_t>(y - at.y) * static_cast<std::size_t>(cursor.width) +
                       static_cast<std::size_t>(left - at.x);
     for (std::int64_t x = left; x < right; ++x, ++src, dst += 3) {
-      dst[0] = blendChannel(src->b, dst[0], src->a);
-      dst[1] = blendChannel(src->g, dst[1], src->a);
-      dst[2] = blendChannel(src->r, dst[2], src->a);
+      const auto alpha = static_cast<std::uint8_t>((src->a * weight + 32768u) >> 16);
+      if (alpha == 0) continue;
+      dst[0] = blendChannel(src->b, dst[0], alpha);
+      dst[1] = blendChannel(src->g, dst[1], alpha);
+      dst[2] = blendChannel(src->r, dst[2], alpha);
     }
   }
 }

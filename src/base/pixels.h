@@ -71,8 +71,10 @@ struct CursorImage {
 };
 
 // Blends the cursor over the picture with its top-left corner at `at`,
-// clipped to the picture; channels round to nearest.
-void blendCursor(const DibView& dib, const CursorImage& cursor, PixelPoint at);
+// clipped to the picture; channels round to nearest. Below a `strength` of 1
+// each pixel's alpha is scaled by it first (to nearest), so that a picture
+// fades as a whole.
+void blendCursor(const DibView& dib, const CursorImage& cursor, PixelPoint at, double strength = 1);
 
 // Blends a ring of `colour` over the picture: a circle of `radius` pixels
 // around the centre of pixel `centre`, its line `width` pixels wide with

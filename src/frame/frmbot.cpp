@@ -302,6 +302,11 @@ RecordingSettings FrmBot::recordingSettings(const std::string& path) const {
   recording.sound = storedSoundChoice(app_.platform().settings);
   const MarksChoice marks = storedMarksChoice(app_.platform().settings);
   recording.showClicks = marks.showClicks;
+  recording.showKeys = marks.showKeys;
+  for (const GlobalKeys::Id id : {GlobalKeys::kRecord, GlobalKeys::kStop}) {
+    const GlobalKeys::Key& own = app_.globalKeys().key(id);
+    if (own.available) recording.ownKeys.push_back(own.key);
+  }
   recording.recordPointer = marks.recordPointer;
   // 1440 twips to the inch.
   recording.dpi = static_cast<int>(std::lround(1440.0 / app_.windows().twipsPerPixelX()));

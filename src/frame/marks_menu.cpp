@@ -1,5 +1,7 @@
 #include "frame/marks_menu.h"
 
+#include <utility>
+
 #include "platform/settings_store.h"
 #include "settings/settings_keys.h"
 
@@ -8,30 +10,46 @@ namespace ks {
 MarksChoice storedMarksChoice(const SettingsStore& settings) {
   MarksChoice choice;
   choice.showClicks = GetSetting(settings, kAppName, kSection, "ShowClicks", "False") == "True";
+  choice.showKeys = GetSetting(settings, kAppName, kSection, "ShowKeys", "False") == "True";
   choice.recordPointer = GetSetting(settings, kAppName, kSection, "RecordPointer", "True") != "False";
   return choice;
 }
 
+namespace {
+
+struct Mark {
+  int id;
+  const char* text;
+  const char* key;
+  bool MarksChoice::*choice;
+};
+constexpr Mark kMarks[] = {
+    {MarksMenu::kShowClicksId, "Show clicks", "ShowClicks", &MarksChoice::showClicks},
+    {MarksMenu::kShowKeysId, "Show keys", "ShowKeys", &MarksChoice::showKeys},
+    {MarksMenu::kRecordPointerId, "Record the pointer", "RecordPointer", &MarksChoice::recordPointer},
+};
+
+}  // namespace
+
 std::vector<MenuItem> MarksMenu::items() const {
   const MarksChoice choice = storedMarksChoice(settings_);
-  MenuItem clicks{kShowClicksId, "Show clicks", true, {}};
-  clicks.checked = choice.showClicks;
-  MenuItem pointer{kRecordPointerId, "Record the pointer", true, {}};
-  pointer.checked = choice.recordPointer;
-  return {clicks, pointer};
+  std::vector<MenuItem> items;
+  for (const Mark& mark : kMarks) {
+    MenuItem item{mark.id, mark.text, true, {}};
+    item.checked = choice.*mark.choice;
+    items.push_back(std::move(item));
+  }
+  return items;
 }
 
 bool MarksMenu::chosen(int id) {
   const MarksChoice choice = storedMarksChoice(settings_);
-  if (id == kShowClicksId) {
-    static_cast<void>(SaveSetting(settings_, kAppName, kSection, "ShowClicks", choice.showClicks ? "False" : "True"));
-  } else if (id == kRecordPointerId) {
-    static_cast<void>(
-        SaveSetting(settings_, kAppName, kSection, "RecordPointer", choice.recordPointer ? "False" : "True"));
-  } else {
-    return false;
+  for (const Mark& mark : kMarks) {
+    if (mark.id != id) continue;
+    static_cast<void>(SaveSetting(settings_, kAppName, kSection, mark.key, choice.*mark.choice ? "False" : "True"));
+    return true;
   }
-  return true;
+  return false;
 }
 
 }  // namespace ks

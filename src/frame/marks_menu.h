@@ -1,7 +1,7 @@
 // What a recording marks in its pictures, as frmtop's system menu offers it:
-// "Show clicks" and "Record the pointer", two check items kept in the
-// settings store ("ShowClicks", "False" unless set; "RecordPointer", "True"
-// unless set) and taken by the next recording.
+// "Show clicks", "Show keys" and "Record the pointer", check items kept in
+// the settings store ("ShowClicks" and "ShowKeys", "False" unless set;
+// "RecordPointer", "True" unless set) and taken by the next recording.
 #pragma once
 
 #include <vector>
@@ -14,6 +14,7 @@ class SettingsStore;
 
 struct MarksChoice {
   bool showClicks = false;
+  bool showKeys = false;
   bool recordPointer = true;
 };
 
@@ -23,10 +24,11 @@ class MarksMenu {
  public:
   static constexpr int kShowClicksId = 30;
   static constexpr int kRecordPointerId = 31;
+  static constexpr int kShowKeysId = 32;
 
   explicit MarksMenu(SettingsStore& settings) : settings_(settings) {}
 
-  // The two check items, checked as stored.
+  // The check items, checked as stored.
   std::vector<MenuItem> items() const;
   // Turns one of its items over; false when `id` is not one.
   bool chosen(int id);

@@ -13,6 +13,8 @@ class Shell;
 class MovieFiles;
 class AudioDevices;
 class MouseWatch;
+class KeyWatch;
+class TextPainter;
 class Programs;
 
 struct Platform {
@@ -29,6 +31,10 @@ struct Platform {
   MouseWatch* mouse = nullptr;
   // Other programs (the user's ffmpeg); none where no program can be run.
   Programs* programs = nullptr;
+  // Where shortcuts to caption come from, and the text they are drawn in;
+  // none on a platform without a keyboard.
+  KeyWatch* keys = nullptr;
+  TextPainter* text = nullptr;
 };
 
 }  // namespace ks

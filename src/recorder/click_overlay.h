@@ -3,11 +3,9 @@
 // rings in the frames grabbed after them.
 #pragma once
 
-#include <mutex>
-#include <vector>
-
 #include "base/click_marks.h"
 #include "platform/clock.h"
+#include "recorder/hand_off.h"
 
 namespace ks {
 
@@ -23,9 +21,7 @@ class ClickOverlay {
 
  private:
   const Clock& clock_;
-  std::mutex mutex_;
-  std::vector<ButtonEvent> pending_;  // arrived since the last picture, in time order
-  std::vector<ButtonEvent> taken_;    // the grabbing thread's, reused
+  HandOff<ButtonEvent> events_;
   ClickMarks marks_;
 };
 

@@ -12,7 +12,7 @@ class ModAvi final : public RecordingSession {
  public:
   ModAvi(const Platform& platform, RecorderHost& host)
       : RecordingSession(platform.clock, platform.grabber, platform.movies, host, platform.audio,
-                         platform.mouse, platform.programs) {}
+                         platform.mouse, platform.programs, platform.keys, platform.text) {}
 };
 
 }  // namespace ks

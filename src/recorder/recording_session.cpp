@@ -3,12 +3,16 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "media/mp4_output.h"
 #include "platform/audio_source.h"
+#include "platform/key_watch.h"
 #include "platform/mouse_watch.h"
 #include "platform/screen_grabber.h"
 #include "recorder/click_overlay.h"
+#include "recorder/key_overlay.h"
 #include "recorder/recorder_host.h"
 
 namespace ks {
@@ -21,9 +25,10 @@ constexpr std::chrono::milliseconds kEventsEvery{20};
 }  // namespace
 
 RecordingSession::RecordingSession(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host,
-                                   AudioDevices* audio, MouseWatch* mouse, Programs* programs)
+                                   AudioDevices* audio, MouseWatch* mouse, Programs* programs, KeyWatch* keys,
+                                   TextPainter* text)
     : clock_(clock), grabber_(grabber), movies_(movies), host_(host), engine_(clock, grabber, movies, host),
-      audio_(audio), mouse_(mouse), programs_(programs) {
+      audio_(audio), mouse_(mouse), programs_(programs), keys_(keys), text_(text) {
   engine_.onProgress = [this](const std::string& text, bool repaintNow) {
     if (events.onProgress) events.onProgress(text, repaintNow);
   };
@@ -117,23 +122,69 @@ RunEnd RecordingSession::calibrateThenRecord(const RecordingSettings& settings, 
   return record(recording, sound);
 }
 
-// The mouse hook runs only while the recording does. Without it the movie
-// is recorded unmarked.
+namespace {
+
+// A watch started for one recording, stopped on every way out of it: its
+// handler points at an overlay on the recording's stack.
+template <class Watch>
+class Watching {
+ public:
+  Watching(Watch* watch, bool wanted, typename Watch::Handler handler)
+      : watch_(wanted && watch && watch->start(std::move(handler)) ? watch : nullptr) {}
+  ~Watching() {
+    if (watch_) watch_->stop();
+  }
+  Watching(const Watching&) = delete;
+  Watching& operator=(const Watching&) = delete;
+  explicit operator bool() const { return watch_ != nullptr; }
+
+ private:
+  Watch* watch_;
+};
+
+// The grabber's overlay for one recording, taken away again on every way out.
+class Overlaid {
+ public:
+  Overlaid(ScreenGrabber& grabber, bool pointer, ScreenGrabber::Overlay overlay) : grabber_(grabber), pointer_(pointer) {
+    if (overlay) grabber_.setMarks(pointer_, std::move(overlay));
+  }
+  ~Overlaid() { grabber_.setMarks(pointer_, {}); }
+  Overlaid(const Overlaid&) = delete;
+  Overlaid& operator=(const Overlaid&) = delete;
+
+ private:
+  ScreenGrabber& grabber_;
+  bool pointer_;
+};
+
+}  // namespace
+
+// The hooks run only while the recording does. A watch that cannot run
+// leaves its marks out of the movie.
 RunEnd RecordingSession::record(const RecordingSettings& settings, SoundCapture* sound) {
-  if (!settings.showClicks || !mouse_) return engine_.record(settings, sound);
   ClickOverlay clicks(clock_, settings.dpi);
-  const bool watching = mouse_->start(
-      [&clicks](PixelPoint at, MouseButton button, bool down) { clicks.mouse(at, button, down); });
-  if (watching) {
-    grabber_.setMarks(settings.recordPointer,
-                      [&clicks](const pixels::DibView& dib, PixelPoint origin) { clicks.draw(dib, origin); });
+  std::optional<KeyOverlay> keys;
+  if (settings.showKeys && keys_ && text_) {
+    const KeyWatch* names = keys_;
+    keys.emplace(clock_, KeyCaptions(settings.dpi, settings.ownKeys,
+                                     [names](const KeyStroke& stroke) { return names->keyName(stroke); }, *text_));
   }
-  const RunEnd end = engine_.record(settings, sound);
-  if (watching) {
-    mouse_->stop();
-    grabber_.setMarks(settings.recordPointer, {});
+  // Declared after the overlays, so that they end before them.
+  const Watching<MouseWatch> mouse(mouse_, settings.showClicks,
+                                   [&clicks](PixelPoint at, MouseButton button, bool down) {
+                                     clicks.mouse(at, button, down);
+                                   });
+  const Watching<KeyWatch> typing(keys_, keys.has_value(), [&keys](const KeyStroke& stroke) { keys->key(stroke); });
+  ScreenGrabber::Overlay overlay;
+  if (mouse || typing) {
+    overlay = [&clicks, &keys, rings = static_cast<bool>(mouse), captions = static_cast<bool>(typing)](
+                  const pixels::DibView& dib, PixelPoint origin) {
+      if (rings) clicks.draw(dib, origin);
+      if (captions) keys->draw(dib);
+    };
   }
-  return end;
+  const Overlaid marks(grabber_, settings.recordPointer, std::move(overlay));
+  return engine_.record(settings, sound);
 }
 
 bool RecordingSession::stop() {

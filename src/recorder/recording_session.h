@@ -28,6 +28,8 @@ namespace ks {
 
 class AudioDevices;
 class MouseWatch;
+class KeyWatch;
+class TextPainter;
 class Programs;
 
 enum class SessionState { Idle, Preparing, Calibrating, Recording, Paused };
@@ -65,10 +67,12 @@ struct SessionEvents {
 class RecordingSession {
  public:
   // Sound comes from `audio`, clicks to mark from `mouse`, MP4 movies from
-  // an ffmpeg that `programs` run; without them every movie is silent and
-  // unmarked, and MP4 cannot be recorded.
+  // an ffmpeg that `programs` run, shortcuts to caption from `keys` drawn
+  // with `text`; without them every movie is silent and unmarked, and MP4
+  // cannot be recorded.
   RecordingSession(Clock& clock, ScreenGrabber& grabber, MovieFiles& movies, RecorderHost& host,
-                   AudioDevices* audio = nullptr, MouseWatch* mouse = nullptr, Programs* programs = nullptr);
+                   AudioDevices* audio = nullptr, MouseWatch* mouse = nullptr, Programs* programs = nullptr,
+                   KeyWatch* keys = nullptr, TextPainter* text = nullptr);
   RecordingSession(const RecordingSession&) = delete;
   RecordingSession& operator=(const RecordingSession&) = delete;
 
@@ -116,7 +120,8 @@ class RecordingSession {
   // chose not to record without it.
   bool startSound(const SoundChoice& choice, SoundCapture& sound);
 
-  // Runs the recording itself, its clicks marked when the settings ask.
+  // Runs the recording itself, its clicks marked and its shortcuts
+  // captioned when the settings ask.
   RunEnd record(const RecordingSettings& settings, SoundCapture* sound);
 
   // Makes the MP4 output of `probe`'s ffmpeg the engine's.
@@ -130,6 +135,8 @@ class RecordingSession {
   AudioDevices* audio_;
   MouseWatch* mouse_;
   Programs* programs_;
+  KeyWatch* keys_;
+  TextPainter* text_;
   std::optional<FfmpegProbe> ffmpeg_;
   std::string ffmpegAsked_;  // the stored path ffmpeg_ answers
   std::future<FfmpegProbe> looking_;  // a look going on

@@ -7,6 +7,7 @@
 
 #include "base/geometry.h"
 #include "media/movie_format.h"
+#include "platform/hotkey.h"
 
 namespace ks {
 
@@ -33,6 +34,10 @@ struct RecordingSettings {
   // Rings where mouse buttons are pressed, sized for the screen's DPI.
   bool showClicks = false;
   int dpi = 96;
+  // Captions of the shortcuts pressed, leaving out `ownKeys`, the program's
+  // global keys.
+  bool showKeys = false;
+  std::vector<Hotkey> ownKeys;
   // The mouse pointer drawn into the pictures.
   bool recordPointer = true;
   // The ffmpeg the user chose for MP4 movies; empty: looked for.

@@ -273,10 +273,11 @@ TEST_F(RecordingTest, GlobalKeysFromTheStoreAndTheirLinesInTheSystemMenu) {
   EXPECT_EQ(app->globalKeys().key(GlobalKeys::kStop).key, (Hotkey{true, false, true, false, 0x79}));
   EXPECT_TRUE(app->globalKeys().key(GlobalKeys::kStop).available);
   const std::vector<MenuItem>& menu = ws.openSystemMenu(app->frmtop().window());
-  ASSERT_EQ(menu.size(), 9u);
-  EXPECT_EQ(menu[6].text, "Sound");
-  EXPECT_EQ(menu[7].text, "Choose ffmpeg.exe\xE2\x80\xA6");
-  EXPECT_EQ(menu[8].text, "&Trim a movie\xE2\x80\xA6");
+  ASSERT_EQ(menu.size(), 10u);
+  EXPECT_EQ(menu[5].text, "Show keys");
+  EXPECT_EQ(menu[7].text, "Sound");
+  EXPECT_EQ(menu[8].text, "Choose ffmpeg.exe\xE2\x80\xA6");
+  EXPECT_EQ(menu[9].text, "&Trim a movie\xE2\x80\xA6");
   EXPECT_EQ(menu[2].text, "Alt+F9: Record, Pause, Resume (unavailable: another program uses it)");
   EXPECT_EQ(menu[3].text, "Ctrl+Shift+F10: Stop");
   EXPECT_FALSE(menu[2].enabled);
@@ -602,8 +603,8 @@ TEST(RecordingMarks, ClicksAndThePointerAsTheMenuChoseThem) {
     // The items, and choosing each twice leaves them as stored.
     Window& top = t.app->frmtop().window();
     const std::vector<MenuItem> menu = t.ws.openSystemMenu(top);
-    ASSERT_GE(menu.size(), 5u);
-    const MenuItem& clicksItem = menu[menu.size() - 5];
+    ASSERT_GE(menu.size(), 6u);
+    const MenuItem& clicksItem = menu[menu.size() - 6];
     const MenuItem& pointerItem = menu[menu.size() - 4];
     EXPECT_EQ(clicksItem.text, "Show clicks");
     EXPECT_EQ(clicksItem.checked, c.showClicks != nullptr);
@@ -653,6 +654,72 @@ TEST(RecordingMarks, ClicksAndThePointerAsTheMenuChoseThem) {
     EXPECT_FALSE(same(pixel(1, cx + 16, cy), kLeftClickColour) || same(pixel(1, cx + 16, cy), kRightClickColour));
     EXPECT_EQ(same(pixel(1, cx, cy), white), c.pointer) << "the pointer";
     EXPECT_FALSE(same(pixel(f.frames.size() - 1, cx + 16, cy), c.colour) && c.ring) << "faded out";
+  }
+}
+
+// "Show keys" in frmtop's menu, beside "Show clicks": stored, turned over by
+// choosing, and taken by the next recording, whose frame after a shortcut
+// shows its caption at the bottom, gone by the end. The program's own keys
+// and a watch that cannot run leave the movie uncaptioned.
+TEST(RecordingMarks, ShortcutsCaptionedAsTheMenuChose) {
+  struct Case {
+    const char* what;
+    const char* showKeys;  // stored; nullptr: nothing stored
+    bool watchRefuses;
+    int key;  // pressed with Ctrl and Shift
+    bool caption;
+  };
+  const Case cases[] = {
+      {"nothing stored", nullptr, false, 'S', false},
+      {"keys shown", "True", false, 'S', true},
+      {"the program's Record key", "True", false, 0x78, false},
+      {"the watch cannot run", "True", true, 'S', false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingRig t;
+    if (c.showKeys) t.store("ShowKeys", c.showKeys);
+    t.userRate("1");
+    t.start();
+    Window& top = t.app->frmtop().window();
+    const std::vector<MenuItem> menu = t.ws.openSystemMenu(top);
+    ASSERT_GE(menu.size(), 6u);
+    const MenuItem& keysItem = menu[menu.size() - 5];
+    EXPECT_EQ(menu[menu.size() - 6].text, "Show clicks");
+    EXPECT_EQ(keysItem.text, "Show keys");
+    EXPECT_EQ(keysItem.checked, c.showKeys != nullptr);
+    for (int k = 0; k < 2; ++k) {
+      t.ws.openSystemMenu(top);
+      t.input.chooseSystemMenuItem(top, keysItem.id);
+      EXPECT_EQ(t.stored("ShowKeys"), (k == 0) == (c.showKeys != nullptr) ? "False" : "True");
+    }
+    t.services.keys.refuse = c.watchRefuses;
+    int grabs = 0;
+    t.grabber->timePassed = [&] {
+      t.timePassed();
+      if (++grabs == 3) {
+        EXPECT_EQ(t.services.keys.running(), c.showKeys && !c.watchRefuses) << "the hook runs only while recording";
+        for (int key : {0xA2, 0xA0, c.key}) t.services.keys.press(key);
+        for (int key : {c.key, 0xA0, 0xA2}) t.services.keys.release(key);
+      }
+    };
+    t.record("keys", 6.0);
+    EXPECT_FALSE(t.services.keys.running());
+    const PixelRect region = regionPixels(*t.app);
+    const AviFile f = t.movie("D:\\Movies\\keys.avi");
+    ASSERT_GE(f.frames.size(), 5u);
+    const std::vector<std::uint8_t>& bytes = t.services.movies.files.at("D:\\Movies\\keys.avi")->bytes;
+    // Each picture is one colour, the time of its grab, but where a caption
+    // is: the middle of its plate, 24 pixels above the bottom, 32 high.
+    const auto captioned = [&](std::size_t frame) {
+      const std::uint8_t* picture = bytes.data() + f.frames[frame].offset + 8;
+      const std::uint8_t* middle = picture + 40 * dibStride(region.width) + static_cast<std::size_t>(region.width / 2) * 3;
+      return !std::equal(middle, middle + 3, picture);
+    };
+    // Frame 1 was grabbed before the press, frame 2 after it.
+    EXPECT_FALSE(captioned(1));
+    EXPECT_EQ(captioned(2), c.caption) << "the caption";
+    EXPECT_FALSE(captioned(f.frames.size() - 1)) << "faded out";
   }
 }
 

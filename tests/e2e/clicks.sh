@@ -10,21 +10,11 @@
 # point.
 source "$(dirname "${BASH_SOURCE[0]}")/lib/journey.sh" clicks
 
-movies="$WINEPREFIX/drive_c/movies"
-mkdir -p "$movies"
-setting folder 'C:\movies'
-setting UserSetting True
-setting SysSetting False
-setting fps 10
-setting Compression None
+plain_movies
 
 # --- the menu from the keyboard ---------------------------------------------------
 start_program || die "no frame"
-read -r tx ty _ <<< "$(windows | line_of kestrascope)"
-# A click on frmtop's title: its Activate lifts the other windows, and the
-# bar ends up with the keyboard.
-xdotool mousemove $((tx + 150)) $((ty + 10)) click 1; sleep 1
-xdotool key alt+space; sleep 1
+open_frame_menu
 ks_screenshot "$out/menu.png"
 # The items: Region size, the region's size, the two keys, Show clicks.
 for i in 1 2 3 4 5; do xdotool key Down; sleep 0.2; done

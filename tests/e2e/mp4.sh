@@ -97,12 +97,10 @@ xdotool key Return; sleep 1
 
 # --- choose ----------------------------------------------------------------------
 part choose
-read -r tx ty _ <<< "$(windows | line_of kestrascope)"
-xdotool mousemove $((tx + 150)) $((ty + 10)) click 1; sleep 1
-xdotool key alt+space; sleep 1
-# Region size, the region, the two keys, Show clicks, Record the pointer,
-# Sound, Choose ffmpeg.exe...
-for i in 1 2 3 4 5 6 7 8; do xdotool key Down; sleep 0.2; done
+open_frame_menu
+# Region size, the region, the two keys, Show clicks, Show keys, Record the
+# pointer, Sound, Choose ffmpeg.exe...
+for i in 1 2 3 4 5 6 7 8 9; do xdotool key Down; sleep 0.2; done
 ks_screenshot "$out/menu-choose-ffmpeg.png"
 xdotool key Return; sleep 3
 ks_screenshot "$out/open-dialog.png"

@@ -34,15 +34,15 @@ run_at() {
     # its sizes.
     xdotool mousemove $((cx + (cy - ty) / 2)) $(((ty + cy) / 2)) click 1; sleep 1
     ks_screenshot "$out/01-system-menu.png"
-    # First the Sound submenu, the seventh item, after Show clicks and
-    # Record the pointer (greyed ones are stepped on too): Right opens it,
-    # Left closes it again; six up is Region size.
+    # First the Sound submenu, the eighth item, after Show clicks, Show keys
+    # and Record the pointer (greyed ones are stepped on too): Right opens
+    # it, Left closes it again; seven up is Region size.
     local i
-    for i in 1 2 3 4 5 6 7; do xdotool key Down; sleep 0.2; done
+    for i in 1 2 3 4 5 6 7 8; do xdotool key Down; sleep 0.2; done
     xdotool key Right; sleep 0.6
     ks_screenshot "$out/00-sound-menu.png"
     xdotool key Left; sleep 0.3
-    for i in 1 2 3 4 5 6; do xdotool key Up; sleep 0.2; done
+    for i in 1 2 3 4 5 6 7; do xdotool key Up; sleep 0.2; done
     xdotool key Right; sleep 0.6
     ks_screenshot "$out/02-region-sizes.png"
     for i in 1 2 3; do xdotool key Down; sleep 0.3; done

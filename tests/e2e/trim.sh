@@ -29,10 +29,7 @@ part() { echo "== $1 (at $SECONDS s)"; }
 # Opens "Trim a movie..." from frmtop's menu and types PATH (Windows form)
 # into the Open dialog.
 open_trim() {
-    local tx ty
-    read -r tx ty _ <<< "$(windows | line_of kestrascope)"
-    xdotool mousemove $((tx + 150)) $((ty + 10)) click 1; sleep 1
-    xdotool key alt+space; sleep 1
+    open_frame_menu
     ks_screenshot "$out/menu-$2.png"
     xdotool key t; sleep 3
     windows | line_of 'Trim a movie' | grep -q . || { fail "$2: no Open dialog"; return 1; }

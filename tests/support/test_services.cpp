@@ -11,7 +11,7 @@ TestServices::TestServices() : grabber(makeHeadlessGrabber(screen)) {
 }
 
 Platform TestServices::platform(WindowSystem& windows) {
-  return Platform{windows, settings, files, clock, *grabber, shell, movies, &audio, &mouse, &programs};
+  return Platform{windows, settings, files, clock, *grabber, shell, movies, &audio, &mouse, &programs, &keys, &text};
 }
 
 }  // namespace ks::test

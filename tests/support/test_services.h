@@ -11,6 +11,8 @@
 #include "platform/headless/memory_file_system.h"
 #include "platform/headless/memory_settings_store.h"
 #include "platform/headless/recording_shell.h"
+#include "platform/headless/block_text_painter.h"
+#include "platform/headless/scripted_key_watch.h"
 #include "platform/headless/scripted_mouse_watch.h"
 #include "platform/headless/scripted_programs.h"
 #include "platform/headless/synthetic_audio.h"
@@ -33,6 +35,8 @@ struct TestServices {
   MemoryMovieFiles movies;
   SyntheticAudioDevices audio{clock};
   ScriptedMouseWatch mouse;
+  ScriptedKeyWatch keys;
+  BlockTextPainter text;
   ScriptedPrograms programs;
 };
 

@@ -5,10 +5,12 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/key_watch.h"
 #include "platform/mouse_watch.h"
 #include "platform/movie_files.h"
 #include "platform/platform.h"
 #include "platform/screen_grabber.h"
+#include "platform/text_painter.h"
 #include "platform/win32/programs_win32.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/wasapi_audio.h"
@@ -35,6 +37,8 @@ class Win32Platform {
   WasapiAudioDevices audio_{clock_};
   std::unique_ptr<ScreenGrabber> grabber_;
   std::unique_ptr<MouseWatch> mouse_;
+  std::unique_ptr<KeyWatch> keys_;
+  std::unique_ptr<TextPainter> text_;
   Win32Shell shell_;
   DiskMovieFiles movies_;
   Win32Programs programs_;

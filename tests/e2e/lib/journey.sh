@@ -27,6 +27,26 @@ stored() {
     ks_wine_run --timeout 60 "$WINEPREFIX/drive_c/windows/system32/reg.exe" query \
         'HKCU\Software\QVkestrascope\Movie' /v "$1" | tr -d '\r' | awk -v k="$1" '$1 == k { print $3 }'
 }
+# Movies into C:\movies (sets movies) at a steady 10 frames a second,
+# uncompressed.
+plain_movies() {
+    movies="$WINEPREFIX/drive_c/movies"
+    mkdir -p "$movies"
+    setting folder 'C:\movies'
+    setting UserSetting True
+    setting SysSetting False
+    setting fps 10
+    setting Compression None
+}
+# Opens frmtop's menu from the keyboard: a click on frmtop's title (its
+# Activate lifts the other windows, and the bar ends up with the keyboard),
+# then Alt+Space.
+open_frame_menu() {
+    local tx ty
+    read -r tx ty _ <<< "$(windows | line_of kestrascope)"
+    xdotool mousemove $((tx + 150)) $((ty + 10)) click 1; sleep 1
+    xdotool key alt+space; sleep 1
+}
 # The program's visible windows, one line each (see tools/wininfo.cpp).
 windows() { ks_wine_run --timeout 30 "$wininfo" list kestrascope | tr -d '\r'; }
 controls() { ks_wine_run --timeout 90 "$wininfo" controls "$1" | tr -d '\r'; }

@@ -1,0 +1,174 @@
+#include "platform/win32/input_hooks.h"
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+#include <utility>
+
+#include "platform/win32/wide_text.h"
+#include "platform/win32/win32_native.h"
+
+namespace ks {
+
+namespace {
+
+// The system installs and removes a hook at once; the bounds keep a stuck
+// thread from holding up Record or Stop.
+constexpr std::chrono::seconds kStartBound{5}, kStopBound{5};
+
+// A low-level hook on a thread of its own: the system calls the hook
+// procedure from that thread's message loop. A thread that does not answer
+// within the bounds is left behind: it removes its hook itself once it runs
+// again, and its procedure finds no watch running by then.
+class HookThread {
+ public:
+  ~HookThread() { stop(); }
+
+  bool start(int idHook, HOOKPROC procedure) {
+    if (thread_.joinable()) return false;
+    auto state = std::make_shared<State>();
+    std::future<bool> installed = state->installed.get_future();
+    ended_ = state->ended.get_future();
+    thread_ = std::thread([state, idHook, procedure] { run(*state, idHook, procedure); });
+    state_ = std::move(state);
+    const bool ok = installed.wait_for(kStartBound) == std::future_status::ready && installed.get();
+    if (!ok) stop();
+    return ok;
+  }
+
+  void stop() {
+    if (!thread_.joinable()) return;
+    state_->abandoned.store(true);
+    if (const DWORD id = state_->threadId.load()) PostThreadMessageW(id, WM_QUIT, 0, 0);
+    if (ended_.wait_for(kStopBound) == std::future_status::ready) {
+      thread_.join();
+    } else {
+      thread_.detach();
+    }
+    state_.reset();
+  }
+
+ private:
+  struct State {
+    std::promise<bool> installed;
+    std::promise<void> ended;
+    std::atomic<DWORD> threadId{0};
+    std::atomic<bool> abandoned{false};
+  };
+
+  static void run(State& state, int idHook, HOOKPROC procedure) {
+    MSG msg;
+    // The thread's message queue, so that WM_QUIT can reach it, before
+    // its id is known.
+    PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    state.threadId.store(GetCurrentThreadId());
+    HHOOK hook = SetWindowsHookExW(idHook, procedure, GetModuleHandleW(nullptr), 0);
+    state.installed.set_value(hook != nullptr);
+    if (hook) {
+      // stop() may have come before the queue had an id to post to.
+      if (!state.abandoned.load()) {
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+      }
+      UnhookWindowsHookEx(hook);
+    }
+    state.ended.set_value();
+  }
+
+  std::thread thread_;
+  std::shared_ptr<State> state_;
+  std::future<void> ended_;
+};
+
+// A watch of one hook kind. A hook procedure has no context argument: each
+// kind has its one running watch, `running`, which `Self::procedure` reads.
+template <class Self, class Watch, int kIdHook>
+class HookedWatch : public Watch {
+ public:
+  ~HookedWatch() override { stop(); }
+
+  bool start(typename Watch::Handler handler) override {
+    HookedWatch* none = nullptr;
+    if (!running.compare_exchange_strong(none, this)) return false;
+    handler_ = std::move(handler);
+    if (thread_.start(kIdHook, &Self::procedure)) return true;
+    running.store(nullptr);
+    return false;
+  }
+
+  void stop() override {
+    HookedWatch* self = this;
+    if (!running.compare_exchange_strong(self, nullptr)) return;
+    thread_.stop();
+    handler_ = nullptr;
+  }
+
+ protected:
+  static inline std::atomic<HookedWatch*> running{nullptr};
+  // The running watch of this kind, if any.
+  static Self* runningWatch() { return static_cast<Self*>(running.load()); }
+  typename Watch::Handler handler_;
+
+ private:
+  HookThread thread_;
+};
+
+class MouseHook final : public HookedWatch<MouseHook, MouseWatch, WH_MOUSE_LL> {
+ public:
+  static LRESULT CALLBACK procedure(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+      MouseHook* hook = runningWatch();
+      const auto* info = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+      if (hook && info) hook->report(static_cast<UINT>(wParam), {info->pt.x, info->pt.y});
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+
+ private:
+  void report(UINT message, PixelPoint at) {
+    switch (message) {
+      case WM_LBUTTONDOWN: return handler_(at, MouseButton::Left, true);
+      case WM_LBUTTONUP: return handler_(at, MouseButton::Left, false);
+      case WM_RBUTTONDOWN: return handler_(at, MouseButton::Right, true);
+      case WM_RBUTTONUP: return handler_(at, MouseButton::Right, false);
+      case WM_MBUTTONDOWN: return handler_(at, MouseButton::Middle, true);
+      case WM_MBUTTONUP: return handler_(at, MouseButton::Middle, false);
+      default: return;
+    }
+  }
+};
+
+class KeyboardHook final : public HookedWatch<KeyboardHook, KeyWatch, WH_KEYBOARD_LL> {
+ public:
+  std::string keyName(const KeyStroke& stroke) const override {
+    UINT scan = static_cast<UINT>(stroke.scanCode);
+    if (scan == 0) scan = MapVirtualKeyW(static_cast<UINT>(stroke.key), MAPVK_VK_TO_VSC);
+    if (scan == 0) return {};
+    const LONG lParam = static_cast<LONG>((scan & 0xFF) << 16 | (stroke.extended ? 1u << 24 : 0u));
+    wchar_t name[64];
+    const int length = GetKeyNameTextW(lParam, name, 64);
+    return length > 0 ? win32::fromWide({name, static_cast<std::size_t>(length)}) : std::string();
+  }
+
+  static LRESULT CALLBACK procedure(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+      KeyboardHook* hook = runningWatch();
+      const auto* info = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+      const bool down = wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN;
+      const bool up = wParam == WM_KEYUP || wParam == WM_SYSKEYUP;
+      if (hook && info && (down || up)) {
+        hook->handler_(KeyStroke{static_cast<int>(info->vkCode), static_cast<int>(info->scanCode),
+                                 (info->flags & LLKHF_EXTENDED) != 0, down});
+      }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<MouseWatch> makeMouseHook() { return std::make_unique<MouseHook>(); }
+std::unique_ptr<KeyWatch> makeKeyboardHook() { return std::make_unique<KeyboardHook>(); }
+
+}  // namespace ks
