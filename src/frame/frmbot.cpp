@@ -67,6 +67,36 @@ const char* createProblemText(FileProblem problem) {
   return "The system would not create it. Choose another folder or name and record again.";
 }
 
+// Why the movie's file stopped taking the recording, as the system said it.
+std::string writeFailedText(const WriteFault& fault) {
+  const std::string code = fault.code != 0 ? " (system error " + std::to_string(fault.code) + ")" : "";
+  switch (fault.cause) {
+    case WriteCause::Gone:
+      return "The drive or network folder of the movie could not be reached any more" + code +
+             ", so the recording stopped.\n\n"
+             "Connect it again: the frames written until then are in the file, which may lack its end.";
+    case WriteCause::Denied:
+      return "Windows refused to write any more of the movie" + code +
+             ", so the recording stopped.\n\n"
+             "The frames written until then are in the file. Choose a folder you may write to, and record again.";
+    case WriteCause::TooLarge:
+      return "The movie reached the largest file this disk can hold" + code +
+             ", so the recording stopped.\n\n"
+             "The frames recorded until then are saved and play. Record to a disk formatted as NTFS for longer movies.";
+    case WriteCause::WrongSize:
+      return "The screen gave a picture of another size than the movie's, so the recording stopped.\n\n"
+             "The frames recorded until then are saved and play.";
+    case WriteCause::Other:
+      return "Writing the movie failed" + code + ", so the recording stopped.\n\n"
+             "The frames written until then are in the file.";
+    case WriteCause::DiskFull:
+    case WriteCause::None:
+      break;
+  }
+  return "The disk could not take any more of the movie, so the recording stopped.\n\n"
+         "The frames recorded until then are saved and play.";
+}
+
 // What the user is told when a run ended early for a reason they can act on;
 // empty when there is nothing to tell.
 std::string problemText(const SessionOutcome& outcome) {
@@ -88,8 +118,7 @@ std::string problemText(const SessionOutcome& outcome) {
   }
   switch (outcome.end) {
     case RunEnd::WriteFailed:
-      return "The disk could not take any more of the movie, so the recording stopped.\n\n"
-             "The frames recorded until then are saved and play.";
+      return writeFailedText(outcome.writeFault);
     case RunEnd::CreateFailed:
       return "The movie could not be created:\n\n" + outcome.path + "\n\n" + createProblemText(outcome.fileProblem);
     case RunEnd::EncodeFailed:

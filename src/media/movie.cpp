@@ -18,6 +18,47 @@ constexpr std::size_t kCompressedSlots = 3;
 
 }  // namespace
 
+void Movie::WriteFaults::keep(WriteFault fault) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (first_.cause == WriteCause::None) first_ = fault;
+}
+
+WriteFault Movie::WriteFaults::first() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return first_;
+}
+
+namespace {
+
+// The movie's sink, passing on each call, and keeping the cause of the first
+// that fails where the movie can read it after the output has gone.
+class FaultKeepingSink final : public FileSink {
+ public:
+  FaultKeepingSink(std::unique_ptr<FileSink> sink, std::shared_ptr<Movie::WriteFaults> faults)
+      : sink_(std::move(sink)), faults_(std::move(faults)) {}
+
+  bool write(std::span<const ConstBuffer> parts) override { return kept(sink_->write(parts)); }
+  bool seek(std::uint64_t offset) override { return kept(sink_->seek(offset)); }
+  std::uint64_t tell() const override { return sink_->tell(); }
+  bool truncate(std::uint64_t size) override { return kept(sink_->truncate(size)); }
+  bool flush() override { return kept(sink_->flush()); }
+  bool sync() override { return kept(sink_->sync()); }
+  bool close() override { return kept(sink_->close()); }
+
+ private:
+  bool kept(bool ok) {
+    if (!ok) {
+      const WriteFault fault = sink_->fault();
+      faults_->keep(fault.cause == WriteCause::None ? WriteFault{WriteCause::Other, 0} : fault);
+    }
+    return ok;
+  }
+  std::unique_ptr<FileSink> sink_;
+  std::shared_ptr<Movie::WriteFaults> faults_;
+};
+
+}  // namespace
+
 Movie::Movie(AviWriterOptions options) : options_(std::move(options)) {}
 
 Movie::~Movie() { static_cast<void>(CloseMovie()); }  // the file is valid however the close went
@@ -26,9 +67,13 @@ bool Movie::OpenMovie(std::unique_ptr<FileSink> sink, const BitmapInfoHeader& fr
                       MovieFormat format, bool sound) {
   static_cast<void>(CloseMovie());  // the previous movie is valid however its close went
   if (rate <= 0 || !sink) return false;
+  auto faults = std::make_shared<WriteFaults>();
   std::unique_ptr<MovieOutput> output =
-      openFileOutput(std::move(sink), format, frameFormat, static_cast<std::uint32_t>(rate), sound, options_);
-  return output && OpenMovie(std::move(output), frameFormat, rate);
+      openFileOutput(std::make_unique<FaultKeepingSink>(std::move(sink), faults), format, frameFormat,
+                     static_cast<std::uint32_t>(rate), sound, options_);
+  const bool open = output && OpenMovie(std::move(output), frameFormat, rate);
+  writeFaults_ = std::move(faults);  // the sink's, also when the movie could not be started in it
+  return open;
 }
 
 bool Movie::OpenMovie(std::unique_ptr<MovieOutput> output, const BitmapInfoHeader& frameFormat, int rate) {
@@ -46,6 +91,7 @@ bool Movie::OpenMovie(std::unique_ptr<MovieOutput> output, const BitmapInfoHeade
   fault_ = MovieFault::None;
   closedFailure_ = {};
   closedRepeated_ = 0;
+  writeFaults_ = std::make_shared<WriteFaults>();
   try {
     encoder_ = output_->makeEncoder(frameFormat);
     if (encoder_ && encoderFactory_) encoder_ = encoderFactory_(frameFormat, r);
@@ -126,7 +172,11 @@ bool Movie::waitForSlot(std::unique_lock<std::mutex>& lock) {
 
 bool Movie::WriteFrame(const void* pBits, const BitmapInfoHeader& frameFormat) {
   // Every frame has the size of the pictures the movie was opened for.
-  if (!IsOpen() || !pBits || frameFormat.biSizeImage != frameBytes_) return false;
+  if (!IsOpen() || !pBits) return false;
+  if (frameFormat.biSizeImage != frameBytes_) {
+    writeFaults_->keep({WriteCause::WrongSize, 0});
+    return false;
+  }
   std::unique_lock lock(mutex_);
   if (!waitForSlot(lock)) return false;
   Slot& slot = slots_[fill_];

@@ -83,6 +83,20 @@ class Movie {
 
   // Set once the movie cannot go on; WriteFrame and Flush then fail at once.
   MovieFault Fault() const;
+  // Why writing the file failed first, a picture of another size included:
+  // of the open movie, or of the last one after its close.
+  WriteFault WriteProblem() const { return writeFaults_->first(); }
+
+  // Where the first write failure's cause is kept, from any thread.
+  class WriteFaults {
+   public:
+    void keep(WriteFault fault);
+    WriteFault first() const;
+
+   private:
+    mutable std::mutex mutex_;
+    WriteFault first_;
+  };
 
   // Compressed movies get their encoder from here instead of making their
   // own: tests give encoders that fail.
@@ -135,6 +149,7 @@ class Movie {
   AviWriterOptions options_;
   AviStreamInfo streamInfo_{};
   OutputFailure closedFailure_;  // of the movie closed last
+  std::shared_ptr<WriteFaults> writeFaults_ = std::make_shared<WriteFaults>();
   std::int64_t closedRepeated_ = 0;
   std::int32_t frameNumber_ = 0;
   std::uint32_t frameBytes_ = 0;

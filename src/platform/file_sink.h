@@ -14,9 +14,32 @@ struct ConstBuffer {
   std::size_t size = 0;
 };
 
+// Why a write into a file failed, as the system said it.
+enum class WriteCause {
+  None,
+  DiskFull,   // no room left on the disk
+  Gone,       // the drive or network share is not there any more
+  Denied,     // writing was refused: rights, write protection, a lock
+  TooLarge,   // the file reached the largest size the disk holds
+  WrongSize,  // the writer's own check: a picture of another size than the movie's
+  Other,
+};
+struct WriteFault {
+  WriteCause cause = WriteCause::None;
+  long code = 0;  // the system's error number; 0 when there is none
+};
+// The cause of a Windows error code (winerror.h's numbers), and of a POSIX
+// errno value.
+WriteCause windowsWriteCause(long code);
+WriteCause posixWriteCause(int error);
+
 class FileSink {
  public:
   virtual ~FileSink() = default;
+
+  // The first failure's cause, kept while the sink lives (sticky): later
+  // calls that fail because of it do not hide it.
+  WriteFault fault() const { return fault_; }
 
   // Writes the parts back to back at the current position and advances it.
   // On failure some of the bytes may have been written; the position is then
@@ -35,6 +58,17 @@ class FileSink {
   // Makes everything written so far durable on the storage device.
   [[nodiscard]] virtual bool sync() = 0;
   [[nodiscard]] virtual bool close() = 0;
+
+ protected:
+  // Keeps `fault` unless one is kept already; false, for the failing call
+  // to return.
+  bool failed(WriteFault fault) {
+    if (fault_.cause == WriteCause::None) fault_ = fault;
+    return false;
+  }
+
+ private:
+  WriteFault fault_;
 };
 
 // Why a file could not be created.

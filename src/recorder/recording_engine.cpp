@@ -135,6 +135,7 @@ bool RecordingEngine::CloseMovie() {
   figures_.framesInMovie = movie_.FrameNumber();
   figures_.soundFramesInMovie = movie_.SoundFrames();
   figures_.framesRepeated = movie_.FramesRepeated();
+  figures_.writeFault = movie_.WriteProblem();
   const OutputFailure failure = movie_.OutputProblem();
   if (failure.kind != OutputFailure::Kind::None) figures_.outputFailure = failure;
   return closed;

@@ -83,6 +83,7 @@ struct RunFigures {
   FileProblem createProblem = FileProblem::None;  // why the movie could not be created
   OutputFailure outputFailure;                    // why its output failed, at the start or later
   std::int64_t framesRepeated = 0;                // frames its output wrote as copies, not having room
+  WriteFault writeFault;                          // why writing its file failed first
 };
 
 class RecordingEngine {

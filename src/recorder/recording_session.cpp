@@ -75,6 +75,7 @@ bool RecordingSession::start(const RecordingSettings& settings) {
     outcome_.soundFrames = engine_.figures().soundFramesInMovie;
     outcome_.outputFailure = engine_.figures().outputFailure;
     outcome_.framesRepeated = engine_.figures().framesRepeated;
+    outcome_.writeFault = engine_.figures().writeFault;
   }
   if (sound) {
     sound->stop();

@@ -48,6 +48,7 @@ struct SessionOutcome {
   FfmpegProbe ffmpeg;                           // for an MP4: the ffmpeg looked for
   OutputFailure outputFailure;                  // why the program making the movie failed
   std::int64_t framesRepeated = 0;              // frames it had no room for, written as copies
+  WriteFault writeFault;                        // why writing the movie's file failed first
 };
 
 struct SessionEvents {

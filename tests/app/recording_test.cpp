@@ -415,6 +415,13 @@ TEST_F(RecordingTest, ARecordingThatCannotGoOnEndsWithOneMessage) {
       {"the disk is full", "None", [](RecordingTest& t) { t.services.movies.capacity = 12 * 1024 * 1024; },
        "The disk could not take any more of the movie, so the recording stopped.\n\n"
        "The frames recorded until then are saved and play."},
+      {"the drive is pulled out: writes fail with the system's \"device not ready\"", "None",
+       [](RecordingTest& t) {
+         t.services.movies.capacity = 12 * 1024 * 1024;
+         t.services.movies.writeError = 21;
+       },
+       "The drive or network folder of the movie could not be reached any more (system error 21), so the "
+       "recording stopped.\n\nConnect it again: the frames written until then are in the file, which may lack its end."},
       {"the encoder cannot compress a frame", "ZMBV",
        [](RecordingTest& t) {
          t.app->modAVI().setEncoderFactory(failingEncoders(12, EncoderFailure::ForGood));
@@ -434,6 +441,7 @@ TEST_F(RecordingTest, ARecordingThatCannotGoOnEndsWithOneMessage) {
     app.reset();
     services.movies.files.clear();
     services.movies.capacity = UINT64_MAX;
+    services.movies.writeError = 112;
     userRate("10");
     store("Compression", c.format);
     start();

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -483,7 +485,9 @@ TEST_P(FullDiskTest, AFullFilesystemKeepsEveryFrameWrittenBeforeIt) {
   AviWriterOptions opt;
   opt.riffLimit = GetParam();
   AviWriter writer(opt);
-  ASSERT_TRUE(writer.open(openFileSink(path), fmt, 30));
+  std::unique_ptr<FileSink> sink = openFileSink(path);
+  const FileSink* disk = sink.get();  // the writer's until its close
+  ASSERT_TRUE(writer.open(std::move(sink), fmt, 30));
   int written = 0;
   for (int i = 0; i < 1000; ++i) {
     const auto pic = makePicture(w, h, i);
@@ -495,6 +499,8 @@ TEST_P(FullDiskTest, AFullFilesystemKeepsEveryFrameWrittenBeforeIt) {
   ASSERT_LT(written, 1000) << "the filesystem never filled up";
   ASSERT_GT(written, 10);
   EXPECT_EQ(writer.frameNumber(), written);
+  EXPECT_EQ(disk->fault().cause, WriteCause::DiskFull) << "kept: the retries failed for the same cause";
+  EXPECT_EQ(disk->fault().code, ENOSPC);
   const bool closed = writer.close();
 
   const auto bytes = readAll(test::pathFromUtf8(path));

@@ -18,7 +18,7 @@ bool MemorySink::write(std::span<const ConstBuffer> parts) {
       if (f.bytes.size() < pos_ + n) f.bytes.resize(pos_ + n);
       std::memcpy(f.bytes.data() + pos_, parts[0].data, n);
     }
-    return false;
+    return refused();
   }
   for (const ConstBuffer& p : parts) {
     const auto* src = static_cast<const std::uint8_t*>(p.data);
@@ -33,7 +33,7 @@ bool MemorySink::write(std::span<const ConstBuffer> parts) {
       std::memcpy(f.bytes.data() + pos_, src, n);
       pos_ += n;
     }
-    if (full) return false;
+    if (full) return refused();
   }
   return true;
 }

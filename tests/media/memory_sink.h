@@ -22,6 +22,7 @@ struct MemoryFile {
   std::uint64_t capacity = UINT64_MAX;      // the file cannot grow past this
   bool failSync = false;
   int throwWrite = 0;  // 1-based number of the write that throws std::bad_alloc; 0 none
+  long writeError = 112;  // the Windows error a refused write gives: ERROR_DISK_FULL
 };
 
 class MemorySink final : public FileSink {
@@ -46,6 +47,7 @@ class MemorySink final : public FileSink {
   }
 
  private:
+  bool refused() { return failed({windowsWriteCause(file_->writeError), file_->writeError}); }
   std::shared_ptr<MemoryFile> file_;
   std::uint64_t pos_ = 0;
 };

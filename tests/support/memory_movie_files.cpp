@@ -11,6 +11,7 @@ std::unique_ptr<FileSink> MemoryMovieFiles::create(const std::string& path, File
   auto file = std::make_shared<MemoryFile>();
   file->capacity = capacity;
   file->throwWrite = throwWrite;
+  file->writeError = writeError;
   files[path] = file;
   ++created;
   return memorySink(file);

@@ -31,6 +31,7 @@ class MemoryMovieFiles final : public MovieFiles {
   // Faults for files created from now on.
   std::uint64_t capacity = UINT64_MAX;
   int throwWrite = 0;  // the write that throws std::bad_alloc, as MemoryFile
+  long writeError = 112;  // the Windows error of a write past the capacity, as MemoryFile
   bool refuseCreate = false;
   FileProblem refusal = FileProblem::AccessDenied;  // the reason a refused create gives
   std::map<std::string, std::shared_ptr<MemoryFile>> files;

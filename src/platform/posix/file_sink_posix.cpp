@@ -38,9 +38,9 @@ class PosixFileSink final : public FileSink {
       const ssize_t n = ::pwritev(fd_.get(), &iov_[first], count, static_cast<off_t>(pos_));
       if (n < 0) {
         if (errno == EINTR) continue;
-        return false;
+        return systemFailed();
       }
-      if (n == 0) return false;
+      if (n == 0) return failed({WriteCause::Other, 0});
       pos_ += static_cast<std::uint64_t>(n);
       // Step past what a short write took and go on with the rest.
       auto left = static_cast<std::size_t>(n);
@@ -65,18 +65,20 @@ class PosixFileSink final : public FileSink {
   bool truncate(std::uint64_t size) override {
     while (fd_.get() >= 0) {
       if (::ftruncate(fd_.get(), static_cast<off_t>(size)) == 0) return true;
-      if (errno != EINTR) return false;
+      if (errno != EINTR) return systemFailed();
     }
     return false;
   }
 
   bool flush() override { return fd_.get() >= 0; }
 
-  bool sync() override { return fd_.get() >= 0 && ::fdatasync(fd_.get()) == 0; }
+  bool sync() override { return fd_.get() >= 0 && (::fdatasync(fd_.get()) == 0 || systemFailed()); }
 
   bool close() override { return fd_.reset(); }
 
  private:
+  bool systemFailed() { return failed({posixWriteCause(errno), errno}); }
+
   Descriptor fd_;
   std::uint64_t pos_ = 0;
   std::vector<iovec> iov_;

@@ -30,8 +30,7 @@ class CrtFileSink final : public FileSink {
 
   bool write(std::span<const ConstBuffer> parts) override {
     if (file_.get() < 0) return false;
-    if (!placed_ && ::_lseeki64(file_.get(), static_cast<__int64>(pos_), SEEK_SET) < 0)
-      return false;
+    if (!placed_ && ::_lseeki64(file_.get(), static_cast<__int64>(pos_), SEEK_SET) < 0) return systemFailed();
     placed_ = false;  // until every byte is down
     for (const ConstBuffer& p : parts) {
       auto* data = static_cast<const char*>(p.data);
@@ -39,7 +38,7 @@ class CrtFileSink final : public FileSink {
       while (left > 0) {
         const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(left, 1u << 30));
         const int n = ::_write(file_.get(), data, chunk);
-        if (n <= 0) return false;
+        if (n <= 0) return systemFailed();
         data += n;
         left -= static_cast<std::size_t>(n);
         pos_ += static_cast<std::uint64_t>(n);
@@ -58,14 +57,22 @@ class CrtFileSink final : public FileSink {
 
   bool truncate(std::uint64_t size) override {
     placed_ = false;
-    return file_.get() >= 0 && ::_chsize_s(file_.get(), static_cast<__int64>(size)) == 0;
+    return file_.get() >= 0 && (::_chsize_s(file_.get(), static_cast<__int64>(size)) == 0 || systemFailed());
   }
 
   bool flush() override { return file_.get() >= 0; }
-  bool sync() override { return file_.get() >= 0 && ::_commit(file_.get()) == 0; }
+  bool sync() override { return file_.get() >= 0 && (::_commit(file_.get()) == 0 || systemFailed()); }
   bool close() override { return file_.reset(); }
 
  private:
+  // The C runtime keeps the system's own code beside errno, which folds
+  // several of them into one.
+  bool systemFailed() {
+    const auto code = static_cast<long>(_doserrno);
+    if (code != 0) return failed({windowsWriteCause(code), code});
+    return failed({errno == ENOSPC ? WriteCause::DiskFull : WriteCause::Other, 0});
+  }
+
   CrtFile file_;
   std::uint64_t pos_ = 0;
   bool placed_ = true;  // the descriptor's offset equals pos_
