@@ -35,6 +35,11 @@ bool SoundCapture::add(std::unique_ptr<AudioSource> source, std::string& reason)
 }
 
 void SoundCapture::stop() {
+  // The engine stops the sound when its recording ends, the session after a
+  // calibration that recorded nothing, the destructor in any case: the
+  // sources once.
+  if (stopped_) return;
+  stopped_ = true;
   for (auto& source : sources_) source->stop();
 }
 

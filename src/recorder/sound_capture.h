@@ -44,7 +44,7 @@ class SoundCapture {
   std::int64_t taken() const { return track_.taken(); }
   double recorded(double t) const { return track_.recorded(t); }
 
-  // Stops the sources: nothing more reaches the track.
+  // Stops the sources, once: nothing more reaches the track.
   void stop();
   std::vector<SoundLoss> losses() const;
 
@@ -54,6 +54,7 @@ class SoundCapture {
   SoundTrack track_;
   std::vector<std::unique_ptr<Lane>> lanes_;
   std::vector<std::unique_ptr<AudioSource>> sources_;
+  bool stopped_ = false;
   mutable std::mutex lossMutex_;
   std::vector<SoundLoss> losses_;
 };

@@ -815,8 +815,10 @@ TEST(RecordingSound, SoundSourcesThatCannotBeOpenedOrGoAwayAreNamed) {
     std::vector<std::string> warnings;
     bool sound = false;  // the movie has a sound stream
     bool connected = true;
+    int stops = 0;  // of the source: once, when it ran
   };
   const Case cases[] = {
+      {"recorded with it", "", {}, MsgButton::Yes, 1, {}, true, true, 1},
       {"refused, recorded without it", "in use", {}, MsgButton::Yes, 1, {}},
       {"refused, nothing recorded", "in use", {}, MsgButton::No, 0, {}},
       {"not connected: a silent movie, without a word", "", {}, MsgButton::Yes, 1, {}, false, false},
@@ -827,7 +829,7 @@ TEST(RecordingSound, SoundSourcesThatCannotBeOpenedOrGoAwayAreNamed) {
        1,
        {"The sound source \xE2\x80\x9CHeadset\xE2\x80\x9D was lost at 00:03 of the movie (the device was removed).\n\n"
         "The movie has silence from then on in its place; the picture went on."},
-       true},
+       true, true, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -849,6 +851,7 @@ TEST(RecordingSound, SoundSourcesThatCannotBeOpenedOrGoAwayAreNamed) {
                 "Yes records without that sound; No and Cancel record nothing.");
     }
     EXPECT_EQ(t.ws.warnings(), c.warnings);
+    EXPECT_EQ(t.services.audio.stopCalls, c.stops);
     if (c.movies) {
       const AviFile f = t.movie("D:\\Movies\\voice.avi");
       EXPECT_TRUE(f.problems.empty()) << f.problems.front();

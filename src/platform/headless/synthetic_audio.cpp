@@ -13,7 +13,7 @@ std::int64_t syntheticFrameOf(std::int16_t left, std::int16_t right) {
 class SyntheticAudioDevices::Source final : public AudioSource {
  public:
   Source(SyntheticAudioDevices& devices, SyntheticSound sound) : devices_(devices), sound_(std::move(sound)) {}
-  ~Source() override { stop(); }
+  ~Source() override { halt(); }
 
   std::string name() const override { return sound_.name; }
   bool start(SoundSink& sink, std::string& reason) override {
@@ -27,6 +27,10 @@ class SyntheticAudioDevices::Source final : public AudioSource {
     return true;
   }
   void stop() override {
+    ++devices_.stopCalls;
+    halt();
+  }
+  void halt() {
     auto& running = devices_.running_;
     running.erase(std::remove(running.begin(), running.end(), this), running.end());
     sink_ = nullptr;
@@ -42,7 +46,7 @@ class SyntheticAudioDevices::Source final : public AudioSource {
       if (sound_.lostAfter && last + sound_.latency > started_ + *sound_.lostAfter) {
         if (now < started_ + *sound_.lostAfter) return;
         SoundSink* sink = sink_;
-        stop();
+        halt();
         sink->lost(started_ + *sound_.lostAfter, "the device was removed");
         return;
       }

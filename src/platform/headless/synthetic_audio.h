@@ -60,6 +60,8 @@ class SyntheticAudioDevices final : public AudioDevices {
   // Delivers, on the caller's thread, what every running source has
   // captured by the clock's time.
   void pump();
+  // Calls of a source's stop(), the one a recording makes included.
+  int stopCalls = 0;
 
   class Source;
 
