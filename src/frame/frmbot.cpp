@@ -67,6 +67,28 @@ const char* createProblemText(FileProblem problem) {
   return "The system would not create it. Choose another folder or name and record again.";
 }
 
+// Why the movie could not be started in the file it was created as.
+std::string startProblemText(const WriteFault& fault) {
+  const std::string code = fault.code != 0 ? " (system error " + std::to_string(fault.code) + ")" : "";
+  switch (fault.cause) {
+    case WriteCause::None:
+      return "The computer did not have the memory for it. Close other programs, or choose a smaller region, "
+             "and record again.";
+    case WriteCause::DiskFull:
+      return "The disk is full. Make room on the disk, or choose another folder, and record again.";
+    case WriteCause::Gone:
+      return "Its drive or network folder could not be reached" + code +
+             ". Connect it again, or choose another folder, and record again.";
+    case WriteCause::Denied:
+      return "Windows refused to write it" + code + ". Choose another folder and record again.";
+    case WriteCause::TooLarge:
+    case WriteCause::WrongSize:
+    case WriteCause::Other:
+      break;
+  }
+  return "Writing it failed" + code + ". Choose another folder and record again.";
+}
+
 // Why the movie's file stopped taking the recording, as the system said it.
 std::string writeFailedText(const WriteFault& fault) {
   const std::string code = fault.code != 0 ? " (system error " + std::to_string(fault.code) + ")" : "";
@@ -121,6 +143,12 @@ std::string problemText(const SessionOutcome& outcome) {
       return writeFailedText(outcome.writeFault);
     case RunEnd::CreateFailed:
       return "The movie could not be created:\n\n" + outcome.path + "\n\n" + createProblemText(outcome.fileProblem);
+    case RunEnd::StartFailed:
+      return "The movie could not be started:\n\n" + outcome.path + "\n\n" + startProblemText(outcome.writeFault);
+    case RunEnd::NotStarted:
+      return "The screen could not be read, so nothing was recorded.\n\n"
+             "This happens while the screen is locked, or while Windows shows a secure desktop such as a "
+             "User Account Control prompt. Record again once the desktop shows.";
     case RunEnd::EncodeFailed:
       return "A frame could not be compressed, so the recording stopped.\n\n"
              "The frames recorded until then are saved and play.";
@@ -144,7 +172,8 @@ std::string soundUnavailableText(const std::string& source, const std::string& r
 
 // Sources that went away while the movie was recorded, and when.
 std::string soundLossText(const SessionOutcome& outcome) {
-  if (outcome.soundLosses.empty() || outcome.end == RunEnd::NotStarted || outcome.end == RunEnd::CreateFailed)
+  if (outcome.soundLosses.empty() || outcome.end == RunEnd::NotStarted || outcome.end == RunEnd::CreateFailed ||
+      outcome.end == RunEnd::StartFailed)
     return {};
   std::string text;
   for (const SoundLoss& loss : outcome.soundLosses) {

@@ -82,11 +82,18 @@ bool RecordingEngine::OpenMovie(const std::string& path, double rate, MovieForma
   if (!p.bits) return false;
   figures_.createProblem = FileProblem::None;
   figures_.outputFailure = {};
+  figures_.writeFault = {};
   format_ = format;
   std::unique_ptr<FileSink> sink = movies_.create(path, figures_.createProblem);
   if (!sink) return false;
-  if (format != MovieFormat::Mp4)
-    return movie_.OpenMovie(std::move(sink), frameFormat_, roundToInt32(rate), format, sound_ != nullptr);
+  if (format != MovieFormat::Mp4) {
+    if (movie_.OpenMovie(std::move(sink), frameFormat_, roundToInt32(rate), format, sound_ != nullptr)) return true;
+    // Its headers could not be written, or there was no memory for its
+    // pipeline: nothing of it stays.
+    figures_.writeFault = movie_.WriteProblem();
+    static_cast<void>(movies_.remove(path));
+    return false;
+  }
   // The file could be made; the program writes it from the start.
   static_cast<void>(sink->close());
   sink.reset();
@@ -223,6 +230,7 @@ RunEnd RecordingEngine::run(const RecordingSettings& settings, double rate, Body
   if (!OpenMovie(settings.path, rate, settings.format)) {
     FreeCapture();
     if (figures_.createProblem != FileProblem::None) return RunEnd::CreateFailed;
+    if (settings.format != MovieFormat::Mp4) return RunEnd::StartFailed;
     return figures_.outputFailure.kind == OutputFailure::Kind::None ? RunEnd::NotStarted : RunEnd::OutputFailed;
   }
   // Precise waits for the run only: on Windows they can cost power.
@@ -347,7 +355,7 @@ RunEnd RecordingEngine::calibrate(const RecordingSettings& settings, std::option
   calibrating_ = true;
   RunEnd result = run(settings, rate, [this, &n] { return measure(n); });
   calibrating_ = false;
-  if (result == RunEnd::NotStarted || result == RunEnd::CreateFailed) return result;
+  if (result == RunEnd::NotStarted || result == RunEnd::CreateFailed || result == RunEnd::StartFailed) return result;
   if (result == RunEnd::OutputFailed && figures_.framesInMovie == 0) return result;
   // Frames the output had no room for were copies: the machine did not
   // sustain them.

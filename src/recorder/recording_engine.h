@@ -61,6 +61,7 @@ enum class RunEnd {
   Completed,      // ran to its end (a calibration's five seconds)
   NotStarted,     // the first capture failed; nothing written
   CreateFailed,   // the movie could not be created; nothing written
+  StartFailed,    // the movie could not be started in its file (header, memory); the file removed
   Stopped,        // Stop, or the program ending
   WriteFailed,    // writes kept failing (disk full); movie closed
   CaptureFailed,  // captures kept failing; movie closed

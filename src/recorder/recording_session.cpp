@@ -113,7 +113,8 @@ RunEnd RecordingSession::calibrateThenRecord(const RecordingSettings& settings, 
       recording.rate = settings.rates[static_cast<std::size_t>(*rateIndex)];
       if (events.onRateCalibrated) events.onRateCalibrated(*rateIndex);
     }
-    const bool recordingFollows = end == RunEnd::Completed || end == RunEnd::NotStarted || end == RunEnd::CreateFailed;
+    const bool recordingFollows = end == RunEnd::Completed || end == RunEnd::NotStarted ||
+                                  end == RunEnd::CreateFailed || end == RunEnd::StartFailed;
     if (!recordingFollows || engine_.stopping()) {
       outcome_.calibrating = true;
       return end;

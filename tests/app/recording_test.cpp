@@ -98,18 +98,32 @@ TEST_F(RecordingTest, CancelLeavesEverythingIdleAndWritesNothing) {
   expectIdle();
 }
 
-// A recording that cannot start: a screen that cannot be read goes back to
-// idle without a word, as before; a movie that cannot be created says which
-// file and why.
-TEST_F(RecordingTest, AFailedStartSaysWhyUnlessTheScreenCouldNotBeRead) {
+// A recording that cannot start says why, and leaves no file: a screen that
+// cannot be read, a movie that cannot be created (which file and why), a
+// movie whose headers its new file will not take.
+TEST_F(RecordingTest, AFailedStartSaysWhy) {
   struct Case {
     const char* what;
     bool captureFails;
     FileProblem refusal;
-    const char* message;  // nullptr: no message
+    const char* message;
+    std::uint64_t capacity = UINT64_MAX;  // of the new file
+    long writeError = 112;                // a write past it fails with
   };
   const Case cases[] = {
-      {"the first capture fails", true, FileProblem::None, nullptr},
+      {"the first capture fails", true, FileProblem::None,
+       "The screen could not be read, so nothing was recorded.\n\n"
+       "This happens while the screen is locked, or while Windows shows a secure desktop such as a "
+       "User Account Control prompt. Record again once the desktop shows."},
+      {"the disk takes no header", false, FileProblem::None,
+       "The movie could not be started:\n\nD:\\Movies\\nope.avi\n\n"
+       "The disk is full. Make room on the disk, or choose another folder, and record again.",
+       100},
+      {"the drive is gone before the header", false, FileProblem::None,
+       "The movie could not be started:\n\nD:\\Movies\\nope.avi\n\n"
+       "Its drive or network folder could not be reached (system error 21). Connect it again, or choose another "
+       "folder, and record again.",
+       100, 21},
       {"a folder has the movie's name", false, FileProblem::IsFolder,
        "The movie could not be created:\n\nD:\\Movies\\nope.avi\n\n"
        "A folder of that name is in the way. Choose another name and record again."},
@@ -133,19 +147,17 @@ TEST_F(RecordingTest, AFailedStartSaysWhyUnlessTheScreenCouldNotBeRead) {
     Watchdog caseBound(c.what, 30);
     const int grabs = grabber->grabs;
     grabber->failFrom = c.captureFails ? grabs + 1 : 0;
-    services.movies.refuseCreate = !c.captureFails;
+    services.movies.refuseCreate = c.refusal != FileProblem::None;
     services.movies.refusal = c.refusal;
+    services.movies.capacity = c.capacity;
+    services.movies.writeError = c.writeError;
     const std::size_t warnings = ws.warnings().size();
     record("nope", 2);
     expectIdle();
     EXPECT_EQ(services.movies.files.count("D:\\Movies\\nope.avi"), 0u);
     EXPECT_EQ(grabber->grabs, grabs + 1) << "the first capture, then nothing more";
-    if (!c.message) {
-      EXPECT_EQ(ws.warnings().size(), warnings);
-    } else {
-      ASSERT_EQ(ws.warnings().size(), warnings + 1);
-      EXPECT_EQ(ws.warnings().back(), c.message);
-    }
+    ASSERT_EQ(ws.warnings().size(), warnings + 1);
+    EXPECT_EQ(ws.warnings().back(), c.message);
   }
 }
 
