@@ -170,6 +170,19 @@ std::string soundUnavailableText(const std::string& source, const std::string& r
          ".\n\nRecord without it?\n\nYes records without that sound; No and Cancel record nothing.";
 }
 
+// Pictures the recording could not capture, and when in the movie.
+std::string missedPicturesText(const SessionOutcome& outcome) {
+  if (outcome.picturesMissed == 0) return {};
+  const bool one = outcome.picturesMissed == 1;
+  const std::string span = one ? "at " + formatElapsed(outcome.missedFrom)
+                               : "from " + formatElapsed(outcome.missedFrom) + " to " + formatElapsed(outcome.missedTo);
+  return (one ? std::string("1 picture") : std::to_string(outcome.picturesMissed) + " pictures") +
+         " of the movie could not be captured, " + span + ". The movie shows the picture before " +
+         (one ? "it" : "them") + " in " + (one ? "its" : "their") + " place.\n\n"
+         "This usually happens while the screen is locked, or while Windows shows a secure desktop such as a "
+         "User Account Control prompt.";
+}
+
 // Sources that went away while the movie was recorded, and when.
 std::string soundLossText(const SessionOutcome& outcome) {
   if (outcome.soundLosses.empty() || outcome.end == RunEnd::NotStarted || outcome.end == RunEnd::CreateFailed ||
@@ -417,6 +430,8 @@ void FrmBot::ended(const SessionOutcome& outcome) {
   if (!problem.empty()) app_.windows().messageBoxWarning(problem);
   const std::string lost = soundLossText(outcome);
   if (!lost.empty()) app_.windows().messageBoxWarning(lost);
+  const std::string missed = problem.empty() ? missedPicturesText(outcome) : std::string();
+  if (!missed.empty()) app_.windows().messageBoxWarning(missed);
 }
 
 }  // namespace ks

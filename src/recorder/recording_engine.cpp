@@ -254,6 +254,7 @@ RunEnd RecordingEngine::run(const RecordingSettings& settings, double rate, Body
 
 RunEnd RecordingEngine::record(const RecordingSettings& settings, SoundCapture* sound) {
   figures_.newPictures = figures_.copies = 0;
+  figures_.picturesMissed = 0;
   figures_.soundFramesInMovie = 0;
   figures_.grabDelays.clear();
   const double rate = settings.rate > 0 ? settings.rate : 1.0;
@@ -314,7 +315,12 @@ RunEnd RecordingEngine::schedule(double r) {
     const double now = clock_.now();
     if (now >= startTime_ + t1) {
       figures_.grabDelays.add(now - (startTime_ + t1));
-      static_cast<void>(CaptureFrame(region_));  // on failure the buffer still holds the last picture
+      // On failure the buffer still holds the last picture, which the frame
+      // repeats; the user hears of it at the end.
+      if (!CaptureFrame(region_)) {
+        if (figures_.picturesMissed++ == 0) figures_.missedFrom = t1;
+        figures_.missedTo = t1;
+      }
       if (!writeUntilDone()) {
         end = writeEnd();
         break;

@@ -85,6 +85,10 @@ struct RunFigures {
   OutputFailure outputFailure;                    // why its output failed, at the start or later
   std::int64_t framesRepeated = 0;                // frames its output wrote as copies, not having room
   WriteFault writeFault;                          // why writing its file failed first
+  // Pictures a recording could not capture, written as the last one that
+  // could; the first's and the last's time in the movie, in seconds.
+  std::int64_t picturesMissed = 0;
+  double missedFrom = 0, missedTo = 0;
 };
 
 class RecordingEngine {

@@ -76,6 +76,9 @@ bool RecordingSession::start(const RecordingSettings& settings) {
     outcome_.outputFailure = engine_.figures().outputFailure;
     outcome_.framesRepeated = engine_.figures().framesRepeated;
     outcome_.writeFault = engine_.figures().writeFault;
+    outcome_.picturesMissed = outcome_.calibrating ? 0 : engine_.figures().picturesMissed;
+    outcome_.missedFrom = engine_.figures().missedFrom;
+    outcome_.missedTo = engine_.figures().missedTo;
   }
   if (sound) {
     sound->stop();

@@ -49,6 +49,8 @@ struct SessionOutcome {
   OutputFailure outputFailure;                  // why the program making the movie failed
   std::int64_t framesRepeated = 0;              // frames it had no room for, written as copies
   WriteFault writeFault;                        // why writing the movie's file failed first
+  std::int64_t picturesMissed = 0;              // pictures that could not be captured
+  double missedFrom = 0, missedTo = 0;          // the first's and the last's time in the movie
 };
 
 struct SessionEvents {

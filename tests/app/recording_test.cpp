@@ -571,6 +571,41 @@ TEST_F(RecordingTest, ACalibrationThatCannotFinishSaysWhyAndRecordsNothing) {
   }
 }
 
+// Pictures that could not be captured (a locked screen) repeat the one
+// before; the recording goes on and ends with a notice of how many and when.
+TEST_F(RecordingTest, PicturesThatCouldNotBeCapturedAreReportedAtTheEnd) {
+  struct Case {
+    int failFrom, failTo;  // grabs after the first
+    const char* message;   // nullptr: none
+  };
+  const Case cases[] = {
+      {0, 0, nullptr},
+      {12, 12,
+       "1 picture of the movie could not be captured, at 00:01. The movie shows the picture before it in its "
+       "place.\n\nThis usually happens while the screen is locked, or while Windows shows a secure desktop such "
+       "as a User Account Control prompt."},
+      {12, 31,
+       "20 pictures of the movie could not be captured, from 00:01 to 00:02. The movie shows the picture before "
+       "them in their place.\n\nThis usually happens while the screen is locked, or while Windows shows a secure "
+       "desktop such as a User Account Control prompt."},
+  };
+  userRate("10");
+  start();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.failTo - c.failFrom);
+    grabber->failFrom = c.failFrom ? grabber->grabs + c.failFrom : 0;
+    grabber->failTo = c.failTo ? grabber->grabs + c.failTo : 0;
+    const std::size_t warnings = ws.warnings().size();
+    record("locked", 5.0);
+    EXPECT_GE(movie("D:\\Movies\\locked.avi").frames.size(), 45u) << "the recording went on";
+    ASSERT_EQ(ws.warnings().size(), warnings + (c.message ? 1 : 0));
+    if (c.message) {
+      EXPECT_EQ(ws.warnings().back(), c.message);
+    }
+    expectIdle();
+  }
+}
+
 TEST_F(RecordingTest, EndingTheProgramMidRecordingLeavesAPlayableMovie) {
   userRate("10");
   start();

@@ -395,6 +395,9 @@ TEST_F(RecordingEngineTest, ACaptureFailingMidRecordingRepeatsThePreviousPicture
   for (std::uint32_t k = 0; k < 21; ++k)
     EXPECT_EQ(frameTime("blink.avi", static_cast<int>(k)), t0 + (k >= 5 && k <= 7 ? 400u : 100u * k)) << "frame " << k;
   EXPECT_EQ(figures().copies, 0);
+  EXPECT_EQ(figures().picturesMissed, 3) << "counted for the notice at the end";
+  EXPECT_DOUBLE_EQ(figures().missedFrom, 0.5);
+  EXPECT_DOUBLE_EQ(figures().missedTo, 0.7);
   EXPECT_EQ(label, "00:02");
   expectReleased();
 }
