@@ -290,6 +290,7 @@ TEST(RecordingEnginePause, PausesLeaveTheirSpanOutOfTheMovie) {
     EXPECT_EQ(t.record("paused.avi", "10", c.stop), RunEnd::Stopped);
     double recorded = c.stop;
     for (const Pause& p : c.pauses) recorded -= (p.resume >= 0 ? p.resume : c.stop) - p.at;
+    EXPECT_TRUE(t.movies.files.at("paused.avi")->closed) << "the movie is closed, Stop while paused too";
     const AviFile f = t.movie("paused.avi");
     EXPECT_TRUE(checkIndexes(f, true).empty());
     EXPECT_NEAR(static_cast<double>(f.frames.size()), 10 * recorded, 2.0);
@@ -735,9 +736,16 @@ TEST(RecordingEngineSound, TheTrackFollowsThePictureAndItsTimestamps) {
     const double deviceRate = kSoundRate * (1 + c.mic.ppm * 1e-6);
     double worst = 0;
     std::int64_t heard = 0, silentHeard = 0;
+    // After a silent span that ends, the sound is heard again to the end.
+    const bool comesBack = c.silentTo >= 0 && !c.mic.lostAfter;
+    const double backFrom = c.silentTo + 0.1, backTo = static_cast<double>(n) / kSoundRate - 0.5;
+    std::int64_t afterGap = 0, afterGapHeard = 0;
     for (std::int64_t j = 0; j < n; ++j) {
       const std::int64_t k = syntheticFrameOf(sound[2 * j], sound[2 * j + 1]);
       const double at = static_cast<double>(j) / kSoundRate;
+      const bool back = comesBack && at >= backFrom && at < backTo;
+      afterGap += back;
+      afterGapHeard += back && k >= 0;
       if (k < 0) continue;
       ++heard;
       if (at >= c.silentFrom && at < c.silentTo) ++silentHeard;
@@ -749,6 +757,10 @@ TEST(RecordingEngineSound, TheTrackFollowsThePictureAndItsTimestamps) {
     EXPECT_LE(worst, 0.001) << "the worst sample lies this far from its timestamp";
     EXPECT_EQ(silentHeard, 0) << "samples in a span that has none";
     EXPECT_GT(heard, 0);
+    if (comesBack) {
+      EXPECT_GT(afterGap, kSoundRate) << "a second or more to hear after the silence";
+      EXPECT_EQ(afterGapHeard, afterGap) << "the sound after the silence is there, at its own time";
+    }
     t.expectReleased();
   }
 }
