@@ -143,12 +143,18 @@ setting SoundInput ""
 part pause
 setting UserSetting False
 setting SysSetting True
+# The calibration stores the rate it chose when the recording starts: from
+# "1", which it does not choose here (the check below asks for 10 or more).
+setting fps 1
 start_program || die "pause: no frame"
 read -r rx ry rw rh <<< "$(region)"
 record_named paused || die "pause: no New movie dialog"
 bars_over_region
 xdotool mousemove 1000 740
-sleep 12                                                                   # the calibration (slow Wine: up to 9 s seen), then 2.5 s or more
+t0=$SECONDS
+while [[ "$(stored fps)" == 1 && $((SECONDS - t0)) -lt 30 ]]; do sleep 0.5; done
+echo "pause: the recording started $((SECONDS - t0)) s after OK"
+sleep 2.5
 xdotool mousemove $((bx + 64)) $((by + 14)) click 1; sleep 2               # Pause
 xdotool mousemove $((bx + 64)) $((by + 14)) click 1; sleep 2.5             # Resume
 xdotool mousemove $((bx + 116)) $((by + 14)) click 1                      # Stop
