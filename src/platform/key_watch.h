@@ -15,7 +15,13 @@ struct KeyStroke {
   int scanCode = 0;
   bool extended = false;
   bool down = true;
+  // The modifiers the system holds as the key goes down (kCtrlHeld, ...),
+  // when the watch can tell: a release the watch never saw (the screen
+  // locked by Win+L, Ctrl+Alt+Del) must not leave a modifier held.
+  bool modifiersKnown = false;
+  unsigned modifiers = 0;
 };
+inline constexpr unsigned kCtrlHeld = 1, kAltHeld = 2, kShiftHeld = 4, kWinHeld = 8;
 
 class KeyWatch {
  public:

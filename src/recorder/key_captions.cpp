@@ -60,10 +60,22 @@ void KeyCaptions::add(const TimedStroke& timed) {
     }
     return;
   }
+  if (!isModifier(key) && timed.stroke.modifiersKnown) forgetReleasedModifiers(timed.stroke.modifiers);
   // A key held down repeats its down: one press.
-  if (held != held_.end()) return;
+  if (std::find(held_.begin(), held_.end(), key) != held_.end()) return;
   held_.push_back(key);
   if (!isModifier(key)) pressed(timed);
+}
+
+void KeyCaptions::forgetReleasedModifiers(unsigned modifiers) {
+  const auto released = [modifiers](int k) {
+    if (k == kControl || k == kLeftControl || k == kRightControl) return !(modifiers & kCtrlHeld);
+    if (k == kMenu || k == kLeftMenu || k == kRightMenu) return !(modifiers & kAltHeld);
+    if (k == kShift || k == kLeftShift || k == kRightShift) return !(modifiers & kShiftHeld);
+    if (k == kLeftWin || k == kRightWin) return !(modifiers & kWinHeld);
+    return false;
+  };
+  held_.erase(std::remove_if(held_.begin(), held_.end(), released), held_.end());
 }
 
 void KeyCaptions::pressed(const TimedStroke& timed) {
@@ -113,9 +125,11 @@ std::string KeyCaptions::captionText(const KeyStroke& stroke, bool ctrl, bool al
 }
 
 double KeyCaptions::strength(const Caption& caption, double time) {
-  if (!caption.released) return 1;
-  const double fullUntil = std::max(caption.releaseTime, caption.seen ? caption.firstFrame : caption.pressTime) +
-                           kShownSeconds;
+  // A key whose release never comes (the screen was locked meanwhile) counts
+  // as released kMostHeldSeconds after its press.
+  const double release = caption.released ? caption.releaseTime : caption.pressTime + kMostHeldSeconds;
+  if (!caption.released && time <= release) return 1;
+  const double fullUntil = std::max(release, caption.seen ? caption.firstFrame : caption.pressTime) + kShownSeconds;
   if (time <= fullUntil) return 1;
   const double left = 1 - (time - fullUntil) / kFadeSeconds;
   // Below half a step of 255 it draws nothing: it is gone.

@@ -30,12 +30,13 @@ struct TimedStroke {
 // frame grabbed at or after its press, even when press and release both fall
 // between two frames; it stays at full strength until kShownSeconds after
 // its release or its first frame, whichever is later, then fades out over
-// kFadeSeconds and is forgotten. The same shortcut pressed again while its
+// kFadeSeconds and is forgotten; a key held longer than kMostHeldSeconds
+// counts as released then. The same shortcut pressed again while its
 // caption shows counts up ("Ctrl + Z ×3"). A key held down and repeating
 // counts once. Not thread-safe: the grabber's thread adds and draws.
 class KeyCaptions {
  public:
-  static constexpr double kShownSeconds = 1.0, kFadeSeconds = 0.3;
+  static constexpr double kShownSeconds = 1.0, kFadeSeconds = 0.3, kMostHeldSeconds = 5.0;
   static constexpr std::size_t kMaxShown = 3;
 
   using Namer = std::function<std::string(const KeyStroke&)>;
@@ -73,6 +74,8 @@ class KeyCaptions {
     pixels::CursorImage picture;  // drawn for `text` and `count` when pictured
   };
   void pressed(const TimedStroke& stroke);
+  // Drops the modifiers the system says are up from the keys held.
+  void forgetReleasedModifiers(unsigned modifiers);
   std::string captionText(const KeyStroke& stroke, bool ctrl, bool alt, bool shift, bool win) const;
   static double strength(const Caption& caption, double time);
   // The text shown: with its count from the second press on.

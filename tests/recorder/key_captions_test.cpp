@@ -21,6 +21,7 @@ struct Stroke {
   double time;
   int key;
   bool down;
+  int modifiers = -1;  // the system's kCtrlHeld, ... bits; -1: the watch cannot tell
 };
 // Modifiers down in the order given, the key down and up, then the
 // modifiers up: all within 0.05 s of `t`.
@@ -90,6 +91,9 @@ TEST(KeyCaptions, ShowsShortcutsAndNamedKeysNeverTyping) {
       {"a new shortcut beside the last ones, three at most",
        chord(0, {kLCtrl}, 'A') + chord(0.05, {kLCtrl}, 'B') + chord(0.1, {kLCtrl}, 'C') + chord(0.15, {kLCtrl}, 'D'),
        {{0.08, {"Ctrl + A", "Ctrl + B"}}, {0.3, {"Ctrl + B", "Ctrl + C", "Ctrl + D"}}}},
+      {"releases never seen (Win+L locked the screen): typing after it shows nothing, the caption goes",
+       {{0, kLWin, true}, {0.01, 'L', true}, {8, 'H', true, 0}, {8.01, 'H', false, 0}, {8.1, kTab, true, 0}},
+       {{0.1, {"Win + L"}}, {5.9, {"Win + L"}, 1}, {6.16, {"Win + L"}, 0.5}, {8.05, {}}, {8.15, {"Tab"}}}},
       {"the program's own keys are left out, others with the same key not",
        chord(0, {kLCtrl, kLShift}, kF9) + chord(0.2, {kLCtrl}, kF9),
        {{0.1, {}}, {0.3, {"Ctrl + F9"}}}},
@@ -106,7 +110,8 @@ TEST(KeyCaptions, ShowsShortcutsAndNamedKeysNeverTyping) {
     for (const Frame& frame : c.frames) {
       SCOPED_TRACE("frame at " + std::to_string(frame.time));
       for (; next < c.strokes.size() && c.strokes[next].time <= frame.time; ++next) {
-        captions.add({c.strokes[next].time, {c.strokes[next].key, 0, false, c.strokes[next].down}});
+        const Stroke& s = c.strokes[next];
+        captions.add({s.time, {s.key, 0, false, s.down, s.modifiers >= 0, static_cast<unsigned>(std::max(s.modifiers, 0))}});
       }
       captions.draw(dib, frame.time);
       std::vector<std::string> texts;
