@@ -67,15 +67,24 @@ const char* createProblemText(FileProblem problem) {
   return "The system would not create it. Choose another folder or name and record again.";
 }
 
+// The system's code of a write fault, for a message: " (system error 21)".
+std::string systemCodeText(const WriteFault& fault) {
+  return fault.code != 0 ? " (system error " + std::to_string(fault.code) + ")" : "";
+}
+
+// When the screen cannot be read.
+constexpr const char* kScreenLockedReason =
+    "while the screen is locked, or while Windows shows a secure desktop such as a User Account Control prompt.";
+
 // Why the movie could not be started in the file it was created as.
 std::string startProblemText(const WriteFault& fault) {
-  const std::string code = fault.code != 0 ? " (system error " + std::to_string(fault.code) + ")" : "";
+  const std::string code = systemCodeText(fault);
   switch (fault.cause) {
     case WriteCause::None:
       return "The computer did not have the memory for it. Close other programs, or choose a smaller region, "
              "and record again.";
     case WriteCause::DiskFull:
-      return "The disk is full. Make room on the disk, or choose another folder, and record again.";
+      return createProblemText(FileProblem::DiskFull);
     case WriteCause::Gone:
       return "Its drive or network folder could not be reached" + code +
              ". Connect it again, or choose another folder, and record again.";
@@ -91,7 +100,7 @@ std::string startProblemText(const WriteFault& fault) {
 
 // Why the movie's file stopped taking the recording, as the system said it.
 std::string writeFailedText(const WriteFault& fault) {
-  const std::string code = fault.code != 0 ? " (system error " + std::to_string(fault.code) + ")" : "";
+  const std::string code = systemCodeText(fault);
   switch (fault.cause) {
     case WriteCause::Gone:
       return "The drive or network folder of the movie could not be reached any more" + code +
@@ -146,9 +155,8 @@ std::string problemText(const SessionOutcome& outcome) {
     case RunEnd::StartFailed:
       return "The movie could not be started:\n\n" + outcome.path + "\n\n" + startProblemText(outcome.writeFault);
     case RunEnd::NotStarted:
-      return "The screen could not be read, so nothing was recorded.\n\n"
-             "This happens while the screen is locked, or while Windows shows a secure desktop such as a "
-             "User Account Control prompt. Record again once the desktop shows.";
+      return std::string("The screen could not be read, so nothing was recorded.\n\nThis happens ") +
+             kScreenLockedReason + " Record again once the desktop shows.";
     case RunEnd::EncodeFailed:
       return "A frame could not be compressed, so the recording stopped.\n\n"
              "The frames recorded until then are saved and play.";
@@ -178,9 +186,8 @@ std::string missedPicturesText(const SessionOutcome& outcome) {
                                : "from " + formatElapsed(outcome.missedFrom) + " to " + formatElapsed(outcome.missedTo);
   return (one ? std::string("1 picture") : std::to_string(outcome.picturesMissed) + " pictures") +
          " of the movie could not be captured, " + span + ". The movie shows the picture before " +
-         (one ? "it" : "them") + " in " + (one ? "its" : "their") + " place.\n\n"
-         "This usually happens while the screen is locked, or while Windows shows a secure desktop such as a "
-         "User Account Control prompt.";
+         (one ? "it" : "them") + " in " + (one ? "its" : "their") + " place.\n\nThis usually happens " +
+         kScreenLockedReason;
 }
 
 // Sources that went away while the movie was recorded, and when.

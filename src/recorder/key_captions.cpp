@@ -49,9 +49,8 @@ KeyCaptions::KeyCaptions(int dpi, std::vector<Hotkey> ownKeys, Namer namer, Text
 void KeyCaptions::add(const TimedStroke& timed) {
   if (!std::isfinite(timed.time)) return;
   const int key = timed.stroke.key;
-  const auto held = std::find(held_.begin(), held_.end(), key);
   if (!timed.stroke.down) {
-    if (held != held_.end()) held_.erase(held);
+    held_.erase(std::remove(held_.begin(), held_.end(), key), held_.end());
     for (Caption& caption : captions_) {
       if (caption.key == key && !caption.released) {
         caption.released = true;

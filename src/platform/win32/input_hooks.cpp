@@ -158,14 +158,15 @@ class KeyboardHook final : public HookedWatch<KeyboardHook, KeyWatch, WH_KEYBOAR
       const bool down = wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN;
       const bool up = wParam == WM_KEYUP || wParam == WM_SYSKEYUP;
       if (hook && info && (down || up)) {
-        // The system's state of the other keys; the current key's is not
-        // updated yet when the hook runs.
+        // A key going down carries the system's state of the modifiers
+        // (the current key's own is not updated yet when the hook runs).
         const auto held = [](int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; };
-        const unsigned modifiers = (held(VK_CONTROL) ? kCtrlHeld : 0u) | (held(VK_MENU) ? kAltHeld : 0u) |
-                                   (held(VK_SHIFT) ? kShiftHeld : 0u) |
-                                   (held(VK_LWIN) || held(VK_RWIN) ? kWinHeld : 0u);
+        const unsigned modifiers = !down ? 0u
+                                         : (held(VK_CONTROL) ? kCtrlHeld : 0u) | (held(VK_MENU) ? kAltHeld : 0u) |
+                                               (held(VK_SHIFT) ? kShiftHeld : 0u) |
+                                               (held(VK_LWIN) || held(VK_RWIN) ? kWinHeld : 0u);
         hook->handler_(KeyStroke{static_cast<int>(info->vkCode), static_cast<int>(info->scanCode),
-                                 (info->flags & LLKHF_EXTENDED) != 0, down, true, modifiers});
+                                 (info->flags & LLKHF_EXTENDED) != 0, down, down, modifiers});
       }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
