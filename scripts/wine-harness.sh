@@ -486,12 +486,30 @@ ks_wine_set_dpi() {
 # ---------------------------------------------------------------------------
 # Programs
 
+# The starter (wine explorer on the session's desktop) hands the launcher to
+# the desktop and ends within a second, with 0. Now and then Wine's start.exe
+# fails to start explorer itself ("ShellExecuteEx failed: Internal error", 1):
+# then the launcher never ran, and it is started again, up to three times. A
+# starter still running after 30 s is left to run.
 ks__launch() { # EXIT_ID CWD ARGS_FOR_LAUNCHER...
-    local id="$1" cwd="$2"
+    local id="$1" cwd="$2" try pid rc waited
     shift 2
-    (cd "$cwd" && exec timeout -k 5 120 wine explorer "/desktop=$KS_DESKTOP_NAME,$KS_DESKTOP_SIZE" \
-        'C:\ks\ks_launch.exe' --exit-file "C:\\ks\\exit-$id" "$@") &
-    KS__JOB_STARTER[$id]=$!
+    for try in 1 2 3; do
+        (cd "$cwd" && exec timeout -k 5 120 wine explorer "/desktop=$KS_DESKTOP_NAME,$KS_DESKTOP_SIZE" \
+            'C:\ks\ks_launch.exe' --exit-file "C:\\ks\\exit-$id" "$@") &
+        pid=$!
+        KS__JOB_STARTER[$id]=$pid
+        for ((waited = 0; waited < 300; waited++)); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -0 "$pid" 2>/dev/null && return 0
+        wait "$pid"; rc=$?
+        [[ $rc -eq 0 || -f "$WINEPREFIX/drive_c/ks/exit-$id" ]] && return 0
+        ks_log "job $id: Wine did not start the launcher (exit code $rc, try $try of 3)"
+        sleep 1
+    done
+    return 1
 }
 
 ks_wine_start() {
