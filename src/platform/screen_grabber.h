@@ -40,7 +40,8 @@ class ScreenGrabber {
   // Empty when no buffer is held.
   virtual CapturedPicture picture() const = 0;
   virtual void freeCapture() = 0;
-  // 0 or 1: a buffer is kept, and reused, while the region keeps its size.
+  // Capture buffers held: none before a grab and after freeCapture(); they
+  // are kept, and reused, while the region keeps its size.
   virtual int buffersHeld() const = 0;
 
   // Draws into a grabbed picture after the screen copy and before the
@@ -55,6 +56,7 @@ class ScreenGrabber {
 
  protected:
   bool drawsCursor() const { return cursor_; }
+  bool hasOverlay() const { return static_cast<bool>(overlay_); }
   void drawOverlay(const pixels::DibView& dib, PixelPoint origin) const {
     if (overlay_) overlay_(dib, origin);
   }

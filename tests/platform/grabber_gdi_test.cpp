@@ -235,8 +235,10 @@ TEST_F(GdiGrabberTest, BlacksOutWhatLiesOffTheScreenEvenInAReusedBuffer) {
   };
   for (const Region& r : regions) {
     auto grabber = makeGdiGrabber();
-    ASSERT_TRUE(grabber->grabRect(r.width, r.height, wx + 10, wy + 10));  // fills the buffer
+    // Fills both buffers; the next grab goes into the first again.
+    ASSERT_TRUE(grabber->grabRect(r.width, r.height, wx + 10, wy + 10));
     const std::uint8_t* reused = grabber->picture().bits;
+    ASSERT_TRUE(grabber->grabRect(r.width, r.height, wx + 10, wy + 10));
     ASSERT_TRUE(grabber->grabRect(r.width, r.height, r.x, r.y));
     EXPECT_EQ(grabber->picture().bits, reused);
     EXPECT_EQ(pictureDiff(grabber->picture(), r, expectedPicture(r, wx, wy, 300, 200, screen_)), "")
@@ -340,14 +342,20 @@ TEST_F(GdiGrabberTest, ReusesOneBufferAndKeepsItWhenAGrabFails) {
   EXPECT_FALSE(grabber->grabRect(0, 0, wx, wy));
   EXPECT_EQ(grabber->buffersHeld(), 0);
 
+  // Each grab copies into the spare buffer and then shows it: two buffers,
+  // taking turns, and no others.
   ASSERT_TRUE(grabber->grabRect(101, 50, wx, wy));
-  const CapturedPicture before = grabber->picture();
+  ASSERT_TRUE(grabber->grabRect(101, 50, wx, wy));
+  const std::uint8_t* pair[] = {grabber->picture().bits, nullptr};
   for (int i = 0; i < 20; ++i) {
     ASSERT_TRUE(grabber->grabRect(101, 50, wx + i, wy + i));
-    EXPECT_EQ(grabber->picture().bits, before.bits);
-    EXPECT_EQ(grabber->buffersHeld(), 1);
+    if (i == 0) pair[1] = grabber->picture().bits;
+    EXPECT_EQ(grabber->picture().bits, pair[(i + 1) % 2]) << "grab " << i;
+    EXPECT_EQ(grabber->buffersHeld(), 2);
   }
+  EXPECT_NE(pair[0], pair[1]);
   ASSERT_TRUE(grabber->grabRect(101, 50, wx, wy));
+  const CapturedPicture before = grabber->picture();
   const std::vector<std::uint8_t> bytes(before.bits, before.bits + before.stride * before.height);
 
   const Region bad[] = {{0, 50, wx, wy}, {101, 0, wx, wy}, {-1, 50, wx, wy}, {101, -8, wx, wy},
@@ -366,6 +374,58 @@ TEST_F(GdiGrabberTest, ReusesOneBufferAndKeepsItWhenAGrabFails) {
   EXPECT_EQ(grabber->buffersHeld(), 0);
   EXPECT_EQ(grabber->picture().bits, nullptr);
   EXPECT_TRUE(grabber->grabRect(10, 10, wx, wy));
+}
+
+// Fails every band copy from the given one on (counted from 0, over all
+// grabs); otherwise BitBlt.
+int gBandsUntilFailure = -1;
+BOOL WINAPI failingBlit(HDC to, int x, int y, int w, int h, HDC from, int fx, int fy, DWORD op) {
+  if (gBandsUntilFailure == 0) return FALSE;
+  if (gBandsUntilFailure > 0) --gBandsUntilFailure;
+  return BitBlt(to, x, y, w, h, from, fx, fy, op);
+}
+
+// A screen that stops answering part-way through a copy (a secure desktop
+// coming up) leaves the last picture whole, not bands of a new one over it.
+TEST_F(GdiGrabberTest, ACopyThatFailsPartWayLeavesTheLastPictureWhole) {
+  const int wx = screen_.left + 60, wy = screen_.top + 60;
+  PatternWindow window(wx, wy, 150, 100);
+  struct Row {
+    int grabsBefore;  // whole grabs before the one that fails
+    int failAtBand;   // of the failing grab's five
+    Region failing;   // that grab's region (same size, or another)
+  };
+  const Row rows[] = {
+      {1, 2, {101, 50, wx + 7, wy + 3}}, {1, 4, {101, 50, wx + 7, wy + 3}},
+      {2, 1, {101, 50, wx + 9, wy + 1}}, {3, 0, {101, 50, wx + 2, wy + 2}},
+      {2, 2, {101, 49, wx + 7, wy + 3}},
+  };
+  for (const Row& row : rows) {
+    gBandsUntilFailure = -1;
+    GdiGrabberOptions options;
+    options.bandRows = 10;
+    options.blit = &failingBlit;
+    auto grabber = makeGdiGrabber(options);
+    for (int i = 0; i < row.grabsBefore; ++i) ASSERT_TRUE(grabber->grabRect(101, 50, wx, wy));
+    const CapturedPicture before = grabber->picture();
+    const std::vector<std::uint8_t> bytes(before.bits, before.bits + before.stride * before.height);
+
+    gBandsUntilFailure = row.failAtBand;
+    EXPECT_FALSE(grabber->grabRect(row.failing.width, row.failing.height, row.failing.x, row.failing.y));
+    const CapturedPicture after = grabber->picture();
+    ASSERT_EQ(after.bits, before.bits) << "fails at band " << row.failAtBand;
+    ASSERT_EQ(after.height, 50);
+    EXPECT_EQ(std::memcmp(after.bits, bytes.data(), bytes.size()), 0)
+        << "torn picture: fails at band " << row.failAtBand << " after " << row.grabsBefore << " grabs";
+
+    // The region grabbed whole differs from the kept picture, so a torn one
+    // would have shown.
+    gBandsUntilFailure = -1;
+    ASSERT_TRUE(grabber->grabRect(101, 50, row.failing.x, row.failing.y));
+    const CapturedPicture moved = grabber->picture();
+    EXPECT_NE(std::memcmp(moved.bits, bytes.data(), bytes.size()), 0);
+  }
+  gBandsUntilFailure = -1;
 }
 
 struct RegionDeleter {
@@ -406,9 +466,10 @@ TEST_F(GdiGrabberTest, TenThousandGrabsLeaveTheGdiObjectCountAsItWas) {
   int failed = 0;
   for (int i = 0; i < 10000; ++i) failed += grab(i) ? 0 : 1;
   EXPECT_EQ(failed, 0);
-  EXPECT_EQ(grabber->buffersHeld(), 1);
+  EXPECT_EQ(grabber->buffersHeld(), 2);
   grabber->freeCapture();
   ASSERT_TRUE(grab(0));
+  ASSERT_TRUE(grab(1));
 
   if (objectsBefore) {
     EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), objectsBefore);

@@ -138,22 +138,23 @@ class GdiGrabberImpl final : public GdiGrabber {
     if (!pixels::dibImageSize(w, h)) return false;
     const win32::WindowDc screen(nullptr);
     if (!screen.get()) return false;
-    // A new size gets a new buffer, which replaces the old one only once it
-    // holds the new picture, so a failure keeps the previous one.
-    std::unique_ptr<CaptureBuffer> fresh;
-    if (!buffer_ || buffer_->width() != w || buffer_->height() != h) {
-      fresh = CaptureBuffer::create(screen.get(), w, h);
-      if (!fresh) return false;
+    // The copy goes into the spare buffer, which becomes the picture only
+    // once it is whole: a copy that fails part-way, or a new size whose
+    // buffer cannot be made, leaves the previous picture as it was.
+    if (!spare_ || spare_->width() != w || spare_->height() != h) {
+      spare_ = CaptureBuffer::create(screen.get(), w, h);
+      if (!spare_) return false;
     }
-    CaptureBuffer& target = fresh ? *fresh : *buffer_;
-    if (!copyScreen(screen.get(), target, x, y)) return false;
-    // The overlay writes the bits themselves, after the copy has landed.
-    GdiFlush();
-    drawOverlay(target.view(), {x, y});
-    if (drawsCursor()) cursor_.draw(target.dc(), x, y);
-    if (fresh) buffer_ = std::move(fresh);
+    if (!copyScreen(screen.get(), *spare_, x, y)) return false;
+    if (hasOverlay()) {
+      // The overlay writes the bits themselves, after the copy has landed.
+      GdiFlush();
+      drawOverlay(spare_->view(), {x, y});
+    }
+    if (drawsCursor()) cursor_.draw(spare_->dc(), x, y);
     // The writer reads the bits straight after: no GDI work may be pending.
     GdiFlush();
+    std::swap(buffer_, spare_);
     return true;
   }
 
@@ -172,8 +173,11 @@ class GdiGrabberImpl final : public GdiGrabber {
     return {view.width, view.height, view.stride, view.bits};
   }
 
-  void freeCapture() override { buffer_.reset(); }
-  int buffersHeld() const override { return buffer_ ? 1 : 0; }
+  void freeCapture() override {
+    buffer_.reset();
+    spare_.reset();
+  }
+  int buffersHeld() const override { return (buffer_ ? 1 : 0) + (spare_ ? 1 : 0); }
 
   std::int32_t bandRows() const override {
     if (options_.bandRows > 0) return options_.bandRows;
@@ -183,7 +187,8 @@ class GdiGrabberImpl final : public GdiGrabber {
  private:
   // One copy from the screen into the buffer, in bands of rows; what lies
   // off the virtual screen is blacked out, since BitBlt leaves it as it was.
-  // A BitBlt that fails part-way leaves the bands before it written.
+  // A BitBlt that fails part-way leaves the bands before it written, so the
+  // target is never the picture itself.
   bool copyScreen(HDC screen, const CaptureBuffer& target, std::int32_t x, std::int32_t y) {
     const std::int32_t w = target.width();
     const std::int32_t h = target.height();
@@ -196,7 +201,7 @@ class GdiGrabberImpl final : public GdiGrabber {
     const auto start = std::chrono::steady_clock::now();
     for (std::int64_t top = 0; top < part.height; top += rows) {
       const std::int64_t count = std::min<std::int64_t>(rows, part.height - top);
-      if (!BitBlt(target.dc(), static_cast<int>(part.x), static_cast<int>(part.y + top),
+      if (!options_.blit(target.dc(), static_cast<int>(part.x), static_cast<int>(part.y + top),
                   static_cast<int>(part.width), static_cast<int>(count), screen,
                   static_cast<int>(x + part.x), static_cast<int>(y + part.y + top),
                   SRCCOPY)) {
@@ -223,7 +228,8 @@ class GdiGrabberImpl final : public GdiGrabber {
   }
 
   GdiGrabberOptions options_;
-  std::unique_ptr<CaptureBuffer> buffer_;
+  std::unique_ptr<CaptureBuffer> buffer_;  // the picture
+  std::unique_ptr<CaptureBuffer> spare_;   // where the next grab copies to
   CursorPainter cursor_;
   VirtualScreen screenRect_;
   std::optional<pixels::BandTuner> tuner_;
