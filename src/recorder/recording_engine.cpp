@@ -298,6 +298,7 @@ RunEnd RecordingEngine::schedule(double r) {
   RunEnd end = RunEnd::Stopped;
   // When a paused loop last brought the headers up to date; none yet.
   std::optional<double> savedAt;
+  std::int64_t shownSecond = -1;  // none yet
   while (goOn()) {
     if (paused_) {
       // Nothing is due: the file's headers catch up with the frames so far,
@@ -316,8 +317,9 @@ RunEnd RecordingEngine::schedule(double r) {
     if (now >= startTime_ + t1) {
       figures_.grabDelays.add(now - (startTime_ + t1));
       // On failure the buffer still holds the last picture, which the frame
-      // repeats; the user hears of it at the end.
-      if (!CaptureFrame(region_)) {
+      // repeats as a copy; the user hears of it at the end.
+      const bool grabbed = CaptureFrame(region_);
+      if (!grabbed) {
         if (figures_.picturesMissed++ == 0) figures_.missedFrom = t1;
         figures_.missedTo = t1;
       }
@@ -325,8 +327,14 @@ RunEnd RecordingEngine::schedule(double r) {
         end = writeEnd();
         break;
       }
-      ++figures_.newPictures;
-      progress(formatElapsed(clock_.now() - startTime_), false);
+      ++(grabbed ? figures_.newPictures : figures_.copies);
+      // The label shows whole seconds: it is set when they change.
+      const double elapsed = clock_.now() - startTime_;
+      const std::int64_t second = elapsed > 0 ? static_cast<std::int64_t>(elapsed) : 0;
+      if (second != shownSecond) {
+        shownSecond = second;
+        progress(formatElapsed(elapsed), false);
+      }
       ++i;
     }
     if (now >= startTime_ + t2) {

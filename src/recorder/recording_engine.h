@@ -75,7 +75,9 @@ enum class RunEnd {
 
 // What the last run did.
 struct RunFigures {
-  int newPictures = 0;  // new pictures and copies written by a recording
+  // Frames written by a recording: new pictures, and copies of the last one
+  // (when grabbing falls behind, or a grab failed).
+  int newPictures = 0;
   int copies = 0;
   GrabDelays grabDelays;
   int calibrationFrames = 0;  // pictures a calibration managed in its five seconds
