@@ -181,6 +181,10 @@ bool RecordingEngine::captureUntilDone() {
 
 bool RecordingEngine::writeSound(bool last) {
   if (!sound_ || !movie_.HasSound()) return true;
+  if (sound_->outOfMemory()) {
+    soundOutOfMemory_ = true;
+    return false;
+  }
   if (soundChunk_.empty()) {
     std::int64_t end = 0;
     if (last) {
@@ -203,6 +207,7 @@ bool RecordingEngine::writeSound(bool last) {
 }
 
 RunEnd RecordingEngine::writeEnd() const {
+  if (soundOutOfMemory_) return RunEnd::OutOfMemory;
   switch (movie_.Fault()) {
     case MovieFault::Encoder:
       return RunEnd::EncodeFailed;
@@ -260,6 +265,7 @@ RunEnd RecordingEngine::record(const RecordingSettings& settings, SoundCapture* 
   const double rate = settings.rate > 0 ? settings.rate : 1.0;
   sound_ = sound && !sound->empty() ? sound : nullptr;
   soundChunk_.clear();
+  soundOutOfMemory_ = false;
   const RunEnd end = run(settings, rate, [this, rate] { return schedule(rate); });
   if (sound_) sound_->stop();
   sound_ = nullptr;

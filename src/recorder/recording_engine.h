@@ -205,6 +205,7 @@ class RecordingEngine {
   bool closing_ = false;                   // a close runs on its thread
   SoundCapture* sound_ = nullptr;          // of the running recording
   std::vector<std::int16_t> soundChunk_;  // taken from the track, not yet in the movie
+  bool soundOutOfMemory_ = false;         // the sound's thread found no memory
 };
 
 }  // namespace ks

@@ -1,6 +1,7 @@
 #include "recorder/sound_capture.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 namespace ks {
@@ -9,7 +10,15 @@ class SoundCapture::Lane final : public SoundSink {
  public:
   Lane(SoundCapture& owner, int lane, std::string name) : owner_(owner), lane_(lane), name_(std::move(name)) {}
 
-  void packet(const SoundPacket& packet) override { owner_.track_.add(lane_, packet); }
+  // On the source's thread, where nothing may escape: a packet the track has
+  // no memory for is dropped, and the recording hears of it.
+  void packet(const SoundPacket& packet) override {
+    try {
+      owner_.track_.add(lane_, packet);
+    } catch (const std::bad_alloc&) {
+      owner_.outOfMemory_ = true;
+    }
+  }
   void lost(double time, const std::string& reason) override {
     const double at = std::max(0.0, owner_.track_.recorded(time));
     std::lock_guard lock(owner_.lossMutex_);

@@ -2,6 +2,7 @@
 // Record to the end of the run, and the one track their packets make.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -47,6 +48,9 @@ class SoundCapture {
   // Stops the sources, once: nothing more reaches the track.
   void stop();
   std::vector<SoundLoss> losses() const;
+  // A packet found no memory on its source's thread: the recording cannot
+  // keep its sound.
+  bool outOfMemory() const { return outOfMemory_; }
 
  private:
   class Lane;
@@ -55,6 +59,7 @@ class SoundCapture {
   std::vector<std::unique_ptr<Lane>> lanes_;
   std::vector<std::unique_ptr<AudioSource>> sources_;
   bool stopped_ = false;
+  std::atomic<bool> outOfMemory_{false};
   mutable std::mutex lossMutex_;
   std::vector<SoundLoss> losses_;
 };

@@ -113,9 +113,10 @@ std::unique_ptr<AudioSource> SyntheticAudioDevices::input(const std::string& nam
 
 void SyntheticAudioDevices::pump() {
   const double now = clock_.now();
-  // A source may stop (and leave the list) while it delivers.
-  const std::vector<Source*> running = running_;
-  for (Source* s : running)
+  // A source may stop (and leave the list) while it delivers. The copy keeps
+  // its capacity: after the first pump, a pump allocates nothing itself.
+  delivering_ = running_;
+  for (Source* s : delivering_)
     if (std::find(running_.begin(), running_.end(), s) != running_.end()) s->pump(now);
 }
 

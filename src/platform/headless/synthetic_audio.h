@@ -68,6 +68,7 @@ class SyntheticAudioDevices final : public AudioDevices {
  private:
   const Clock& clock_;
   std::vector<Source*> running_;
+  std::vector<Source*> delivering_;  // pump()'s copy of running_
 };
 
 }  // namespace ks

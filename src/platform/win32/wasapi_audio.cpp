@@ -8,9 +8,12 @@
 #include <mmdeviceapi.h>
 #include <mmsystem.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -290,8 +293,47 @@ double clockOffset(const Clock& clock) {
   return best;
 }
 
+// What start() and stop() share with a capture thread, which may outlive
+// the source when it does not answer in time.
+struct CaptureRun {
+  CaptureRun(Kind k, std::wstring device, const Clock& c, HANDLE stop)
+      : kind(k), id(std::move(device)), clock(c), stopEvent(stop) {}
+  CaptureRun(const CaptureRun&) = delete;
+  CaptureRun& operator=(const CaptureRun&) = delete;
+  ~CaptureRun() { CloseHandle(stopEvent); }
+
+  const Kind kind;
+  const std::wstring id;
+  const Clock& clock;  // the platform's: it lives as long as the program
+  const HANDLE stopEvent;
+  // Windows stamps a packet with the time of its first frame; Wine with the
+  // time the packet was complete, one packet later.
+  const bool stampsPacketEnd = underWine();
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool answered = false, started = false, finished = false;
+  // start() or stop() gave up waiting: the thread must not deliver anything.
+  bool abandoned = false;
+  std::string failure;
+
+  // Runs a delivery to the sink unless the source has given up on the
+  // thread; under the lock, so that stop() never returns during one.
+  template <class Delivery>
+  bool deliver(Delivery&& delivery) {
+    std::lock_guard lock(mutex);
+    if (abandoned) return false;
+    delivery();
+    return true;
+  }
+};
+
 class WasapiSource final : public AudioSource {
  public:
+  // How long start() waits for the device to open and stop() for the
+  // thread to end; a thread stuck longer in the sound system is left behind
+  // and ends on its own.
+  static constexpr auto kAnswerBound = std::chrono::seconds(5);
+
   WasapiSource(Kind kind, std::wstring id, std::string name, const Clock& clock)
       : kind_(kind), id_(std::move(id)), name_(std::move(name)), clock_(clock) {}
   ~WasapiSource() override { stop(); }
@@ -303,74 +345,91 @@ class WasapiSource final : public AudioSource {
       reason = "the sound source is already running";
       return false;
     }
-    stopEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!stopEvent_) {
+    HANDLE stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!stopEvent) {
       reason = "the sound source cannot be started (error " + hex(HRESULT_FROM_WIN32(GetLastError())) + ")";
       return false;
     }
-    {
-      std::lock_guard lock(mutex_);
-      answered_ = false;
+    run_ = std::make_shared<CaptureRun>(kind_, id_, clock_, stopEvent);
+    thread_ = std::thread([run = run_, &sink] { capturing(*run, sink); });
+    std::unique_lock lock(run_->mutex);
+    if (!run_->changed.wait_for(lock, kAnswerBound, [this] { return run_->answered; })) {
+      run_->abandoned = true;
+      lock.unlock();
+      SetEvent(run_->stopEvent);
+      thread_.detach();
+      run_.reset();
+      reason = "the sound system did not open the device within 5 seconds";
+      return false;
     }
-    thread_ = std::thread([this, &sink] { run(sink); });
-    std::unique_lock lock(mutex_);
-    answer_.wait(lock, [this] { return answered_; });
-    if (started_) return true;
-    reason = failure_;
+    if (run_->started) return true;
+    reason = run_->failure;
     lock.unlock();
     thread_.join();
-    closeEvent();
+    run_.reset();
     return false;
   }
 
   // Not from the sink's calls: it waits for the capture thread.
   void stop() override {
     if (!thread_.joinable()) return;
-    SetEvent(stopEvent_);
-    thread_.join();
-    closeEvent();
+    SetEvent(run_->stopEvent);
+    std::unique_lock lock(run_->mutex);
+    if (run_->changed.wait_for(lock, kAnswerBound, [this] { return run_->finished; })) {
+      lock.unlock();
+      thread_.join();
+    } else {
+      // Stuck in the sound system: it delivers nothing more once it is out.
+      run_->abandoned = true;
+      lock.unlock();
+      thread_.detach();
+    }
+    run_.reset();
   }
 
  private:
-  void closeEvent() {
-    if (stopEvent_) CloseHandle(stopEvent_);
-    stopEvent_ = nullptr;
+  static void answer(CaptureRun& run, bool started, std::string reason = {}) {
+    std::lock_guard lock(run.mutex);
+    run.started = started && !run.abandoned;
+    run.failure = std::move(reason);
+    run.answered = true;
+    run.changed.notify_all();
   }
 
-  void answer(bool started, std::string reason = {}) {
-    std::lock_guard lock(mutex_);
-    started_ = started;
-    failure_ = std::move(reason);
-    answered_ = true;
-    answer_.notify_all();
+  static void capturing(CaptureRun& run, SoundSink& sink) {
+    openAndCapture(run, sink);
+    std::lock_guard lock(run.mutex);
+    run.finished = true;
+    run.changed.notify_all();
   }
 
-  void run(SoundSink& sink) {
+  static void openAndCapture(CaptureRun& run, SoundSink& sink) {
     ComScope com(COINIT_MULTITHREADED);
-    if (!com.usable()) return answer(false, "the sound system cannot be started");
+    if (!com.usable()) return answer(run, false, "the sound system cannot be started");
     OpenDevice open;
     std::string reason;
-    if (!openDevice(kind_, id_, open, reason)) return answer(false, reason);
+    if (!openDevice(run.kind, run.id, open, reason)) return answer(run, false, reason);
     SoundConverter converter(open.layout);
     DWORD taskIndex = 0;
     HANDLE task = AvSetMmThreadCharacteristicsW(L"Audio", &taskIndex);
     if (!task) SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-    const double offset = clockOffset(clock_);
+    const double offset = clockOffset(run.clock);
     const HRESULT hr = open.client->Start();
     if (FAILED(hr)) {
-      answer(false, openFailure(hr, kind_));
+      answer(run, false, openFailure(hr, run.kind));
     } else {
-      answer(true);
-      capture(sink, open, converter, offset);
+      answer(run, true);
+      capture(run, sink, open, converter, offset);
       open.client->Stop();
     }
     if (task) AvRevertMmThreadCharacteristics(task);
   }
 
   // Delivers packets until stopped or the device is lost.
-  void capture(SoundSink& sink, OpenDevice& open, SoundConverter& converter, double offset) {
+  static void capture(CaptureRun& run, SoundSink& sink, OpenDevice& open, SoundConverter& converter,
+                      double offset) {
     double failingSince = -1;
-    while (WaitForSingleObject(stopEvent_, kPollMs) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(run.stopEvent, kPollMs) == WAIT_TIMEOUT) {
       HRESULT hr = S_OK;
       for (;;) {
         UINT32 pending = 0;
@@ -385,14 +444,28 @@ class WasapiSource final : public AudioSource {
         const double duration = static_cast<double>(frames) / open.layout.rate;
         double time = 0;
         if (qpcPosition != 0 && !(flags & AUDCLNT_BUFFERFLAGS_TIMESTAMP_ERROR)) {
-          time = static_cast<double>(qpcPosition) * 1e-7 + offset - (stampsPacketEnd_ ? duration : 0);
+          time = static_cast<double>(qpcPosition) * 1e-7 + offset - (run.stampsPacketEnd ? duration : 0);
         } else {
-          time = clock_.now() - duration;
+          time = run.clock.now() - duration;
         }
         if (flags & AUDCLNT_BUFFERFLAGS_DATA_DISCONTINUITY) converter.reset();
-        const SoundConverter::Output out =
-            converter.convert((flags & AUDCLNT_BUFFERFLAGS_SILENT) ? nullptr : data, frames);
-        if (out.frames > 0) sink.packet(SoundPacket{time + out.delay, out.samples, out.frames});
+        bool delivered = true;
+        try {
+          const SoundConverter::Output out =
+              converter.convert((flags & AUDCLNT_BUFFERFLAGS_SILENT) ? nullptr : data, frames);
+          if (out.frames > 0)
+            delivered = run.deliver([&] { sink.packet(SoundPacket{time + out.delay, out.samples, out.frames}); });
+        } catch (const std::bad_alloc&) {
+          // Nothing may escape this thread; without memory for its samples
+          // the source ends as a lost one does.
+          open.capture->ReleaseBuffer(frames);
+          run.deliver([&] { sink.lost(run.clock.now(), "there was no memory left for its sound"); });
+          return;
+        }
+        if (!delivered) {
+          open.capture->ReleaseBuffer(frames);
+          return;
+        }
         hr = open.capture->ReleaseBuffer(frames);
         if (FAILED(hr)) break;
       }
@@ -400,32 +473,25 @@ class WasapiSource final : public AudioSource {
         failingSince = -1;
         continue;
       }
-      const double now = clock_.now();
+      const double now = run.clock.now();
       if (hr == AUDCLNT_E_DEVICE_INVALIDATED || hr == AUDCLNT_E_SERVICE_NOT_RUNNING) {
-        sink.lost(now, openFailure(hr, kind_));
+        run.deliver([&] { sink.lost(now, openFailure(hr, run.kind)); });
         return;
       }
       if (failingSince < 0) failingSince = now;
       if (now - failingSince >= kFailureSpan) {
-        sink.lost(now, "the device stopped delivering sound (error " + hex(hr) + ")");
+        run.deliver([&] { sink.lost(now, "the device stopped delivering sound (error " + hex(hr) + ")"); });
         return;
       }
     }
   }
 
   const Kind kind_;
-  // Windows stamps a packet with the time of its first frame; Wine with the
-  // time the packet was complete, one packet later.
-  const bool stampsPacketEnd_ = underWine();
   const std::wstring id_;
   const std::string name_;
   const Clock& clock_;
   std::thread thread_;
-  HANDLE stopEvent_ = nullptr;
-  std::mutex mutex_;
-  std::condition_variable answer_;
-  bool answered_ = false, started_ = false;
-  std::string failure_;
+  std::shared_ptr<CaptureRun> run_;
 };
 
 constexpr const char* kSystemSoundName = "System sound";
