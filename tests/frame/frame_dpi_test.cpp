@@ -160,11 +160,14 @@ TEST(FrameAtOtherDensities, MinimisedFrmtopLaysOutWithoutStayOnTop) {
   test::TestServices services;
   App app(services.platform(ws));
   Main(app);
-  const auto before = ws.topmostOrder();
   Window& top = app.frmtop().window();
   Window& left = app.frmleft().window();
   Window& right = app.frmright().window();
   Window& bar = app.frmbot().window();
+  // Another order than StayOnTop's, so that a StayOnTop would show.
+  left.makeTopmost();
+  const auto before = ws.topmostOrder();
+  ASSERT_EQ(before.back(), &left);
   const float normalLeft = top.left();
   input.minimize(top);
   EXPECT_EQ(ws.topmostOrder(), before) << "no window raised while frmtop is minimised";

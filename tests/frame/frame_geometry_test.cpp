@@ -172,6 +172,7 @@ TEST_F(FrameTest, RegionIsTheHoleInsideTheFourWindows) {
 
 TEST_F(FrameTest, StayOnTopKeepsAMinimisedWindowWhereItIs) {
   Main(app);
+  const float normalLeft = top().left(), normalTop = top().top();
   input().minimize(top());
   ASSERT_EQ(top().windowState(), kStateMinimized);
   const float l = top().left(), t = top().top();
@@ -180,6 +181,11 @@ TEST_F(FrameTest, StayOnTopKeepsAMinimisedWindowWhereItIs) {
   EXPECT_EQ(top().left(), l);
   EXPECT_EQ(top().top(), t);
   EXPECT_EQ(top().windowState(), kStateMinimized);
+  // Read while minimised, Left and Top are the minimised box: where the
+  // window comes back shows what StayOnTop did.
+  input().restore(top());
+  EXPECT_EQ(top().left(), normalLeft);
+  EXPECT_EQ(top().top(), normalTop);
 }
 
 TEST_F(FrameTest, StayOnTopPlacesANormalWindowAtTheGivenPosition) {

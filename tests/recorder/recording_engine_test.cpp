@@ -412,15 +412,20 @@ TEST_F(RecordingEngineTest, ACaptureFailingMidRecordingRepeatsThePreviousPicture
 TEST(RecordingEngineSchedule, EveryFrameKeepsTheSizeOfTheOpen) {
   struct Case {
     const char* what;
-    PixelRect region;
+    PixelRect region;  // from the fifth grab on
+    std::int32_t widthStep = 0;
+    std::uint32_t width = 308;  // of the movie
   };
   const Case cases[] = {
       {"larger: 96 to 144 DPI", {225, 256, 462, 384}},
       {"smaller", {150, 171, 200, 100}},
+      // The region asks for 308: the first picture's size is the movie's.
+      {"a grabber that rounds to 16 pixels", {150, 171, 308, 256}, 16, 304},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     EngineRig t;
+    t.grabber.widthStep = c.widthStep;
     t.grabber.timePassed = [&] {
       t.host.timePassed();
       if (t.grabber.grabs == 5) t.settings.region = c.region;
@@ -428,10 +433,11 @@ TEST(RecordingEngineSchedule, EveryFrameKeepsTheSizeOfTheOpen) {
     EXPECT_EQ(t.record("resized.avi", "10", 1.05), RunEnd::Stopped);
     const AviFile f = t.movie("resized.avi");
     EXPECT_TRUE(f.problems.empty());
-    EXPECT_EQ(f.strf.biWidth, 308);
+    EXPECT_EQ(f.strf.biWidth, static_cast<std::int32_t>(c.width));
     EXPECT_EQ(f.strf.biHeight, 256);
     ASSERT_EQ(f.frames.size(), 11u);
-    for (const auto& frame : f.frames) EXPECT_EQ(frame.size, 308u * 3 * 256);
+    for (const auto& frame : f.frames) EXPECT_EQ(frame.size, c.width * 3 * 256);
+    EXPECT_EQ(t.figures().copies, 0) << "every frame a new picture of the movie's size";
     EXPECT_GT(t.grabber.grabs, 5);
   }
 }

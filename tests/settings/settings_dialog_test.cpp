@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "app/app_fixture.h"
+#include "platform/headless/headless_window.h"
 
 namespace ks::test {
 namespace {
@@ -133,6 +134,8 @@ TEST_F(AppTest, ClosingKeepsTheDialogAndItsStateWithoutRereading) {
     });
     input.click(*bar().cmdSettings);
     EXPECT_FALSE(settings().window().visible());
+    // A headless window that was destroyed would still show again.
+    EXPECT_FALSE(static_cast<HeadlessWindow&>(settings().window()).destroyed()) << "the close is refused";
     EXPECT_FALSE(ws.ended());
     // Changed behind the dialog's back: not re-read.
     store("fps", "60");

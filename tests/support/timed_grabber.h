@@ -25,6 +25,7 @@ class TimedGrabber final : public ScreenGrabber {
     const auto ms = static_cast<std::uint32_t>(std::lround((clock_.now() - 1000.0) * 1000));
     screen_.fill(Rgb{static_cast<std::uint8_t>(ms >> 16), static_cast<std::uint8_t>(ms >> 8),
                      static_cast<std::uint8_t>(ms)});
+    if (widthStep > 0) w -= w % widthStep;
     const bool ok = inner_->grabRect(w, h, x, y);
     clock_.advance(cost);
     if (timePassed) timePassed();
@@ -40,6 +41,9 @@ class TimedGrabber final : public ScreenGrabber {
   std::function<void()> timePassed;
   int failFrom = 0;  // the grab from which grabs fail; 0 never
   int failTo = 0;    // the last grab that fails; 0 every one from failFrom
+  // Pictures are as wide as the region rounded down to this many pixels
+  // (as some capture methods round); 0 exactly as wide.
+  std::int32_t widthStep = 0;
 
  private:
   HeadlessScreen& screen_;
