@@ -46,8 +46,8 @@
 #include "platform/win32/programs_win32.h"
 #include "platform/win32/win32_platform.h"
 #include "media/ffmpeg_command.h"
+#include "media/movie.h"
 #include "recorder/mod_avi.h"
-#include "recorder/recorder_host.h"
 #include "recorder/recording_engine.h"
 #include "settings/frmfile.h"
 #include "settings/frmsettings.h"
@@ -70,13 +70,6 @@ void recordInto(ks::App& app, const char* path) {
 }
 
 // A host for timing the steps of a run apart: no events, no waits.
-class StepHost final : public ks::RecorderHost {
- public:
-  void doEvents() override {}
-  void waitUntil(double) override {}
-  void setPreciseWaits(bool) override {}
-  bool ended() const override { return false; }
-};
 
 // One of the journeys' tools (in tests/ beside bench/), started with
 // `arguments`.
@@ -246,19 +239,25 @@ int main() {
       for (int i = 0; i < 50; ++i) failed += step() ? 0 : 1;
       std::printf("part %s: %.2f ms (%d of 50 failed)\n", what, (clock.now() - t0) * 1000 / 50, failed);
     };
-    StepHost stepHost;
-    ks::RecordingEngine steps(clock, app.platform().grabber, app.platform().movies, stepHost);
+    // The grabber and the movie as a run drives them.
+    ks::ScreenGrabber& grabber = app.platform().grabber;
     const ks::PixelRect region = ks::regionPixels(app);
-    if (steps.CaptureFrame(region)) {
-      app.platform().grabber.prepare(region.width, region.height, region.x, region.y);
-      time("capture", [&] { return steps.CaptureFrame(region); });
-      if (steps.OpenMovie("bench-parts.avi", 30, ks::MovieFormat::Uncompressed)) {
-        time("write", [&] { return steps.WriteFrame(); });
-        steps.CloseMovie();
+    auto capture = [&] { return grabber.grabRect(region.width, region.height, region.x, region.y); };
+    if (capture()) {
+      grabber.prepare(region.width, region.height, region.x, region.y);
+      time("capture", capture);
+      const ks::CapturedPicture p = grabber.picture();
+      const ks::BitmapInfoHeader format = ks::makeFrameFormat(p.width, p.height);
+      ks::FileProblem problem = ks::FileProblem::None;
+      ks::Movie movie;
+      if (movie.OpenMovie(app.platform().movies.create("bench-parts.avi", problem), format, 30)) {
+        time("write", [&] { return movie.WriteFrame(grabber.picture().bits, format); });
+        static_cast<void>(movie.CloseMovie());
       } else {
         std::printf("part write: the movie could not be opened\n");
       }
-      steps.FreeCapture();
+      grabber.freeCapture();
+      DeleteFileW(L"bench-parts.avi");
     } else {
       std::printf("part capture: the screen could not be grabbed\n");
     }
@@ -279,16 +278,11 @@ int main() {
   // writing into page-cache memory used before; the last is the steady case.
   int calibrationFrames = 0;
   for (int run = 1; run <= 3; ++run) {
-    // The bar's own calibration, stopped once it has chosen the rate.
+    // The bar's own calibration, alone.
     ks::RecordingSettings calibration = app.frmbot().recordingSettings("bench-1080p-calibration.avi");
     calibration.calibrate = true;
-    const ks::SessionEvents barEvents = avi.events;
-    avi.events.onRateCalibrated = [&](int rateIndex) {
-      if (barEvents.onRateCalibrated) barEvents.onRateCalibrated(rateIndex);
-      avi.stop();
-    };
+    calibration.calibrateOnly = true;
     avi.start(calibration);
-    avi.events = barEvents;
     calibrationFrames = avi.figures().calibrationFrames;
     DeleteFileW(L"bench-1080p-calibration.avi");
     if (run == 2) continue;

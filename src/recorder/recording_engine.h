@@ -150,13 +150,6 @@ class RecordingEngine {
       OutputFailure& failure)>;
   void setOutputOpener(OutputOpener opener) { outputOpener_ = std::move(opener); }
 
-  // The steps a run is made of, for a benchmark that times them apart.
-  [[nodiscard]] bool CaptureFrame(const PixelRect& region);
-  void FreeCapture();
-  [[nodiscard]] bool OpenMovie(const std::string& path, double rate, MovieFormat format);
-  [[nodiscard]] bool WriteFrame();
-  bool CloseMovie();
-
   // How long a failing write or capture is retried before the run ends.
   static constexpr double kGiveUpSeconds = 1.0;
   // Sound is written when this much is ready, and lags the clock by
@@ -165,6 +158,12 @@ class RecordingEngine {
   static constexpr double kSoundHold = 0.3;
 
  private:
+  // The steps a run is made of.
+  [[nodiscard]] bool CaptureFrame(const PixelRect& region);
+  void FreeCapture();
+  [[nodiscard]] bool OpenMovie(const std::string& path, double rate, MovieFormat format);
+  [[nodiscard]] bool WriteFrame();
+  bool CloseMovie();
   // What record and calibrate share: the first capture, which fixes the
   // frame size, getting the grabber ready, the open; then `body`; then the
   // close and the capture buffer's release.

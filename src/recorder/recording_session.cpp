@@ -118,7 +118,7 @@ RunEnd RecordingSession::calibrateThenRecord(const RecordingSettings& settings, 
     }
     const bool recordingFollows = end == RunEnd::Completed || end == RunEnd::NotStarted ||
                                   end == RunEnd::CreateFailed || end == RunEnd::StartFailed;
-    if (!recordingFollows || engine_.stopping()) {
+    if (!recordingFollows || engine_.stopping() || settings.calibrateOnly) {
       outcome_.calibrating = true;
       return end;
     }

@@ -25,6 +25,8 @@ struct RecordingSettings {
   MovieFormat format = MovieFormat::Uncompressed;
   // Measure the rate the machine sustains first, and record at that.
   bool calibrate = false;
+  // With calibrate: only measure; the session ends once the rate is chosen.
+  bool calibrateOnly = false;
   // The rates a calibration chooses from, ascending (the rate list's items).
   std::vector<double> rates;
   // The capture region in screen pixels; its size is every frame's.

@@ -106,8 +106,7 @@ struct EngineRig {
   std::vector<std::string> shown;
   int progressCalls = 0;
   int repaints = 0;
-  // Stops the session as soon as the calibration has chosen, so that only
-  // the calibration runs.
+  // Only the calibration runs: the session ends once it has chosen.
   bool calibrationOnly = false;
   Watchdog watchdog;
 
@@ -128,7 +127,6 @@ struct EngineRig {
     session.events.onRateCalibrated = [this](int index) {
       selected = index;
       ++selections;
-      if (calibrationOnly) session.stop();
     };
   }
   std::string rateText() const { return kRates.at(static_cast<std::size_t>(selected)); }
@@ -141,6 +139,7 @@ struct EngineRig {
     settings.path = path;
     settings.rate = settings.rates.at(static_cast<std::size_t>(selected));
     settings.calibrate = calibrate;
+    settings.calibrateOnly = calibrate && calibrationOnly;
     EXPECT_TRUE(session.start(settings));
     return session.lastOutcome().end;
   }
