@@ -79,7 +79,8 @@ void SoundTrack::add(int lane, const SoundPacket& packet) {
   if (!begun_ || lane < 0 || lane >= static_cast<int>(lanes_.size()) || packet.frames == 0) return;
   // What falls before the start or inside a pause is cut out; the rest is
   // placed piece by piece.
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> cuts;  // [from, to) sample frames
+  std::vector<std::pair<std::uint32_t, std::uint32_t>>& cuts = cuts_;  // [from, to) sample frames
+  cuts.clear();
   const std::uint32_t n = packet.frames;
   cuts.emplace_back(0, firstAtOrAfter(packet.time, start_, n));
   for (const Span& p : pauses_)
@@ -167,9 +168,9 @@ void SoundTrack::put(std::int64_t at, const std::int16_t* samples, std::uint32_t
   std::int64_t first = std::max(at, base_);
   const std::int64_t last = std::min(at + frames, base_ + kMaxAheadFrames);
   if (first >= last) return;
-  const auto needed = static_cast<std::size_t>(2 * (last - base_));
+  const auto needed = front_ + static_cast<std::size_t>(2 * (last - base_));
   if (mix_.size() < needed) mix_.resize(needed, 0);
-  std::int32_t* out = mix_.data() + 2 * (first - base_);
+  std::int32_t* out = mix_.data() + front_ + 2 * (first - base_);
   const std::int16_t* in = samples + 2 * (first - at);
   for (; first < last; ++first) {
     *out++ += *in++;
@@ -181,11 +182,19 @@ std::size_t SoundTrack::take(std::int64_t end, std::vector<std::int16_t>& out) {
   std::lock_guard lock(mutex_);
   if (end <= base_) return 0;
   const auto n = static_cast<std::size_t>(end - base_);
-  if (mix_.size() < 2 * n) mix_.resize(2 * n, 0);
-  out.reserve(out.size() + 2 * n);
-  for (std::size_t i = 0; i < 2 * n; ++i) out.push_back(saturated(mix_[i]));
-  mix_.erase(mix_.begin(), mix_.begin() + static_cast<std::ptrdiff_t>(2 * n));
+  if (mix_.size() < front_ + 2 * n) mix_.resize(front_ + 2 * n, 0);
+  const std::size_t at = out.size();
+  out.resize(at + 2 * n);
+  const std::int32_t* in = mix_.data() + front_;
+  for (std::size_t i = 0; i < 2 * n; ++i) out[at + i] = saturated(in[i]);
+  front_ += 2 * n;
   base_ = end;
+  // What was taken leaves the buffer once it is the larger part: what is
+  // ahead of it moves down, seldom and never more than it is.
+  if (2 * front_ >= mix_.size()) {
+    mix_.erase(mix_.begin(), mix_.begin() + static_cast<std::ptrdiff_t>(front_));
+    front_ = 0;
+  }
   return n;
 }
 

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/audio_source.h"
@@ -81,7 +82,11 @@ class SoundTrack {
   bool paused_ = false;
   double pausedAt_ = 0;
   std::int64_t base_ = 0;          // frames taken
-  std::vector<std::int32_t> mix_;  // from base_ on, two values per frame
+  // Two values per frame; frame base_ at index front_, what lies before it
+  // was taken.
+  std::vector<std::int32_t> mix_;
+  std::size_t front_ = 0;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> cuts_;  // add()'s scratch
 };
 
 }  // namespace ks
