@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <utility>
 
+#include "platform/handlers.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_dpi.h"
 
@@ -134,15 +135,6 @@ UniqueBitmap embossedBitmap(const Picture& picture) {
       put(&out[static_cast<std::size_t>(y * w + x) * 4], ink(x, y) ? shadow : ink(x - 1, y - 1) ? light : face);
   GdiFlush();
   return bitmap;
-}
-
-// Runs a handler unless the program has ended. A copy runs, so a handler may
-// replace itself or unload the window that owns the control.
-template <typename Handler, typename... Args>
-void fire(const ControlHost& host, const Handler& handler, const Args&... args) {
-  if (!handler || host.handlersStopped()) return;
-  Handler copy = handler;
-  copy(args...);
 }
 
 // The Control interface on top of either kind of control.
@@ -358,7 +350,7 @@ class Win32Button final : public ChildControl<Button> {
   }
 
   void command(WORD code) override {
-    if (code == BN_CLICKED) fire(host_, onClick);
+    if (code == BN_CLICKED) fireUnlessEnded(host_.handlersStopped(), onClick);
   }
   bool drawItem(const DRAWITEMSTRUCT& item) override {
     if (!picture_) return false;
@@ -398,7 +390,7 @@ class Win32Button final : public ChildControl<Button> {
   }
   bool isDefault() const override { return isDefault_; }
   bool isCancel() const override { return isCancel_; }
-  void press() override { fire(host_, onClick); }
+  void press() override { fireUnlessEnded(host_.handlersStopped(), onClick); }
 
  private:
   bool isDefault_;
@@ -465,7 +457,7 @@ class Win32Label final : public WindowlessControl<Label> {
       pressed_ = true;
     } else if (message == WM_LBUTTONUP && pressed_) {
       pressed_ = false;
-      if (PtInRect(&rect_, point)) fire(host_, onClick);
+      if (PtInRect(&rect_, point)) fireUnlessEnded(host_.handlersStopped(), onClick);
     }
   }
 
@@ -527,15 +519,15 @@ class Win32Image final : public WindowlessControl<Image> {
       case WM_LBUTTONDOWN:
       case WM_RBUTTONDOWN:
       case WM_MBUTTONDOWN:
-        fire(host_, onMouseDown, e);
+        fireUnlessEnded(host_.handlersStopped(), onMouseDown, e);
         break;
       case WM_MOUSEMOVE:
-        fire(host_, onMouseMove, e);
+        fireUnlessEnded(host_.handlersStopped(), onMouseMove, e);
         break;
       case WM_LBUTTONUP:
       case WM_RBUTTONUP:
       case WM_MBUTTONUP:
-        fire(host_, onMouseUp, e);
+        fireUnlessEnded(host_.handlersStopped(), onMouseUp, e);
         break;
       default:
         break;
@@ -591,8 +583,8 @@ class ListControl : public ChildControl<Interface> {
   }
 
   void command(WORD code) override {
-    if (code == Messages::selectionChanged) fire(this->host_, this->onClick);
-    else if (code == Messages::doubleClicked) fire(this->host_, this->onDblClick);
+    if (code == Messages::selectionChanged) fireUnlessEnded(this->host_.handlersStopped(), this->onClick);
+    else if (code == Messages::doubleClicked) fireUnlessEnded(this->host_.handlersStopped(), this->onDblClick);
   }
 
  protected:
@@ -733,7 +725,7 @@ class Win32TextBox final : public ChildControl<TextBox> {
   }
 
   void command(WORD code) override {
-    if (code == EN_CHANGE) fire(host_, onChange);
+    if (code == EN_CHANGE) fireUnlessEnded(host_.handlersStopped(), onChange);
   }
 };
 
@@ -760,7 +752,7 @@ class Win32Slider final : public ChildControl<Slider> {
     const int now = value();
     if (now == reported_) return;
     reported_ = now;
-    fire(host_, onChange);
+    fireUnlessEnded(host_.handlersStopped(), onChange);
   }
   HBRUSH ctlColor(HDC) override { return host_.backgroundBrush(); }
 
