@@ -400,7 +400,7 @@ void Win32Window::sized(HWND hwnd, WPARAM kind) {
   GetClientRect(hwnd, &client);
   const SizeKey key{kind, client.right, client.bottom};
   if (lastSize_ == key) return;
-  lastSize_ = key;
+  lastSize_.emplace(key);
   fireUnlessEnded(system_.ended(), events.onResize);
 }
 
