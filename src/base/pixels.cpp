@@ -118,6 +118,35 @@ void drawRing(const DibView& dib, PixelPoint centre, std::int32_t radius, std::i
   }
 }
 
+void premultiplied(const std::uint8_t* bgra, std::size_t count, std::uint8_t* out) {
+  for (std::size_t i = 0; i < 4 * count; i += 4) {
+    for (int c = 0; c < 3; ++c) out[i + c] = blendChannel(bgra[i + c], 0, bgra[i + 3]);
+    out[i + 3] = bgra[i + 3];
+  }
+}
+
+void overColour(const std::uint8_t* bgra, std::size_t count, Bgra under, std::uint8_t* out) {
+  const std::uint8_t back[3] = {under.b, under.g, under.r};
+  for (std::size_t i = 0; i < 4 * count; i += 4) {
+    for (int c = 0; c < 3; ++c) out[i + c] = blendChannel(bgra[i + c], back[c], bgra[i + 3]);
+    out[i + 3] = 255;
+  }
+}
+
+void embossed(const std::uint8_t* bgra, std::int32_t width, std::int32_t height, Bgra face, Bgra shadow, Bgra light,
+              std::uint8_t* out) {
+  auto ink = [&](std::int32_t x, std::int32_t y) {
+    if (x < 0 || y < 0) return false;
+    const std::uint8_t* p = &bgra[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x) * 4];
+    return p[3] != 0 && std::memcmp(p, bgra, 3) != 0;
+  };
+  for (std::int32_t y = 0; y < height; ++y)
+    for (std::int32_t x = 0; x < width; ++x, out += 4) {
+      const Bgra& c = ink(x, y) ? shadow : ink(x - 1, y - 1) ? light : face;
+      out[0] = c.b, out[1] = c.g, out[2] = c.r, out[3] = 255;
+    }
+}
+
 void scaledToBgra(const std::uint8_t* dib, std::int32_t width, std::int32_t height, std::int32_t outWidth,
                   std::int32_t outHeight, std::uint8_t* bgra) {
   if (width <= 0 || height <= 0 || outWidth <= 0 || outHeight <= 0) return;

@@ -86,6 +86,24 @@ void blendCursor(const DibView& dib, const CursorImage& cursor, PixelPoint at, d
 void drawRing(const DibView& dib, PixelPoint centre, std::int32_t radius, std::int32_t width,
               Bgra colour, double strength);
 
+// Pictures the window system draws: 32 bits a pixel (blue, green, red,
+// alpha), top row first, alpha not premultiplied.
+
+// `count` pixels with each colour channel times its alpha (to nearest), the
+// alpha kept: premultiplied, as an alpha blend takes them.
+void premultiplied(const std::uint8_t* bgra, std::size_t count, std::uint8_t* out);
+
+// `count` pixels laid over the colour `under` (its alpha unused), each
+// channel to nearest as blendCursor's, and opaque.
+void overColour(const std::uint8_t* bgra, std::size_t count, Bgra under, std::uint8_t* out);
+
+// A width x height picture embossed, the way a disabled control greys its
+// text: a pixel that differs from the picture's background (a transparent
+// pixel, or the colour of its top-left one) is `shadow`; one that does not,
+// below and to the right of one that does, `light`; the rest `face`. Opaque.
+void embossed(const std::uint8_t* bgra, std::int32_t width, std::int32_t height, Bgra face, Bgra shadow, Bgra light,
+              std::uint8_t* out);
+
 // A width x height 24-bit bottom-up picture as outWidth x outHeight 32-bit
 // pixels (blue, green, red, 255), the top row first, into `bgra`: each pixel
 // the mean of the pixels it covers, so that a 1080p frame shown small stays

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/handlers.h"
 #include "platform/window_system.h"
 
 namespace ks {
@@ -57,9 +58,7 @@ class Control : public Placed {
  protected:
   // False once the program has ended: no handler may run any more.
   virtual bool handlersRun() const { return true; }
-  void raise(const std::function<void()>& handler) const {
-    if (handler && handlersRun()) handler();
-  }
+  void raise(const std::function<void()>& handler) const { fireUnlessEnded(!handlersRun(), handler); }
 };
 
 struct ButtonDesign : ControlDesign {

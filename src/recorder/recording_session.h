@@ -39,16 +39,16 @@ struct SessionOutcome {
   RunEnd end = RunEnd::Completed;
   // It ended in the calibration: no recording followed.
   bool calibrating = false;
-  std::string path;
+  std::string path{};
   FileProblem fileProblem = FileProblem::None;  // why the movie could not be created
   std::int32_t frames = 0;                      // frames the movie holds
   std::int64_t soundFrames = 0;                 // sample frames of its sound track
-  std::vector<SoundLoss> soundLosses;           // sources that went away meanwhile
+  std::vector<SoundLoss> soundLosses{};         // sources that went away meanwhile
   MovieFormat format = MovieFormat::Uncompressed;
-  FfmpegProbe ffmpeg;                           // for an MP4: the ffmpeg looked for
-  OutputFailure outputFailure;                  // why the program making the movie failed
+  FfmpegProbe ffmpeg{};                         // for an MP4: the ffmpeg looked for
+  OutputFailure outputFailure{};                // why the program making the movie failed
   std::int64_t framesRepeated = 0;              // frames it had no room for, written as copies
-  WriteFault writeFault;                        // why writing the movie's file failed first
+  WriteFault writeFault{};                      // why writing the movie's file failed first
   std::int64_t picturesMissed = 0;              // pictures that could not be captured
   double missedFrom = 0, missedTo = 0;          // the first's and the last's time in the movie
 };

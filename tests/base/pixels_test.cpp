@@ -209,5 +209,58 @@ TEST(ScaledToBgra, EachPixelTheMeanOfThoseItCoversTopRowFirst) {
   }
 }
 
+// The arithmetic of one pixel of a picture the window system draws.
+TEST(WindowPictures, PremultipliedAndOverAColourToNearest) {
+  struct Case {
+    Bgra in, under, premultiplied, over;
+  };
+  const Case cases[] = {
+      {{10, 20, 30, 0}, {200, 100, 50, 0}, {0, 0, 0, 0}, {200, 100, 50, 255}},          // transparent
+      {{10, 20, 30, 255}, {200, 100, 50, 0}, {10, 20, 30, 255}, {10, 20, 30, 255}},     // opaque
+      {{200, 100, 255, 128}, {0, 0, 0, 0}, {100, 50, 128, 128}, {100, 50, 128, 255}},  // 100.4, 50.2, 128.0
+      {{10, 10, 10, 128}, {20, 20, 20, 0}, {5, 5, 5, 128}, {15, 15, 15, 255}},         // 14.98 -> 15
+      {{0, 0, 0, 254}, {255, 255, 255, 0}, {0, 0, 0, 254}, {1, 1, 1, 255}},
+  };
+  for (const Case& c : cases) {
+    const std::uint8_t in[4] = {c.in.b, c.in.g, c.in.r, c.in.a};
+    std::uint8_t pre[4], over[4];
+    premultiplied(in, 1, pre);
+    overColour(in, 1, c.under, over);
+    EXPECT_EQ(std::vector<int>(pre, pre + 4),
+              (std::vector<int>{c.premultiplied.b, c.premultiplied.g, c.premultiplied.r, c.premultiplied.a}));
+    EXPECT_EQ(std::vector<int>(over, over + 4), (std::vector<int>{c.over.b, c.over.g, c.over.r, c.over.a}));
+  }
+}
+
+// '.' the background colour, '#' another, ' ' that other but transparent;
+// out: 'f' face, 's' shadow, 'l' light.
+TEST(WindowPictures, EmbossedInkIsShadowWithLightBelowRight) {
+  struct Case {
+    std::vector<std::string> picture, embossed;
+  };
+  const Case cases[] = {
+      {{"...", ".#.", "..#"}, {"fff", "fsf", "ffs"}},  // the shadow wins over the light
+      {{"#.", ".."}, {"fs", "ss"}},                    // the top-left pixel is the background
+      {{".# ", "..."}, {"fsf", "ffl"}},                // a transparent pixel is no ink
+  };
+  const Bgra face{1, 1, 1, 0}, shadow{2, 2, 2, 0}, light{3, 3, 3, 0};
+  for (const Case& c : cases) {
+    const auto w = static_cast<std::int32_t>(c.picture[0].size()), h = static_cast<std::int32_t>(c.picture.size());
+    std::vector<std::uint8_t> in, out(4 * static_cast<std::size_t>(w * h));
+    for (const std::string& row : c.picture)
+      for (const char p : row) {
+        const std::uint8_t blue = p == '.' ? 9 : 50, alpha = p == ' ' ? 0 : 255;
+        in.insert(in.end(), {blue, 60, 70, alpha});
+      }
+    embossed(in.data(), w, h, face, shadow, light, out.data());
+    std::vector<std::string> got(c.picture.size());
+    for (std::size_t i = 0; i < out.size(); i += 4) {
+      EXPECT_EQ(out[i + 3], 255);
+      got[i / 4 / static_cast<std::size_t>(w)] += out[i] == 1 ? 'f' : out[i] == 2 ? 's' : out[i] == 3 ? 'l' : '?';
+    }
+    EXPECT_EQ(got, c.embossed) << c.picture[0];
+  }
+}
+
 }  // namespace
 }  // namespace ks::pixels

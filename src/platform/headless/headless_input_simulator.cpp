@@ -1,5 +1,6 @@
 #include "platform/headless/headless_input_simulator.h"
 
+#include "platform/handlers.h"
 #include "platform/headless/headless_window.h"
 
 namespace ks {
@@ -21,19 +22,19 @@ void HeadlessInputSimulator::mouseDown(Window& window, const MouseEvent& e) {
   auto& w = static_cast<HeadlessWindow&>(window);
   if (!w.acceptsInput()) return;
   system_.activate(&w);
-  if (w.events.onMouseDown && !system_.ended()) w.events.onMouseDown(e);
+  fireUnlessEnded(system_.ended(), w.events.onMouseDown, e);
 }
 
 void HeadlessInputSimulator::mouseMove(Window& window, const MouseEvent& e) {
   auto& w = static_cast<HeadlessWindow&>(window);
   if (!w.acceptsInput()) return;
-  if (w.events.onMouseMove && !system_.ended()) w.events.onMouseMove(e);
+  fireUnlessEnded(system_.ended(), w.events.onMouseMove, e);
 }
 
 void HeadlessInputSimulator::mouseUp(Window& window, const MouseEvent& e) {
   auto& w = static_cast<HeadlessWindow&>(window);
   if (!w.acceptsInput()) return;
-  if (w.events.onMouseUp && !system_.ended()) w.events.onMouseUp(e);
+  fireUnlessEnded(system_.ended(), w.events.onMouseUp, e);
 }
 
 void HeadlessInputSimulator::requestClose(Window& window) {
@@ -125,9 +126,7 @@ const MenuItem* choosable(const std::vector<MenuItem>& items, int id) {
 void HeadlessInputSimulator::chooseSystemMenuItem(Window& window, int id) {
   auto& w = static_cast<HeadlessWindow&>(window);
   if (!w.acceptsInput() || id <= 0) return;
-  if (choosable(w.openSystemMenu(), id)) w.fire([&w, id] {
-      if (w.events.onSystemMenu) w.events.onSystemMenu(id);
-    });
+  if (choosable(w.openSystemMenu(), id)) fireUnlessEnded(system_.ended(), w.events.onSystemMenu, id);
 }
 
 void HeadlessInputSimulator::pressHotkey(const Hotkey& hotkey) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/handlers.h"
 #include "platform/stored_line.h"
 
 namespace ks {
@@ -62,12 +63,12 @@ void HeadlessWindow::setWindowState(int state) {
     state_ = kStateMinimized;
     box_ = {kIconicPosition, kIconicPosition, kIconicWidth, kIconicHeight};
     system_.deactivate(this);
-    if (shown_) fire(events.onResize);
+    if (shown_) fireUnlessEnded(system_.ended(), events.onResize);
   } else {
     const bool wasMinimized = state_ == kStateMinimized;
     state_ = state;
     if (wasMinimized) box_ = normalBox_;
-    if (shown_) fire(events.onResize);
+    if (shown_) fireUnlessEnded(system_.ended(), events.onResize);
     if (visible_) {
       system_.activate(this);
       system_.schedulePaint(this);
@@ -80,7 +81,7 @@ void HeadlessWindow::show() {
   visible_ = true;
   if (!shown_) {
     shown_ = true;
-    fire(events.onResize);
+    fireUnlessEnded(system_.ended(), events.onResize);
   }
   system_.activate(this);
   system_.schedulePaint(this);
@@ -139,7 +140,7 @@ void HeadlessWindow::keyPressed(const KeyEvent& key) {
   if (key.key == kKeyEnter || key.key == kKeyEscape) {
     Navigable* target = key.key == kKeyEnter ? navigator_.enterTarget() : navigator_.escapeTarget();
     if (auto* button = target ? dynamic_cast<Button*>(&static_cast<ControlState*>(target)->asControl()) : nullptr)
-      fire(button->onClick);
+      fireUnlessEnded(system_.ended(), button->onClick);
     return;
   }
   if (ControlState* focused = focus()) focused->key(key);
@@ -172,13 +173,13 @@ void HeadlessWindow::resizeTo(int w, int h) {
   if (target.w == w && target.h == h) return;
   target.w = w;
   target.h = h;
-  if (shown_ && state_ != kStateMinimized) fire(events.onResize);
+  if (shown_ && state_ != kStateMinimized) fireUnlessEnded(system_.ended(), events.onResize);
 }
 
 bool HeadlessWindow::closeRequested() {
   if (destroyed_) return false;
   if (events.onCloseRequest && !events.onCloseRequest()) return false;
-  fire(events.onUnload);
+  fireUnlessEnded(system_.ended(), events.onUnload);
   destroyed_ = true;
   visible_ = false;
   system_.deactivate(this);

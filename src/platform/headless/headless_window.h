@@ -9,6 +9,7 @@
 
 #include "platform/headless/headless_controls.h"
 #include "platform/headless/headless_window_system.h"
+#include "platform/handlers.h"
 #include "platform/navigator.h"
 #include "platform/window_system.h"
 
@@ -56,12 +57,12 @@ class HeadlessWindow final : public Window {
   void setSystemMenu(const std::vector<MenuItem>& items) override { systemMenu_ = items; }
   void showSystemMenu() override {
     ++menusShown;
-    fire(events.onSystemMenuOpening);
+    fireUnlessEnded(system_.ended(), events.onSystemMenuOpening);
   }
   int menusShown = 0;  // showSystemMenu() calls
   // Raises the opening, then gives the items as the user sees them.
   const std::vector<MenuItem>& openSystemMenu() {
-    fire(events.onSystemMenuOpening);
+    fireUnlessEnded(system_.ended(), events.onSystemMenuOpening);
     return systemMenu_;
   }
 
@@ -80,11 +81,8 @@ class HeadlessWindow final : public Window {
   // Enter and Esc, then the focused control.
   void keyPressed(const KeyEvent& key);
 
-  void fire(const std::function<void()>& handler) {
-    if (handler && !system_.ended()) handler();
-  }
   void firePaint() {
-    if (visible_ && !destroyed_) fire(events.onPaint);
+    if (visible_ && !destroyed_) fireUnlessEnded(system_.ended(), events.onPaint);
   }
   void moveTo(int x, int y);
   void resizeTo(int w, int h);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/handlers.h"
 #include "platform/headless/headless_window.h"
 
 namespace ks {
@@ -138,7 +139,7 @@ void HeadlessWindowSystem::announceDrivesChanged() {
   const std::vector<HeadlessWindow*> hearing = windows_;
   for (HeadlessWindow* w : hearing)
     if (std::find(windows_.begin(), windows_.end(), w) != windows_.end() && !w->destroyed())
-      w->fire(w->events.onDrivesChanged);
+      fireUnlessEnded(ended(), w->events.onDrivesChanged);
 }
 
 Window* HeadlessWindowSystem::activeWindow() const { return active_; }
@@ -151,7 +152,7 @@ void HeadlessWindowSystem::activate(HeadlessWindow* window) {
   if (active_ == window) return;
   active_ = window;
   window->focusArrived();
-  window->fire(window->events.onActivate);
+  fireUnlessEnded(ended(), window->events.onActivate);
 }
 
 void HeadlessWindowSystem::deactivate(HeadlessWindow* window) {

@@ -4,10 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <cwchar>
 #include <utility>
 
+#include "base/pixels.h"
+#include "platform/handlers.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_dpi.h"
 
@@ -41,10 +42,11 @@ std::wstring windowText(HWND hwnd) {
   return text;
 }
 
-bool validPicture(const Picture& picture) {
-  return !picture.empty() &&
-         picture.bgra.size() >= static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height) * 4;
+std::size_t pixelCount(const Picture& picture) {
+  return static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
 }
+
+bool validPicture(const Picture& picture) { return !picture.empty() && picture.bgra.size() >= pixelCount(picture) * 4; }
 
 // A 32-bit top-down DIB section; *bits receives its pixels.
 UniqueBitmap createDib(int width, int height, void** bits) {
@@ -58,6 +60,8 @@ UniqueBitmap createDib(int width, int height, void** bits) {
   return UniqueBitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
 }
 
+pixels::Bgra bgraOf(COLORREF color) { return {GetBValue(color), GetGValue(color), GetRValue(color), 255}; }
+
 // Pictures are drawn for 96 DPI (15 twips a pixel); on a denser screen they
 // are enlarged by the same factor as everything else.
 int scaledToScreen(int pixels, float twipsPerPixel) {
@@ -70,14 +74,7 @@ UniqueBitmap premultipliedBitmap(const Picture& picture) {
   void* bits = nullptr;
   UniqueBitmap bitmap = createDib(picture.width, picture.height, &bits);
   if (!bitmap || !bits) return {};
-  auto* out = static_cast<std::uint8_t*>(bits);
-  const std::size_t pixels = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
-  for (std::size_t i = 0; i < pixels; ++i) {
-    const std::uint8_t* in = &picture.bgra[i * 4];
-    const unsigned alpha = in[3];
-    for (int c = 0; c < 3; ++c) out[i * 4 + c] = static_cast<std::uint8_t>((in[c] * alpha + 127) / 255);
-    out[i * 4 + 3] = in[3];
-  }
+  pixels::premultiplied(picture.bgra.data(), pixelCount(picture), static_cast<std::uint8_t*>(bits));
   GdiFlush();
   return bitmap;
 }
@@ -89,16 +86,7 @@ UniqueBitmap opaqueBitmap(const Picture& picture, COLORREF under) {
   void* bits = nullptr;
   UniqueBitmap bitmap = createDib(picture.width, picture.height, &bits);
   if (!bitmap || !bits) return {};
-  const unsigned back[3] = {GetBValue(under), GetGValue(under), GetRValue(under)};
-  auto* out = static_cast<std::uint8_t*>(bits);
-  const std::size_t pixels = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
-  for (std::size_t i = 0; i < pixels; ++i) {
-    const std::uint8_t* in = &picture.bgra[i * 4];
-    const unsigned alpha = in[3];
-    for (int c = 0; c < 3; ++c)
-      out[i * 4 + c] = static_cast<std::uint8_t>((in[c] * alpha + back[c] * (255 - alpha) + 127) / 255);
-    out[i * 4 + 3] = 255;
-  }
+  pixels::overColour(picture.bgra.data(), pixelCount(picture), bgraOf(under), static_cast<std::uint8_t*>(bits));
   GdiFlush();
   return bitmap;
 }
@@ -112,37 +100,11 @@ UniqueBitmap embossedBitmap(const Picture& picture) {
   void* bits = nullptr;
   UniqueBitmap bitmap = createDib(picture.width, picture.height, &bits);
   if (!bitmap || !bits) return {};
-  const int w = picture.width;
-  const int h = picture.height;
-  auto ink = [&](int x, int y) {
-    if (x < 0 || y < 0) return false;
-    const std::uint8_t* p = &picture.bgra[static_cast<std::size_t>(y * w + x) * 4];
-    return p[3] != 0 && std::memcmp(p, picture.bgra.data(), 3) != 0;
-  };
-  auto put = [](std::uint8_t* out, COLORREF color) {
-    out[0] = GetBValue(color);
-    out[1] = GetGValue(color);
-    out[2] = GetRValue(color);
-    out[3] = 255;
-  };
-  const COLORREF face = GetSysColor(COLOR_BTNFACE);
-  const COLORREF shadow = GetSysColor(COLOR_GRAYTEXT);
-  const COLORREF light = GetSysColor(COLOR_3DHILIGHT);
-  auto* out = static_cast<std::uint8_t*>(bits);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      put(&out[static_cast<std::size_t>(y * w + x) * 4], ink(x, y) ? shadow : ink(x - 1, y - 1) ? light : face);
+  pixels::embossed(picture.bgra.data(), picture.width, picture.height, bgraOf(GetSysColor(COLOR_BTNFACE)),
+                   bgraOf(GetSysColor(COLOR_GRAYTEXT)), bgraOf(GetSysColor(COLOR_3DHILIGHT)),
+                   static_cast<std::uint8_t*>(bits));
   GdiFlush();
   return bitmap;
-}
-
-// Runs a handler unless the program has ended. A copy runs, so a handler may
-// replace itself or unload the window that owns the control.
-template <typename Handler, typename... Args>
-void fire(const ControlHost& host, const Handler& handler, const Args&... args) {
-  if (!handler || host.handlersStopped()) return;
-  Handler copy = handler;
-  copy(args...);
 }
 
 // The Control interface on top of either kind of control.
@@ -358,7 +320,7 @@ class Win32Button final : public ChildControl<Button> {
   }
 
   void command(WORD code) override {
-    if (code == BN_CLICKED) fire(host_, onClick);
+    if (code == BN_CLICKED) fireUnlessEnded(host_.handlersStopped(), onClick);
   }
   bool drawItem(const DRAWITEMSTRUCT& item) override {
     if (!picture_) return false;
@@ -398,7 +360,7 @@ class Win32Button final : public ChildControl<Button> {
   }
   bool isDefault() const override { return isDefault_; }
   bool isCancel() const override { return isCancel_; }
-  void press() override { fire(host_, onClick); }
+  void press() override { fireUnlessEnded(host_.handlersStopped(), onClick); }
 
  private:
   bool isDefault_;
@@ -465,7 +427,7 @@ class Win32Label final : public WindowlessControl<Label> {
       pressed_ = true;
     } else if (message == WM_LBUTTONUP && pressed_) {
       pressed_ = false;
-      if (PtInRect(&rect_, point)) fire(host_, onClick);
+      if (PtInRect(&rect_, point)) fireUnlessEnded(host_.handlersStopped(), onClick);
     }
   }
 
@@ -527,15 +489,15 @@ class Win32Image final : public WindowlessControl<Image> {
       case WM_LBUTTONDOWN:
       case WM_RBUTTONDOWN:
       case WM_MBUTTONDOWN:
-        fire(host_, onMouseDown, e);
+        fireUnlessEnded(host_.handlersStopped(), onMouseDown, e);
         break;
       case WM_MOUSEMOVE:
-        fire(host_, onMouseMove, e);
+        fireUnlessEnded(host_.handlersStopped(), onMouseMove, e);
         break;
       case WM_LBUTTONUP:
       case WM_RBUTTONUP:
       case WM_MBUTTONUP:
-        fire(host_, onMouseUp, e);
+        fireUnlessEnded(host_.handlersStopped(), onMouseUp, e);
         break;
       default:
         break;
@@ -591,8 +553,8 @@ class ListControl : public ChildControl<Interface> {
   }
 
   void command(WORD code) override {
-    if (code == Messages::selectionChanged) fire(this->host_, this->onClick);
-    else if (code == Messages::doubleClicked) fire(this->host_, this->onDblClick);
+    if (code == Messages::selectionChanged) fireUnlessEnded(this->host_.handlersStopped(), this->onClick);
+    else if (code == Messages::doubleClicked) fireUnlessEnded(this->host_.handlersStopped(), this->onDblClick);
   }
 
  protected:
@@ -733,7 +695,7 @@ class Win32TextBox final : public ChildControl<TextBox> {
   }
 
   void command(WORD code) override {
-    if (code == EN_CHANGE) fire(host_, onChange);
+    if (code == EN_CHANGE) fireUnlessEnded(host_.handlersStopped(), onChange);
   }
 };
 
@@ -760,7 +722,7 @@ class Win32Slider final : public ChildControl<Slider> {
     const int now = value();
     if (now == reported_) return;
     reported_ = now;
-    fire(host_, onChange);
+    fireUnlessEnded(host_.handlersStopped(), onChange);
   }
   HBRUSH ctlColor(HDC) override { return host_.backgroundBrush(); }
 

@@ -2,6 +2,7 @@
 // messages.
 #include "platform/win32/win32_window.h"
 
+#include "platform/handlers.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_keys.h"
 
@@ -272,7 +273,7 @@ void Win32Window::show() {
     // is dropped in sized().
     shown_ = true;
     lastSize_ = currentSizeKey();
-    fire(events.onResize);
+    fireUnlessEnded(system_.ended(), events.onResize);
     if (!hwnd_) return;
   }
   HWND hwnd = hwnd_.get();
@@ -362,7 +363,7 @@ void Win32Window::paint(HWND hwnd) {
     RECT area{};
     if (scope.dc() && GetClipBox(scope.dc(), &area) != ERROR) render(scope.dc(), area);
   }
-  if (shown_) fire(events.onPaint);
+  if (shown_) fireUnlessEnded(system_.ended(), events.onPaint);
 }
 
 // Background, lines and windowless controls are composed off-screen first,
@@ -399,8 +400,8 @@ void Win32Window::sized(HWND hwnd, WPARAM kind) {
   GetClientRect(hwnd, &client);
   const SizeKey key{kind, client.right, client.bottom};
   if (lastSize_ == key) return;
-  lastSize_ = key;
-  fire(events.onResize);
+  lastSize_.emplace(key);
+  fireUnlessEnded(system_.ended(), events.onResize);
 }
 
 void Win32Window::closeRequested() {
@@ -410,7 +411,7 @@ void Win32Window::closeRequested() {
     accepted = handler();
   }
   if (!accepted) return;
-  fire(events.onUnload);
+  fireUnlessEnded(system_.ended(), events.onUnload);
   if (HWND hwnd = hwnd_.get()) {
     system_.releaseModal(hwnd);
     DestroyWindow(hwnd);  // WM_NCDESTROY lets go of the handle
@@ -420,7 +421,7 @@ void Win32Window::closeRequested() {
 bool Win32Window::systemMenuCommand(UINT command) {
   const std::optional<int> item = SystemMenu::itemOf(command);
   if (!item) return false;
-  fire(events.onSystemMenu, *item);
+  fireUnlessEnded(system_.ended(), events.onSystemMenu, *item);
   return true;
 }
 
@@ -434,7 +435,7 @@ void Win32Window::showSystemMenu() {
   HWND hwnd = hwnd_.get();
   HMENU menu = hwnd ? GetSystemMenu(hwnd, FALSE) : nullptr;
   if (!menu) return;
-  fire(events.onSystemMenuOpening);
+  fireUnlessEnded(system_.ended(), events.onSystemMenuOpening);
   systemMenu_.rebuild(hwnd);
   POINT corner{0, 0};
   ClientToScreen(hwnd, &corner);
@@ -515,7 +516,7 @@ bool Win32Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_SYSCHAR:
       // Alt+Space; the system passes it up from the window's controls.
       if (wParam != ' ' || !events.onMenuKey) return false;
-      fire(events.onMenuKey);
+      fireUnlessEnded(system_.ended(), events.onMenuKey);
       return true;
     case WM_DEVICECHANGE:
       return deviceMessage(wParam, lParam, result);
@@ -594,7 +595,7 @@ bool Win32Window::focusMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
   if (!active) focus_.deactivating();
   // Sets the focus to the window, which hands it on (WM_SETFOCUS).
   result = DefWindowProcW(hwnd, message, wParam, lParam);
-  if (active && shown_ && (showing_ || IsWindowVisible(hwnd))) fire(events.onActivate);
+  if (active && shown_ && (showing_ || IsWindowVisible(hwnd))) fireUnlessEnded(system_.ended(), events.onActivate);
   return true;
 }
 
@@ -616,13 +617,13 @@ void Win32Window::mouseInput(HWND hwnd, UINT message, WPARAM keys, LPARAM positi
   const MouseEvent e{own->button, toTwipsX(point.x), toTwipsY(point.y)};
   switch (own->action) {
     case WindowMouse::Action::Down:
-      fire(events.onMouseDown, e);
+      fireUnlessEnded(system_.ended(), events.onMouseDown, e);
       break;
     case WindowMouse::Action::Up:
-      fire(events.onMouseUp, e);
+      fireUnlessEnded(system_.ended(), events.onMouseUp, e);
       break;
     case WindowMouse::Action::Move:
-      fire(events.onMouseMove, e);
+      fireUnlessEnded(system_.ended(), events.onMouseMove, e);
       break;
   }
 }
@@ -632,7 +633,7 @@ bool Win32Window::systemMenuMessage(UINT message, WPARAM wParam, LPARAM lParam) 
   // WM_INITMENUPOPUP: the system menu is opening; its items may change
   // first.
   if (HIWORD(lParam) && shown_) {
-    fire(events.onSystemMenuOpening);
+    fireUnlessEnded(system_.ended(), events.onSystemMenuOpening);
     systemMenu_.rebuild(hwnd_.get());
   }
   return false;
@@ -644,7 +645,7 @@ bool Win32Window::deviceMessage(WPARAM wParam, LPARAM lParam, LRESULT& result) {
   if ((wParam != DBT_DEVICEARRIVAL && wParam != DBT_DEVICEREMOVECOMPLETE) || !lParam ||
       reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam)->dbch_devicetype != DBT_DEVTYP_VOLUME)
     return false;
-  fire(events.onDrivesChanged);
+  fireUnlessEnded(system_.ended(), events.onDrivesChanged);
   result = TRUE;
   return true;
 }

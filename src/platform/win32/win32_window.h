@@ -297,15 +297,6 @@ class Win32Window final : public Window, private win32::ControlHost {
   bool systemMenuCommand(UINT command);
   void closeRequested();
 
-  // Runs a handler unless the program has ended. A copy runs, so a handler
-  // may replace itself.
-  template <typename Handler, typename... Args>
-  void fire(const Handler& handler, const Args&... args) {
-    if (!handler || system_.ended()) return;
-    Handler copy = handler;
-    copy(args...);
-  }
-
   static constexpr int kFirstControlId = 1000;
 
   Win32WindowSystem& system_;
