@@ -586,21 +586,25 @@ TEST(RecordingEngineFaults, ARunThatCannotGoOnEndsWithItsCause) {
       // Write 1 is the header; the frames follow it one write each.
       {"memory runs out in the writer", MovieFormat::Uncompressed, [](EngineRig& t) { t.movies.throwWrite = 7; },
        RunEnd::OutOfMemory, 5},
-      // Its packets find no memory from half a second on; the sound
-      // written next ends the recording.
+      // Memory is gone once the recording runs: the first packet the track
+      // places needs some (a pump before has made what the pump itself
+      // needs). The next pass ends the recording.
       {"memory runs out on the sound's thread", MovieFormat::Uncompressed,
        [](EngineRig& t) {
          SyntheticSound mic;
          mic.name = "Mic";
          t.audio.inputs = {mic};
          t.settings.sound.input = "Mic";
-         t.host.onTime = [&t, from = t.clock.now() + 0.5] {
-           if (t.clock.now() < from) return t.audio.pump();
+         t.host.onTime = [&t, pumped = false]() mutable {
+           if (!pumped || t.session.state() != SessionState::Recording) {
+             pumped = true;
+             return t.audio.pump();
+           }
            const AllocationsFail noMemory;
            t.audio.pump();
          };
        },
-       RunEnd::OutOfMemory, 6},
+       RunEnd::OutOfMemory, 2},
       {"the final index does not fit on the disk", MovieFormat::Uncompressed,
        [](EngineRig& t) {
          // Room for exactly the frames of the same recording, without its index.

@@ -24,6 +24,8 @@ class SyntheticAudioDevices::Source final : public AudioSource {
     sink_ = &sink;
     started_ = devices_.clock_.now();
     devices_.running_.push_back(this);
+    // A packet's samples: made here, so that delivering allocates nothing.
+    samples_.resize(static_cast<std::size_t>(2 * std::llround(sound_.packetSeconds * kSoundRate)));
     return true;
   }
   void stop() override {
@@ -114,7 +116,8 @@ std::unique_ptr<AudioSource> SyntheticAudioDevices::input(const std::string& nam
 void SyntheticAudioDevices::pump() {
   const double now = clock_.now();
   // A source may stop (and leave the list) while it delivers. The copy keeps
-  // its capacity: after the first pump, a pump allocates nothing itself.
+  // its capacity: after the first pump, a pump allocates nothing itself
+  // (what a sink does with the packets aside).
   delivering_ = running_;
   for (Source* s : delivering_)
     if (std::find(running_.begin(), running_.end(), s) != running_.end()) s->pump(now);
