@@ -8,8 +8,6 @@
 namespace ks {
 namespace {
 
-constexpr int kMaxCodes = 4096;  // 12-bit LZW codes
-constexpr std::size_t kLzwSlots = 8192;
 constexpr std::uint32_t kColourMask = 0xFFFFFF, kUnchanged = 1u << 24, kNoColour = 1u << 25;
 constexpr std::uint32_t kNotKept = ~0u;
 constexpr std::uint16_t kUnknown = 0xFFFF;  // in the nearest-entry cache
@@ -138,47 +136,6 @@ void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
   out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
-// LSB-first bit packer writing 255-byte data sub-blocks.
-class BitOut {
- public:
-  // countOnly: counts the bits and writes nothing.
-  BitOut(std::vector<std::uint8_t>& out, bool countOnly) : out_(out), countOnly_(countOnly) {}
-  std::size_t written() const { return written_; }
-  void put(std::uint32_t code, int width) {
-    written_ += static_cast<std::size_t>(width);
-    if (countOnly_) return;
-    acc_ |= std::uint64_t{code} << bits_;
-    bits_ += width;
-    while (bits_ >= 8) {
-      byte(static_cast<std::uint8_t>(acc_));
-      acc_ >>= 8;
-      bits_ -= 8;
-    }
-  }
-  void finish() {
-    if (bits_ > 0) byte(static_cast<std::uint8_t>(acc_));
-    if (blockAt_ != kNone) out_[blockAt_] = static_cast<std::uint8_t>(out_.size() - blockAt_ - 1);
-    out_.push_back(0);  // block terminator
-  }
-
- private:
-  static constexpr std::size_t kNone = ~std::size_t{0};
-  void byte(std::uint8_t b) {
-    if (blockAt_ == kNone || out_.size() - blockAt_ - 1 == 255) {
-      if (blockAt_ != kNone) out_[blockAt_] = 255;
-      blockAt_ = out_.size();
-      out_.push_back(0);
-    }
-    out_.push_back(b);
-  }
-  std::vector<std::uint8_t>& out_;
-  bool countOnly_;
-  std::size_t written_ = 0;
-  std::uint64_t acc_ = 0;
-  int bits_ = 0;
-  std::size_t blockAt_ = kNone;
-};
-
 }  // namespace
 
 GifEncoder::GifEncoder(std::int32_t width, std::int32_t height, GifOptions options)
@@ -264,7 +221,7 @@ GifFrame GifEncoder::encode(const std::uint8_t* bits) {
     out_.push_back(static_cast<std::uint8_t>(c >> 8));
     out_.push_back(static_cast<std::uint8_t>(c));
   }
-  compress(indices_.data(), indices_.size(), std::max<int>(2, static_cast<int>(tableBits)), false);
+  lzw_.append(indices_, std::max<int>(2, static_cast<int>(tableBits)), out_);
   return {out_, exact};
 }
 
@@ -297,10 +254,10 @@ bool GifEncoder::transparencyShortens(const Rect& r) {
   std::size_t opaque = 0, transparent = 0;
   for (std::int32_t b = 0; b < bands; ++b) {
     const std::size_t at = std::size_t(b) * std::size_t(r.h / bands) * r.w, count = std::size_t(bandRows) * r.w;
-    opaque += compress(indices_.data() + at, count, codeSize(n), true);
+    opaque += lzw_.countBits({indices_.data() + at, count}, codeSize(n));
     sample_.resize(count);
     transparentWay(at, count, sample_.data());
-    transparent += compress(sample_.data(), count, codeSize(t), true);
+    transparent += lzw_.countBits({sample_.data(), count}, codeSize(t));
   }
   const double scale = double(r.h) / (double(bands) * bandRows);
   if (transparent * scale + 24.0 * (std::size_t{1} << codeSize(t)) >=
@@ -543,56 +500,6 @@ void GifEncoder::quantise(std::size_t room) {
   if (options_.fineMapping) nearestCache_.assign(std::size_t{1} << 18, kUnknown);
   keptCell_.assign(32768, 0);
   for (std::size_t j = 0; j < kept; ++j) keptCell_[cell555(palette_[j])] = 1;
-}
-
-std::size_t GifEncoder::compress(const std::uint8_t* indices, std::size_t count, int minCodeSize, bool countOnly) {
-  // Codes as the decoder will read them: it adds each entry one code late,
-  // so the width grows once the entry just made needs the wider code, and
-  // a clear code follows the 4096th entry.
-  if (!countOnly) out_.push_back(static_cast<std::uint8_t>(minCodeSize));
-  const int clear = 1 << minCodeSize, end = clear + 1;
-  lzwKeys_.assign(kLzwSlots, -1);
-  lzwCodes_.resize(kLzwSlots);
-  BitOut bits(out_, countOnly);
-  int width = minCodeSize + 1, next = end + 1;
-  bits.put(clear, width);
-  auto slotOf = [&](std::int32_t key) {
-    std::size_t i = (std::uint32_t(key) * 2654435761u >> 19) & (kLzwSlots - 1);
-    while (lzwKeys_[i] != -1 && lzwKeys_[i] != key) i = (i + 1) & (kLzwSlots - 1);
-    return i;
-  };
-  auto grow = [&]() {
-    if (next >= (1 << width) && width < 12) ++width;
-    ++next;
-  };
-  int code = indices[0];
-  for (std::size_t i = 1; i < count; ++i) {
-    const std::uint8_t k = indices[i];
-    const std::int32_t key = code << 8 | k;
-    const std::size_t s = slotOf(key);
-    if (lzwKeys_[s] == key) {
-      code = lzwCodes_[s];
-      continue;
-    }
-    bits.put(code, width);
-    lzwKeys_[s] = key;
-    lzwCodes_[s] = static_cast<std::uint16_t>(next);
-    grow();
-    if (next == kMaxCodes) {
-      bits.put(clear, width);
-      lzwKeys_.assign(kLzwSlots, -1);
-      width = minCodeSize + 1;
-      next = end + 1;
-    }
-    code = k;
-  }
-  bits.put(code, width);
-  // The decoder makes an entry on reading that last code, which may widen
-  // the end code.
-  if (next < kMaxCodes) grow();
-  bits.put(end, width);
-  if (!countOnly) bits.finish();
-  return bits.written();
 }
 
 }  // namespace ks

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "base/pixels.h"  // dibStride
+#include "media/gif_lzw.h"
 
 namespace ks {
 
@@ -101,9 +102,6 @@ class GifEncoder {
   // as their colours in indices_; if so, makes indices_ and palette_ so
   // (the transparent index last).
   bool transparencyShortens(const Rect& r);
-  // Appends the LZW image data to out_, or with countOnly just counts it;
-  // the bits of codes.
-  std::size_t compress(const std::uint8_t* indices, std::size_t count, int minCodeSize, bool countOnly);
 
   std::int32_t width_, height_;
   GifOptions options_;
@@ -122,8 +120,7 @@ class GifEncoder {
   std::vector<std::uint32_t> byGreen_;         // the table for nearest()
   std::vector<std::uint8_t> cellEntry_;        // 5-5-5 cells: an entry near them
   std::vector<std::uint8_t> keptCell_;         // 5-5-5 cells: holds a colour kept as it is
-  std::vector<std::int32_t> lzwKeys_;
-  std::vector<std::uint16_t> lzwCodes_;
+  GifLzwCoder lzw_;
   std::vector<std::uint8_t> out_;
 };
 
