@@ -39,7 +39,7 @@ void GifColourCounter::grow() {
 
 void GifColourCounter::count(std::span<const std::uint32_t> pixels, std::uint32_t skip, std::size_t stopAbove) {
   reset(kFirstSize);
-  full_ = false;
+  partial_ = false;
   // Runs of one colour are common: the last pixel's slot is kept.
   std::uint32_t last = kNone;
   std::size_t lastSlot = 0;
@@ -52,16 +52,19 @@ void GifColourCounter::count(std::span<const std::uint32_t> pixels, std::uint32_
     }
     std::size_t i = slotOf(c);
     if (slots_[i].key == 0) {
-      if (full_) {
+      if (partial_) {
         last = kNone;
         continue;
       }
       slots_[i].key = c + 1, ++distinct_;
-      if (distinct_ > stopAbove) return;
+      if (distinct_ > stopAbove) {
+        partial_ = true;
+        return;
+      }
       if (2 * distinct_ > size_) {
         if (distinct_ > kMaxColours) {
           // The new colour keeps its slot, uncounted; no more are taken.
-          full_ = true;
+          partial_ = true;
           last = kNone;
           continue;
         }

@@ -24,11 +24,11 @@ class GifColourCounter {
 
   // Counts the colours of the pixels that have none of the `skip` bits,
   // forgetting those counted before. Stops as soon as more than
-  // `stopAbove` colours are seen (the counts then partial).
+  // `stopAbove` colours are seen (the counts then partial, fits() false).
   void count(std::span<const std::uint32_t> pixels, std::uint32_t skip,
              std::size_t stopAbove = std::numeric_limits<std::size_t>::max());
   // Whether every colour was counted and there are at most `n` of them.
-  bool fits(std::size_t n) const { return !full_ && distinct_ <= n; }
+  bool fits(std::size_t n) const { return !partial_ && distinct_ <= n; }
   // The open-addressed table (at most half full): its order is the order
   // the colours are numbered in.
   std::span<const Slot> slots() const { return {slots_.data(), size_}; }
@@ -43,7 +43,7 @@ class GifColourCounter {
   std::vector<Slot> slots_;   // the first size_ are the table
   std::vector<Slot> before_;  // while growing: the table as it was
   std::size_t size_ = 0, distinct_ = 0;
-  bool full_ = false;
+  bool partial_ = false;  // some colours not counted
 };
 
 }  // namespace ks
