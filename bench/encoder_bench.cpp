@@ -54,6 +54,8 @@
 // processor time of each against the peer's, measured in turns.
 // --sweep also encodes the GIF rows with other quantisers and transparency
 // rules (GifOptions), printing fps, bytes and PSNR of each.
+// KS_BENCH_KEEP=DIR keeps a copy of each GIF of ours there, named as its
+// row (to tell two builds' output apart byte for byte).
 // --sweep also encodes each clip with other block sizes, zlib levels and
 // without run-length coding of noisy residue, printing time and bytes of key
 // and inter frames apart: the measurements behind ZmbvOptions' defaults.
@@ -271,6 +273,15 @@ std::string rawInput(const std::string& rawPath, Size size) {
 
 double fileBytes(const std::string& path) { return static_cast<double>(readFile(path).size()); }
 
+// A copy of our GIF as DIR/name.gif when KS_BENCH_KEEP=DIR.
+void keepGif(const std::string& path, const std::string& name) {
+  const char* dir = std::getenv("KS_BENCH_KEEP");
+  if (!dir || !*dir) return;
+  const std::vector<std::uint8_t> bytes = readFile(path);
+  std::ofstream(std::string(dir) + "/" + name + ".gif", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
 // Our GIF of the frames; its time, or 0 when it failed.
 double gifOurs(const std::vector<std::vector<std::uint8_t>>& frames, int n, Size size, const std::string& gifPath) {
   const auto t0 = Clock::now();
@@ -385,6 +396,8 @@ void gifSweep(ks::clips::Clip clip, const std::vector<std::vector<std::uint8_t>>
     }
     std::printf("sweep_gif_%s_%dx%d_%s: %.1f fps %.0f bytes %.2f dB\n", ks::clips::clipName(clip).c_str(),
                 size.width, size.height, s.name, n / time, fileBytes(gif), gifPsnr(gif, raw, n, size, log));
+    keepGif(gif, "sweep_gif_" + ks::clips::clipName(clip) + "_" + std::to_string(size.width) + "x" +
+                     std::to_string(size.height) + "_" + s.name);
     std::fflush(stdout);
   }
   for (const std::string& p : {gif, log}) std::remove(p.c_str());
@@ -415,6 +428,7 @@ int gifRows(ks::clips::Clip clip, const std::vector<std::vector<std::uint8_t>>& 
   const double psnr = gifPsnr(ours, raw, n, size, log), psnr2 = gifPsnr(twoPass, raw, n, size, log);
   std::printf("%s_psnr: ours %.2f dB, ffmpeg_single_pass %.2f dB, ffmpeg_two_pass %.2f dB (%.0f: inf)\n",
               name.c_str(), psnr, gifPsnr(single, raw, n, size, log), psnr2, kInfinite);
+  keepGif(ours, name);
   for (const std::string& p : {ours, single, twoPass, log}) std::remove(p.c_str());
 
   // The goals: no bigger than the two-pass recipe on screen content (1.2x on

@@ -8,18 +8,9 @@
 // rows (a quarter of it) shorter so, tables counted; frames over 255 colours
 // take it when unchanged pixels are the majority.
 //
-// Frames over 256 colours ("variance split" quantiser): colours covering at
-// least 1/512 of the pixels (flat screen colours, text) are kept exactly;
-// the rest, counted in 5-5-5 cells, are split into boxes, each time the box
-// whose best cut lowers the squared error most, then one k-means pass; each
-// colour takes the entry of its 5-5-5 cell. Measured by encoder_bench
-// --sweep (Video clip, 30 frames, one run): 1280x720 35.67 dB, 4.29 MB,
-// 37 fps; median cut 34.88 dB and 4.60 MB; no k-means pass 35.22 dB; two
-// passes 35.75 dB but slower; mapping through 6-6-6 cells 35.90 dB at 27
-// fps; ffmpeg's palettegen/paletteuse two-pass recipe 30.40 dB, 6.17 MB.
-// Choosing transparency by trial rather than by majority makes the Scroll
-// clip 27% smaller, Editor and Interface about 0.5%, Video the same. No
-// dithering: not measured.
+// Frames over 256 colours are quantised (GifColourQuantiser). Choosing
+// transparency by trial rather than by majority makes the Scroll clip 27%
+// smaller, Editor and Interface about 0.5%, Video the same.
 #pragma once
 
 #include <cstddef>
@@ -28,15 +19,12 @@
 #include <vector>
 
 #include "base/pixels.h"  // dibStride
+#include "media/gif_colours.h"
+#include "media/gif_lzw.h"
+#include "media/gif_quantiser.h"
 
 namespace ks {
 
-// How a frame with more than 256 colours gets its table; the defaults are
-// the encoder's choice, the others are there to be measured against it.
-enum class GifQuantiser {
-  MedianCut,      // the box with the most pixels split at its median
-  VarianceSplit,  // the box whose split lowers the squared error most, split there
-};
 // When unchanged pixels of the rectangle become one transparent index.
 enum class GifTransparency {
   Majority,  // when they are at least half of it
@@ -46,6 +34,9 @@ enum class GifTransparency {
   // others by the majority)
   Shorter,
 };
+// How a frame with more than 256 colours gets its table, and when it has
+// transparency; the defaults are the encoder's choice, the others are there
+// to be measured against it.
 struct GifOptions {
   GifQuantiser quantiser = GifQuantiser::VarianceSplit;
   int refinePasses = 1;  // k-means passes over the table's colours
@@ -89,21 +80,21 @@ class GifEncoder {
   const std::uint8_t* curRow(std::int32_t y) const { return cur_ + std::size_t{stride_} * (height_ - 1 - y); }
   std::uint8_t* prevRow(std::int32_t y) { return prev_.data() + std::size_t{stride_} * (height_ - 1 - y); }
   bool changedRect(Rect& r);
-  // Reads the rectangle into colours_ (unchanged pixels marked); how many
-  // changed.
+  // Reads the rectangle into pixels_; how many changed.
   std::size_t readRect(const Rect& r);
-  // Fills indices_ and palette_ (at most `room` colours and the transparent
-  // index) from colours_; returns whether exact. With exactOnly, fills
-  // nothing unless exact.
-  bool mapColours(bool transparent, std::size_t room, bool exactOnly, int& transparentIndex);
-  void quantise(std::size_t room);
+  // Fills palette_ and indices_ for the pixels without the `skip` marks,
+  // from counter_'s count of just those: exact when they fit `room`
+  // colours. Pixels with the marks take the entry after the colours, which
+  // is returned (and with marks, added to palette_).
+  std::size_t makeTable(std::uint32_t skip, std::size_t room);
+  // Each pixel's index: entryOf(colour), or `marked` for pixels with the
+  // `skip` marks.
+  template <class EntryOf>
+  void mapPixels(std::uint32_t skip, std::uint8_t marked, EntryOf entryOf);
   // Whether the unchanged pixels as a transparent index code shorter than
-  // as their colours in indices_; if so, makes indices_ and palette_ so
-  // (the transparent index last).
+  // as their colours in indices_ (an exact table); if so, makes indices_
+  // and palette_ so (the transparent index last).
   bool transparencyShortens(const Rect& r);
-  // Appends the LZW image data to out_, or with countOnly just counts it;
-  // the bits of codes.
-  std::size_t compress(const std::uint8_t* indices, std::size_t count, int minCodeSize, bool countOnly);
 
   std::int32_t width_, height_;
   GifOptions options_;
@@ -112,18 +103,14 @@ class GifEncoder {
   const std::uint8_t* cur_ = nullptr;
   Rect lastRect_;
   std::vector<std::uint8_t> prev_;
-  std::vector<std::uint32_t> colours_;         // of the rectangle, top row first: 0xRRGGBB | kUnchanged
-  std::vector<std::uint8_t> indices_;          // the same pixels' indices
-  std::vector<std::uint8_t> sample_;
-  std::vector<std::uint32_t> palette_;         // 0xRRGGBB
-  std::vector<std::uint32_t> keys_, values_;   // colour hash: colour+1 -> count, then index
-  std::vector<std::uint64_t> cellSums_;        // 5-5-5 cells: pixels, red, green, blue sums
-  std::vector<std::uint16_t> nearestCache_;    // 6-6-6 cells: nearest entry (fineMapping)
-  std::vector<std::uint32_t> byGreen_;         // the table for nearest()
-  std::vector<std::uint8_t> cellEntry_;        // 5-5-5 cells: an entry near them
-  std::vector<std::uint8_t> keptCell_;         // 5-5-5 cells: holds a colour kept as it is
-  std::vector<std::int32_t> lzwKeys_;
-  std::vector<std::uint16_t> lzwCodes_;
+  std::vector<std::uint32_t> pixels_;       // of the rectangle, top row first: 0xRRGGBB | kUnchanged
+  GifColourCounter counter_;
+  GifColourQuantiser quantiser_;
+  std::vector<std::uint32_t> slotEntry_;    // exact tables: the entry of the colour in each counter slot
+  std::vector<std::uint32_t> palette_;      // 0xRRGGBB
+  std::vector<std::uint8_t> indices_;       // pixels_' entries in palette_
+  std::vector<std::uint8_t> bandIndices_;   // transparency trial: a band's indices the transparent way
+  GifLzwCoder lzw_;
   std::vector<std::uint8_t> out_;
 };
 
