@@ -18,11 +18,13 @@
 // far.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -85,32 +87,73 @@ class AviWriter {
   // the file is valid with every written frame even when it did not.
   [[nodiscard]] bool close();
 
-  std::int32_t frameNumber() const { return frames_; }
-  bool isOpen() const { return sink_ != nullptr; }
-  const AviStreamInfo& streamInfo() const { return info_; }
-  bool hasSound() const { return sound_.has_value(); }
-  std::uint64_t soundFrames() const { return soundFrames_; }  // sample frames (blocks) written so far
+  std::int32_t frameNumber() const { return static_cast<std::int32_t>(s_.streams[0].length); }
+  bool isOpen() const { return s_.sink != nullptr; }
+  const AviStreamInfo& streamInfo() const { return s_.streams[0].info; }
+  bool hasSound() const { return s_.sound.has_value(); }
+  // Sample frames (blocks) written so far.
+  std::uint64_t soundFrames() const { return hasSound() ? s_.streams[1].length : 0; }
   // RIFF chunks in the file so far (1 until the first 'AVIX').
-  int riffCount() const { return static_cast<int>(superIndex_.size()) + 1; }
-  std::uint32_t superIndexCapacity() const { return superCapacity_; }
+  int riffCount() const { return static_cast<int>(finishedRiffs()) + 1; }
+  std::uint32_t superIndexCapacity() const { return s_.superCapacity; }
 
  private:
-  struct FrameEntry {
+  struct IndexEntry {
     std::uint32_t offset;  // of the chunk header, from the 'movi' tag
     std::uint32_t size;    // as in the standard index: bit 31 set when not a key frame
   };
   struct SuperEntry {
-    std::uint64_t offset;    // of the ix00 (ix01) chunk
+    std::uint64_t offset;    // of the stream's ix## chunk
     std::uint32_t size;      // of that chunk, header included
     std::uint32_t duration;  // frames (sample frames)
   };
 
+  // One stream of the movie: its description, where its headers sit, and
+  // its indexes.
+  struct Stream {
+    AviStreamInfo info;  // fccType tells the kind; dwSampleSize 0: a chunk is one frame
+    std::uint32_t chunkId = 0;  // of its data chunks
+    std::uint64_t length = 0;   // frames (sample frames) written: strh dwLength
+    std::uint64_t strhData = 0, superIndexChunk = 0;  // where its strh data and indx chunk sit
+    std::vector<IndexEntry> entries;     // its chunks in the RIFF being written
+    std::vector<SuperEntry> superIndex;  // its standard index in each finished RIFF
+
+    // Frames (sample frames) in the RIFF being written.
+    std::uint32_t duration() const;
+  };
+  static constexpr std::size_t kMaxStreams = 2;  // the picture, then the sound
+
+  // Everything a movie being written changes; a closed writer keeps the last
+  // movie's picture description and super index size.
+  struct State {
+    std::unique_ptr<FileSink> sink;
+    BitmapInfoHeader format;
+    std::optional<WaveFormat> sound;
+    std::array<Stream, kMaxStreams> streams;  // the sound's in use when `sound` is
+    std::uint32_t superCapacity = 0;
+
+    // Where the movie's own header parts sit in the file.
+    std::uint64_t avihData = 0, dmlhData = 0;
+    // The RIFF being written.
+    std::uint64_t riffStart = 0, moviStart = 0, end = 0;
+    std::uint32_t firstRiffFrames = 0;  // once the first RIFF is finished
+
+    std::chrono::steady_clock::time_point lastCheckpoint{};
+  };
+
+  std::span<Stream> streams() { return {s_.streams.data(), s_.sound ? 2u : 1u}; }
+  std::span<const Stream> streams() const { return {s_.streams.data(), s_.sound ? 2u : 1u}; }
+  std::size_t finishedRiffs() const { return s_.streams[0].superIndex.size(); }
+  // What a closed (or moved-from) writer keeps of `s`.
+  static State closedState(const State& s);
+
   void writeMainHeader(ByteWriter& w) const;
-  static void writeStreamHeader(ByteWriter& w, const AviStreamInfo& info, std::uint32_t length);
-  static void writeSuperIndexHeader(ByteWriter& w, std::size_t entries, std::uint32_t chunkId);
+  static void writeStreamHeader(ByteWriter& w, const Stream& stream);
+  void writeStreamFormat(ByteWriter& w, const Stream& stream) const;
+  static void writeSuperIndexHeader(ByteWriter& w, const Stream& stream);
   static void writeSuperIndexEntry(ByteWriter& w, const SuperEntry& e);
   void writeOdmlHeader(ByteWriter& w) const;
-  void writeStandardIndex(ByteWriter& w, const std::vector<FrameEntry>& entries, std::uint32_t chunkId) const;
+  void writeStandardIndex(ByteWriter& w, const Stream& stream) const;
   void writeLegacyIndex(ByteWriter& w) const;
 
   bool writeFileHeader();
@@ -122,44 +165,17 @@ class AviWriter {
   bool patch(std::uint64_t offset, const std::vector<std::uint8_t>& bytes);
   bool patch32(std::uint64_t offset, std::uint32_t value);
   void rollBack();
-  bool appendChunk(bool sound, const void* data, std::uint32_t size, bool keyFrame);
-  bool needsNextRiff(std::uint64_t chunkBytes, bool sound) const;
-  std::uint64_t riffBytesWith(std::uint64_t chunkBytes, bool sound) const;
-  std::uint64_t indexBytes(std::size_t frames, std::size_t soundChunks) const;
-  std::uint32_t soundDuration() const;
+  bool appendChunk(std::size_t stream, const void* data, std::uint32_t size, bool keyFrame);
+  bool riffHasChunks() const;  // of any stream, in the RIFF being written
+  bool needsNextRiff(std::uint64_t chunkBytes, std::size_t stream) const;
+  std::uint64_t riffBytesWith(std::uint64_t chunkBytes, std::size_t stream) const;
   std::uint32_t framesInFirstRiff() const;
   std::chrono::steady_clock::time_point now() const;
   void reset();
 
   AviWriterOptions options_;
-  std::unique_ptr<FileSink> sink_;
-  BitmapInfoHeader format_;
-  AviStreamInfo info_;
-  std::uint32_t chunkId_ = kFrameChunkId;
-  std::int32_t frames_ = 0;
-  std::uint32_t superCapacity_ = 0;
-
-  // Where the fixed header parts sit in the file.
-  std::uint64_t avihData_ = 0, strhData_ = 0, indexChunk_ = 0, dmlhData_ = 0;
-
-  // The RIFF being written.
-  std::uint64_t riffStart_ = 0, moviStart_ = 0, end_ = 0;
-  std::vector<FrameEntry> entries_;
-
-  std::vector<SuperEntry> superIndex_;  // one per finished RIFF
-  std::uint32_t firstRiffFrames_ = 0;   // once the first RIFF is finished
-
-  // The sound stream, when there is one; its super index has an entry for
-  // every one of superIndex_'s.
-  std::optional<WaveFormat> sound_;
-  AviStreamInfo soundInfo_;
-  std::uint64_t soundFrames_ = 0;
-  std::uint64_t soundStrhData_ = 0, soundIndexChunk_ = 0;
-  std::vector<FrameEntry> soundEntries_;  // of the RIFF being written
-  std::vector<SuperEntry> soundSuperIndex_;
-
-  std::chrono::steady_clock::time_point lastCheckpoint_{};
-  std::vector<std::uint8_t> staged_;
+  State s_;
+  std::vector<std::uint8_t> staged_;  // header bytes on their way to the sink; no state
 };
 
 }  // namespace ks
