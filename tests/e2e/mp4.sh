@@ -194,6 +194,9 @@ for victim in kestrascope ffmpeg; do
     record_named "killed-$victim" || die "kill $victim: no New movie dialog"
     bars_over_region
     xdotool mousemove 1000 740
+    # A calibration may come first: the kill waits until ffmpeg has begun
+    # the movie, then for 5 s of it.
+    for _ in $(seq 60); do [[ -s "$movies/killed-$victim.mp4" ]] && break; sleep 0.5; done
     sleep 5
     code="$(screen_code "before-kill-$victim" "$rw:$rh:$rx:$ry")"
     pids="$(session_pids "$victim".exe)"
