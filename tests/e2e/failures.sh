@@ -46,12 +46,11 @@ for format in None ZMBV GIF; do
         setting folder 'C:\small'
         if [[ $format != None ]]; then
             ks_wine_start --timeout 120 "$pattern" noise 0 0 600 500 60; noise=$KS_WINE_JOB
-            sleep 1.5
+            ks_wine_run --timeout 30 "$wininfo" wait pattern 20 || fail "no pattern window"
         fi
         start_recording full
-        sleep 6
+        wait_message 20 || fail "no message about the full disk"
         ks_screenshot "$out/disk-full-$format.png"
-        [[ "$(windows | grep -c ' kestrascope$')" -eq 2 ]] || fail "no message about the full disk"
         xdotool key Return; sleep 1
         [[ "$(windows | grep -c ' kestrascope$')" -eq 1 ]] || fail "the message did not go away"
         full="$small/full.$ext"
@@ -86,7 +85,10 @@ for format in None ZMBV GIF; do
     mkdir -p "$WINEPREFIX/drive_c/movies"
     setting folder 'C:\movies'
     # A GIF stores only pictures that change: the time pattern changes them all.
-    [[ $format == GIF ]] && { ks_wine_start --timeout 120 "$pattern" 0 0 1024 768 60; clock=$KS_WINE_JOB; sleep 1.5; }
+    if [[ $format == GIF ]]; then
+        ks_wine_start --timeout 120 "$pattern" 0 0 1024 768 60; clock=$KS_WINE_JOB
+        ks_wine_run --timeout 30 "$wininfo" wait pattern 20 || fail "no pattern window"
+    fi
     start_recording killed
     sleep 5
     pid=""
@@ -121,10 +123,8 @@ setting Compression None
 mkdir -p "$WINEPREFIX/drive_c/movies/blocked.avi"
 setting folder 'C:\movies'
 start_recording blocked
-sleep 3
+wait_message 15 || fail "no message about the folder in the way"
 ks_screenshot "$out/folder-in-the-way.png"
-[[ "$(windows | grep -c ' kestrascope$')" -eq 2 ]] || fail "no message about the folder in the way"
-said="$(controls kestrascope)"
 echo "$said" > "$out/folder-in-the-way.txt"
 grep -qF 'C:\movies\blocked.avi' <<< "$said" || fail "the message does not name the file"
 grep -qF 'A folder of that name is in the way' <<< "$said" || fail "the message does not say why"

@@ -26,16 +26,6 @@ setting fps 30
 setting Compression ZMBV
 
 part() { echo "== $1 (at $SECONDS s)"; }
-# Opens "Trim a movie..." from frmtop's menu and types PATH (Windows form)
-# into the Open dialog.
-open_trim() {
-    open_frame_menu
-    ks_screenshot "$out/menu-$2.png"
-    xdotool key t; sleep 3
-    windows | line_of 'Trim a movie' | grep -q . || { fail "$2: no Open dialog"; return 1; }
-    xdotool type --delay 20 "$1"; sleep 0.5
-    xdotool key Return; sleep 3
-}
 # Waits up to S seconds for a window whose caption starts with TEXT.
 wait_window() {
     local i
@@ -45,13 +35,24 @@ wait_window() {
     done
     return 1
 }
+# Opens "Trim a movie..." from frmtop's menu and types PATH (Windows form)
+# into the Open dialog.
+open_trim() {
+    open_frame_menu
+    ks_screenshot "$out/menu-$2.png"
+    xdotool key t
+    wait_window 'Trim a movie' 10 || { fail "$2: no Open dialog"; return 1; }
+    sleep 0.3
+    xdotool type --delay 20 "$1"; sleep 0.5
+    xdotool key Return; sleep 0.5
+}
 
 # --- trim ----------------------------------------------------------------------
 part trim
 start_program || die "no frame"
 read -r rx ry rw rh <<< "$(region)"
 ks_wine_start --timeout 120 "$pattern" bars "$rx" "$ry" "$rw" "$rh" 60; pjob=$KS_WINE_JOB
-sleep 1.5
+ks_wine_run --timeout 30 "$wininfo" wait pattern 20 || die "trim: no pattern window"
 open_new_movie || die "no New movie dialog"
 xdotool mousemove $((cx + 66)) $((cy + 218)) click 1; sleep 0.3
 xdotool type --delay 30 source; sleep 0.3
@@ -69,9 +70,10 @@ ks_screenshot "$out/trim-window-96.png"
 for k in Next Next i Next Next Next Left o; do xdotool key "$k"; sleep 0.4; done
 ks_screenshot "$out/trim-span-96.png"
 # (Its labels are drawn by the window itself; the screenshot shows the span.)
-xdotool key ctrl+s; sleep 3
+xdotool key ctrl+s
+wait_window 'Save the trimmed movie' 10 || fail "trim: no Save dialog"
+sleep 0.3
 ks_screenshot "$out/save-dialog.png"
-windows | line_of 'Save the trimmed movie' | grep -q . || fail "trim: no Save dialog"
 xdotool key Return
 wait_message 60 || fail "trim: no message after saving"
 echo "$said" > "$out/saved.txt"
@@ -96,7 +98,9 @@ part cancel
 xdotool key Escape; sleep 1                                             # the trim window goes
 open_trim 'C:\movies\big.avi' cancel || die "cancel: no Open dialog"
 wait_window "Trim big.avi" 20 || die "cancel: no trim window"
-xdotool key ctrl+s; sleep 3
+xdotool key ctrl+s
+wait_window 'Save the trimmed movie' 10 || fail "cancel: no Save dialog"
+sleep 0.3
 xdotool key Return; sleep 0.4
 ks_screenshot "$out/saving-progress.png"
 xdotool key Escape
@@ -126,7 +130,9 @@ open_trim 'C:\movies\source.mp4' mp4 || die "mp4: no Open dialog"
 wait_window "Trim source.mp4" 60 || die "mp4: no trim window"
 for k in Next Next i Next Next Next Left o; do xdotool key "$k"; sleep 0.6; done
 ks_screenshot "$out/trim-mp4-96.png"
-xdotool key ctrl+s; sleep 3
+xdotool key ctrl+s
+wait_window 'Save the trimmed movie' 10 || fail "mp4: no Save dialog"
+sleep 0.3
 xdotool key Return
 wait_message 120 || fail "mp4: no message after saving"
 echo "$said" > "$out/saved-mp4.txt"

@@ -87,8 +87,13 @@ open_new_movie() {
     local dpi="${1:-96}" dlg="" try
     for try in 1 2 3; do
         xdotool mousemove $((bx + 64 * dpi / 96)) $((by + 14 * dpi / 96)) click 1
-        sleep 2
-        dlg="$(windows | line_of 'Create New Movie')" && [[ -n "$dlg" ]] && break
+        # About 3 s for the dialog to show after each click (a listing takes
+        # half a second or more itself).
+        local look
+        for look in 1 2 3 4; do
+            sleep 0.5
+            dlg="$(windows | line_of 'Create New Movie')" && [[ -n "$dlg" ]] && break 2
+        done
     done
     if [[ -z "$dlg" ]]; then
         windows
@@ -96,6 +101,7 @@ open_new_movie() {
         return 1
     fi
     read -r _ _ _ _ cx cy _ <<< "$dlg"
+    sleep 0.3   # shown; its controls take their first input a moment later
 }
 # The capture region, in pixels, from the real windows: "X Y W H".
 region() {
