@@ -122,8 +122,19 @@ done
 # ms on Windows by default) would put the median half a frame late; how close
 # to its time a grab comes is a figure of scripts/bench (record_60fps_*),
 # which measures it inside the program on a quiet machine.
+# A machine that stalls for a moment (a busy host) repeats pictures through
+# no fault of the program; a second try tells that from a program that cannot
+# keep up, which falls short both times. A try that falls short prints its
+# figures.
 setting fps 60
 PATTERN_STEP=1 journey movie60 60 5
+if ! first=$(python3 "$here/lib/movie_check.py" --step 1 --min-new 95 --max-median-late 8 "$movies/movie60.avi" 60 \
+        $JOURNEY_SIZE $JOURNEY_SPLIT $JOURNEY_CURSOR); then
+    echo "$first"
+    echo "movie60: falls short, trying once more"
+    rm -f "$movies/movie60.avi"
+    PATTERN_STEP=1 journey movie60 60 5
+fi
 check_movie movie60 60 --step 1 --min-new 95 --max-median-late 8
 
 # Pause and resume: about 4 s recorded of 7, with one jump of about 3 s in

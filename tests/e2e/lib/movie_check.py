@@ -136,7 +136,17 @@ def main():
         new = len(set(times))
         print("frames %d, distinct pictures %d (%.1f%%), span %.2f s" % (count, new, 100.0 * new / count, span))
         if min_new is not None and 100.0 * new / count < min_new:
-            failures.append("only %.1f%% new pictures, want %g%%" % (100.0 * new / count, min_new))
+            # One long run of repeats is a stall of the machine; many short
+            # ones, grabs that keep falling behind.
+            runs, start = [], 0
+            for k in range(1, count + 1):
+                if k == count or times[k] != times[k - 1]:
+                    if k - start > 1:
+                        runs.append((k - start, start))
+                    start = k
+            longest = max(runs) if runs else (1, 0)
+            failures.append("only %.1f%% new pictures, want %g%% (%d runs of one picture, the longest %d frames from "
+                            "frame %d)" % (100.0 * new / count, min_new, len(runs), longest[0], longest[1]))
         # A new picture's lateness: when it was grabbed against when it was
         # due, both from the first grab, which happens at the start.
         lates = sorted(abs((times[k] - times[0]) - due[k])
