@@ -46,7 +46,7 @@ for format in None ZMBV GIF; do
         setting folder 'C:\small'
         if [[ $format != None ]]; then
             ks_wine_start --timeout 120 "$pattern" noise 0 0 600 500 60; noise=$KS_WINE_JOB
-            ks_wine_run --timeout 30 "$wininfo" wait pattern 20 || fail "no pattern window"
+            wait_pattern || fail "no pattern window"
         fi
         start_recording full
         wait_message 20 || fail "no message about the full disk"
@@ -87,7 +87,7 @@ for format in None ZMBV GIF; do
     # A GIF stores only pictures that change: the time pattern changes them all.
     if [[ $format == GIF ]]; then
         ks_wine_start --timeout 120 "$pattern" 0 0 1024 768 60; clock=$KS_WINE_JOB
-        ks_wine_run --timeout 30 "$wininfo" wait pattern 20 || fail "no pattern window"
+        wait_pattern || fail "no pattern window"
     fi
     start_recording killed
     sleep 5

@@ -31,7 +31,7 @@ journey() {
     # does not.
     ks_wine_start --timeout 120 "$pattern" 0 0 1024 768 100 ${PATTERN_STEP:-}
     local pjob=$KS_WINE_JOB
-    ks_wine_run --timeout 30 "$wininfo" wait pattern 20 || fail "$name: no pattern window"
+    wait_pattern || fail "$name: no pattern window"
     local job
     start_program || { fail "$name: no frame"; return; }
     local rx ry rw rh

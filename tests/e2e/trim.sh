@@ -52,7 +52,7 @@ part trim
 start_program || die "no frame"
 read -r rx ry rw rh <<< "$(region)"
 ks_wine_start --timeout 120 "$pattern" bars "$rx" "$ry" "$rw" "$rh" 60; pjob=$KS_WINE_JOB
-ks_wine_run --timeout 30 "$wininfo" wait pattern 20 || die "trim: no pattern window"
+wait_pattern || die "trim: no pattern window"
 open_new_movie || die "no New movie dialog"
 xdotool mousemove $((cx + 66)) $((cy + 218)) click 1; sleep 0.3
 xdotool type --delay 30 source; sleep 0.3

@@ -47,6 +47,8 @@ open_frame_menu() {
     xdotool mousemove $((tx + 150)) $((ty + 10)) click 1; sleep 1
     xdotool key alt+space; sleep 1
 }
+# Waits up to 20 s for the pattern window (tools/pattern.cpp) to be there.
+wait_pattern() { ks_wine_run --timeout 30 "$wininfo" wait pattern 20; }
 # The program's visible windows, one line each (see tools/wininfo.cpp).
 windows() { ks_wine_run --timeout 30 "$wininfo" list kestrascope | tr -d '\r'; }
 controls() { ks_wine_run --timeout 90 "$wininfo" controls "$1" | tr -d '\r'; }
