@@ -77,7 +77,9 @@ int main() {
       captions.add({0, {0xA2, 0, false, true}});
       for (int k = 0; k < shown; ++k) captions.add({0, {'X' + k, 0, false, true}});
       captions.draw(dib, 0);
-      const double ms = msPerCall(2000, [&](int i) { captions.draw(dib, i / 30.0); });
+      // The same four seconds of frames over and over: a key held longer
+      // than five seconds counts as released and its caption fades.
+      const double ms = msPerCall(2000, [&](int i) { captions.draw(dib, (i % 120) / 30.0); });
       if (captions.shown().size() != static_cast<std::size_t>(shown) || painter.painted.size() != captions.shown().size()) {
         std::printf("key_captions: %zu shown and %zu drawn, %d expected\n", captions.shown().size(),
                     painter.painted.size(), shown);
