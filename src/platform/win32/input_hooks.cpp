@@ -2,11 +2,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <future>
 #include <memory>
-#include <thread>
+#include <string>
 #include <utility>
 
+#include "platform/bounded_thread.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_native.h"
 
@@ -14,71 +14,44 @@ namespace ks {
 
 namespace {
 
-// The system installs and removes a hook at once; the bounds keep a stuck
-// thread from holding up Record or Stop.
-constexpr std::chrono::seconds kStartBound{5}, kStopBound{5};
-
 // A low-level hook on a thread of its own: the system calls the hook
-// procedure from that thread's message loop. A thread that does not answer
-// within the bounds is left behind: it removes its hook itself once it runs
-// again, and its procedure finds no watch running by then.
+// procedure from that thread's message loop. The system installs and
+// removes a hook at once; a thread that does not answer within 5 seconds is
+// left behind, so that it cannot hold up Record or Stop: it removes its hook
+// itself once it runs again, and its procedure finds no watch running by then.
 class HookThread {
  public:
-  ~HookThread() { stop(); }
-
   bool start(int idHook, HOOKPROC procedure) {
-    if (thread_.joinable()) return false;
-    auto state = std::make_shared<State>();
-    std::future<bool> installed = state->installed.get_future();
-    ended_ = state->ended.get_future();
-    thread_ = std::thread([state, idHook, procedure] { run(*state, idHook, procedure); });
-    state_ = std::move(state);
-    const bool ok = installed.wait_for(kStartBound) == std::future_status::ready && installed.get();
-    if (!ok) stop();
-    return ok;
+    auto threadId = std::make_shared<std::atomic<DWORD>>(0);
+    std::string failure;
+    return thread_.start([threadId, idHook, procedure](
+                             BoundedThread::Link& link) { run(link, *threadId, idHook, procedure); },
+                         [threadId] {
+                           if (const DWORD id = threadId->load()) PostThreadMessageW(id, WM_QUIT, 0, 0);
+                         },
+                         failure) == BoundedThread::Start::Started;
   }
 
-  void stop() {
-    if (!thread_.joinable()) return;
-    state_->abandoned.store(true);
-    if (const DWORD id = state_->threadId.load()) PostThreadMessageW(id, WM_QUIT, 0, 0);
-    if (ended_.wait_for(kStopBound) == std::future_status::ready) {
-      thread_.join();
-    } else {
-      thread_.detach();
-    }
-    state_.reset();
-  }
+  void stop() { thread_.stop(); }
 
  private:
-  struct State {
-    std::promise<bool> installed;
-    std::promise<void> ended;
-    std::atomic<DWORD> threadId{0};
-    std::atomic<bool> abandoned{false};
-  };
-
-  static void run(State& state, int idHook, HOOKPROC procedure) {
+  static void run(BoundedThread::Link& link, std::atomic<DWORD>& threadId, int idHook, HOOKPROC procedure) {
     MSG msg;
     // The thread's message queue, so that WM_QUIT can reach it, before
     // its id is known.
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    state.threadId.store(GetCurrentThreadId());
+    threadId.store(GetCurrentThreadId());
     HHOOK hook = SetWindowsHookExW(idHook, procedure, GetModuleHandleW(nullptr), 0);
-    state.installed.set_value(hook != nullptr);
-    if (hook) {
-      // stop() may have come before the queue had an id to post to.
-      if (!state.abandoned.load()) {
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
-      }
-      UnhookWindowsHookEx(hook);
+    link.answer(hook != nullptr);
+    if (!hook) return;
+    // stop() may have come before the queue had an id to post to.
+    if (!link.stopping()) {
+      while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     }
-    state.ended.set_value();
+    UnhookWindowsHookEx(hook);
   }
 
-  std::thread thread_;
-  std::shared_ptr<State> state_;
-  std::future<void> ended_;
+  BoundedThread thread_{std::chrono::seconds(5)};
 };
 
 // A watch of one hook kind. A hook procedure has no context argument: each

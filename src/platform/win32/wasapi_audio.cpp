@@ -9,14 +9,12 @@
 #include <mmsystem.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <new>
-#include <thread>
 #include <utility>
 
+#include "platform/bounded_thread.h"
 #include "platform/win32/sound_convert.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
@@ -293,8 +291,8 @@ double clockOffset(const Clock& clock) {
   return best;
 }
 
-// What start() and stop() share with a capture thread, which may outlive
-// the source when it does not answer in time.
+// What a capture thread needs; it may outlive the source when the sound
+// system does not answer in time.
 struct CaptureRun {
   CaptureRun(Kind k, std::wstring device, const Clock& c, HANDLE stop)
       : kind(k), id(std::move(device)), clock(c), stopEvent(stop) {}
@@ -309,22 +307,6 @@ struct CaptureRun {
   // Windows stamps a packet with the time of its first frame; Wine with the
   // time the packet was complete, one packet later.
   const bool stampsPacketEnd = underWine();
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool answered = false, started = false, finished = false;
-  // start() or stop() gave up waiting: the thread must not deliver anything.
-  bool abandoned = false;
-  std::string failure;
-
-  // Runs a delivery to the sink unless the source has given up on the
-  // thread; under the lock, so that stop() never returns during one.
-  template <class Delivery>
-  bool deliver(Delivery&& delivery) {
-    std::lock_guard lock(mutex);
-    if (abandoned) return false;
-    delivery();
-    return true;
-  }
 };
 
 class WasapiSource final : public AudioSource {
@@ -341,7 +323,7 @@ class WasapiSource final : public AudioSource {
   std::string name() const override { return name_; }
 
   bool start(SoundSink& sink, std::string& reason) override {
-    if (thread_.joinable()) {
+    if (thread_.running()) {
       reason = "the sound source is already running";
       return false;
     }
@@ -350,65 +332,30 @@ class WasapiSource final : public AudioSource {
       reason = "the sound source cannot be started (error " + hex(HRESULT_FROM_WIN32(GetLastError())) + ")";
       return false;
     }
-    run_ = std::make_shared<CaptureRun>(kind_, id_, clock_, stopEvent);
-    thread_ = std::thread([run = run_, &sink] { capturing(*run, sink); });
-    std::unique_lock lock(run_->mutex);
-    if (!run_->changed.wait_for(lock, kAnswerBound, [this] { return run_->answered; })) {
-      run_->abandoned = true;
-      lock.unlock();
-      SetEvent(run_->stopEvent);
-      thread_.detach();
-      run_.reset();
-      reason = "the sound system did not open the device within 5 seconds";
-      return false;
+    auto run = std::make_shared<CaptureRun>(kind_, id_, clock_, stopEvent);
+    switch (thread_.start([run, &sink](BoundedThread::Link& link) { openAndCapture(*run, link, sink); },
+                          [run] { SetEvent(run->stopEvent); }, reason)) {
+      case BoundedThread::Start::Started:
+        return true;
+      case BoundedThread::Start::Late:
+        reason = "the sound system did not open the device within 5 seconds";
+        return false;
+      case BoundedThread::Start::Refused:
+        break;
     }
-    if (run_->started) return true;
-    reason = run_->failure;
-    lock.unlock();
-    thread_.join();
-    run_.reset();
     return false;
   }
 
   // Not from the sink's calls: it waits for the capture thread.
-  void stop() override {
-    if (!thread_.joinable()) return;
-    SetEvent(run_->stopEvent);
-    std::unique_lock lock(run_->mutex);
-    if (run_->changed.wait_for(lock, kAnswerBound, [this] { return run_->finished; })) {
-      lock.unlock();
-      thread_.join();
-    } else {
-      // Stuck in the sound system: it delivers nothing more once it is out.
-      run_->abandoned = true;
-      lock.unlock();
-      thread_.detach();
-    }
-    run_.reset();
-  }
+  void stop() override { thread_.stop(); }
 
  private:
-  static void answer(CaptureRun& run, bool started, std::string reason = {}) {
-    std::lock_guard lock(run.mutex);
-    run.started = started && !run.abandoned;
-    run.failure = std::move(reason);
-    run.answered = true;
-    run.changed.notify_all();
-  }
-
-  static void capturing(CaptureRun& run, SoundSink& sink) {
-    openAndCapture(run, sink);
-    std::lock_guard lock(run.mutex);
-    run.finished = true;
-    run.changed.notify_all();
-  }
-
-  static void openAndCapture(CaptureRun& run, SoundSink& sink) {
+  static void openAndCapture(CaptureRun& run, BoundedThread::Link& link, SoundSink& sink) {
     ComScope com(COINIT_MULTITHREADED);
-    if (!com.usable()) return answer(run, false, "the sound system cannot be started");
+    if (!com.usable()) return link.answer(false, "the sound system cannot be started");
     OpenDevice open;
     std::string reason;
-    if (!openDevice(run.kind, run.id, open, reason)) return answer(run, false, reason);
+    if (!openDevice(run.kind, run.id, open, reason)) return link.answer(false, reason);
     SoundConverter converter(open.layout);
     DWORD taskIndex = 0;
     HANDLE task = AvSetMmThreadCharacteristicsW(L"Audio", &taskIndex);
@@ -416,17 +363,17 @@ class WasapiSource final : public AudioSource {
     const double offset = clockOffset(run.clock);
     const HRESULT hr = open.client->Start();
     if (FAILED(hr)) {
-      answer(run, false, openFailure(hr, run.kind));
+      link.answer(false, openFailure(hr, run.kind));
     } else {
-      answer(run, true);
-      capture(run, sink, open, converter, offset);
+      link.answer(true);
+      capture(run, link, sink, open, converter, offset);
       open.client->Stop();
     }
     if (task) AvRevertMmThreadCharacteristics(task);
   }
 
   // Delivers packets until stopped or the device is lost.
-  static void capture(CaptureRun& run, SoundSink& sink, OpenDevice& open, SoundConverter& converter,
+  static void capture(CaptureRun& run, BoundedThread::Link& link, SoundSink& sink, OpenDevice& open, SoundConverter& converter,
                       double offset) {
     double failingSince = -1;
     while (WaitForSingleObject(run.stopEvent, kPollMs) == WAIT_TIMEOUT) {
@@ -454,12 +401,12 @@ class WasapiSource final : public AudioSource {
           const SoundConverter::Output out =
               converter.convert((flags & AUDCLNT_BUFFERFLAGS_SILENT) ? nullptr : data, frames);
           if (out.frames > 0)
-            delivered = run.deliver([&] { sink.packet(SoundPacket{time + out.delay, out.samples, out.frames}); });
+            delivered = link.deliver([&] { sink.packet(SoundPacket{time + out.delay, out.samples, out.frames}); });
         } catch (const std::bad_alloc&) {
           // Nothing may escape this thread; without memory for its samples
           // the source ends as a lost one does.
           open.capture->ReleaseBuffer(frames);
-          run.deliver([&] { sink.lost(run.clock.now(), "there was no memory left for its sound"); });
+          link.deliver([&] { sink.lost(run.clock.now(), "there was no memory left for its sound"); });
           return;
         }
         if (!delivered) {
@@ -475,12 +422,12 @@ class WasapiSource final : public AudioSource {
       }
       const double now = run.clock.now();
       if (hr == AUDCLNT_E_DEVICE_INVALIDATED || hr == AUDCLNT_E_SERVICE_NOT_RUNNING) {
-        run.deliver([&] { sink.lost(now, openFailure(hr, run.kind)); });
+        link.deliver([&] { sink.lost(now, openFailure(hr, run.kind)); });
         return;
       }
       if (failingSince < 0) failingSince = now;
       if (now - failingSince >= kFailureSpan) {
-        run.deliver([&] { sink.lost(now, "the device stopped delivering sound (error " + hex(hr) + ")"); });
+        link.deliver([&] { sink.lost(now, "the device stopped delivering sound (error " + hex(hr) + ")"); });
         return;
       }
     }
@@ -490,8 +437,7 @@ class WasapiSource final : public AudioSource {
   const std::wstring id_;
   const std::string name_;
   const Clock& clock_;
-  std::thread thread_;
-  std::shared_ptr<CaptureRun> run_;
+  BoundedThread thread_{kAnswerBound};
 };
 
 constexpr const char* kSystemSoundName = "System sound";
