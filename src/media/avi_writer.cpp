@@ -84,7 +84,14 @@ AviWriter& AviWriter::operator=(AviWriter&& o) noexcept {
 }
 
 // A destructor cannot report; the file is valid with every frame written.
-AviWriter::~AviWriter() { static_cast<void>(close()); }
+AviWriter::~AviWriter() {
+  try {
+    static_cast<void>(close());
+  } catch (const std::bad_alloc&) {
+    // No memory for the indexes: the file keeps its frames without them, and
+    // the sink closes it as it goes.
+  }
+}
 
 AviWriter::State AviWriter::closedState(const State& s) {
   State closed;
@@ -442,9 +449,21 @@ bool AviWriter::startNextRiff() {
   const std::size_t movi = s.beginList(kList, fourCC('m', 'o', 'v', 'i'));
   s.end(movi);
   s.end(riff);
-  if (!s_.sink->seek(riffEnd) || !s_.sink->write(staged_.data(), staged_.size())) {
+  // Until its header is in the file the new RIFF is not begun, and the
+  // super index must not list the finished one as followed by it.
+  const auto unlist = [this] {
     for (Stream& st : streams()) st.superIndex.pop_back();
     rollBack();
+  };
+  bool written = false;
+  try {
+    written = s_.sink->seek(riffEnd) && s_.sink->write(staged_.data(), staged_.size());
+  } catch (...) {
+    unlist();
+    throw;
+  }
+  if (!written) {
+    unlist();
     return false;
   }
   if (wasFirst) s_.firstRiffFrames = framesHere;
@@ -510,8 +529,7 @@ bool AviWriter::writeFrame(const void* bits, std::uint32_t size, bool keyFrame) 
   if (!appendChunk(0, bits, size, keyFrame)) return false;
   AviStreamInfo& info = s_.streams[0].info;
   if (isCompressed(s_.format)) info.dwSuggestedBufferSize = std::max(info.dwSuggestedBufferSize, size);
-  // The frame is in the file; a checkpoint that fails is tried again next time.
-  if (now() - s_.lastCheckpoint >= options_.checkpointInterval) static_cast<void>(checkpoint());
+  checkpointIfDue();
   return true;
 }
 
@@ -522,8 +540,18 @@ bool AviWriter::writeSound(const void* bytes, std::uint32_t size) {
   if (!appendChunk(1, bytes, size, true)) return false;
   AviStreamInfo& info = s_.streams[1].info;
   info.dwSuggestedBufferSize = std::max(info.dwSuggestedBufferSize, size);
-  if (now() - s_.lastCheckpoint >= options_.checkpointInterval) static_cast<void>(checkpoint());
+  checkpointIfDue();
   return true;
+}
+
+// The chunk is in the file whatever becomes of the checkpoint: one that
+// fails, or finds no memory, is tried again next time.
+void AviWriter::checkpointIfDue() {
+  if (now() - s_.lastCheckpoint < options_.checkpointInterval) return;
+  try {
+    static_cast<void>(checkpoint());
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 bool AviWriter::checkpoint() {

@@ -159,6 +159,7 @@ class AviWriter {
   bool writeFileHeader();
   bool finishRiff(std::uint64_t& riffEnd);
   bool startNextRiff();
+  void checkpointIfDue();
   bool patchRiffSizes();
   bool patchCounts();
   bool patchHeaders();

@@ -546,29 +546,13 @@ struct FaultRun {
   std::vector<int> soundSeeds;
   bool opened = false;
   bool closed = false;
+  bool threw = false;  // a write threw: writing ended there, as the movie ends
   int writes = 0;
 };
 
-// Writes `frames` pictures through a writer whose sink fails as `setUp` says;
-// a refused frame is offered again up to `tries` times, as the recorder does.
-// With `sound`, a sound chunk follows each frame, offered as often.
-template <class SetUp>
-FaultRun runWithFault(int frames, int tries, SetUp setUp, std::uint32_t keyInterval = 0, std::uint32_t sound = 0) {
-  ManualClock clock;
-  AviWriterOptions opt;
-  opt.clock = clock.fn();
-  opt.riffLimit = 3000;
-  opt.superIndexCapacity = 32;
-  auto file = std::make_shared<MemoryFile>();
-  setUp(*file);
-  FaultRun run;
-  AviWriter writer(opt);
-  const BitmapInfoHeader fmt = formatFor(9, 9, keyInterval);
-  if (!writer.open(memorySink(file), fmt, 30, sound ? std::optional(WaveFormat{}) : std::nullopt)) {
-    run.bytes = file->bytes;
-    return run;
-  }
-  run.opened = true;
+// The frames (and sound) of runWithFault, each offered up to `tries` times.
+void writeFrames(AviWriter& writer, ManualClock& clock, FaultRun& run, int frames, int tries,
+                 std::uint32_t keyInterval, std::uint32_t sound) {
   for (int i = 0; i < frames; ++i) {
     clock.advance(std::chrono::milliseconds(300));
     const auto pic = frameFor(9, 9, i, keyInterval);
@@ -592,7 +576,39 @@ FaultRun runWithFault(int frames, int tries, SetUp setUp, std::uint32_t keyInter
       EXPECT_EQ(writer.soundFrames(), before);
     }
   }
-  run.closed = writer.close();
+}
+
+// Writes `frames` pictures through a writer whose sink fails as `setUp` says;
+// a refused frame is offered again up to `tries` times, as the recorder does.
+// With `sound`, a sound chunk follows each frame, offered as often.
+template <class SetUp>
+FaultRun runWithFault(int frames, int tries, SetUp setUp, std::uint32_t keyInterval = 0, std::uint32_t sound = 0) {
+  ManualClock clock;
+  AviWriterOptions opt;
+  opt.clock = clock.fn();
+  opt.riffLimit = 3000;
+  opt.superIndexCapacity = 32;
+  auto file = std::make_shared<MemoryFile>();
+  setUp(*file);
+  FaultRun run;
+  auto writer = std::make_unique<AviWriter>(opt);
+  const BitmapInfoHeader fmt = formatFor(9, 9, keyInterval);
+  if (!writer->open(memorySink(file), fmt, 30, sound ? std::optional(WaveFormat{}) : std::nullopt)) {
+    run.bytes = file->bytes;
+    return run;
+  }
+  run.opened = true;
+  try {
+    writeFrames(*writer, clock, run, frames, tries, keyInterval, sound);
+  } catch (const std::bad_alloc&) {
+    run.threw = true;
+  }
+  try {
+    run.closed = writer->close();
+  } catch (const std::bad_alloc&) {
+    run.threw = true;
+  }
+  writer.reset();  // closes what a throwing close left open, as the movie does
   run.bytes = file->bytes;
   run.writes = file->writes;
   return run;
@@ -625,6 +641,40 @@ TEST(AviWriterFaults, AnySingleFailedWriteLosesNothingOnceRepeated) {
       if (sound) expectSound(run.bytes, f, sound, run.soundSeeds);
     }
   }
+}
+
+// Memory running out in a write ends the movie, which then closes the writer.
+TEST(AviWriterFaults, AThrowingWriteLeavesAMovieOfTheFramesBeforeIt) {
+  for (const auto& [keyInterval, sound] : {std::pair{0u, 0u}, {5u, 0u}, {0u, 40u}}) {
+    SCOPED_TRACE(std::string(keyInterval ? "compressed" : "uncompressed") + (sound ? " with sound" : ""));
+    const FaultRun clean = runWithFault(40, 1, [](MemoryFile&) {}, keyInterval, sound);
+    for (int n = 2; n <= clean.writes; ++n) {
+      SCOPED_TRACE("throwing write " + std::to_string(n));
+      const FaultRun run = runWithFault(40, 1, [&](MemoryFile& f) { f.throwWrite = n; }, keyInterval, sound);
+      ASSERT_TRUE(run.opened);
+      const AviFile f = parseAvi(run.bytes);
+      ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+      if (run.closed) {
+        const std::vector<bool> keys = keyFrames(run.seeds, keyInterval);
+        EXPECT_TRUE(checkIndexes(f, true, keys).empty()) << joined(checkIndexes(f, true, keys));
+      }
+      expectFrames(run.bytes, f, 9, 9, run.seeds, keyInterval);
+      if (sound) expectSound(run.bytes, f, sound, run.soundSeeds);
+    }
+  }
+}
+
+TEST(AviWriterFaults, AWriterWhoseCloseThrowsInItsDestructorKeepsItsFrames) {
+  auto file = std::make_shared<MemoryFile>();
+  {
+    AviWriter writer;
+    const BitmapInfoHeader fmt = makeFrameFormat(9, 9);
+    ASSERT_TRUE(writer.open(memorySink(file), fmt, 30));
+    ASSERT_TRUE(writer.writeFrame(makePicture(9, 9, 1).data(), fmt.biSizeImage));
+    file->throwWrite = file->writes + 1;
+  }  // std::terminate if the exception left the destructor
+  const auto pic = makePicture(9, 9, 1);
+  EXPECT_NE(std::search(file->bytes.begin(), file->bytes.end(), pic.begin(), pic.end()), file->bytes.end());
 }
 
 TEST(AviWriterFaults, AFullDiskKeepsEveryFrameWrittenBeforeIt) {
