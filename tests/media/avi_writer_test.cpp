@@ -614,6 +614,19 @@ FaultRun runWithFault(int frames, int tries, SetUp setUp, std::uint32_t keyInter
   return run;
 }
 
+// The run's file parses, lists its frames when it closed (a failed close may
+// leave a count stale, never a frame lost), and holds what it was told it wrote.
+void expectWhatWasWritten(const FaultRun& run, std::uint32_t keyInterval, std::uint32_t sound) {
+  const AviFile f = parseAvi(run.bytes);
+  ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
+  if (run.closed) {
+    const std::vector<bool> keys = keyFrames(run.seeds, keyInterval);
+    EXPECT_TRUE(checkIndexes(f, true, keys).empty()) << joined(checkIndexes(f, true, keys));
+  }
+  expectFrames(run.bytes, f, 9, 9, run.seeds, keyInterval);
+  if (sound) expectSound(run.bytes, f, sound, run.soundSeeds);
+}
+
 TEST(AviWriterFaults, AnySingleFailedWriteLosesNothingOnceRepeated) {
   for (const auto& [keyInterval, sound] : {std::pair{0u, 0u}, {5u, 0u}, {0u, 40u}}) {
     SCOPED_TRACE(std::string(keyInterval ? "compressed" : "uncompressed") + (sound ? " with sound" : ""));
@@ -628,17 +641,9 @@ TEST(AviWriterFaults, AnySingleFailedWriteLosesNothingOnceRepeated) {
         EXPECT_FALSE(run.opened) << "the header write failed: no movie";
         continue;
       }
-      const AviFile f = parseAvi(run.bytes);
-      ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
       ASSERT_EQ(run.seeds.size(), 40u);
       ASSERT_EQ(run.soundSeeds.size(), sound ? 40u : 0u);
-      // A failed close may leave a count stale, never a frame lost.
-      if (run.closed) {
-        const std::vector<bool> keys = keyFrames(run.seeds, keyInterval);
-        EXPECT_TRUE(checkIndexes(f, true, keys).empty()) << joined(checkIndexes(f, true, keys));
-      }
-      expectFrames(run.bytes, f, 9, 9, run.seeds, keyInterval);
-      if (sound) expectSound(run.bytes, f, sound, run.soundSeeds);
+      expectWhatWasWritten(run, keyInterval, sound);
     }
   }
 }
@@ -652,14 +657,7 @@ TEST(AviWriterFaults, AThrowingWriteLeavesAMovieOfTheFramesBeforeIt) {
       SCOPED_TRACE("throwing write " + std::to_string(n));
       const FaultRun run = runWithFault(40, 1, [&](MemoryFile& f) { f.throwWrite = n; }, keyInterval, sound);
       ASSERT_TRUE(run.opened);
-      const AviFile f = parseAvi(run.bytes);
-      ASSERT_TRUE(f.problems.empty()) << joined(f.problems);
-      if (run.closed) {
-        const std::vector<bool> keys = keyFrames(run.seeds, keyInterval);
-        EXPECT_TRUE(checkIndexes(f, true, keys).empty()) << joined(checkIndexes(f, true, keys));
-      }
-      expectFrames(run.bytes, f, 9, 9, run.seeds, keyInterval);
-      if (sound) expectSound(run.bytes, f, sound, run.soundSeeds);
+      expectWhatWasWritten(run, keyInterval, sound);
     }
   }
 }

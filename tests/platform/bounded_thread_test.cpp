@@ -14,12 +14,12 @@ namespace ks {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
-// What a body does, and what it saw.
+enum class Does { EndsWhenWoken, Refuses, NeverAnswers, StuckAfterAnswering };
+
+// A thread's body that does as told, and what it saw.
 struct Worker {
-  enum class Answer { Yes, No, Never } answer;
-  bool endsWhenWoken;
+  Does does;
   std::mutex mutex;
   std::condition_variable changed;
   bool woken = false, released = false, ended = false;
@@ -36,17 +36,14 @@ struct Worker {
     changed.notify_all();
   }
   void body(BoundedThread::Link& link) {
-    if (answer == Answer::No) {
-      link.answer(false, "no device");
-    } else if (answer == Answer::Yes && endsWhenWoken) {
+    if (does == Does::Refuses) link.answer(false, "no device");
+    if (does == Does::EndsWhenWoken || does == Does::StuckAfterAnswering) {
       link.answer(true);
       deliveredEarly = link.deliver([] {});
+    }
+    if (does == Does::EndsWhenWoken) {
       waitFor([this] { return woken; });
-    } else {
-      if (answer == Answer::Yes) {
-        link.answer(true);
-        deliveredEarly = link.deliver([] {});
-      }
+    } else if (does != Does::Refuses) {
       waitFor([this] { return released; });  // stuck until the test lets go
       deliveredLate = link.deliver([] {});
     }
@@ -55,48 +52,43 @@ struct Worker {
 };
 
 TEST(BoundedThread, StartAndStopReturnWithinTheirBoundWhateverTheThreadDoes) {
-  struct Case {
-    const char* what;
-    Worker::Answer answer;
-    bool endsWhenWoken;
-    BoundedThread::Start started;
+  using Start = BoundedThread::Start;
+  const struct {
+    Does does;
+    Start started;
     bool leftBehind;  // the thread outlives start() or stop()
-  };
-  const Case cases[] = {
-      {"answers and ends when woken", Worker::Answer::Yes, true, BoundedThread::Start::Started, false},
-      {"refuses", Worker::Answer::No, true, BoundedThread::Start::Refused, false},
-      {"never answers", Worker::Answer::Never, false, BoundedThread::Start::Late, true},
-      {"answers, then stuck", Worker::Answer::Yes, false, BoundedThread::Start::Started, true},
+  } cases[] = {
+      {Does::EndsWhenWoken, Start::Started, false},
+      {Does::Refuses, Start::Refused, false},
+      {Does::NeverAnswers, Start::Late, true},
+      {Does::StuckAfterAnswering, Start::Started, true},
   };
   const auto bound = 200ms;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.does));
     auto worker = std::make_shared<Worker>();
-    worker->answer = c.answer;
-    worker->endsWhenWoken = c.endsWhenWoken;
+    worker->does = c.does;
     BoundedThread thread(bound);
     std::string failure;
-    BoundedThread::Start started{};
-    // Each call gets its own bound: one that waits for the stuck body is
-    // freed by letting the body go, and fails.
+    Start started{};
+    // Each call has its own bound: one that waits for the stuck body fails,
+    // and is freed by letting the body go.
     auto withinBound = [&](auto call) {
-      const auto begin = Clock::now();
+      const auto begin = std::chrono::steady_clock::now();
       auto done = std::async(std::launch::async, call);
       const bool returned = done.wait_for(3s) == std::future_status::ready;
       if (!returned) worker->set(&Worker::released);
       done.wait();
       EXPECT_TRUE(returned) << "did not return while the thread was stuck";
-      return Clock::now() - begin;
+      return std::chrono::steady_clock::now() - begin;
     };
     const auto startTook = withinBound([&] {
       started = thread.start([worker](BoundedThread::Link& link) { worker->body(link); },
                              [worker] { worker->set(&Worker::woken); }, failure);
     });
     EXPECT_EQ(started, c.started);
-    EXPECT_EQ(failure, c.answer == Worker::Answer::No ? "no device" : "");
-    if (c.answer == Worker::Answer::Never) {
-      EXPECT_GE(startTook, bound);
-    }
+    EXPECT_EQ(failure, c.does == Does::Refuses ? "no device" : "");
+    EXPECT_GE(startTook, c.does == Does::NeverAnswers ? bound : 0ms);
     withinBound([&] { thread.stop(); });
     withinBound([&] { thread.stop(); });  // a second stop does nothing
     EXPECT_FALSE(thread.running());
@@ -107,10 +99,8 @@ TEST(BoundedThread, StartAndStopReturnWithinTheirBoundWhateverTheThreadDoes) {
     // A thread left behind ends on its own and reaches its owner no more.
     worker->set(&Worker::released);
     EXPECT_TRUE(worker->waitFor([&] { return worker->ended; })) << "the thread left behind did not end";
-    EXPECT_EQ(worker->deliveredEarly, c.answer == Worker::Answer::Yes) << "a delivery before the owner gave up";
-    if (c.leftBehind) {
-      EXPECT_FALSE(worker->deliveredLate);
-    }
+    EXPECT_EQ(worker->deliveredEarly, c.started == Start::Started) << "a delivery before the owner gave up";
+    EXPECT_TRUE(!c.leftBehind || !worker->deliveredLate) << "a delivery after the owner gave up";
   }
 }
 
