@@ -56,9 +56,9 @@ void BoundedThread::stop() {
 
 void BoundedThread::abandon(std::unique_lock<std::mutex>& lock) {
   link_->abandoned_ = true;
-  link_->stopping_.store(true);
+  const bool woken = link_->stopping_.exchange(true);  // stop() woke it already
   lock.unlock();
-  if (wake_) wake_();
+  if (!woken && wake_) wake_();
   thread_.detach();
   link_.reset();
   wake_ = nullptr;

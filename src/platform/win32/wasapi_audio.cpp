@@ -373,8 +373,8 @@ class WasapiSource final : public AudioSource {
   }
 
   // Delivers packets until stopped or the device is lost.
-  static void capture(CaptureRun& run, BoundedThread::Link& link, SoundSink& sink, OpenDevice& open, SoundConverter& converter,
-                      double offset) {
+  static void capture(CaptureRun& run, BoundedThread::Link& link, SoundSink& sink, OpenDevice& open,
+                      SoundConverter& converter, double offset) {
     double failingSince = -1;
     while (WaitForSingleObject(run.stopEvent, kPollMs) == WAIT_TIMEOUT) {
       HRESULT hr = S_OK;
